@@ -10,47 +10,84 @@ namespace {
 thread_local uint32_t t_lastError = ERROR_SUCCESS;
 }
 
-uint32_t GetLastError() { return t_lastError; }
-void SetLastError(uint32_t dwError) { t_lastError = dwError; }
+uint32_t GetLastError() {
+    return t_lastError;
+}
+void SetLastError(uint32_t dwError) {
+    t_lastError = dwError;
+}
 
 uint32_t ErrorFromErrno(int err) {
     switch (err) {
-    case 0: return ERROR_SUCCESS;
-    case ENOENT: return ERROR_FILE_NOT_FOUND;
-    case ENOTDIR: return ERROR_PATH_NOT_FOUND;
+    case 0:
+        return ERROR_SUCCESS;
+    case ENOENT:
+        return ERROR_FILE_NOT_FOUND;
+    case ENOTDIR:
+        return ERROR_PATH_NOT_FOUND;
     case EACCES:
     case EPERM:
-    case EROFS: return ERROR_ACCESS_DENIED;
-    case EISDIR: return ERROR_ACCESS_DENIED;
+    case EROFS:
+        return ERROR_ACCESS_DENIED;
+    case EISDIR:
+        return ERROR_ACCESS_DENIED;
     case EMFILE:
-    case ENFILE: return ERROR_TOO_MANY_OPEN_FILES;
-    case EBADF: return ERROR_INVALID_HANDLE;
-    case ENOMEM: return ERROR_NOT_ENOUGH_MEMORY;
-    case EEXIST: return ERROR_ALREADY_EXISTS;
-    case ENOTEMPTY: return ERROR_DIR_NOT_EMPTY;
-    case EINVAL: return ERROR_INVALID_PARAMETER;
-    case ENAMETOOLONG: return ERROR_INVALID_NAME;
-    case ENOSPC: return ERROR_DISK_FULL;
-    case EBUSY: return ERROR_BUSY;
-    case EWOULDBLOCK: return ERROR_SHARING_VIOLATION;
-    case EPIPE: return ERROR_BROKEN_PIPE;
-    case EIO: return ERROR_GEN_FAILURE;
-    case ETIMEDOUT: return WSAETIMEDOUT;
-    case ECONNREFUSED: return WSAECONNREFUSED;
-    case ECONNRESET: return WSAECONNRESET;
-    case ECONNABORTED: return WSAECONNABORTED;
-    case EADDRINUSE: return WSAEADDRINUSE;
-    case EADDRNOTAVAIL: return WSAEADDRNOTAVAIL;
-    case ENETDOWN: return WSAENETDOWN;
-    case ENETUNREACH: return WSAENETUNREACH;
-    case EHOSTUNREACH: return WSAEHOSTUNREACH;
-    case ENOTCONN: return WSAENOTCONN;
-    case ENOTSOCK: return WSAENOTSOCK;
-    case EMSGSIZE: return WSAEMSGSIZE;
-    case ENOBUFS: return WSAENOBUFS;
-    case EINPROGRESS: return WSAEINPROGRESS;
-    case EINTR: return WSAEINTR;
-    default: return ERROR_GEN_FAILURE;
+    case ENFILE:
+        return ERROR_TOO_MANY_OPEN_FILES;
+    case EBADF:
+        return ERROR_INVALID_HANDLE;
+    case ENOMEM:
+        return ERROR_NOT_ENOUGH_MEMORY;
+    case EEXIST:
+        return ERROR_ALREADY_EXISTS;
+    case ENOTEMPTY:
+        return ERROR_DIR_NOT_EMPTY;
+    case EINVAL:
+        return ERROR_INVALID_PARAMETER;
+    case ENAMETOOLONG:
+        return ERROR_INVALID_NAME;
+    case ENOSPC:
+        return ERROR_DISK_FULL;
+    case EBUSY:
+        return ERROR_BUSY;
+    case EWOULDBLOCK:
+        return ERROR_SHARING_VIOLATION;
+    case EPIPE:
+        return ERROR_BROKEN_PIPE;
+    case EIO:
+        return ERROR_GEN_FAILURE;
+    case ETIMEDOUT:
+        return WSAETIMEDOUT;
+    case ECONNREFUSED:
+        return WSAECONNREFUSED;
+    case ECONNRESET:
+        return WSAECONNRESET;
+    case ECONNABORTED:
+        return WSAECONNABORTED;
+    case EADDRINUSE:
+        return WSAEADDRINUSE;
+    case EADDRNOTAVAIL:
+        return WSAEADDRNOTAVAIL;
+    case ENETDOWN:
+        return WSAENETDOWN;
+    case ENETUNREACH:
+        return WSAENETUNREACH;
+    case EHOSTUNREACH:
+        return WSAEHOSTUNREACH;
+    case ENOTCONN:
+        return WSAENOTCONN;
+    case ENOTSOCK:
+        return WSAENOTSOCK;
+    case EMSGSIZE:
+        return WSAEMSGSIZE;
+    case ENOBUFS:
+        return WSAENOBUFS;
+    case EINPROGRESS:
+        return WSAEINPROGRESS;
+    case EINTR:
+        return WSAEINTR;
+    default:
+        return ERROR_GEN_FAILURE;
     }
 }
 

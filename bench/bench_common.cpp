@@ -1,0 +1,82 @@
+// Trace and settings costs: a filtered-out line, a written and flushed line
+// against a plain fwrite + fflush of the same text, and one settings read.
+#include "common/Trace.h"
+#include "common/VexData.h"
+
+#include <benchmark/benchmark.h>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <unistd.h>
+
+namespace {
+
+// A private system root for the whole run, with the service trace switched on.
+struct BenchRoot {
+    std::string path;
+    BenchRoot() {
+        char pattern[] = "/tmp/vexbench-XXXXXX";
+        path = ::mkdtemp(pattern);
+        ::setenv("VEX_ROOT", path.c_str(), 1);
+        std::filesystem::create_directories(path + "/work");
+        CVexData data;
+        data.AddStringData(CVexData::kMainKey, "Working directory", path + "/work/");
+        data.SetTraceOn(eExeService, true);
+        data.SetTraceLevel(eExeService, TRACE_ERR | TRACE_TRC);
+        data.SetTraceWrapOn(eExeService, false);
+        TraceInit(eExeService, ".bak");
+    }
+    ~BenchRoot() {
+        TraceShutdown();
+        std::filesystem::remove_all(path);
+    }
+};
+
+BenchRoot& Root() {
+    static BenchRoot root;
+    return root;
+}
+
+void BM_TraceFilteredLine(benchmark::State& state) {
+    Root();
+    int value = 42;
+    for (auto _ : state)
+        TraceDet("(CBench::Filtered)parameters (value=%d)", value);
+}
+BENCHMARK(BM_TraceFilteredLine);
+
+void BM_TraceWrittenLine(benchmark::State& state) {
+    Root();
+    for (auto _ : state)
+        TraceErr("(CBench::Written)a line of a usual length with a number %d", 12345);
+}
+BENCHMARK(BM_TraceWrittenLine);
+
+// The same bytes as one trace line, written with fwrite and flushed.
+void BM_PlainFwriteFlush(benchmark::State& state) {
+    std::string path = Root().path + "/work/plain.log";
+    FILE* f = std::fopen(path.c_str(), "w");
+    const char line[] = "12345 14:03:07.045 ERR (CBench::Written)a line of a usual length with a "
+                        "number 12345\n";
+    for (auto _ : state) {
+        std::fwrite(line, 1, sizeof line - 1, f);
+        std::fflush(f);
+    }
+    std::fclose(f);
+}
+BENCHMARK(BM_PlainFwriteFlush);
+
+void BM_SettingsRead(benchmark::State& state) {
+    Root();
+    TraceShutdown(); // the read alone, without trace lines of its own
+    for (auto _ : state) {
+        CVexData data;
+        benchmark::DoNotOptimize(data.GetOpMode());
+    }
+}
+BENCHMARK(BM_SettingsRead);
+
+} // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,245 @@
+// Files on POSIX. Read-only is the owner's write bit; hidden and archive have no
+// POSIX counterpart and are kept in "files.db" in the system root, keyed by the
+// file's absolute path.
+#include "platform/files.h"
+
+#include "internal/sqlite_store.h"
+#include "platform/error.h"
+
+#include <cerrno>
+#include <climits>
+#include <dirent.h>
+#include <fcntl.h>
+#include <fnmatch.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace platform {
+
+namespace {
+
+const char* const kSchema =
+    "CREATE TABLE IF NOT EXISTS file_attributes(path TEXT PRIMARY KEY, flags INTEGER NOT NULL);";
+
+posix::SqliteStore& Store() {
+    static posix::SqliteStore store("files.db", kSchema);
+    return store;
+}
+
+constexpr uint32_t kStoredFlags = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE;
+
+std::string AbsolutePath(const std::string& path) {
+    if (!path.empty() && path[0] == '/')
+        return path;
+    char cwd[PATH_MAX];
+    if (!::getcwd(cwd, sizeof cwd))
+        return path;
+    return std::string(cwd) + "/" + path;
+}
+
+uint32_t StoredFlags(const std::string& path) {
+    posix::StatementScope stmt(Store().Prepare("SELECT flags FROM file_attributes WHERE path=?"));
+    if (!stmt)
+        return 0;
+    std::string abs = AbsolutePath(path);
+    sqlite3_bind_text(stmt.get(), 1, abs.c_str(), -1, SQLITE_TRANSIENT);
+    return sqlite3_step(stmt.get()) == SQLITE_ROW ? uint32_t(sqlite3_column_int64(stmt.get(), 0))
+                                                  : 0;
+}
+
+void StoreFlags(const std::string& path, uint32_t flags) {
+    std::string abs = AbsolutePath(path);
+    posix::StatementScope stmt(
+        Store().Prepare(flags ? "INSERT OR REPLACE INTO file_attributes(path, flags) VALUES(?, ?)"
+                              : "DELETE FROM file_attributes WHERE path=?"));
+    if (!stmt)
+        return;
+    sqlite3_bind_text(stmt.get(), 1, abs.c_str(), -1, SQLITE_TRANSIENT);
+    if (flags)
+        sqlite3_bind_int64(stmt.get(), 2, flags);
+    sqlite3_step(stmt.get());
+}
+
+uint32_t AttributesOf(const std::string& path, const struct stat& st) {
+    uint32_t attrs = 0;
+    if (S_ISDIR(st.st_mode))
+        attrs |= FILE_ATTRIBUTE_DIRECTORY;
+    if (!(st.st_mode & S_IWUSR))
+        attrs |= FILE_ATTRIBUTE_READONLY;
+    if (!S_ISDIR(st.st_mode))
+        attrs |= StoredFlags(path);
+    return attrs ? attrs : FILE_ATTRIBUTE_NORMAL;
+}
+
+bool IsReadOnly(const std::string& path) {
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode) && !(st.st_mode & S_IWUSR);
+}
+
+std::string FolderOf(const std::string& path) {
+    size_t slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+} // namespace
+
+bool FindFiles(const std::string& csPattern, std::vector<FindData>* pResults) {
+    pResults->clear();
+    size_t slash = csPattern.rfind('/');
+    std::string folder = FolderOf(csPattern);
+    std::string pattern = slash == std::string::npos ? csPattern : csPattern.substr(slash + 1);
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir)
+        return Fail(errno == ENOENT || errno == ENOTDIR ? ERROR_PATH_NOT_FOUND
+                                                        : ErrorFromErrno(errno));
+    while (struct dirent* entry = ::readdir(dir)) {
+        std::string name = entry->d_name;
+        if (name == "." || name == "..")
+            continue;
+        if (::fnmatch(pattern.c_str(), name.c_str(), FNM_CASEFOLD | FNM_NOESCAPE) != 0)
+            continue;
+        std::string full = folder == "/" ? "/" + name : folder + "/" + name;
+        struct stat st;
+        if (::stat(full.c_str(), &st) != 0)
+            continue;
+        pResults->push_back({name, AttributesOf(full, st), uint64_t(st.st_size)});
+    }
+    ::closedir(dir);
+    if (pResults->empty())
+        return Fail(ERROR_FILE_NOT_FOUND);
+    return true;
+}
+
+bool FileExists(const std::string& csPath) {
+    struct stat st;
+    return ::stat(csPath.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+}
+
+bool DirectoryExists(const std::string& csPath) {
+    struct stat st;
+    return ::stat(csPath.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+uint32_t GetFileAttributes(const std::string& csPath) {
+    struct stat st;
+    if (::stat(csPath.c_str(), &st) != 0) {
+        FailErrno();
+        return INVALID_FILE_ATTRIBUTES;
+    }
+    return AttributesOf(csPath, st);
+}
+
+bool SetFileAttributes(const std::string& csPath, uint32_t dwAttributes) {
+    struct stat st;
+    if (::stat(csPath.c_str(), &st) != 0)
+        return FailErrno();
+    mode_t mode = st.st_mode & 07777;
+    mode = (dwAttributes & FILE_ATTRIBUTE_READONLY) ? (mode & ~mode_t(S_IWUSR | S_IWGRP | S_IWOTH))
+                                                    : (mode | S_IWUSR);
+    if (::chmod(csPath.c_str(), mode) != 0)
+        return FailErrno();
+    if (!S_ISDIR(st.st_mode))
+        StoreFlags(csPath, dwAttributes & kStoredFlags);
+    return true;
+}
+
+bool CopyFile(const std::string& csFrom, const std::string& csTo, bool bFailIfExists) {
+    int in = ::open(csFrom.c_str(), O_RDONLY | O_CLOEXEC);
+    if (in < 0)
+        return FailErrno();
+    if (FileExists(csTo)) {
+        if (bFailIfExists) {
+            ::close(in);
+            return Fail(ERROR_FILE_EXISTS);
+        }
+        if (IsReadOnly(csTo)) {
+            ::close(in);
+            return Fail(ERROR_ACCESS_DENIED);
+        }
+    }
+    int out = ::open(csTo.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (out < 0) {
+        int err = errno;
+        ::close(in);
+        errno = err;
+        return FailErrno();
+    }
+    char buffer[65536];
+    bool ok = true;
+    for (;;) {
+        ssize_t n = ::read(in, buffer, sizeof buffer);
+        if (n == 0)
+            break;
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            ok = FailErrno();
+            break;
+        }
+        for (ssize_t done = 0; done < n;) {
+            ssize_t w = ::write(out, buffer + done, size_t(n - done));
+            if (w < 0) {
+                if (errno == EINTR)
+                    continue;
+                ok = FailErrno();
+                break;
+            }
+            done += w;
+        }
+        if (!ok)
+            break;
+    }
+    ::close(in);
+    if (::close(out) != 0 && ok)
+        ok = FailErrno();
+    if (ok)
+        StoreFlags(csTo, StoredFlags(csFrom));
+    return ok;
+}
+
+bool MoveFile(const std::string& csFrom, const std::string& csTo, bool bReplaceExisting) {
+    if (FileExists(csTo)) {
+        if (!bReplaceExisting)
+            return Fail(ERROR_ALREADY_EXISTS);
+        if (IsReadOnly(csTo))
+            return Fail(ERROR_ACCESS_DENIED);
+    }
+    if (::access(csFrom.c_str(), F_OK) != 0)
+        return FailErrno();
+    uint32_t flags = StoredFlags(csFrom);
+    if (::rename(csFrom.c_str(), csTo.c_str()) != 0)
+        return FailErrno();
+    StoreFlags(csFrom, 0);
+    StoreFlags(csTo, flags);
+    return true;
+}
+
+bool DeleteFile(const std::string& csPath) {
+    if (DirectoryExists(csPath))
+        return Fail(ERROR_ACCESS_DENIED);
+    if (IsReadOnly(csPath))
+        return Fail(ERROR_ACCESS_DENIED);
+    if (::unlink(csPath.c_str()) != 0)
+        return FailErrno();
+    StoreFlags(csPath, 0);
+    return true;
+}
+
+bool CreateDirectory(const std::string& csPath) {
+    if (::mkdir(csPath.c_str(), 0755) != 0)
+        return FailErrno();
+    return true;
+}
+
+bool FlushFileToDisk(const std::string& csPath) {
+    int fd = ::open(csPath.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return FailErrno();
+    bool ok = ::fsync(fd) == 0 || FailErrno();
+    ::close(fd);
+    return ok;
+}
+
+} // namespace platform

@@ -1,0 +1,357 @@
+// The registry kept in SQLite ("registry.db" in the system root).
+//
+// A key is a row (hive, full path) and a value a row (hive, key path, name);
+// paths and names use NOCASE collation, so they compare without regard to case
+// but keep the case they were created with.
+#include "platform/registry.h"
+
+#include "internal/sqlite_store.h"
+#include "platform/error.h"
+
+#include <cstring>
+#include <strings.h>
+
+namespace platform {
+
+struct RegistryKey {
+    int hive;
+    std::string path; // "" for the hive's root, else "A\B\C"
+};
+
+namespace {
+
+RegistryKey g_localMachine{1, ""};
+RegistryKey g_currentUser{2, ""};
+
+const char* const kSchema = R"(
+CREATE TABLE IF NOT EXISTS reg_keys(
+    hive INTEGER NOT NULL, path TEXT NOT NULL COLLATE NOCASE,
+    parent TEXT NOT NULL COLLATE NOCASE, name TEXT NOT NULL COLLATE NOCASE,
+    PRIMARY KEY(hive, path));
+CREATE INDEX IF NOT EXISTS reg_keys_parent ON reg_keys(hive, parent, name);
+CREATE TABLE IF NOT EXISTS reg_values(
+    hive INTEGER NOT NULL, path TEXT NOT NULL COLLATE NOCASE,
+    name TEXT NOT NULL COLLATE NOCASE, type INTEGER NOT NULL, data BLOB,
+    PRIMARY KEY(hive, path, name));
+INSERT OR IGNORE INTO reg_keys VALUES(1, 'SOFTWARE', '', 'SOFTWARE');
+INSERT OR IGNORE INTO reg_keys VALUES(1, 'SYSTEM', '', 'SYSTEM');
+INSERT OR IGNORE INTO reg_keys VALUES(2, 'Software', '', 'Software');
+)";
+
+posix::SqliteStore& Store() {
+    static posix::SqliteStore store("registry.db", kSchema);
+    return store;
+}
+
+// Joins a key path and a relative subkey path, dropping empty components.
+std::string JoinPath(const std::string& base, const std::string& sub) {
+    std::string result = base;
+    size_t start = 0;
+    while (start <= sub.size()) {
+        size_t end = sub.find('\\', start);
+        if (end == std::string::npos)
+            end = sub.size();
+        if (end > start) {
+            if (!result.empty())
+                result += '\\';
+            result.append(sub, start, end - start);
+        }
+        start = end + 1;
+    }
+    return result;
+}
+
+bool KeyExists(int hive, const std::string& path) {
+    if (path.empty())
+        return true;
+    posix::StatementScope stmt(Store().Prepare("SELECT 1 FROM reg_keys WHERE hive=? AND path=?"));
+    if (!stmt)
+        return false;
+    sqlite3_bind_int(stmt.get(), 1, hive);
+    sqlite3_bind_text(stmt.get(), 2, path.c_str(), -1, SQLITE_TRANSIENT);
+    return sqlite3_step(stmt.get()) == SQLITE_ROW;
+}
+
+// The stored spelling of an existing key path (keys keep their creation case).
+std::string StoredPath(int hive, const std::string& path) {
+    posix::StatementScope stmt(
+        Store().Prepare("SELECT path FROM reg_keys WHERE hive=? AND path=?"));
+    if (!stmt)
+        return path;
+    sqlite3_bind_int(stmt.get(), 1, hive);
+    sqlite3_bind_text(stmt.get(), 2, path.c_str(), -1, SQLITE_TRANSIENT);
+    if (sqlite3_step(stmt.get()) == SQLITE_ROW)
+        return reinterpret_cast<const char*>(sqlite3_column_text(stmt.get(), 0));
+    return path;
+}
+
+bool ValidKey(HKEY hKey) {
+    return hKey != nullptr;
+}
+
+uint32_t NewHandle(int hive, const std::string& path, HKEY* phkResult) {
+    *phkResult = new RegistryKey{hive, StoredPath(hive, path)};
+    return ERROR_SUCCESS;
+}
+
+} // namespace
+
+const HKEY HKEY_LOCAL_MACHINE = &g_localMachine;
+const HKEY HKEY_CURRENT_USER = &g_currentUser;
+
+uint32_t RegOpenKeyEx(HKEY hKey, const std::string& csSubKey, HKEY* phkResult) {
+    if (!ValidKey(hKey) || !phkResult)
+        return ERROR_INVALID_HANDLE;
+    if (!Store().Db())
+        return GetLastError();
+    std::string path = JoinPath(hKey->path, csSubKey);
+    if (!KeyExists(hKey->hive, hKey->path))
+        return ERROR_KEY_DELETED;
+    if (!KeyExists(hKey->hive, path))
+        return ERROR_FILE_NOT_FOUND;
+    return NewHandle(hKey->hive, path, phkResult);
+}
+
+uint32_t RegCreateKeyEx(HKEY hKey, const std::string& csSubKey, HKEY* phkResult) {
+    if (!ValidKey(hKey) || !phkResult)
+        return ERROR_INVALID_HANDLE;
+    sqlite3* db = Store().Db();
+    if (!db)
+        return GetLastError();
+    std::string path = JoinPath(hKey->path, csSubKey);
+    {
+        posix::SqliteTransaction tx(db);
+        if (!tx.Ok())
+            return ERROR_ACCESS_DENIED;
+        if (!KeyExists(hKey->hive, hKey->path))
+            return ERROR_KEY_DELETED;
+        // Create each missing component from the top down.
+        std::string parent = hKey->path;
+        std::string rest = path.substr(hKey->path.size());
+        size_t start = 0;
+        while (start < rest.size()) {
+            if (rest[start] == '\\') {
+                ++start;
+                continue;
+            }
+            size_t end = rest.find('\\', start);
+            if (end == std::string::npos)
+                end = rest.size();
+            std::string name = rest.substr(start, end - start);
+            std::string current = parent.empty() ? name : parent + "\\" + name;
+            posix::StatementScope ins(Store().Prepare(
+                "INSERT OR IGNORE INTO reg_keys(hive, path, parent, name) VALUES(?,?,?,?)"));
+            if (!ins)
+                return ERROR_GEN_FAILURE;
+            sqlite3_bind_int(ins.get(), 1, hKey->hive);
+            sqlite3_bind_text(ins.get(), 2, current.c_str(), -1, SQLITE_TRANSIENT);
+            sqlite3_bind_text(ins.get(), 3, parent.c_str(), -1, SQLITE_TRANSIENT);
+            sqlite3_bind_text(ins.get(), 4, name.c_str(), -1, SQLITE_TRANSIENT);
+            if (sqlite3_step(ins.get()) != SQLITE_DONE)
+                return ERROR_ACCESS_DENIED;
+            parent = StoredPath(hKey->hive, current);
+            start = end + 1;
+        }
+        if (!tx.Commit())
+            return ERROR_ACCESS_DENIED;
+    }
+    return NewHandle(hKey->hive, path, phkResult);
+}
+
+uint32_t RegCloseKey(HKEY hKey) {
+    if (!ValidKey(hKey))
+        return ERROR_INVALID_HANDLE;
+    if (hKey != HKEY_LOCAL_MACHINE && hKey != HKEY_CURRENT_USER)
+        delete hKey;
+    return ERROR_SUCCESS;
+}
+
+uint32_t RegDeleteKey(HKEY hKey, const std::string& csSubKey) {
+    if (!ValidKey(hKey))
+        return ERROR_INVALID_HANDLE;
+    sqlite3* db = Store().Db();
+    if (!db)
+        return GetLastError();
+    std::string path = JoinPath(hKey->path, csSubKey);
+    if (path.empty())
+        return ERROR_ACCESS_DENIED;
+    posix::SqliteTransaction tx(db);
+    if (!tx.Ok())
+        return ERROR_ACCESS_DENIED;
+    if (!KeyExists(hKey->hive, path))
+        return ERROR_FILE_NOT_FOUND;
+    {
+        posix::StatementScope children(
+            Store().Prepare("SELECT 1 FROM reg_keys WHERE hive=? AND parent=? LIMIT 1"));
+        sqlite3_bind_int(children.get(), 1, hKey->hive);
+        sqlite3_bind_text(children.get(), 2, path.c_str(), -1, SQLITE_TRANSIENT);
+        if (sqlite3_step(children.get()) == SQLITE_ROW)
+            return ERROR_ACCESS_DENIED;
+    }
+    for (const char* sql : {"DELETE FROM reg_values WHERE hive=? AND path=?",
+                            "DELETE FROM reg_keys WHERE hive=? AND path=?"}) {
+        posix::StatementScope del(Store().Prepare(sql));
+        sqlite3_bind_int(del.get(), 1, hKey->hive);
+        sqlite3_bind_text(del.get(), 2, path.c_str(), -1, SQLITE_TRANSIENT);
+        if (sqlite3_step(del.get()) != SQLITE_DONE)
+            return ERROR_ACCESS_DENIED;
+    }
+    return tx.Commit() ? ERROR_SUCCESS : ERROR_ACCESS_DENIED;
+}
+
+uint32_t RegQueryValueEx(HKEY hKey, const std::string& csValueName, uint32_t* pdwType,
+                         uint8_t* pData, uint32_t* pcbData) {
+    if (!ValidKey(hKey))
+        return ERROR_INVALID_HANDLE;
+    if (pData && !pcbData)
+        return ERROR_INVALID_PARAMETER;
+    posix::StatementScope stmt(
+        Store().Prepare("SELECT type, data FROM reg_values WHERE hive=? AND path=? AND name=?"));
+    if (!stmt)
+        return GetLastError();
+    sqlite3_bind_int(stmt.get(), 1, hKey->hive);
+    sqlite3_bind_text(stmt.get(), 2, hKey->path.c_str(), -1, SQLITE_TRANSIENT);
+    sqlite3_bind_text(stmt.get(), 3, csValueName.c_str(), -1, SQLITE_TRANSIENT);
+    int rc = sqlite3_step(stmt.get());
+    if (rc != SQLITE_ROW)
+        return rc == SQLITE_DONE ? ERROR_FILE_NOT_FOUND : ERROR_GEN_FAILURE;
+    if (pdwType)
+        *pdwType = static_cast<uint32_t>(sqlite3_column_int64(stmt.get(), 0));
+    const void* blob = sqlite3_column_blob(stmt.get(), 1);
+    uint32_t size = static_cast<uint32_t>(sqlite3_column_bytes(stmt.get(), 1));
+    if (!pcbData)
+        return ERROR_SUCCESS;
+    uint32_t room = *pcbData;
+    *pcbData = size;
+    if (!pData)
+        return ERROR_SUCCESS;
+    if (size > room)
+        return ERROR_MORE_DATA;
+    if (size)
+        std::memcpy(pData, blob, size);
+    return ERROR_SUCCESS;
+}
+
+uint32_t RegSetValueEx(HKEY hKey, const std::string& csValueName, uint32_t dwType,
+                       const uint8_t* pData, uint32_t cbData) {
+    if (!ValidKey(hKey))
+        return ERROR_INVALID_HANDLE;
+    if (!pData && cbData)
+        return ERROR_INVALID_PARAMETER;
+    if (!Store().Db())
+        return GetLastError();
+    if (!KeyExists(hKey->hive, hKey->path))
+        return ERROR_KEY_DELETED;
+    posix::StatementScope stmt(Store().Prepare(
+        "INSERT OR REPLACE INTO reg_values(hive, path, name, type, data) VALUES(?,?,?,?,?)"));
+    if (!stmt)
+        return GetLastError();
+    sqlite3_bind_int(stmt.get(), 1, hKey->hive);
+    sqlite3_bind_text(stmt.get(), 2, hKey->path.c_str(), -1, SQLITE_TRANSIENT);
+    sqlite3_bind_text(stmt.get(), 3, csValueName.c_str(), -1, SQLITE_TRANSIENT);
+    sqlite3_bind_int64(stmt.get(), 4, dwType);
+    sqlite3_bind_blob(stmt.get(), 5, pData ? static_cast<const void*>(pData) : "", int(cbData),
+                      SQLITE_TRANSIENT);
+    return sqlite3_step(stmt.get()) == SQLITE_DONE ? ERROR_SUCCESS : ERROR_ACCESS_DENIED;
+}
+
+uint32_t RegDeleteValue(HKEY hKey, const std::string& csValueName) {
+    if (!ValidKey(hKey))
+        return ERROR_INVALID_HANDLE;
+    posix::StatementScope stmt(
+        Store().Prepare("DELETE FROM reg_values WHERE hive=? AND path=? AND name=?"));
+    if (!stmt)
+        return GetLastError();
+    sqlite3_bind_int(stmt.get(), 1, hKey->hive);
+    sqlite3_bind_text(stmt.get(), 2, hKey->path.c_str(), -1, SQLITE_TRANSIENT);
+    sqlite3_bind_text(stmt.get(), 3, csValueName.c_str(), -1, SQLITE_TRANSIENT);
+    if (sqlite3_step(stmt.get()) != SQLITE_DONE)
+        return ERROR_ACCESS_DENIED;
+    return sqlite3_changes(Store().Db()) > 0 ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
+}
+
+uint32_t RegEnumKeyEx(HKEY hKey, uint32_t dwIndex, std::string* pcsName) {
+    if (!ValidKey(hKey) || !pcsName)
+        return ERROR_INVALID_HANDLE;
+    posix::StatementScope stmt(Store().Prepare(
+        "SELECT name FROM reg_keys WHERE hive=? AND parent=? AND path<>'' ORDER BY name "
+        "LIMIT 1 OFFSET ?"));
+    if (!stmt)
+        return GetLastError();
+    sqlite3_bind_int(stmt.get(), 1, hKey->hive);
+    sqlite3_bind_text(stmt.get(), 2, hKey->path.c_str(), -1, SQLITE_TRANSIENT);
+    sqlite3_bind_int64(stmt.get(), 3, dwIndex);
+    if (sqlite3_step(stmt.get()) != SQLITE_ROW)
+        return ERROR_NO_MORE_ITEMS;
+    *pcsName = reinterpret_cast<const char*>(sqlite3_column_text(stmt.get(), 0));
+    return ERROR_SUCCESS;
+}
+
+uint32_t RegEnumValue(HKEY hKey, uint32_t dwIndex, std::string* pcsName, uint32_t* pdwType,
+                      std::vector<uint8_t>* pData) {
+    if (!ValidKey(hKey) || !pcsName)
+        return ERROR_INVALID_HANDLE;
+    posix::StatementScope stmt(
+        Store().Prepare("SELECT name, type, data FROM reg_values WHERE hive=? AND path=? "
+                        "ORDER BY name LIMIT 1 OFFSET ?"));
+    if (!stmt)
+        return GetLastError();
+    sqlite3_bind_int(stmt.get(), 1, hKey->hive);
+    sqlite3_bind_text(stmt.get(), 2, hKey->path.c_str(), -1, SQLITE_TRANSIENT);
+    sqlite3_bind_int64(stmt.get(), 3, dwIndex);
+    if (sqlite3_step(stmt.get()) != SQLITE_ROW)
+        return ERROR_NO_MORE_ITEMS;
+    *pcsName = reinterpret_cast<const char*>(sqlite3_column_text(stmt.get(), 0));
+    if (pdwType)
+        *pdwType = static_cast<uint32_t>(sqlite3_column_int64(stmt.get(), 1));
+    if (pData) {
+        const uint8_t* blob = static_cast<const uint8_t*>(sqlite3_column_blob(stmt.get(), 2));
+        pData->assign(blob, blob + sqlite3_column_bytes(stmt.get(), 2));
+    }
+    return ERROR_SUCCESS;
+}
+
+uint32_t RegSetDword(HKEY hKey, const std::string& csValueName, uint32_t dwValue) {
+    uint8_t bytes[4];
+    std::memcpy(bytes, &dwValue, 4);
+    return RegSetValueEx(hKey, csValueName, REG_DWORD, bytes, 4);
+}
+
+uint32_t RegSetString(HKEY hKey, const std::string& csValueName, const std::string& csValue) {
+    return RegSetValueEx(hKey, csValueName, REG_SZ,
+                         reinterpret_cast<const uint8_t*>(csValue.c_str()),
+                         uint32_t(csValue.size() + 1));
+}
+
+uint32_t RegQueryDword(HKEY hKey, const std::string& csValueName, uint32_t* pdwValue) {
+    uint8_t bytes[4] = {};
+    uint32_t size = 4;
+    uint32_t rc = RegQueryValueEx(hKey, csValueName, nullptr, bytes, &size);
+    if (rc == ERROR_SUCCESS)
+        std::memcpy(pdwValue, bytes, 4);
+    return rc;
+}
+
+uint32_t RegQueryString(HKEY hKey, const std::string& csValueName, std::string* pcsValue) {
+    uint32_t size = 0;
+    uint32_t rc = RegQueryValueEx(hKey, csValueName, nullptr, nullptr, &size);
+    if (rc != ERROR_SUCCESS)
+        return rc;
+    std::vector<uint8_t> data(size);
+    rc = RegQueryValueEx(hKey, csValueName, nullptr, data.data(), &size);
+    if (rc == ERROR_SUCCESS)
+        pcsValue->assign(reinterpret_cast<const char*>(data.data()),
+                         strnlen(reinterpret_cast<const char*>(data.data()), size));
+    return rc;
+}
+
+HKEY RegHiveFromName(const std::string& csName) {
+    auto same = [&](const char* other) { return strcasecmp(csName.c_str(), other) == 0; };
+    if (same("HKLM") || same("HKEY_LOCAL_MACHINE"))
+        return HKEY_LOCAL_MACHINE;
+    if (same("HKCU") || same("HKEY_CURRENT_USER"))
+        return HKEY_CURRENT_USER;
+    return nullptr;
+}
+
+} // namespace platform

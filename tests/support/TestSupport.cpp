@@ -1,0 +1,200 @@
+// Test helpers and the gtest main that also runs helper processes.
+#include "TestSupport.h"
+
+#include "common/Trace.h"
+#include "common/VexData.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <map>
+#include <sstream>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+namespace vextest {
+
+namespace {
+std::map<std::string, HelperFunction>& Helpers() {
+    static std::map<std::string, HelperFunction> helpers;
+    return helpers;
+}
+std::string g_selfPath;
+} // namespace
+
+TempRoot::TempRoot() {
+    char pattern[] = "/tmp/vexroot-XXXXXX";
+    m_path = ::mkdtemp(pattern);
+    const char* previous = std::getenv("VEX_ROOT");
+    m_hadPrevious = previous != nullptr;
+    m_previous = previous ? previous : "";
+    ::setenv("VEX_ROOT", m_path.c_str(), 1);
+}
+
+TempRoot::~TempRoot() {
+    TraceShutdown();
+    if (m_hadPrevious)
+        ::setenv("VEX_ROOT", m_previous.c_str(), 1);
+    else
+        ::unsetenv("VEX_ROOT");
+    std::error_code ec;
+    std::filesystem::permissions(m_path, std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::add, ec);
+    std::filesystem::remove_all(m_path, ec);
+}
+
+void TempRoot::SetUpWorkDir() const {
+    std::filesystem::create_directories(WorkDir());
+    CVexData data;
+    data.AddStringData(CVexData::kMainKey, "Working directory", WorkDir());
+}
+
+void TempRoot::EnableTrace(int eExe, uint32_t level, bool bWrapOn, int32_t iWrapSize) const {
+    SetUpWorkDir();
+    CVexData data;
+    auto exe = static_cast<::eExe>(eExe);
+    data.SetTraceOn(exe, true);
+    data.SetTraceLevel(exe, level);
+    data.SetTraceWrapOn(exe, bWrapOn);
+    data.SetTraceWrapSize(exe, iWrapSize);
+}
+
+bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds deadline) {
+    auto end = std::chrono::steady_clock::now() + deadline;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() >= end)
+            return condition();
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return true;
+}
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+void WriteFile(const std::string& path, const std::string& contents) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << contents;
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+bool RegisterHelper(const char* name, HelperFunction function) {
+    Helpers()[name] = function;
+    return true;
+}
+
+static pid_t Spawn(const std::string& program, const std::vector<std::string>& args,
+                   const std::string& stdoutPath, int* pipeOut) {
+    int fds[2] = {-1, -1};
+    if (pipeOut && ::pipe(fds) != 0)
+        return -1;
+    pid_t pid = ::fork();
+    if (pid == 0) {
+        if (pipeOut) {
+            ::dup2(fds[1], 1);
+            ::dup2(fds[1], 2);
+            ::close(fds[0]);
+            ::close(fds[1]);
+        } else if (!stdoutPath.empty()) {
+            FILE* f = std::fopen(stdoutPath.c_str(), "w");
+            if (f)
+                ::dup2(fileno(f), 1);
+        }
+        std::vector<char*> argv;
+        argv.push_back(const_cast<char*>(program.c_str()));
+        for (const auto& arg : args)
+            argv.push_back(const_cast<char*>(arg.c_str()));
+        argv.push_back(nullptr);
+        ::execv(program.c_str(), argv.data());
+        ::_exit(127);
+    }
+    if (pipeOut) {
+        ::close(fds[1]);
+        *pipeOut = fds[0];
+    }
+    return pid;
+}
+
+pid_t StartHelper(const std::string& name, const std::vector<std::string>& args,
+                  const std::string& stdoutPath) {
+    std::vector<std::string> full{"--vex-helper=" + name};
+    full.insert(full.end(), args.begin(), args.end());
+    return Spawn(g_selfPath, full, stdoutPath, nullptr);
+}
+
+int WaitHelper(pid_t pid) {
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0) {
+        if (errno != EINTR)
+            return -1;
+    }
+    if (WIFEXITED(status))
+        return WEXITSTATUS(status);
+    return WIFSIGNALED(status) ? -WTERMSIG(status) : -1;
+}
+
+int RunHelper(const std::string& name, const std::vector<std::string>& args) {
+    return WaitHelper(StartHelper(name, args));
+}
+
+int RunProgram(const std::string& program, const std::vector<std::string>& args,
+               std::string* output) {
+    int fd = -1;
+    pid_t pid = Spawn(program, args, "", &fd);
+    if (pid < 0)
+        return -1;
+    std::string text;
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) != 0;) {
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            break;
+        }
+        text.append(buffer, size_t(n));
+    }
+    ::close(fd);
+    if (output)
+        *output = text;
+    return WaitHelper(pid);
+}
+
+std::string ProgramPath(const std::string& name) {
+    return std::string(VEX_BIN_DIR) + "/" + name;
+}
+
+} // namespace vextest
+
+int main(int argc, char** argv) {
+    char self[4096];
+    ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
+    vextest::g_selfPath = n > 0 ? std::string(self, size_t(n)) : argv[0];
+    if (argc >= 2 && std::strncmp(argv[1], "--vex-helper=", 13) == 0) {
+        auto& helpers = vextest::Helpers();
+        auto it = helpers.find(argv[1] + 13);
+        if (it == helpers.end()) {
+            std::fprintf(stderr, "unknown helper %s\n", argv[1] + 13);
+            return 126;
+        }
+        return it->second(std::vector<std::string>(argv + 2, argv + argc));
+    }
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,73 @@
+// Helpers shared by the test programs: a private system root per test, waiting
+// for a condition with a deadline, and re-running the test binary as a helper
+// process for multi-process cases.
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+namespace vextest {
+
+// Makes a fresh system root under /tmp and points VEX_ROOT at it for the
+// object's life; the folder is removed afterwards. WorkDir() is the installation
+// tree's folder (ending in '/'), written as "Working directory" by SetUpWorkDir().
+class TempRoot {
+public:
+    TempRoot();
+    ~TempRoot();
+    TempRoot(const TempRoot&) = delete;
+    TempRoot& operator=(const TempRoot&) = delete;
+
+    const std::string& Path() const { return m_path; }
+    std::string WorkDir() const { return m_path + "/work/"; }
+    // Creates WorkDir() and stores it as the "Working directory" setting.
+    void SetUpWorkDir() const;
+    // Switches the trace of a program on with the given level and wrap settings
+    // (the file goes to WorkDir()).
+    void EnableTrace(int eExe, uint32_t level = 0x7F, bool bWrapOn = false,
+                     int32_t iWrapSize = 1400000) const;
+
+private:
+    std::string m_path;
+    std::string m_previous;
+    bool m_hadPrevious;
+};
+
+// Polls the condition until it holds or the deadline passes.
+bool WaitFor(const std::function<bool()>& condition,
+             std::chrono::milliseconds deadline = std::chrono::seconds(10));
+
+// Reads a whole file; empty when it cannot be read.
+std::string ReadFile(const std::string& path);
+void WriteFile(const std::string& path, const std::string& contents);
+// Splits text into lines without their line ends.
+std::vector<std::string> Lines(const std::string& text);
+
+// A helper process: the test binary run again with "--vex-helper=NAME ARGS...".
+// Helpers are registered with VEX_TEST_HELPER and return the exit code.
+using HelperFunction = int (*)(const std::vector<std::string>& args);
+bool RegisterHelper(const char* name, HelperFunction function);
+// Starts a helper; returns its pid (or -1). Its standard output goes to
+// stdoutPath when one is given.
+pid_t StartHelper(const std::string& name, const std::vector<std::string>& args = {},
+                  const std::string& stdoutPath = "");
+// Waits for a helper and returns its exit code (-signal when killed).
+int WaitHelper(pid_t pid);
+// Runs a helper to its end.
+int RunHelper(const std::string& name, const std::vector<std::string>& args = {});
+
+// Runs a program with arguments; returns its exit code and collects its output.
+int RunProgram(const std::string& program, const std::vector<std::string>& args,
+               std::string* output = nullptr);
+// The folder of the test binary's build tree holding the programs (vexsrv, vexsys, ...).
+std::string ProgramPath(const std::string& name);
+
+} // namespace vextest
+
+#define VEX_TEST_HELPER(name)                                                                      \
+    static int VexHelper_##name(const std::vector<std::string>& args);                             \
+    static const bool s_registered_##name = vextest::RegisterHelper(#name, VexHelper_##name);      \
+    static int VexHelper_##name([[maybe_unused]] const std::vector<std::string>& args)

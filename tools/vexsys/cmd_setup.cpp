@@ -1,0 +1,58 @@
+// vexsys setup: lays a new system root as the product's installer leaves it.
+#include "Command.h"
+
+#include "common/VexData.h"
+#include "platform/os.h"
+#include "platform/root.h"
+
+#include <cstdio>
+#include <filesystem>
+
+VEXSYS_COMMAND(setup, "setup", "setup [--workdir DIR] [--language N] [--os-version MAJOR.MINOR]") {
+    using namespace vexsys;
+    std::string workDir = platform::RootPath("work");
+    unsigned long long language = 1;
+    unsigned long long major = 5, minor = 1;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& option = args[i];
+        if (i + 1 >= args.size())
+            return UsageError("option " + option + " needs a value");
+        const std::string& value = args[++i];
+        if (option == "--workdir") {
+            workDir = value;
+        } else if (option == "--language") {
+            if (!ParseNumber(value, 15, &language) || language == 0)
+                return UsageError("--language takes a number from 1 to 15, not '" + value + "'");
+        } else if (option == "--os-version") {
+            size_t dot = value.find('.');
+            if (dot == std::string::npos || !ParseNumber(value.substr(0, dot), 99, &major) ||
+                !ParseNumber(value.substr(dot + 1), 99, &minor))
+                return UsageError("--os-version takes MAJOR.MINOR, not '" + value + "'");
+        } else {
+            return UsageError("unknown option '" + option + "'");
+        }
+    }
+    if (!platform::EnsureSystemRoot())
+        return Failure("cannot create the system root " + platform::SystemRoot());
+    std::error_code ec;
+    std::filesystem::path absolute = std::filesystem::absolute(workDir, ec);
+    if (ec)
+        return Failure("bad working directory '" + workDir + "'");
+    workDir = absolute.lexically_normal().string();
+    if (workDir.empty() || workDir.back() != platform::PathSeparator())
+        workDir += platform::PathSeparator();
+    std::filesystem::create_directories(workDir, ec);
+    if (ec)
+        return Failure("cannot create the working directory " + workDir + ": " + ec.message());
+    if (!platform::SetEmulatedVersion(uint32_t(major), uint32_t(minor)))
+        return Failure("cannot write the emulated system version");
+
+    CVexData data;
+    if (!data.AddStringData(CVexData::kMainKey, "Working directory", workDir) ||
+        !data.AddNumData(CVexData::kMainKey, "Language", uint32_t(language)) ||
+        !data.AddNumData(CVexData::kMainKey, "First time", 1))
+        return Failure("cannot write the settings into the registry");
+    std::printf("System root %s set up: working directory %s, language %llu, system %llu.%llu\n",
+                platform::SystemRoot().c_str(), workDir.c_str(), language, major, minor);
+    return 0;
+}

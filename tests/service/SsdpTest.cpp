@@ -2,6 +2,8 @@
 // kind of message, and the values taken out of the headers.
 #include "service/Ssdp.h"
 
+#include "TraceLog.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -123,7 +125,7 @@ TEST(SsdpTest, NtsDecidesTheKindAndTheRequiredHeaders) {
          {"HOST: 239.255.255.250:1900\r\n", "CACHE-CONTROL: max-age=1800\r\n",
           "LOCATION: http://10.1.2.3:8080/desc.xml\r\n", "NTS: ssdp:alive\r\n",
           "SERVER: Zos/4.2 UPnP/1.0 Model_77/A1.2 extra\r\n",
-                                "NT: urn:zantor-schemas-ambrel:service:Print:1\r\n", "USN: uuid:"}) {
+          "NT: urn:zantor-schemas-ambrel:service:Print:1\r\n", "USN: uuid:"}) {
         EXPECT_FALSE(Parse(ssdp, Replace(kAlive, pszLine, ""))) << pszLine;
     }
 }
@@ -253,6 +255,49 @@ TEST(SsdpTest, TruncatedAndHostileTextsFailCleanly) {
           "NOTIFY * HTTP/1.1\r\nHOST: x\r\n\r", "\r\n\r\n", "HTTP/1.1 200 OK\r\n\r\n"}) {
         EXPECT_FALSE(Parse(ssdp, pszText)) << pszText;
     }
+}
+
+} // namespace
+
+namespace {
+
+TEST(SsdpTraceTest, FailuresAndValuesAreTraced) {
+    CTraceLog log;
+    CSsdp ssdp;
+    EXPECT_FALSE(Parse(ssdp, Replace(kAlive, "USN:", "XSN:")));
+    EXPECT_TRUE(log.Has("ERR", "(CSsdp::VerifyHeaders)Verification of SSDP alive failed"));
+    EXPECT_TRUE(log.Has("DET", "Exit  (CSsdp::VerifyHeaders) failure"));
+    EXPECT_TRUE(log.Has("ERR", "(CSsdp::ParseRequest)Parse failed"));
+    EXPECT_TRUE(log.Has("DET", "Exit  (CSsdp::ParseRequest) failure"));
+    EXPECT_FALSE(
+        Parse(ssdp, Replace(Replace(kAlive, "USN:", "XSN:"), "ssdp:alive", "ssdp:byebye")));
+    EXPECT_TRUE(log.Has("ERR", "(CSsdp::VerifyHeaders)Verification of SSDP byebye failed"));
+    EXPECT_FALSE(Parse(ssdp, Replace(Replace(kAlive, "USN:", "XSN:"), "ssdp:alive", "other")));
+    EXPECT_TRUE(log.Has("ERR", "(CSsdp::VerifyHeaders)Verification of notify request failed"));
+    EXPECT_FALSE(Parse(ssdp, "HTTP/1.1 200 OK\r\nST: x\r\n\r\n"));
+    EXPECT_TRUE(log.Has("ERR", "(CSsdp::VerifyHeaders)Verification of http request failed"));
+
+    ASSERT_TRUE(Parse(ssdp, Replace(kAlive, "\r\n\r\n", "\r\nContent-Length: 9\r\n\r\nabc")));
+    EXPECT_TRUE(log.Has("WRN", "CSsdp::ParseContent)Bad message detected"));
+    EXPECT_TRUE(log.Has("DET", "Exit  (CSsdp::ParseRequest) success"));
+    ssdp.GetUuid();
+    EXPECT_TRUE(log.Has("DET", "Entry (CSsdp::GetUuid)"));
+    EXPECT_TRUE(log.Has("DET", "Exit  (CSsdp::GetUuid)UUID='0a1b-2c3d'"));
+    ssdp.GetPrinterModel();
+    EXPECT_TRUE(log.Has("DET", "Exit  (CSsdp::GetPrinterModel)Printer model='Model 77'"));
+    ssdp.GetPrinterMicrocodeLevel();
+    EXPECT_TRUE(log.Has("DET", "Exit  (CSsdp::GetPrinterMicrocodeLevel)Microcode level='A1.2'"));
+    ssdp.GetDescriptionUrl(nullptr);
+    EXPECT_TRUE(log.Has("DET", "Exit  (CSsdp::GetDescriptionUrl)Description URL='/desc.xml'"));
+    ssdp.GetSequenceNumber();
+    EXPECT_TRUE(log.Has("DET", "Exit  (CSsdp::GetSequenceNumber)Sequence number=42"));
+
+    ASSERT_TRUE(Parse(ssdp, Replace(kAlive, "SEQNUM: 42", "SEQNUM: -x")));
+    EXPECT_EQ(ssdp.GetSequenceNumber(), 0u);
+    EXPECT_TRUE(log.Has("ERR", "(CSsdp::GetSequenceNumber)Conversion failed for string '-x'"));
+    ASSERT_TRUE(Parse(ssdp, Replace(kAlive, "SEQNUM: 42", "SEQNUM: 4294967295")));
+    ssdp.GetSequenceNumber();
+    EXPECT_TRUE(log.Has("DET", "Exit  (CSsdp::GetSequenceNumber)Sequence number=-1"));
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 // used on device descriptions and SOAP answers, and hostile nesting.
 #include "service/Xml.h"
 
+#include "TraceLog.h"
 #include "service/Ssdp.h"
 
 #include <gtest/gtest.h>
@@ -300,6 +301,42 @@ TEST(XmlTest, HostileNestingAndLongListsFailOrPassWithoutOverflow) {
         csAttribs += " a='1'";
     csAttribs += "/>";
     ASSERT_NE(Parse(xml, csAttribs), nullptr);
+}
+
+} // namespace
+
+namespace {
+
+TEST(XmlTraceTest, ProblemsAndTheDumpAreTraced) {
+    CTraceLog log;
+    CXml xml;
+    EXPECT_EQ(Parse(xml, "<a>v</b>"), nullptr);
+    EXPECT_TRUE(log.Has("ERR", "(CXml::ParseElem)element a not closed at b 6 "));
+    EXPECT_TRUE(log.Has("ERR", "(CXml::ParseElem)Failed: Name=a Value=(v) at 7 (>)"));
+    ASSERT_NE(Parse(xml, "<a>&foo;</a>"), nullptr);
+    EXPECT_TRUE(log.Has("ERR", "(CXml::MySzDupN)Illegal escape sequence(&foo)"));
+    EXPECT_EQ(Parse(xml, "<a><!x></a>"), nullptr);
+    EXPECT_TRUE(log.Has("ERR", "(CXml::ParseElem)Parsing error = (<!x></)"));
+    ASSERT_NE(Parse(xml, "<a b=\"\">v</a>"), nullptr);
+    EXPECT_TRUE(log.Has("ERR", "(CXml::ParseAttrib)Failed: Name=b Value=() at 7 (>)"));
+    EXPECT_EQ(Parse(xml, "<a>v"), nullptr);
+    EXPECT_TRUE(log.Has("ERR", "(CXml::GetElemValue)failed at 3 (v)"));
+    EXPECT_EQ(Parse(xml, "<a><![ CDATA[ v</a>"), nullptr);
+    EXPECT_TRUE(log.Has("ERR", "(CXml::GetElemValue)CDATA failed at 3 (<)"));
+    ASSERT_NE(Parse(xml, "<a><![ CDATA[ ]]></a>"), nullptr);
+    EXPECT_TRUE(log.Has("ERR", "(CXml::ParseElem)Get Elem empty value segment"));
+    EXPECT_EQ(Parse(xml, "<a =1/>"), nullptr);
+    EXPECT_TRUE(log.Has("ERR", "(CXml::GetToken)Failed at 3 (=)"));
+
+    ASSERT_NE(Parse(xml, "<p:a x='1'><b>v</b><c/></p:a>"), nullptr);
+    xml.Dump();
+    for (const char* pszLine :
+         {"e1->m_pszName = a", "e1->m_pszPrefix = p", "e1->m_pszValue = (null)",
+          "   e1.a1->m_pszName = x", "   e1.a1->m_pszValue = 1", "   e1.a1->m_pNextAttrib = (nil)",
+          "   e1.e1->m_pszName = b", "   e1.e1->m_pszValue = v", "   e1.e2->m_pszName = c",
+          "   e1.e2->m_pNextSibling = (nil)", "e1->m_pNextSibling = (nil)"}) {
+        EXPECT_TRUE(log.Has("DET", pszLine)) << pszLine;
+    }
 }
 
 } // namespace

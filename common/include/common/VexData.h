@@ -128,6 +128,14 @@ public:
     std::string GetDriverName(const std::string& csModel, eDriverType eType);
     bool DoesDriverTypeExist(eDriverType eType);
 
+    // Naming rules and model support (VexDataNaming.cpp).
+    // Whether an .inf file of the installed driver folder names the model's driver.
+    bool IsModelSupported(const std::string& csPrinterModel, eDriverType eType);
+    // Whether any driver type (PCL 6, PCL 5, PostScript) supports the model.
+    bool IsModelSupported(const std::string& csPrinterModel);
+    // The version part of the first "DriverVer=" line of the driver folder's .inf files.
+    std::string GetDriverVer(eDriverType eType);
+
 private:
     void CloseKey();
 

@@ -1,0 +1,200 @@
+// The naming rules and the model check of CVexData: whether the installed driver
+// package supports a model, free names for a new queue, its port and its share,
+// and the version of the installed driver package.
+#include "common/VexData.h"
+
+#include "common/Trace.h"
+#include "platform/error.h"
+#include "platform/files.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <functional>
+#include <string_view>
+#include <vector>
+
+using namespace platform;
+
+namespace {
+
+enum class EReadResult { Ok, OpenFailed, ReadFailed };
+
+// Reads a whole file into *pcsData. A read error keeps what was read before it
+// and leaves its Win32 number in *pdwError.
+EReadResult ReadWholeFile(const std::string& csPath, uint64_t qwSizeHint, std::string* pcsData,
+                          uint32_t* pdwError) {
+    pcsData->clear();
+    std::FILE* file = std::fopen(csPath.c_str(), "rb");
+    if (!file)
+        return EReadResult::OpenFailed;
+    pcsData->reserve(size_t(qwSizeHint) + 2);
+    EReadResult result = EReadResult::Ok;
+    char chunk[65536];
+    for (;;) {
+        size_t n = std::fread(chunk, 1, sizeof chunk, file);
+        pcsData->append(chunk, n);
+        if (n < sizeof chunk) {
+            if (std::ferror(file)) {
+                *pdwError = ErrorFromErrno(errno);
+                result = EReadResult::ReadFailed;
+            }
+            break;
+        }
+    }
+    std::fclose(file);
+    return result;
+}
+
+void AppendUtf8(std::string* pcsOut, uint32_t cp) {
+    if (cp < 0x80) {
+        *pcsOut += char(cp);
+    } else if (cp < 0x800) {
+        *pcsOut += char(0xC0 | (cp >> 6));
+        *pcsOut += char(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        *pcsOut += char(0xE0 | (cp >> 12));
+        *pcsOut += char(0x80 | ((cp >> 6) & 0x3F));
+        *pcsOut += char(0x80 | (cp & 0x3F));
+    } else {
+        *pcsOut += char(0xF0 | (cp >> 18));
+        *pcsOut += char(0x80 | ((cp >> 12) & 0x3F));
+        *pcsOut += char(0x80 | ((cp >> 6) & 0x3F));
+        *pcsOut += char(0x80 | (cp & 0x3F));
+    }
+}
+
+// A text that begins with a UTF-16 byte-order mark (FF FE little-endian, FE FF
+// big-endian) is turned into the 8-bit code page of the system (UTF-8 here);
+// any other text is left as it is. Unpaired surrogates become '?', as the
+// system's conversion writes its default character for them.
+void ConvertUtf16ToAnsi(std::string* pcsText) {
+    const std::string& in = *pcsText;
+    if (in.size() < 2)
+        return;
+    const auto b0 = uint8_t(in[0]), b1 = uint8_t(in[1]);
+    bool bLittle = b0 == 0xFF && b1 == 0xFE;
+    bool bBig = b0 == 0xFE && b1 == 0xFF;
+    if (!bLittle && !bBig)
+        return;
+    auto unit = [&](size_t i) -> uint32_t {
+        auto lo = uint8_t(in[i]), hi = uint8_t(in[i + 1]);
+        return bLittle ? uint32_t(lo | (hi << 8)) : uint32_t(hi | (lo << 8));
+    };
+    std::string out;
+    out.reserve(in.size() / 2 + in.size() / 8);
+    size_t count = in.size() & ~size_t(1);
+    for (size_t i = 2; i < count; i += 2) {
+        uint32_t u = unit(i);
+        if (u >= 0xD800 && u < 0xDC00 && i + 3 < count) {
+            uint32_t next = unit(i + 2);
+            if (next >= 0xDC00 && next < 0xE000) {
+                AppendUtf8(&out, 0x10000 + ((u - 0xD800) << 10) + (next - 0xDC00));
+                i += 2;
+                continue;
+            }
+        }
+        if (u >= 0xD800 && u < 0xE000)
+            out += '?';
+        else
+            AppendUtf8(&out, u);
+    }
+    pcsText->swap(out);
+}
+
+// The .inf files of a driver folder in the order of the search.
+bool FindInfFiles(const std::string& csFolder, std::vector<FindData>* pFiles) {
+    return FindFiles(csFolder + "*.inf", pFiles);
+}
+
+} // namespace
+
+bool CVexData::IsModelSupported(const std::string& csPrinterModel, eDriverType eType) {
+    CTraceScope scope("CVexData::IsModelSupported/2");
+    TraceDet("(CVexData::IsModelSupported/2)parameters (csPrinterModel=%s, eDriverType=%d)",
+             csPrinterModel.c_str(), int(eType));
+    std::string csFolder = GetDriverPath(GetOs(), eType);
+    // The quotes keep "Laser PCL" from matching inside "Laser PCL6".
+    std::string csSearch = "\"" + GetDriverName(csPrinterModel, eType) + "\"";
+
+    std::vector<FindData> files;
+    if (!FindInfFiles(csFolder, &files)) {
+        TraceWrn("(CVexData::IsModelSupported/2)No .inf files in driver path %s", csFolder.c_str());
+        scope.Result("false");
+        return false;
+    }
+    std::boyer_moore_horspool_searcher searcher(csSearch.begin(), csSearch.end());
+    std::string csText;
+    bool bFound = false;
+    for (const FindData& file : files) {
+        std::string csPath = csFolder + file.csName;
+        uint32_t dwError = 0;
+        EReadResult result = (file.dwAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                                 ? EReadResult::OpenFailed
+                                 : ReadWholeFile(csPath, file.qwSize, &csText, &dwError);
+        if (result == EReadResult::OpenFailed) {
+            TraceErr("(CVexData::IsModelSupported/2)Failed to open file %s", csPath.c_str());
+            continue;
+        }
+        if (result == EReadResult::ReadFailed)
+            TraceErr("(CVexData::IsModelSupported/2)File exception occurred: %d", int(dwError));
+        ConvertUtf16ToAnsi(&csText);
+        if (std::search(csText.begin(), csText.end(), searcher) != csText.end()) {
+            bFound = true;
+            break;
+        }
+    }
+    scope.Result("%s", bFound ? "true" : "false");
+    return bFound;
+}
+
+bool CVexData::IsModelSupported(const std::string& csPrinterModel) {
+    CTraceScope scope("CVexData::IsModelSupported/1");
+    bool bSupported = IsModelSupported(csPrinterModel, eDriverPcl6) ||
+                      IsModelSupported(csPrinterModel, eDriverPcl5) ||
+                      IsModelSupported(csPrinterModel, eDriverPostScript);
+    scope.Result("%s", bSupported ? "true" : "false");
+    return bSupported;
+}
+
+std::string CVexData::GetDriverVer(eDriverType eType) {
+    CTraceScope scope("CVexData::GetDriverVer");
+    std::string csFolder = GetDriverPath(GetOs(), eType);
+    std::vector<FindData> files;
+    std::string csVersion;
+    if (FindInfFiles(csFolder, &files)) {
+        std::string csText;
+        for (const FindData& file : files) {
+            if (file.dwAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                continue;
+            std::string csPath = csFolder + file.csName;
+            uint32_t dwError = 0;
+            EReadResult result = ReadWholeFile(csPath, file.qwSize, &csText, &dwError);
+            if (result == EReadResult::OpenFailed) {
+                // A file that cannot be opened ends the search: the package is
+                // being replaced or damaged, and an older file must not answer.
+                TraceErr("(CVexData::GetDriverVer)Failed to open file %s", csPath.c_str());
+                csVersion.clear();
+                break;
+            }
+            if (result == EReadResult::ReadFailed)
+                TraceErr("(CVexData::GetDriverVer)File exception occurred: %d", int(dwError));
+            ConvertUtf16ToAnsi(&csText);
+            size_t key = csText.find("DriverVer=");
+            if (key == std::string::npos)
+                continue;
+            // The version is the part after the date, on the same line: a comma
+            // on a later line belongs to another entry.
+            size_t lineEnd = csText.find_first_of("\r\n", key);
+            if (lineEnd == std::string::npos)
+                lineEnd = csText.size();
+            size_t comma = csText.find(',', key);
+            if (comma == std::string::npos || comma > lineEnd)
+                continue;
+            csVersion = csText.substr(comma + 1, lineEnd - comma - 1);
+            break;
+        }
+    }
+    scope.Result("%s", csVersion.c_str());
+    return csVersion;
+}

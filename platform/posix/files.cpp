@@ -8,9 +8,11 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdlib>
 #include <dirent.h>
 #include <fcntl.h>
 #include <fnmatch.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -81,6 +83,54 @@ std::string FolderOf(const std::string& path) {
     if (slash == std::string::npos)
         return ".";
     return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// Windows tells a missing file from a missing folder; open() says ENOENT for both.
+bool FailOpen(const std::string& path) {
+    if (errno == ENOENT && !DirectoryExists(FolderOf(path)))
+        return Fail(ERROR_PATH_NOT_FOUND);
+    return FailErrno();
+}
+
+bool FailAndClose(int fd) {
+    int err = errno;
+    ::close(fd);
+    errno = err;
+    return FailErrno();
+}
+
+// Takes the advisory lock that stands for a share mode. A conflict is
+// EWOULDBLOCK, which the error table turns into ERROR_SHARING_VIOLATION.
+bool LockShare(int fd, bool bExclusive) {
+    while (::flock(fd, (bExclusive ? LOCK_EX : LOCK_SH) | LOCK_NB) != 0) {
+        if (errno != EINTR)
+            return false;
+    }
+    return true;
+}
+
+bool WriteAll(int fd, const void* data, size_t size) {
+    const char* p = static_cast<const char*>(data);
+    while (size > 0) {
+        ssize_t w = ::write(fd, p, size);
+        if (w < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        p += w;
+        size -= size_t(w);
+    }
+    return true;
+}
+
+// Makes a rename in the folder survive a crash.
+void SyncFolder(const std::string& path) {
+    int fd = ::open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
 }
 
 } // namespace
@@ -240,6 +290,136 @@ bool FlushFileToDisk(const std::string& csPath) {
     bool ok = ::fsync(fd) == 0 || FailErrno();
     ::close(fd);
     return ok;
+}
+
+bool ReplaceFileWithCopy(const std::string& csFrom, const std::string& csTo) {
+    if (IsReadOnly(csTo))
+        return Fail(ERROR_ACCESS_DENIED);
+    int in = ::open(csFrom.c_str(), O_RDONLY | O_CLOEXEC);
+    if (in < 0)
+        return FailOpen(csFrom);
+    if (!LockShare(in, false))
+        return FailAndClose(in);
+    // A unique name, so that two writers never share a half-written file.
+    std::string temp = csTo + ".XXXXXX";
+    int out = ::mkostemp(temp.data(), O_CLOEXEC);
+    if (out < 0) {
+        bool ok = FailOpen(csTo);
+        ::close(in);
+        return ok;
+    }
+    char buffer[65536];
+    bool ok = true;
+    for (;;) {
+        ssize_t n = ::read(in, buffer, sizeof buffer);
+        if (n == 0)
+            break;
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            ok = FailErrno();
+            break;
+        }
+        if (!WriteAll(out, buffer, size_t(n))) {
+            ok = FailErrno();
+            break;
+        }
+    }
+    ::close(in);
+    if (ok && (::fchmod(out, 0644) != 0 || ::fsync(out) != 0))
+        ok = FailErrno();
+    if (::close(out) != 0 && ok)
+        ok = FailErrno();
+    if (ok && ::rename(temp.c_str(), csTo.c_str()) != 0)
+        ok = FailErrno();
+    if (!ok) {
+        ::unlink(temp.c_str());
+        return false;
+    }
+    SyncFolder(csTo);
+    StoreFlags(csTo, StoredFlags(csFrom));
+    return true;
+}
+
+File::~File() {
+    Close();
+}
+
+bool File::OpenForRead(const std::string& csPath) {
+    Close();
+    int fd = ::open(csPath.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return FailOpen(csPath);
+    struct stat st;
+    if (::fstat(fd, &st) != 0)
+        return FailAndClose(fd);
+    if (S_ISDIR(st.st_mode)) {
+        ::close(fd);
+        return Fail(ERROR_ACCESS_DENIED);
+    }
+    if (!LockShare(fd, false))
+        return FailAndClose(fd);
+    m_hFile = fd;
+    return true;
+}
+
+bool File::CreateForWrite(const std::string& csPath) {
+    Close();
+    if (IsReadOnly(csPath))
+        return Fail(ERROR_ACCESS_DENIED);
+    // Not O_TRUNC: a file that another handle has open must stay as it is.
+    int fd = ::open(csPath.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return FailOpen(csPath);
+    if (!LockShare(fd, true) || ::ftruncate(fd, 0) != 0)
+        return FailAndClose(fd);
+    m_hFile = fd;
+    return true;
+}
+
+bool File::Read(void* pBuffer, size_t size, size_t* pRead) {
+    *pRead = 0;
+    if (m_hFile < 0)
+        return Fail(ERROR_INVALID_HANDLE);
+    for (;;) {
+        ssize_t n = ::read(int(m_hFile), pBuffer, size);
+        if (n >= 0) {
+            *pRead = size_t(n);
+            return true;
+        }
+        if (errno != EINTR)
+            return FailErrno();
+    }
+}
+
+bool File::Write(const void* pData, size_t size) {
+    if (m_hFile < 0)
+        return Fail(ERROR_INVALID_HANDLE);
+    return WriteAll(int(m_hFile), pData, size) || FailErrno();
+}
+
+bool File::GetSize(uint64_t* pSize) {
+    struct stat st;
+    if (m_hFile < 0)
+        return Fail(ERROR_INVALID_HANDLE);
+    if (::fstat(int(m_hFile), &st) != 0)
+        return FailErrno();
+    *pSize = uint64_t(st.st_size);
+    return true;
+}
+
+bool File::FlushToDisk() {
+    if (m_hFile < 0)
+        return Fail(ERROR_INVALID_HANDLE);
+    return ::fsync(int(m_hFile)) == 0 || FailErrno();
+}
+
+bool File::Close() {
+    if (m_hFile < 0)
+        return true;
+    int fd = int(m_hFile);
+    m_hFile = -1;
+    return ::close(fd) == 0 || FailErrno();
 }
 
 } // namespace platform

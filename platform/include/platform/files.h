@@ -5,6 +5,7 @@
 // its attribute is cleared.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -48,5 +49,46 @@ bool CreateDirectory(const std::string& csPath);
 
 // Forces a file's contents to disk.
 bool FlushFileToDisk(const std::string& csPath);
+
+// Replaces csTo by a copy of csFrom in one step: a reader of csTo sees either its
+// old or its complete new contents, also after a crash at any moment. The copy is
+// written to a temporary file beside csTo, forced to disk and renamed over csTo.
+// Fails like CopyFile (a read-only csTo gives ERROR_ACCESS_DENIED, a source open
+// for writing elsewhere ERROR_SHARING_VIOLATION); csTo is then left as it was.
+bool ReplaceFileWithCopy(const std::string& csFrom, const std::string& csTo);
+
+// An open file with the share modes the programs of this system use: a reader
+// denies writers, a writer has the file to itself. Opens that conflict fail with
+// ERROR_SHARING_VIOLATION and may be retried. (POSIX has no share modes: they are
+// kept as advisory locks, which every program of the system takes.)
+class File {
+public:
+    File() = default;
+    ~File();
+    File(const File&) = delete;
+    File& operator=(const File&) = delete;
+
+    // Opens an existing file for reading and denies writers while it is open.
+    // ERROR_FILE_NOT_FOUND, or ERROR_PATH_NOT_FOUND when its folder is missing.
+    bool OpenForRead(const std::string& csPath);
+    // Creates the file, or empties an existing one, for writing with exclusive
+    // access. A read-only file gives ERROR_ACCESS_DENIED; a file open elsewhere
+    // is left untouched.
+    bool CreateForWrite(const std::string& csPath);
+    bool IsOpen() const { return m_hFile != -1; }
+
+    // Reads up to size bytes; *pRead is 0 at the end of the file.
+    bool Read(void* pBuffer, size_t size, size_t* pRead);
+    // Writes all bytes or fails.
+    bool Write(const void* pData, size_t size);
+    bool GetSize(uint64_t* pSize);
+    // Forces what was written to disk.
+    bool FlushToDisk();
+    // Closing reports the last deferred write error.
+    bool Close();
+
+private:
+    intptr_t m_hFile = -1; // the operating system's handle
+};
 
 } // namespace platform

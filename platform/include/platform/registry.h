@@ -7,6 +7,8 @@
 // case. Safe for many threads and several processes at once.
 #pragma once
 
+#include "platform/error.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>

@@ -1,0 +1,215 @@
+// The trace file: line format, levels, indentation, date lines, roll and start.
+#include "TestSupport.h"
+
+#include "common/Trace.h"
+#include "common/VexData.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <regex>
+#include <thread>
+
+namespace {
+
+// One trace line split into its parts; the thread id and the time vary.
+struct SLine {
+    bool bDate = false;
+    int tid = 0;
+    std::string tag;
+    std::string indentAndMessage;
+};
+
+SLine ParseLine(const std::string& line) {
+    static const std::regex date(R"(^------ The date is [A-Z][a-z]{2} [A-Z][a-z]{2} \d\d, \d{4}$)");
+    static const std::regex text(R"(^( *\d+) \d\d:\d\d:\d\d\.\d{3} (ERR|WRN|INF|TRC|DET) (.*)$)");
+    SLine parsed;
+    std::smatch m;
+    if (std::regex_match(line, date)) {
+        parsed.bDate = true;
+    } else if (std::regex_match(line, m, text) && m[1].length() >= 5) {
+        parsed.tid = std::stoi(m[1]);
+        parsed.tag = m[2];
+        parsed.indentAndMessage = m[3];
+    } else {
+        ADD_FAILURE() << "not a trace line: '" << line << "'";
+    }
+    return parsed;
+}
+
+class TraceTest : public ::testing::Test {
+protected:
+    std::string TracePath() const { return root.WorkDir() + "vexsrv.log"; }
+    std::vector<SLine> ReadTrace() const {
+        std::vector<SLine> lines;
+        for (const auto& line : vextest::Lines(vextest::ReadFile(TracePath())))
+            lines.push_back(ParseLine(line));
+        return lines;
+    }
+    vextest::TempRoot root;
+};
+
+TEST_F(TraceTest, LineFormatAndIndentation) {
+    root.EnableTrace(eExeService);
+    TraceInit(eExeService, ".bak");
+    {
+        CTraceScope outer("CMainThread::Run");
+        {
+            CTraceScope inner("CPrinters::Read");
+            TraceErr("(CPrinters::Read)failed %d", 7);
+            inner.Result("%s", "failure");
+        }
+        TraceDet("(CMainThread::Run)parameters (n=%d)", 1);
+    }
+    TraceTrc("Exit  (Unbalanced)"); // at depth 0 it stays at 0
+    TraceInf("plain");
+
+    auto lines = ReadTrace();
+    ASSERT_EQ(9u, lines.size());
+    EXPECT_TRUE(lines[0].bDate);
+    std::vector<std::pair<std::string, std::string>> expected = {
+        {"TRC", "Entry (CMainThread::Run)"},
+        {"TRC", " Entry (CPrinters::Read)"},
+        {"ERR", "  (CPrinters::Read)failed 7"},
+        {"TRC", " Exit  (CPrinters::Read) failure"},
+        {"DET", " (CMainThread::Run)parameters (n=1)"},
+        {"TRC", "Exit  (CMainThread::Run)"},
+        {"TRC", "Exit  (Unbalanced)"},
+        {"INF", "plain"},
+    };
+    for (size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(expected[i].first, lines[i + 1].tag) << i;
+        EXPECT_EQ(expected[i].second, lines[i + 1].indentAndMessage) << i;
+    }
+}
+
+TEST_F(TraceTest, ThreadsIndentIndependently) {
+    root.EnableTrace(eExeService);
+    TraceInit(eExeService, ".bak");
+    TraceTrc("Entry (Main)");
+    std::thread([] {
+        TraceTrc("Entry (Worker)");
+        TraceInf("worker line");
+    }).join();
+    TraceInf("main line");
+    auto lines = ReadTrace();
+    ASSERT_EQ(5u, lines.size());
+    EXPECT_EQ("Entry (Worker)", lines[2].indentAndMessage);
+    EXPECT_EQ(" worker line", lines[3].indentAndMessage);
+    EXPECT_EQ(" main line", lines[4].indentAndMessage);
+    EXPECT_NE(lines[1].tid, lines[2].tid);
+    EXPECT_EQ(lines[1].tid, lines[4].tid);
+}
+
+TEST_F(TraceTest, LevelsAreIndependentBits) {
+    root.EnableTrace(eExeService, TRACE_ERR | TRACE_TRC);
+    TraceInit(eExeService, ".bak");
+    {
+        CTraceScope scope("A::B");
+        TraceWrn("warning");
+        TraceInf("info");
+        TraceDet("detail");
+        TraceErr("error");
+    }
+    auto lines = ReadTrace();
+    ASSERT_EQ(4u, lines.size());
+    EXPECT_EQ("Entry (A::B)", lines[1].indentAndMessage);
+    EXPECT_EQ(" error", lines[2].indentAndMessage);
+    EXPECT_EQ("Exit  (A::B)", lines[3].indentAndMessage);
+}
+
+TEST_F(TraceTest, DateLineEveryHundredLines) {
+    root.EnableTrace(eExeService);
+    TraceInit(eExeService, ".bak");
+    for (int i = 0; i < 201; ++i)
+        TraceInf("line %d", i);
+    auto lines = ReadTrace();
+    ASSERT_EQ(204u, lines.size());
+    for (size_t i : {size_t(0), size_t(101), size_t(202)})
+        EXPECT_TRUE(lines[i].bDate) << i;
+    EXPECT_EQ("line 100", lines[102].indentAndMessage);
+}
+
+TEST_F(TraceTest, RollsToPrevPastTheWrapSize) {
+    root.EnableTrace(eExeService, 0x7F, true, 1000);
+    TraceInit(eExeService, ".bak");
+    std::string prev = TracePath() + ".prev";
+    int written = 0;
+    while (!std::filesystem::exists(prev) && written < 100)
+        TraceInf("line number %03d of the roll test", written++);
+    ASSERT_TRUE(std::filesystem::exists(prev));
+    auto prevSize = std::filesystem::file_size(prev);
+    EXPECT_GT(prevSize, 1000u);
+    EXPECT_LT(prevSize, 1000u + 80u); // by at most one line
+    // The line that found the file too long starts the new file, with no date line.
+    auto lines = ReadTrace();
+    ASSERT_EQ(1u, lines.size());
+    EXPECT_FALSE(lines[0].bDate);
+    char expected[64];
+    std::snprintf(expected, sizeof expected, "line number %03d of the roll test", written - 1);
+    EXPECT_EQ(expected, lines[0].indentAndMessage);
+}
+
+TEST_F(TraceTest, SecondStartKeepsTheFirstUnderBak) {
+    root.EnableTrace(eExeService);
+    TraceInit(eExeService, ".bak");
+    TraceInf("first run");
+    TraceShutdown();
+    TraceInit(eExeService, ".bak");
+    TraceInf("second run");
+    EXPECT_NE(std::string::npos, vextest::ReadFile(TracePath() + ".bak").find("first run"));
+    std::string now = vextest::ReadFile(TracePath());
+    EXPECT_EQ(std::string::npos, now.find("first run"));
+    EXPECT_NE(std::string::npos, now.find("second run"));
+}
+
+TEST_F(TraceTest, SwitchedOffTraceTouchesNoFile) {
+    root.SetUpWorkDir();
+    vextest::WriteFile(TracePath(), "old trace");
+    TraceInit(eExeService, ".bak");
+    TraceErr("nothing");
+    EXPECT_FALSE(TraceOn(TRACE_ERR));
+    EXPECT_EQ("old trace", vextest::ReadFile(TracePath()));
+    EXPECT_FALSE(std::filesystem::exists(TracePath() + ".bak"));
+}
+
+TEST_F(TraceTest, RestartReadsTheSettingsAnew) {
+    root.EnableTrace(eExeService);
+    TraceInit(eExeService, ".bak");
+    TraceInf("before");
+    CVexData().SetTraceFile(eExeService, "other.log");
+    TraceRestart();
+    TraceInf("after");
+    EXPECT_NE(std::string::npos, vextest::ReadFile(TracePath()).find("before"));
+    EXPECT_NE(std::string::npos, vextest::ReadFile(root.WorkDir() + "other.log").find("after"));
+    // Switched off by a restart: the trace stops writing.
+    CVexData().SetTraceOn(eExeService, false);
+    TraceRestart();
+    TraceInf("gone");
+    EXPECT_EQ(std::string::npos, vextest::ReadFile(root.WorkDir() + "other.log").find("gone"));
+}
+
+TEST_F(TraceTest, ManyThreadsWhileRollingNeverMixLines) {
+    root.EnableTrace(eExeService, 0x7F, true, 20000);
+    TraceInit(eExeService, ".bak");
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([t] {
+            for (int i = 0; i < 500; ++i)
+                TraceInf("thread %d line %d", t, i);
+        });
+    }
+    for (auto& thread : threads)
+        thread.join();
+    for (const char* suffix : {"", ".prev"}) {
+        for (const auto& line : vextest::Lines(vextest::ReadFile(TracePath() + suffix))) {
+            SLine parsed = ParseLine(line);
+            if (parsed.bDate)
+                continue;
+            EXPECT_TRUE(
+                std::regex_match(parsed.indentAndMessage, std::regex(R"(thread \d line \d+)")))
+                << line;
+        }
+    }
+}
+
+} // namespace

@@ -1,0 +1,106 @@
+// Files: wildcard search, Windows attributes, copy, move and delete.
+#include "TestSupport.h"
+
+#include "platform/error.h"
+#include "platform/files.h"
+#include "platform/os.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <gtest/gtest.h>
+
+using namespace platform;
+
+namespace {
+
+class FilesTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir = root.Path() + "/files/";
+        std::filesystem::create_directories(dir + "sub");
+    }
+    vextest::TempRoot root;
+    std::string dir;
+};
+
+TEST_F(FilesTest, FindMatchesWildcardsWithoutRegardToCase) {
+    vextest::WriteFile(dir + "One.INF", "1");
+    vextest::WriteFile(dir + "two.inf", "22");
+    vextest::WriteFile(dir + "three.txt", "3");
+    std::vector<FindData> found;
+    ASSERT_TRUE(FindFiles(dir + "*.inf", &found));
+    std::vector<std::string> names;
+    for (const auto& f : found)
+        names.push_back(f.csName);
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ((std::vector<std::string>{"One.INF", "two.inf"}), names);
+
+    ASSERT_TRUE(FindFiles(dir + "*", &found));
+    auto sub = std::find_if(found.begin(), found.end(), [](auto& f) { return f.csName == "sub"; });
+    ASSERT_NE(found.end(), sub);
+    EXPECT_TRUE(sub->dwAttributes & FILE_ATTRIBUTE_DIRECTORY);
+
+    EXPECT_FALSE(FindFiles(dir + "*.doc", &found));
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND, GetLastError());
+    EXPECT_FALSE(FindFiles(dir + "missing/*", &found));
+    EXPECT_EQ(ERROR_PATH_NOT_FOUND, GetLastError());
+}
+
+TEST_F(FilesTest, ReadOnlyAndHiddenAttributes) {
+    std::string file = dir + "kpl.dat";
+    vextest::WriteFile(file, "data");
+    EXPECT_EQ(FILE_ATTRIBUTE_NORMAL, GetFileAttributes(file));
+    ASSERT_TRUE(SetFileAttributes(file, FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
+                                            FILE_ATTRIBUTE_ARCHIVE));
+    EXPECT_EQ(FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE,
+              GetFileAttributes(file));
+
+    // A read-only file is neither deleted nor replaced.
+    vextest::WriteFile(dir + "other", "x");
+    EXPECT_FALSE(DeleteFile(file));
+    EXPECT_EQ(ERROR_ACCESS_DENIED, GetLastError());
+    EXPECT_FALSE(CopyFile(dir + "other", file, false));
+    EXPECT_EQ(ERROR_ACCESS_DENIED, GetLastError());
+    EXPECT_FALSE(MoveFile(dir + "other", file, true));
+    EXPECT_EQ("data", vextest::ReadFile(file));
+
+    ASSERT_TRUE(SetFileAttributes(file, FILE_ATTRIBUTE_NORMAL));
+    EXPECT_EQ(FILE_ATTRIBUTE_NORMAL, GetFileAttributes(file));
+    EXPECT_TRUE(DeleteFile(file));
+    EXPECT_FALSE(FileExists(file));
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributes(file));
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND, GetLastError());
+}
+
+TEST_F(FilesTest, CopyAndMove) {
+    std::string a = dir + "a", b = dir + "b", c = dir + "c";
+    vextest::WriteFile(a, std::string(200000, 'a'));
+    SetFileAttributes(a, FILE_ATTRIBUTE_HIDDEN);
+    ASSERT_TRUE(CopyFile(a, b, true));
+    EXPECT_EQ(vextest::ReadFile(a), vextest::ReadFile(b));
+    EXPECT_FALSE(CopyFile(a, b, true));
+    EXPECT_EQ(ERROR_FILE_EXISTS, GetLastError());
+
+    vextest::WriteFile(c, "c");
+    EXPECT_FALSE(MoveFile(c, b, false));
+    EXPECT_EQ(ERROR_ALREADY_EXISTS, GetLastError());
+    ASSERT_TRUE(MoveFile(a, c, true));
+    EXPECT_FALSE(FileExists(a));
+    // The hidden attribute travels with the file, and leaves the old name.
+    EXPECT_TRUE(GetFileAttributes(c) & FILE_ATTRIBUTE_HIDDEN);
+    vextest::WriteFile(a, "new");
+    EXPECT_FALSE(GetFileAttributes(a) & FILE_ATTRIBUTE_HIDDEN);
+    EXPECT_FALSE(MoveFile(dir + "missing", c, true));
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND, GetLastError());
+}
+
+TEST_F(FilesTest, EmulatedSystemVersion) {
+    OsVersion version = GetVersion();
+    EXPECT_EQ(5u, version.dwMajorVersion);
+    EXPECT_EQ(1u, version.dwMinorVersion);
+    ASSERT_TRUE(SetEmulatedVersion(4, 0));
+    EXPECT_EQ(4u, GetVersion().dwMajorVersion);
+    EXPECT_EQ(root.Path() + "/system/", GetSystemDirectory());
+}
+
+} // namespace

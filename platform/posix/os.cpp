@@ -4,7 +4,9 @@
 #include "platform/error.h"
 #include "platform/root.h"
 
+#include <climits>
 #include <cstdio>
+#include <unistd.h>
 
 namespace platform {
 
@@ -40,6 +42,17 @@ char PathSeparator() {
 }
 const char* LineEnding() {
     return "\n";
+}
+
+bool GetModuleFileName(std::string* pcsPath) {
+    char path[PATH_MAX];
+    ssize_t n = ::readlink("/proc/self/exe", path, sizeof path);
+    if (n < 0)
+        return FailErrno();
+    if (size_t(n) >= sizeof path)
+        return Fail(ERROR_INSUFFICIENT_BUFFER);
+    pcsPath->assign(path, size_t(n));
+    return true;
 }
 
 } // namespace platform

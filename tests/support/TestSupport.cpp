@@ -3,6 +3,7 @@
 
 #include "common/Trace.h"
 #include "common/VexData.h"
+#include "platform/service.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -11,6 +12,7 @@
 #include <gtest/gtest.h>
 #include <map>
 #include <sstream>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -35,6 +37,18 @@ TempRoot::TempRoot() {
 }
 
 TempRoot::~TempRoot() {
+    // Services started in this root must not outlive it.
+    platform::TerminateAllServices();
+    // This process adopts the detached services it started (see main): collect
+    // them once the kernel has taken them down.
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    for (pid_t pid; (pid = ::waitpid(-1, nullptr, WNOHANG)) >= 0;) {
+        if (pid == 0) {
+            if (std::chrono::steady_clock::now() > deadline)
+                break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    }
     TraceShutdown();
     if (m_hadPrevious)
         ::setenv("VEX_ROOT", m_previous.c_str(), 1);
@@ -183,6 +197,9 @@ std::string ProgramPath(const std::string& name) {
 } // namespace vextest
 
 int main(int argc, char** argv) {
+    // Services start detached; as their subreaper the test process can collect
+    // them when they end, so that none lingers as a zombie.
+    ::prctl(PR_SET_CHILD_SUBREAPER, 1);
     char self[4096];
     ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
     vextest::g_selfPath = n > 0 ? std::string(self, size_t(n)) : argv[0];

@@ -2,11 +2,55 @@
 #include "Command.h"
 
 #include "common/VexData.h"
+#include "platform/error.h"
 #include "platform/os.h"
 #include "platform/root.h"
+#include "platform/service.h"
 
 #include <cstdio>
 #include <filesystem>
+
+namespace {
+
+// Registers the machine's "Spooler" service, played by vexspoolerd from the
+// folder of this program (an existing registration is pointed at it again).
+bool RegisterSpooler(std::string* pcsError) {
+    using namespace platform;
+    std::string self;
+    if (!GetModuleFileName(&self)) {
+        *pcsError = "cannot find the vexsys program file";
+        return false;
+    }
+    std::string daemon = std::filesystem::path(self).parent_path().string() + PathSeparator() +
+                         "vexspoolerd" + ExecutableSuffix();
+    if (!std::filesystem::exists(daemon)) {
+        *pcsError = "the spooler daemon " + daemon + " is missing";
+        return false;
+    }
+    std::string commandLine = daemon.find(' ') == std::string::npos ? daemon : "\"" + daemon + "\"";
+    SC_HANDLE hManager = OpenSCManager(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
+    if (!hManager) {
+        *pcsError = "cannot open the service manager: " + ErrorText(GetLastError());
+        return false;
+    }
+    SC_HANDLE hService = CreateService(hManager, "Spooler", "Print Spooler", SERVICE_ALL_ACCESS,
+                                       SERVICE_WIN32_OWN_PROCESS, SERVICE_AUTO_START,
+                                       SERVICE_ERROR_NORMAL, commandLine);
+    bool ok = hService != nullptr;
+    if (!ok && GetLastError() == ERROR_SERVICE_EXISTS) {
+        hService = OpenService(hManager, "Spooler", SERVICE_ALL_ACCESS);
+        ok = hService && ChangeServiceConfig(hService, SERVICE_NO_CHANGE, SERVICE_NO_CHANGE,
+                                             SERVICE_NO_CHANGE, commandLine.c_str(), nullptr);
+    }
+    if (!ok)
+        *pcsError = "cannot register the Spooler service: " + ErrorText(GetLastError());
+    if (hService)
+        CloseServiceHandle(hService);
+    CloseServiceHandle(hManager);
+    return ok;
+}
+
+} // namespace
 
 VEXSYS_COMMAND(setup, "setup", "setup [--workdir DIR] [--language N] [--os-version MAJOR.MINOR]") {
     using namespace vexsys;
@@ -52,6 +96,9 @@ VEXSYS_COMMAND(setup, "setup", "setup [--workdir DIR] [--language N] [--os-versi
         !data.AddNumData(CVexData::kMainKey, "Language", uint32_t(language)) ||
         !data.AddNumData(CVexData::kMainKey, "First time", 1))
         return Failure("cannot write the settings into the registry");
+    std::string error;
+    if (!RegisterSpooler(&error))
+        return Failure(error);
     std::printf("System root %s set up: working directory %s, language %llu, system %llu.%llu\n",
                 platform::SystemRoot().c_str(), workDir.c_str(), language, major, minor);
     return 0;

@@ -26,4 +26,8 @@ char PathSeparator();
 // The line ending of text files.
 const char* LineEnding();
 
+// The full path of the running program's file (GetModuleFileName of the
+// program itself). False (last error set) when it cannot be found.
+bool GetModuleFileName(std::string* pcsPath);
+
 } // namespace platform

@@ -140,7 +140,11 @@ int Stop(SC_HANDLE hService, const std::string& name) {
         if (GetLastError() != ERROR_SERVICE_NOT_ACTIVE)
             return ServiceError("cannot stop " + name);
     } else if (!WaitWhile(hService, SERVICE_STOP_PENDING, &status)) {
-        return ServiceError("cannot query " + name);
+        if (GetLastError() != ERROR_SERVICE_DOES_NOT_EXIST)
+            return ServiceError("cannot query " + name);
+        // It was marked for delete and went when it stopped.
+        std::printf("%s\tstopped and removed\n", name.c_str());
+        return 0;
     }
     PrintStatus(name, status);
     return status.dwCurrentState == SERVICE_STOPPED ? 0 : 1;

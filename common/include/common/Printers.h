@@ -1,0 +1,139 @@
+// CPrinters: the known printer list (KPL), sorted by UUID, shared by the threads
+// of one program under its own recursive lock, and stored in the KPL file.
+//
+// Every change of a stored CPrinter sets the KPL-needs-writing event; Write
+// clears it. The file is replaced only by a complete copy: Write writes
+// "<path>.copy", forces it to disk and then replaces the main file by a copy of
+// it in one step, so a reader sees either the old or the new list, even after a
+// crash. Read falls back to the ".copy" file when the main file is missing or
+// empty, and keeps a damaged file as "<path>.save".
+//
+// Both programs read and write the file: Read and Write each run whole under the
+// machine-wide mutex "VexKplMutex" (LockKPLFile/UnlockKPLFile), so that no write
+// of one program interleaves with a read or write of the other.
+//
+// Lock order: the KPL file mutex before the list lock. So Read and Write must not
+// be called by a thread that holds the list lock.
+#pragma once
+
+#include "common/Printer.h"
+#include "common/PrinterExtraInfo.h"
+#include "platform/sync.h"
+
+#include <memory>
+#include <mutex>
+#include <string>
+
+namespace platform {
+class File;
+}
+class CArchive;
+
+// One slot of the list: the list owns both records.
+struct SKnownPrinter {
+    CPrinter* m_pPrinter;
+    CPrinterExtraInfo* m_pExtraInfo;
+};
+
+class CPrinters {
+public:
+    // The handle that GetNext starts from.
+    static constexpr int kStartHandle = -1;
+    // GetNext's status.
+    enum EGetNextStatus { eNextFound = 0, eNextInvalidHandle = 1, eNextEndOfList = 2 };
+    // Slots at construction, and slots added each time the array is full.
+    static constexpr int kGrowBy = 50;
+    // The machine-wide mutex around every read and write of the file.
+    static const char* const kKplMutexName;
+
+    CPrinters();
+    virtual ~CPrinters();
+    CPrinters(const CPrinters&) = delete;
+    CPrinters& operator=(const CPrinters&) = delete;
+
+    // Full path of the KPL file; set before the first Read.
+    void SetKplPath(const std::string& csPath) { m_csKplPath = csPath; }
+    const std::string& GetKplPath() const { return m_csKplPath; }
+
+    // The list lock; recursive for the thread that holds it.
+    bool Lock();
+    void Unlock();
+
+    // Binary search. The record and the position may each be absent. Not found:
+    // the position where the UUID would be inserted (-1 for an empty UUID).
+    bool FindWithPos(const std::string& csUUID, CPrinter* pPrinter, int* pPos);
+    bool Find(const std::string& csUUID, int& iPos) { return FindWithPos(csUUID, nullptr, &iPos); }
+    bool Find(const std::string& csUUID, CPrinter& printer) {
+        return FindWithPos(csUUID, &printer, nullptr);
+    }
+    bool FindExtraInfo(const std::string& csUUID, CPrinterExtraInfo& extraInfo);
+
+    // Inserts a copy in UUID order with a default extra info. Fails (list
+    // unchanged) for an empty UUID or IP address, a UUID already listed, or
+    // no memory.
+    bool Add(const CPrinter& printer);
+    bool Remove(const std::string& csUUID);
+    void RemoveAll();
+    // Replaces the stored record of the same UUID; false when it is not listed
+    // or equal to the given one (then nothing changes and no event is set).
+    bool UpdatePrinter(const CPrinter& printer);
+    // Replaces the entry's extra info; sets no event (it is never stored).
+    bool UpdateExtraInfo(const std::string& csUUID, const CPrinterExtraInfo& extraInfo);
+
+    // Iteration: start with kStartHandle; each call moves the handle on and
+    // returns the entry's record (and its extra info when asked for), or null
+    // with the status eNextEndOfList or eNextInvalidHandle. The pointers point
+    // into the list: hold the list lock from the first call until done with them.
+    CPrinter* GetNext(int& iHandle, int& iStatus, CPrinterExtraInfo** ppExtraInfo);
+    CPrinter* GetNext(int& iHandle, int& iStatus);
+
+    // The machine-wide KPL file mutex (recursive for its owner thread). False
+    // when the mutex cannot be had; the caller then goes on without it.
+    bool LockKPLFile();
+    void UnlockKPLFile();
+
+    // Blocks until the KPL-needs-writing event is set; it stays set.
+    void WaitForKPLFileNeedsWriting();
+    bool KPLFileNeedsWriting();
+
+    // Replaces the list by the file's contents, clearing every "adding" flag when
+    // bClearAdding is set. A missing file (and copy), or a missing folder, is an
+    // empty list. A damaged file fails the read, is kept as "<path>.save", and the
+    // records read before the damage stay in the list.
+    bool Read(bool bClearAdding);
+    bool Read();
+    // Stores the list in the file. A failed write leaves the main file as it was
+    // and sets the event again, so that the writer tries again.
+    bool Write();
+
+    // Checks every printer's model against the installed driver package and moves
+    // printers into and out of the state "unsupported".
+    void CheckSupported();
+
+    int GetCount();
+    int GetCapacity();
+
+private:
+    enum EOpen { eOpened, eEmpty, eNotFound, eFolderNotFound, eOpenFailed };
+
+    CPrinter* NextEntry(int& iHandle, int& iStatus, CPrinterExtraInfo** ppExtraInfo,
+                        const char* pszName);
+    bool SetNeedsWriting(const char* pszRoutine);
+    bool ReadList(bool bClearAdding, const char* pszName);
+    EOpen OpenForLoad(const std::string& csPath, const char* pszBusyText, platform::File& file,
+                      const char* pszName);
+    bool Load(platform::File& file, const std::string& csPath, bool bClearAdding,
+              const char* pszName);
+    bool StoreList(std::string& bytes);
+    bool ReplaceMainFile(const std::string& csCopyPath);
+
+    std::string m_csKplPath;
+    platform::CriticalSection m_cs;
+    std::unique_ptr<platform::Event> m_pKplNeedsWriting;
+    SKnownPrinter* m_pEntries = nullptr;
+    int m_iCapacity = 0;
+    int m_iCount = 0;
+
+    std::mutex m_kplMutexGuard; // around making m_pKplMutex
+    std::unique_ptr<platform::NamedMutex> m_pKplMutex;
+};

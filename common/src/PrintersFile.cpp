@@ -1,0 +1,321 @@
+// The known printer list and its file: reading with the ".copy" fall-back and
+// the ".save" of a damaged file, writing through ".copy" with an atomic
+// replacement of the main file, the machine-wide file mutex, and the re-check
+// of the printers' models.
+#include "common/Archive.h"
+#include "common/Printers.h"
+#include "common/Trace.h"
+#include "common/VexData.h"
+#include "platform/clock.h"
+#include "platform/error.h"
+#include "platform/files.h"
+
+#include <algorithm>
+#include <vector>
+
+namespace {
+
+constexpr uint32_t kRetryDelay = 1000; // between attempts on a busy file
+constexpr int kReadOpenRetries = 5;    // a read tries to open 6 times in all
+constexpr int kWriteOpenAttempts = 5;  // a write tries to create ".copy" 5 times
+constexpr int kReplaceAttempts = 5;    // and to replace the main file 5 times
+constexpr uint32_t kStoredAttributes = platform::FILE_ATTRIBUTE_READONLY |
+                                       platform::FILE_ATTRIBUTE_HIDDEN |
+                                       platform::FILE_ATTRIBUTE_ARCHIVE;
+
+} // namespace
+
+bool CPrinters::LockKPLFile() {
+    CTraceScope scope("CPrinters::LockKPLFile");
+    platform::NamedMutex* pMutex;
+    {
+        std::lock_guard guard(m_kplMutexGuard);
+        if (!m_pKplMutex || !m_pKplMutex->IsValid())
+            m_pKplMutex = std::make_unique<platform::NamedMutex>(kKplMutexName);
+        pMutex = m_pKplMutex.get();
+    }
+    if (pMutex->Wait(platform::INFINITE) != platform::WaitResult::Signaled) {
+        // Better an unguarded access than none: the file is still replaced in one step.
+        TraceErr("(CPrinters::LockKPLFile)Failed to take the KPL file mutex: %u",
+                 platform::GetLastError());
+        scope.Result(false);
+        return false;
+    }
+    scope.Result(true);
+    return true;
+}
+
+void CPrinters::UnlockKPLFile() {
+    CTraceScope scope("CPrinters::UnlockKPLFile");
+    std::lock_guard guard(m_kplMutexGuard);
+    if (!m_pKplMutex || !m_pKplMutex->Release())
+        TraceErr("(CPrinters::UnlockKPLFile)KPL file mutex not held");
+}
+
+bool CPrinters::Read(bool bClearAdding) {
+    return ReadList(bClearAdding, "CPrinters::Read/1");
+}
+
+bool CPrinters::Read() {
+    return ReadList(false, "CPrinters::Read/0");
+}
+
+CPrinters::EOpen CPrinters::OpenForLoad(const std::string& csPath, const char* pszBusyText,
+                                        platform::File& file, const char* pszName) {
+    for (int iRetries = 0;; ++iRetries) {
+        if (file.OpenForRead(csPath))
+            break;
+        uint32_t dwError = platform::GetLastError();
+        if (dwError == platform::ERROR_SHARING_VIOLATION && iRetries < kReadOpenRetries) {
+            TraceWrn("(%s)%s", pszName, pszBusyText);
+            platform::Sleep(kRetryDelay);
+            continue;
+        }
+        if (dwError == platform::ERROR_FILE_NOT_FOUND)
+            return eNotFound;
+        if (dwError == platform::ERROR_PATH_NOT_FOUND)
+            return eFolderNotFound;
+        return eOpenFailed;
+    }
+    uint64_t qwSize = 0;
+    if (!file.GetSize(&qwSize))
+        return eOpenFailed;
+    if (qwSize == 0) {
+        file.Close();
+        return eEmpty;
+    }
+    return eOpened;
+}
+
+bool CPrinters::ReadList(bool bClearAdding, const char* pszName) {
+    CTraceScope scope(pszName);
+    bool bLocked = LockKPLFile();
+    bool bOk = false;
+    {
+        std::lock_guard lock(m_cs);
+        RemoveAll();
+        platform::File file;
+        std::string csCopyPath = m_csKplPath + ".copy";
+        EOpen eMain = eOpenFailed;
+        if (m_csKplPath.empty())
+            TraceErr("(%s)No KPL file path set", pszName);
+        else
+            eMain =
+                OpenForLoad(m_csKplPath, "File busy, going to sleep for a while", file, pszName);
+        switch (eMain) {
+        case eOpened:
+            bOk = Load(file, m_csKplPath, bClearAdding, pszName);
+            break;
+        case eFolderNotFound:
+            bOk = true;
+            break;
+        case eOpenFailed:
+            TraceErr("(%s)Open of KPL file failed", pszName);
+            break;
+        case eEmpty:
+        case eNotFound: {
+            EOpen eCopy = OpenForLoad(csCopyPath, "Copy file busy, going to sleep for a while",
+                                      file, pszName);
+            if (eCopy == eOpened || eCopy == eEmpty)
+                TraceWrn("(%s)KPL file doesn't exist, but copy file does, so using it", pszName);
+            if (eCopy == eOpened) {
+                bOk = Load(file, csCopyPath, bClearAdding, pszName);
+            } else if (eCopy == eOpenFailed) {
+                TraceErr("(%s)Open of KPL file failed", pszName);
+            } else {
+                TraceWrn("(%s)KPL file doesn't exist or is empty", pszName);
+                bOk = true;
+            }
+            break;
+        }
+        }
+        // The Add calls of the load set the event; a loaded list needs no write.
+        if (bOk && m_pKplNeedsWriting)
+            m_pKplNeedsWriting->Reset();
+        else if (bOk)
+            TraceErr("(%s)Attempt to reset event failed", pszName);
+    }
+    if (bLocked)
+        UnlockKPLFile();
+    scope.Result(bOk);
+    return bOk;
+}
+
+bool CPrinters::Load(platform::File& file, const std::string& csPath, bool bClearAdding,
+                     const char* pszName) {
+    CArchive ar(file, CArchive::eLoad);
+    int32_t iCount = 0;
+    if (ar.Read(iCount) && iCount < 0)
+        ar.SetError(CArchive::eErrBadCount);
+    if (ar.Good())
+        TraceInf("(%s)Number of known printers in file: %d", pszName, iCount);
+    for (int32_t i = 0; ar.Good() && i < iCount; ++i) {
+        CPrinter printer;
+        if (!printer.Serialize(ar))
+            break;
+        TraceInf("(%s)Read printer from file:\n       %s", pszName, printer.Describe(1).c_str());
+        if (bClearAdding && (printer.m_uiFlags & PRT_FLAG_ADDING)) {
+            TraceWrn("(%s)Clearing 'adding' bit from m_uiFlags shown above", pszName);
+            printer.m_uiFlags &= ~PRT_FLAG_ADDING;
+        }
+        if (!Add(printer))
+            TraceErr("(%s)Attempt to add printer failed", pszName);
+    }
+    if (ar.Good() && !ar.AtEnd() && ar.Good())
+        TraceWrn("(%s)Bytes follow the last record at offset %llu; they are ignored", pszName,
+                 static_cast<unsigned long long>(ar.GetPosition()));
+    file.Close();
+    if (ar.Good())
+        return true;
+
+    // Kept for inspection: the next write would replace it.
+    std::string csSave = m_csKplPath + ".save";
+    platform::SetFileAttributes(csSave, platform::FILE_ATTRIBUTE_NORMAL);
+    if (!platform::CopyFile(csPath, csSave, false))
+        TraceErr("(%s)Copy of the damaged KPL file to %s failed: %u", pszName, csSave.c_str(),
+                 platform::GetLastError());
+    if (ar.GetError() == CArchive::eErrFile)
+        TraceErr("(%s)File exception occurred: %d; KPL saved in %s", pszName, int(ar.GetCause()),
+                 csSave.c_str());
+    else
+        TraceErr("(%s)Archive exception occurred: %d; KPL saved in %s", pszName, int(ar.GetCause()),
+                 csSave.c_str());
+    return false;
+}
+
+bool CPrinters::StoreList(std::string& bytes) {
+    CArchive ar(&bytes);
+    std::lock_guard lock(m_cs);
+    ar.Write(int32_t(m_iCount));
+    TraceInf("(CPrinters::Write)Wrote number of known printers: %d", m_iCount);
+    for (int i = 0; i < m_iCount && ar.Good(); ++i) {
+        m_pEntries[i].m_pPrinter->Serialize(ar);
+        TraceInf("(CPrinters::Write)Wrote entry for UUID: '%s'",
+                 m_pEntries[i].m_pPrinter->m_csUUID.c_str());
+    }
+    if (!ar.Good()) {
+        TraceErr("(CPrinters::Write)Archive exception occurred: %d", int(ar.GetCause()));
+        return false;
+    }
+    // Cleared under the list lock: a change after this point sets it again.
+    if (m_pKplNeedsWriting)
+        m_pKplNeedsWriting->Reset();
+    else
+        TraceErr("(CPrinters::Write)Attempt to reset event failed");
+    return true;
+}
+
+bool CPrinters::ReplaceMainFile(const std::string& csCopyPath) {
+    platform::SetFileAttributes(m_csKplPath, platform::FILE_ATTRIBUTE_NORMAL);
+    for (int iAttempt = 1;; ++iAttempt) {
+        if (platform::ReplaceFileWithCopy(csCopyPath, m_csKplPath))
+            return true;
+        if (iAttempt >= kReplaceAttempts) {
+            TraceWrn("(CPrinters::Write)File copy unsuccessful");
+            return false;
+        }
+        TraceWrn("(CPrinters::Write)File busy for copy, going to sleep for a while");
+        platform::Sleep(kRetryDelay);
+    }
+}
+
+bool CPrinters::Write() {
+    CTraceScope scope("CPrinters::Write");
+    bool bLocked = LockKPLFile();
+    bool bWritten = false;
+    std::string csCopyPath = m_csKplPath + ".copy";
+    platform::File file;
+    bool bOpen = false;
+    if (m_csKplPath.empty()) {
+        TraceErr("(CPrinters::Write)No KPL file path set");
+    } else {
+        platform::SetFileAttributes(csCopyPath, platform::FILE_ATTRIBUTE_NORMAL);
+        for (int iAttempt = 1;; ++iAttempt) {
+            if (file.CreateForWrite(csCopyPath)) {
+                bOpen = true;
+                break;
+            }
+            uint32_t dwError = platform::GetLastError();
+            if (dwError == platform::ERROR_SHARING_VIOLATION && iAttempt < kWriteOpenAttempts) {
+                TraceWrn("(CPrinters::Write)File busy for write, going to sleep for a while");
+                platform::Sleep(kRetryDelay);
+                continue;
+            }
+            if (dwError == platform::ERROR_PATH_NOT_FOUND)
+                TraceErr("(CPrinters::Write)Open failed because path to KPL file doesn't exist");
+            else
+                TraceErr("(CPrinters::Write)Open failed with file exception: %d", int(dwError));
+            break;
+        }
+    }
+    if (bOpen) {
+        // Serialised in memory, so that the list lock is not held for the disk.
+        std::string bytes;
+        if (StoreList(bytes)) {
+            // Forced to disk before it replaces the main file: a crash must not
+            // leave a main file whose contents never reached the disk.
+            if (!file.Write(bytes.data(), bytes.size()) || !file.FlushToDisk() || !file.Close()) {
+                TraceErr("(CPrinters::Write)File exception occurred: %d",
+                         int(platform::GetLastError()));
+            } else {
+                bWritten = ReplaceMainFile(csCopyPath);
+                platform::SetFileAttributes(m_csKplPath, kStoredAttributes);
+                platform::SetFileAttributes(csCopyPath, kStoredAttributes);
+            }
+        }
+        file.Close();
+    }
+    if (bLocked)
+        UnlockKPLFile();
+    if (!bWritten)
+        SetNeedsWriting("CPrinters::Write");
+    scope.Result(bWritten);
+    return bWritten;
+}
+
+void CPrinters::CheckSupported() {
+    CTraceScope scope("CPrinters::CheckSupported");
+    std::lock_guard lock(m_cs);
+    // Each model is asked once per call: the answer reads .inf files.
+    std::vector<std::string> supported, unsupported;
+    auto contains = [](const std::vector<std::string>& v, const std::string& s) {
+        return std::find(v.begin(), v.end(), s) != v.end();
+    };
+    bool bChanged = false;
+    for (int i = 0; i < m_iCount; ++i) {
+        CPrinter& printer = *m_pEntries[i].m_pPrinter;
+        const std::string& csModel = printer.m_csPrinterModel;
+        bool bSupported;
+        if (contains(supported, csModel)) {
+            bSupported = true;
+        } else if (contains(unsupported, csModel)) {
+            bSupported = false;
+        } else {
+            bSupported = CVexData().IsModelSupported(csModel);
+            if (bSupported) {
+                supported.push_back(csModel);
+                TraceInf("(CPrinters::CheckSupported)Found that model '%s' is supported",
+                         csModel.c_str());
+            } else {
+                unsupported.push_back(csModel);
+                TraceInf("(CPrinters::CheckSupported)Found that model '%s' is unsupported",
+                         csModel.c_str());
+            }
+        }
+        if (bSupported && printer.m_VexState == eVexUnsupported) {
+            TraceWrn("(CPrinters::CheckSupported)Printer with UUID %s was marked as unsupported "
+                     "before, but is now supported; model = %s",
+                     printer.m_csUUID.c_str(), csModel.c_str());
+            printer.m_VexState = eVexWaiting;
+            bChanged = true;
+        } else if (!bSupported && printer.m_VexState != eVexUnsupported) {
+            TraceErr("(CPrinters::CheckSupported)Printer with UUID %s was marked as supported "
+                     "before, but is now unsupported; model = %s",
+                     printer.m_csUUID.c_str(), csModel.c_str());
+            printer.m_VexState = eVexUnsupported;
+            bChanged = true;
+        }
+    }
+    if (bChanged)
+        SetNeedsWriting("CPrinters::CheckSupported");
+}

@@ -64,10 +64,17 @@ void ServiceMain(uint32_t argc, char** argv) {
     for (uint32_t i = 0; i < argc; ++i)
         args += std::string(argv[i]) + "\n";
     WriteFile(RootPath("args-" + g_name), args);
+    if (FILE* log = std::fopen(RootPath("service-starts").c_str(), "a")) {
+        std::fprintf(log, "%s\n", g_name.c_str());
+        std::fclose(log);
+    }
     g_hStatus = RegisterServiceCtrlHandler(g_name.c_str(), Handler);
     if (!g_hStatus)
         return;
-    if (g_mode == "refuse") {
+    std::string started = RootPath("started-" + g_name);
+    bool bAgain = !ReadFile(started).empty();
+    WriteFile(started, "x");
+    if (g_mode == "refuse" || (g_mode == "once" && bAgain)) {
         Report(SERVICE_STOPPED, 0, 1066, 42);
         return;
     }
@@ -76,8 +83,8 @@ void ServiceMain(uint32_t argc, char** argv) {
         return; // the dispatcher keeps the process, the status stays pending
     if (g_mode == "slowstart") {
         for (int i = 0; i < 3; ++i) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-            Report(SERVICE_START_PENDING, 100);
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            Report(SERVICE_START_PENDING, 1000);
         }
     }
     Report(SERVICE_RUNNING, 0);
@@ -122,6 +129,10 @@ bool CreateTestService(const std::string& name, const std::string& mode,
 
 std::string TestServiceMarker(const std::string& name, unsigned code) {
     return RootPath("ctl-" + name + "-" + std::to_string(code));
+}
+
+std::vector<std::string> StartLog() {
+    return Lines(ReadFile(RootPath("service-starts")));
 }
 
 unsigned ServiceState(const std::string& name) {

@@ -1,0 +1,272 @@
+// CSpooler: starting, stopping and restarting the spooler and its dependants
+// through the service manager.
+#include "common/Spooler.h"
+
+#include "common/Trace.h"
+#include "platform/clock.h"
+#include "platform/error.h"
+
+using namespace platform;
+
+const char* const CSpooler::kSpoolerServiceName = "Spooler";
+
+namespace {
+
+// A stop is given this many attempts, each one this long.
+constexpr int kStopAttempts = 30;
+constexpr uint32_t kStopAttemptMs = 1000;
+
+// The manager and one service of an operation, closed when it ends. Failures
+// to open are traced with the operation's name.
+class CServiceHandles {
+public:
+    CServiceHandles(const char* pszOperation, const std::string& csServiceName) {
+        m_hManager = OpenSCManager(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
+        if (!m_hManager) {
+            TraceErr("(%s)OpenSCManager failed, GetLastError()=%d", pszOperation,
+                     int(GetLastError()));
+            return;
+        }
+        m_hService = OpenService(m_hManager, csServiceName, SERVICE_ALL_ACCESS);
+        if (!m_hService)
+            TraceErr("(%s)OpenService failed, GetLastError()=%d", pszOperation,
+                     int(GetLastError()));
+    }
+    ~CServiceHandles() {
+        if (m_hService)
+            CloseServiceHandle(m_hService);
+        if (m_hManager)
+            CloseServiceHandle(m_hManager);
+    }
+    CServiceHandles(const CServiceHandles&) = delete;
+    CServiceHandles& operator=(const CServiceHandles&) = delete;
+
+    SC_HANDLE Service() const { return m_hService; }
+
+private:
+    SC_HANDLE m_hManager = nullptr;
+    SC_HANDLE m_hService = nullptr;
+};
+
+} // namespace
+
+bool CSpooler::IsSpoolerRunning() {
+    CTraceScope scope("CSpooler::IsSpoolerRunning");
+    bool bRunning = false;
+    CServiceHandles handles("CSpooler::IsSpoolerRunning", kSpoolerServiceName);
+    if (handles.Service()) {
+        SERVICE_STATUS status;
+        if (QueryServiceStatus(handles.Service(), &status))
+            bRunning = status.dwCurrentState == SERVICE_RUNNING;
+        else
+            TraceErr("(CSpooler::IsSpoolerRunning)QueryServiceStatus failed, GetLastError()=%d",
+                     int(GetLastError()));
+    }
+    scope.Result("%s", bRunning ? "true" : "false");
+    return bRunning;
+}
+
+bool CSpooler::StartSpooler() {
+    CTraceScope scope("CSpooler::StartSpooler");
+    bool bStarted = VexStartService(kSpoolerServiceName);
+    scope.Result(bStarted);
+    return bStarted;
+}
+
+bool CSpooler::VexStartService(const std::string& csServiceName) {
+    CTraceScope scope("CSpooler::VexStartService");
+    bool bStarted = false;
+    CServiceHandles handles("CSpooler::VexStartService", csServiceName);
+    if (!handles.Service()) {
+        scope.Result(false);
+        return false;
+    }
+    if (!StartService(handles.Service(), 0, nullptr)) {
+        uint32_t dwError = GetLastError();
+        if (dwError == ERROR_SERVICE_ALREADY_RUNNING) {
+            TraceInf("(CSpooler::VexStartService)Service already started");
+            bStarted = true;
+        } else {
+            TraceErr("(CSpooler::VexStartService)StartService failed, GetLastError()=%d",
+                     int(dwError));
+        }
+        scope.Result(bStarted);
+        return bStarted;
+    }
+    SERVICE_STATUS status;
+    if (!QueryServiceStatus(handles.Service(), &status)) {
+        TraceErr("(CSpooler::VexStartService)QueryServiceStatus failed, GetLastError()=%d",
+                 int(GetLastError()));
+        scope.Result(false);
+        return false;
+    }
+    while (status.dwCurrentState == SERVICE_START_PENDING) {
+        uint32_t dwOldCheckPoint = status.dwCheckPoint;
+        TraceInf("(CSpooler::VexStartService)Start pending, about to sleep for %d ms",
+                 int(status.dwWaitHint));
+        Sleep(status.dwWaitHint);
+        SERVICE_STATUS latest;
+        if (!QueryServiceStatus(handles.Service(), &latest)) {
+            TraceErr("(CSpooler::VexStartService)QueryServiceStatus failed, GetLastError()=%d",
+                     int(GetLastError()));
+            break;
+        }
+        status = latest;
+        if (status.dwCurrentState == SERVICE_START_PENDING &&
+            status.dwCheckPoint <= dwOldCheckPoint) {
+            TraceInf("(CSpooler::VexStartService)Checkpoint hasn't been incremented");
+            break;
+        }
+    }
+    bStarted = status.dwCurrentState == SERVICE_RUNNING;
+    if (!bStarted)
+        TraceErr("(CSpooler::VexStartService)Service not started, state=%d",
+                 int(status.dwCurrentState));
+    scope.Result(bStarted);
+    return bStarted;
+}
+
+bool CSpooler::VexStopService(const std::string& csServiceName) {
+    CTraceScope scope("CSpooler::VexStopService");
+    CServiceHandles handles("CSpooler::VexStopService", csServiceName);
+    if (!handles.Service()) {
+        scope.Result(false);
+        return false;
+    }
+    bool bStopped = false;
+    bool bAccepted = false;
+    int iAttempts = 0;
+    while (!bStopped && iAttempts < kStopAttempts) {
+        SERVICE_STATUS status;
+        if (!bAccepted) {
+            if (ControlService(handles.Service(), SERVICE_CONTROL_STOP, &status)) {
+                TraceInf("(CSpooler::VexStopService)Service accepted stop command");
+                bAccepted = true;
+            } else if (GetLastError() == ERROR_SERVICE_NOT_ACTIVE) {
+                TraceInf("(CSpooler::VexStopService)Service already stopped");
+                bStopped = true;
+                continue;
+            } else {
+                TraceErr("(CSpooler::VexStopService)Service didn't accept stop command, "
+                         "GetLastError()=%d",
+                         int(GetLastError()));
+            }
+        }
+        Sleep(kStopAttemptMs);
+        ++iAttempts;
+        if (!QueryServiceStatus(handles.Service(), &status)) {
+            TraceErr("(CSpooler::VexStopService)QueryServiceStatus failed, GetLastError()=%d",
+                     int(GetLastError()));
+        } else if (status.dwCurrentState == SERVICE_STOPPED) {
+            bStopped = true;
+        } else {
+            TraceInf("(CSpooler::VexStopService)Service not stopped, state=%d",
+                     int(status.dwCurrentState));
+        }
+    }
+    scope.Result(bStopped);
+    return bStopped;
+}
+
+bool CSpooler::ShutdownSpooler(ENUM_SERVICE_STATUS** ppDependentServices,
+                               uint32_t* pdwNumDependentServices) {
+    CTraceScope scope("CSpooler::ShutdownSpooler");
+    *ppDependentServices = nullptr;
+    *pdwNumDependentServices = 0;
+    ENUM_SERVICE_STATUS* pList = nullptr;
+    uint32_t dwCount = 0;
+    bool bOk = false;
+    {
+        CServiceHandles handles("CSpooler::ShutdownSpooler", kSpoolerServiceName);
+        if (!handles.Service()) {
+            scope.Result(false);
+            return false;
+        }
+        uint32_t dwNeeded = 0;
+        if (EnumDependentServices(handles.Service(), SERVICE_ACTIVE, nullptr, 0, &dwNeeded,
+                                  &dwCount)) {
+            TraceInf("(CSpooler::ShutdownSpooler)No dependent services");
+            bOk = true;
+        } else if (GetLastError() == ERROR_MORE_DATA) {
+            pList = new ENUM_SERVICE_STATUS[dwNeeded];
+            bOk = EnumDependentServices(handles.Service(), SERVICE_ACTIVE, pList, dwNeeded,
+                                        &dwNeeded, &dwCount);
+            if (!bOk)
+                TraceErr("(CSpooler::ShutdownSpooler)EnumDependentServices failed, "
+                         "GetLastError()=%d",
+                         int(GetLastError()));
+        } else {
+            TraceErr("(CSpooler::ShutdownSpooler)EnumDependentServices failed, GetLastError()=%d",
+                     int(GetLastError()));
+        }
+        for (uint32_t i = 0; bOk && i < dwCount; ++i) {
+            TraceInf("(CSpooler::ShutdownSpooler)About to try to stop dependent service '%s'",
+                     pList[i].lpDisplayName.c_str());
+            bOk = VexStopService(pList[i].lpServiceName);
+        }
+        if (bOk)
+            bOk = VexStopService(kSpoolerServiceName);
+    }
+    if (bOk) {
+        *ppDependentServices = pList;
+        *pdwNumDependentServices = dwCount;
+    } else {
+        FreeDependentServices(pList);
+    }
+    scope.Result(bOk);
+    return bOk;
+}
+
+bool CSpooler::RestartSpooler(const ENUM_SERVICE_STATUS* pDependentServices,
+                              uint32_t dwNumDependentServices, bool& bDependencyProblem) {
+    CTraceScope scope("CSpooler::RestartSpooler");
+    bDependencyProblem = false;
+    bool bStarted = VexStartService(kSpoolerServiceName);
+    if (bStarted && dwNumDependentServices != 0) {
+        if (!pDependentServices) {
+            TraceErr("(CSpooler::RestartSpooler)Num dependent services=%d, but pointer to them "
+                     "NULL",
+                     int(dwNumDependentServices));
+            bDependencyProblem = true;
+        } else {
+            // The last one stopped is the first one started.
+            for (uint32_t i = dwNumDependentServices; i-- > 0;) {
+                if (!VexStartService(pDependentServices[i].lpServiceName))
+                    bDependencyProblem = true;
+            }
+        }
+    }
+    scope.Result(bStarted);
+    return bStarted;
+}
+
+bool CSpooler::RestartSpooler() {
+    CTraceScope scope("CSpooler::RestartSpooler");
+    ENUM_SERVICE_STATUS* pList = nullptr;
+    uint32_t dwCount = 0;
+    if (!ShutdownSpooler(&pList, &dwCount)) {
+        TraceErr("CSpooler::RestartSpooler - ShutdownSpooler failed");
+        scope.Result(false);
+        return false;
+    }
+    bool bDependencyProblem = false;
+    bool bStarted = RestartSpooler(pList, dwCount, bDependencyProblem);
+    FreeDependentServices(pList);
+    if (!bStarted) {
+        TraceErr("CSpooler::RestartSpooler - RestartSpooler failed");
+        scope.Result(false);
+        return false;
+    }
+    if (bDependencyProblem) {
+        TraceErr("CSpooler::RestartSpooler - Dependencies problem");
+        scope.Result(false);
+        return false;
+    }
+    scope.Result(true);
+    return true;
+}
+
+void CSpooler::FreeDependentServices(ENUM_SERVICE_STATUS* pDependentServices) {
+    CTraceScope scope("CSpooler::FreeDependentServices");
+    delete[] pDependentServices;
+}

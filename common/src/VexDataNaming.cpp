@@ -3,6 +3,7 @@
 // and the version of the installed driver package.
 #include "common/VexData.h"
 
+#include "common/DataValidation.h"
 #include "common/Trace.h"
 #include "platform/error.h"
 #include "platform/files.h"
@@ -107,6 +108,37 @@ bool FindInfFiles(const std::string& csFolder, std::vector<FindData>* pFiles) {
     return FindFiles(csFolder + "*.inf", pFiles);
 }
 
+// The numbered candidates of a queue or port name: " (2)" after the name, then
+// the number in the parentheses counted up to 99.
+std::string NumberedName(const std::string& csFirst,
+                         const std::function<bool(const std::string&)>& isFree) {
+    std::string csCandidate = csFirst;
+    if (isFree(csCandidate))
+        return csCandidate;
+    csCandidate += " (2)";
+    for (int i = 3;; ++i) {
+        if (isFree(csCandidate) || i >= 100)
+            break;
+        // Only the number and its closing parenthesis go: the opening one stops
+        // the stripping, so digits of the name itself stay.
+        size_t keep = csCandidate.find_last_not_of(")1234567890");
+        csCandidate.erase(keep == std::string::npos ? 0 : keep + 1);
+        csCandidate += std::to_string(i) + ")";
+    }
+    return csCandidate;
+}
+
+// The last two characters of a text, whole characters of the UTF-8 code page.
+std::string LastTwoCharacters(const std::string& csText) {
+    size_t start = csText.size();
+    for (int count = 0; count < 2 && start > 0;) {
+        --start;
+        if ((static_cast<unsigned char>(csText[start]) & 0xC0) != 0x80)
+            ++count;
+    }
+    return csText.substr(start);
+}
+
 } // namespace
 
 bool CVexData::IsModelSupported(const std::string& csPrinterModel, eDriverType eType) {
@@ -197,4 +229,42 @@ std::string CVexData::GetDriverVer(eDriverType eType) {
     }
     scope.Result("%s", csVersion.c_str());
     return csVersion;
+}
+
+std::string CVexData::GetIconName(const std::string& csPrtModel) {
+    CTraceScope scope("CVexData::GetIconName");
+    TraceDet("(CVexData::GetIconName)parameters (csPrtModel=%s)", csPrtModel.c_str());
+    std::string csName = NumberedName(csPrtModel, [](const std::string& csCandidate) {
+        return CDataValidation().IsIconNameValid(csCandidate, "") == eValidOk;
+    });
+    scope.Result("%s", csName.c_str());
+    return csName;
+}
+
+std::string CVexData::GetPortName(const std::string& csPortAddress) {
+    CTraceScope scope("CVexData::GetPortName");
+    TraceDet("(CVexData::GetPortName)parameters (csPortAddress=%s)", csPortAddress.c_str());
+    std::string csName =
+        NumberedName("ZANTOR:" + csPortAddress, [](const std::string& csCandidate) {
+            return CDataValidation().IsPortNameValid(csCandidate) == eValidOk;
+        });
+    scope.Result("%s", csName.c_str());
+    return csName;
+}
+
+std::string CVexData::GetShareName(const std::string& csPrtModel, const std::string& csIpAddr) {
+    CTraceScope scope("CVexData::GetShareName");
+    TraceDet("(CVexData::GetShareName)parameters (csPrtModel=%s, csIpAddr=%s)", csPrtModel.c_str(),
+             csIpAddr.c_str());
+    std::string csModelTail = LastTwoCharacters(csPrtModel);
+    size_t dot = csIpAddr.rfind('.');
+    std::string csAddressTail = dot == std::string::npos ? csIpAddr : csIpAddr.substr(dot + 1);
+    std::string csName = "IP" + csModelTail + "_" + csAddressTail;
+    for (int i = 2;; ++i) {
+        if (CDataValidation().IsShareNameValid(csName, "") == eValidOk || i >= 100)
+            break;
+        csName = std::to_string(i) + "_IP" + csModelTail;
+    }
+    scope.Result("%s", csName.c_str());
+    return csName;
 }

@@ -123,6 +123,8 @@ std::string ErrorText(uint32_t dwError) {
         {ERROR_DISK_FULL, "There is not enough space on the disk."},
         {ERROR_INSUFFICIENT_BUFFER, "The data area passed to a system call is too small."},
         {ERROR_INVALID_NAME, "The filename, directory name, or volume label syntax is incorrect."},
+        {ERROR_INVALID_LEVEL, "The system call level is not correct."},
+        {ERROR_MOD_NOT_FOUND, "The specified module could not be found."},
         {ERROR_DIR_NOT_EMPTY, "The directory is not empty."},
         {ERROR_BUSY, "The requested resource is in use."},
         {ERROR_ALREADY_EXISTS, "Cannot create a file when that file already exists."},
@@ -172,6 +174,9 @@ std::string ErrorText(uint32_t dwError) {
         {ERROR_PRINTER_DRIVER_ALREADY_INSTALLED, "The specified printer driver is already "
                                                  "installed."},
         {ERROR_INVALID_PRINTER_NAME, "The printer name is invalid."},
+        {ERROR_INVALID_SHARENAME, "The format of the specified share name is invalid."},
+        {ERROR_INVALID_ENVIRONMENT, "The environment specified is invalid."},
+        {NERR_DuplicateShare, "The share name is already in use on this server."},
         {ERROR_PRINTER_ALREADY_EXISTS, "The printer already exists."},
         {ERROR_INVALID_PRINTER_COMMAND, "The printer command is invalid."},
         {ERROR_PRINTER_DELETED, "The specified printer has been deleted."},

@@ -135,6 +135,12 @@ public:
     bool IsModelSupported(const std::string& csPrinterModel);
     // The version part of the first "DriverVer=" line of the driver folder's .inf files.
     std::string GetDriverVer(eDriverType eType);
+    // Free names for a new queue, its port and its share, as the spooler stands
+    // now: the plain name, else numbered ones up to 99 (the last is returned
+    // even when it is taken too).
+    std::string GetIconName(const std::string& csPrtModel);
+    std::string GetPortName(const std::string& csPortAddress);
+    std::string GetShareName(const std::string& csPrtModel, const std::string& csIpAddr);
 
 private:
     void CloseKey();

@@ -1,0 +1,156 @@
+// The print spooler of the machine: local printers (print queues), the ports
+// they print to with the port monitor that owns each port, printer drivers by
+// name, environment and version, and port monitors; and the user's profile
+// entry that names the default printer.
+//
+// The calls follow the Win32 spooler API: enumerations and reads fill a byte
+// buffer that the caller sizes with a first call (no buffer gives
+// ERROR_INSUFFICIENT_BUFFER and the size needed; nothing to list succeeds with
+// a count of 0). The buffer holds the records first and their texts after
+// them; the records' text pointers point into the same buffer, and are never
+// null here (an empty text is ""). The buffer must be aligned as malloc's is.
+//
+// Every spooler call fails with RPC_S_SERVER_UNAVAILABLE (1722) while the
+// "Spooler" service of the machine is not running. Names of printers, ports,
+// monitors and drivers compare without regard to (ASCII) case. Safe for many
+// threads and several processes at once.
+//
+// The spooler itself refuses a printer name (ERROR_INVALID_PRINTER_NAME, 1801)
+// that is empty or only blanks, longer than 220 characters, or holds a
+// backslash, a comma or a control character. Publishing (0x2000) is kept only
+// for a shared printer on Windows 2000 and later; elsewhere the spooler drops
+// the attribute.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace platform {
+
+enum : uint32_t {
+    PRINTER_ENUM_LOCAL = 0x00000002,
+
+    PRINTER_ATTRIBUTE_SHARED = 0x00000008,
+    PRINTER_ATTRIBUTE_PUBLISHED = 0x00002000,
+
+    PRINTER_ACCESS_ADMINISTER = 0x00000004,
+    PRINTER_ACCESS_USE = 0x00000008,
+    PRINTER_DELETE = 0x00010000, // the standard DELETE right
+    PRINTER_ALL_ACCESS = 0x000F000C,
+
+    PORT_TYPE_WRITE = 0x0001,
+    PORT_TYPE_READ = 0x0002,
+
+    // Longest printer name the spooler takes.
+    MAX_PRINTER_NAME = 220,
+};
+
+// Level 2 of a printer: the fields this system reads and writes.
+struct PRINTER_INFO_2 {
+    const char* pPrinterName;
+    const char* pShareName;
+    const char* pPortName;
+    const char* pDriverName;
+    const char* pComment;
+    const char* pLocation;
+    const char* pSepFile;
+    uint32_t Attributes;
+};
+
+// Level 2 of a port.
+struct PORT_INFO_2 {
+    const char* pPortName;
+    const char* pMonitorName;
+    const char* pDescription;
+    uint32_t fPortType;
+};
+
+// Level 2 of a port monitor.
+struct MONITOR_INFO_2 {
+    const char* pName;
+    const char* pEnvironment; // null or "": the machine's own environment
+    const char* pDLLName;
+};
+
+// Level 3 of a printer driver (without help file and dependent files).
+struct DRIVER_INFO_3 {
+    uint32_t cVersion; // 0 Windows 9x, 2 Windows NT 4.0, 3 Windows 2000 and later
+    const char* pName;
+    const char* pEnvironment; // "Windows 4.0", "Windows NT x86", ...; null: the machine's own
+    const char* pDriverPath;
+    const char* pDataFile;
+    const char* pConfigFile;
+};
+
+struct PRINTER_DEFAULTS {
+    const char* pDatatype;
+    void* pDevMode;
+    uint32_t DesiredAccess;
+};
+
+struct PrinterHandle;
+using HPRINTER = PrinterHandle*;
+
+// Printers. OpenPrinter without defaults (or with no access asked) opens for
+// use only; SetPrinter needs PRINTER_ACCESS_ADMINISTER and DeletePrinter needs
+// PRINTER_DELETE (both in PRINTER_ALL_ACCESS). An unknown name gives
+// ERROR_INVALID_PRINTER_NAME.
+bool OpenPrinter(const std::string& csPrinterName, HPRINTER* phPrinter,
+                 const PRINTER_DEFAULTS* pDefault);
+// Releases the handle in every case.
+bool ClosePrinter(HPRINTER hPrinter);
+// Adds a local printer (level 2) and opens it with all access; null on failure:
+// 1801 bad name, 1802 the name exists, 1796 unknown port, 1797 no such driver
+// for this machine's environment, 1215 shared without a share name, 2118 the
+// share name is in use by another shared printer.
+HPRINTER AddPrinter(uint32_t Level, const PRINTER_INFO_2* pPrinter);
+bool GetPrinter(HPRINTER hPrinter, uint32_t Level, uint8_t* pPrinter, uint32_t cbBuf,
+                uint32_t* pcbNeeded);
+// Level 2 with command 0 replaces every field, the name included (a rename);
+// the checks are those of AddPrinter. Null texts count as empty.
+bool SetPrinter(HPRINTER hPrinter, uint32_t Level, const PRINTER_INFO_2* pPrinter,
+                uint32_t Command);
+// Deletes the printer; a default-printer entry that names it is removed.
+bool DeletePrinter(HPRINTER hPrinter);
+// Flags must include PRINTER_ENUM_LOCAL; level 2. In creation order.
+bool EnumPrinters(uint32_t Flags, uint32_t Level, uint8_t* pPrinterEnum, uint32_t cbBuf,
+                  uint32_t* pcbNeeded, uint32_t* pcReturned);
+
+// Ports, level 2, in creation order. A new port belongs to an installed monitor
+// (ERROR_UNKNOWN_PRINT_MONITOR otherwise); its name must be new (183).
+bool EnumPorts(uint32_t Level, uint8_t* pPorts, uint32_t cbBuf, uint32_t* pcbNeeded,
+               uint32_t* pcReturned);
+bool AddPortEx(uint32_t Level, const PORT_INFO_2* pPort, const std::string& csMonitorName);
+// ERROR_BUSY while a printer prints to the port.
+bool DeletePort(const std::string& csPortName);
+
+// Port monitors, level 2. A monitor's DLL must lie in the system directory
+// (ERROR_MOD_NOT_FOUND otherwise); 3006 when the name is taken.
+bool EnumMonitors(uint32_t Level, uint8_t* pMonitors, uint32_t cbBuf, uint32_t* pcbNeeded,
+                  uint32_t* pcReturned);
+bool AddMonitor(uint32_t Level, const MONITOR_INFO_2* pMonitor);
+// ERROR_PRINT_MONITOR_IN_USE while it owns ports.
+bool DeleteMonitor(const char* pEnvironment, const std::string& csMonitorName);
+
+// Printer drivers, level 3. pEnvironment null: this machine's environment;
+// "all": every environment. Adding a driver that exists (same name,
+// environment and version) replaces it.
+bool EnumPrinterDrivers(const char* pEnvironment, uint32_t Level, uint8_t* pDriverInfo,
+                        uint32_t cbBuf, uint32_t* pcbNeeded, uint32_t* pcReturned);
+bool AddPrinterDriver(uint32_t Level, const DRIVER_INFO_3* pDriverInfo);
+// Removes every version of the driver in the environment; ERROR_PRINTER_DRIVER_IN_USE
+// while a printer of this machine's environment uses it.
+bool DeletePrinterDriver(const char* pEnvironment, const std::string& csDriverName);
+
+// The user's profile (the "win.ini" of the machine): section "windows", entry
+// "device" holds "printer,driver,port" of the default printer. These are not
+// spooler calls and work while the spooler is stopped.
+// Copies at most nSize - 1 characters of the entry (or csDefault) into
+// *pcsReturned and returns their count.
+uint32_t GetProfileString(const std::string& csSection, const std::string& csKey,
+                          const std::string& csDefault, std::string* pcsReturned, uint32_t nSize);
+// A null pszValue deletes the entry.
+bool WriteProfileString(const std::string& csSection, const std::string& csKey,
+                        const char* pszValue);
+
+} // namespace platform

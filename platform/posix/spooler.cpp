@@ -1,0 +1,682 @@
+// The spooler kept in SQLite ("spooler.db" in the system root).
+//
+// Printers, ports, monitors and drivers are rows; names use NOCASE collation.
+// Every change that checks before it writes runs in one immediate transaction,
+// so two processes cannot both take a free name. Printer handles carry the
+// printer's row id, so a rename through one handle leaves other handles valid.
+#include "platform/spooler.h"
+
+#include "internal/spooler_store.h"
+#include "platform/error.h"
+#include "platform/files.h"
+#include "platform/os.h"
+#include "platform/registry.h"
+
+#include <mutex>
+#include <set>
+#include <strings.h>
+#include <vector>
+
+namespace platform {
+
+struct PrinterHandle {
+    int64_t id;
+    uint32_t access;
+};
+
+namespace {
+
+using namespace posix::spooler;
+
+const char* const kCurrentEnvironment = "Windows NT x86";
+const char* const kEnvironments[] = {"Windows 4.0", "Windows NT x86", "Windows IA64",
+                                     "Windows x64"};
+
+// Handles handed out and not yet closed, so a stale or foreign pointer is
+// refused instead of being followed.
+std::mutex g_handlesMutex;
+std::set<PrinterHandle*> g_handles;
+
+bool ValidHandle(HPRINTER hPrinter) {
+    std::lock_guard<std::mutex> lock(g_handlesMutex);
+    return g_handles.count(hPrinter) != 0;
+}
+
+// Whether the machine's "Spooler" service runs. The one tie of the spooler to
+// the service manager.
+bool IsSpoolerServiceRunning() {
+    return true;
+}
+
+// Every spooler call starts here: the spooler answers only while it runs.
+bool SpoolerAnswers() {
+    if (!IsSpoolerServiceRunning())
+        return Fail(RPC_S_SERVER_UNAVAILABLE);
+    if (!Store().Db())
+        return false;
+    return true;
+}
+
+bool IsKnownEnvironment(const std::string& csEnvironment) {
+    for (const char* known : kEnvironments) {
+        if (SameText(csEnvironment, known))
+            return true;
+    }
+    return false;
+}
+
+// The environment a call names: null or "" is this machine's own.
+bool ResolveEnvironment(const char* pEnvironment, std::string* pcsEnvironment) {
+    std::string environment = Text(pEnvironment);
+    if (environment.empty())
+        environment = kCurrentEnvironment;
+    if (!IsKnownEnvironment(environment))
+        return Fail(ERROR_INVALID_ENVIRONMENT);
+    *pcsEnvironment = environment;
+    return true;
+}
+
+bool IsValidPrinterName(const std::string& csName) {
+    if (csName.empty() || csName.size() > MAX_PRINTER_NAME)
+        return false;
+    if (csName.find_first_not_of(' ') == std::string::npos)
+        return false;
+    for (char c : csName) {
+        auto u = static_cast<unsigned char>(c);
+        if (c == '\\' || c == ',' || u < 0x20 || u == 0x7F)
+            return false;
+    }
+    return true;
+}
+
+// ---- printers ---------------------------------------------------------------
+
+struct SPrinterRow {
+    int64_t id = 0;
+    std::string name, share, port, driver, comment, location, sepFile;
+    uint32_t attributes = 0;
+};
+
+const char* const kPrinterColumns =
+    "id, name, share_name, port, driver, comment, location, sep_file, attributes";
+
+SPrinterRow PrinterFromStatement(sqlite3_stmt* stmt) {
+    SPrinterRow row;
+    row.id = sqlite3_column_int64(stmt, 0);
+    row.name = ColumnText(stmt, 1);
+    row.share = ColumnText(stmt, 2);
+    row.port = ColumnText(stmt, 3);
+    row.driver = ColumnText(stmt, 4);
+    row.comment = ColumnText(stmt, 5);
+    row.location = ColumnText(stmt, 6);
+    row.sepFile = ColumnText(stmt, 7);
+    row.attributes = uint32_t(sqlite3_column_int64(stmt, 8));
+    return row;
+}
+
+// Looks a printer up by id (csName empty) or by name; false (last error set)
+// when there is none.
+bool FindPrinter(int64_t id, const std::string& csName, SPrinterRow* pRow) {
+    std::string sql = std::string("SELECT ") + kPrinterColumns + " FROM spl_printers WHERE " +
+                      (csName.empty() ? "id=?" : "name=?");
+    posix::StatementScope stmt(Store().Prepare(sql.c_str()));
+    if (!stmt)
+        return false;
+    if (csName.empty())
+        sqlite3_bind_int64(stmt.get(), 1, id);
+    else
+        BindText(stmt.get(), 1, csName);
+    if (sqlite3_step(stmt.get()) != SQLITE_ROW)
+        return Fail(csName.empty() ? ERROR_PRINTER_DELETED : ERROR_INVALID_PRINTER_NAME);
+    *pRow = PrinterFromStatement(stmt.get());
+    return true;
+}
+
+// A level-2 record as the store keeps it: null texts are empty, and the
+// published attribute stays only where it can hold.
+bool RowFromRecord(const PRINTER_INFO_2* pPrinter, SPrinterRow* pRow) {
+    if (!pPrinter)
+        return Fail(ERROR_INVALID_PARAMETER);
+    pRow->name = Text(pPrinter->pPrinterName);
+    pRow->share = Text(pPrinter->pShareName);
+    pRow->port = Text(pPrinter->pPortName);
+    pRow->driver = Text(pPrinter->pDriverName);
+    pRow->comment = Text(pPrinter->pComment);
+    pRow->location = Text(pPrinter->pLocation);
+    pRow->sepFile = Text(pPrinter->pSepFile);
+    pRow->attributes = pPrinter->Attributes;
+    bool bShared = pRow->attributes & PRINTER_ATTRIBUTE_SHARED;
+    if (!bShared || GetVersion().dwMajorVersion <= 4)
+        pRow->attributes &= ~uint32_t(PRINTER_ATTRIBUTE_PUBLISHED);
+    return true;
+}
+
+// The checks of a new or changed printer, inside the writing transaction.
+// selfId is the printer being changed (0 for a new one).
+bool CheckPrinterRow(const SPrinterRow& row, int64_t selfId) {
+    if (!IsValidPrinterName(row.name))
+        return Fail(ERROR_INVALID_PRINTER_NAME);
+    if (Exists("SELECT 1 FROM spl_printers WHERE name=? AND id<>?", {row.name}, selfId))
+        return Fail(ERROR_PRINTER_ALREADY_EXISTS);
+    if (row.port.empty() || !Exists("SELECT 1 FROM spl_ports WHERE name=?", {row.port}))
+        return Fail(ERROR_UNKNOWN_PORT);
+    if (row.driver.empty() || !Exists("SELECT 1 FROM spl_drivers WHERE name=? AND environment=?",
+                                      {row.driver, kCurrentEnvironment}))
+        return Fail(ERROR_UNKNOWN_PRINTER_DRIVER);
+    if (row.attributes & PRINTER_ATTRIBUTE_SHARED) {
+        if (row.share.empty() || !IsValidPrinterName(row.share))
+            return Fail(ERROR_INVALID_SHARENAME);
+        if (Exists("SELECT 1 FROM spl_printers WHERE share_name=? COLLATE NOCASE AND id<>? AND "
+                   "(attributes & 8)<>0",
+                   {row.share}, selfId))
+            return Fail(NERR_DuplicateShare);
+    }
+    return true;
+}
+
+void BindPrinterRow(sqlite3_stmt* stmt, const SPrinterRow& row) {
+    BindText(stmt, 1, row.name);
+    BindText(stmt, 2, row.share);
+    BindText(stmt, 3, row.port);
+    BindText(stmt, 4, row.driver);
+    BindText(stmt, 5, row.comment);
+    BindText(stmt, 6, row.location);
+    BindText(stmt, 7, row.sepFile);
+    sqlite3_bind_int64(stmt, 8, row.attributes);
+}
+
+HPRINTER NewHandle(int64_t id, uint32_t access) {
+    auto* handle = new PrinterHandle{id, access};
+    std::lock_guard<std::mutex> lock(g_handlesMutex);
+    g_handles.insert(handle);
+    return handle;
+}
+
+const char* const kProfileBase = "Software\\Microsoft\\Windows NT\\CurrentVersion\\";
+
+} // namespace
+
+bool OpenPrinter(const std::string& csPrinterName, HPRINTER* phPrinter,
+                 const PRINTER_DEFAULTS* pDefault) {
+    if (!phPrinter)
+        return Fail(ERROR_INVALID_PARAMETER);
+    *phPrinter = nullptr;
+    if (!SpoolerAnswers())
+        return false;
+    SPrinterRow row;
+    if (csPrinterName.empty() || !FindPrinter(0, csPrinterName, &row))
+        return Fail(ERROR_INVALID_PRINTER_NAME);
+    uint32_t access = pDefault && pDefault->DesiredAccess ? pDefault->DesiredAccess
+                                                          : uint32_t(PRINTER_ACCESS_USE);
+    *phPrinter = NewHandle(row.id, access);
+    return true;
+}
+
+bool ClosePrinter(HPRINTER hPrinter) {
+    {
+        std::lock_guard<std::mutex> lock(g_handlesMutex);
+        if (!g_handles.erase(hPrinter))
+            return Fail(ERROR_INVALID_HANDLE);
+    }
+    delete hPrinter;
+    return true;
+}
+
+HPRINTER AddPrinter(uint32_t Level, const PRINTER_INFO_2* pPrinter) {
+    if (!SpoolerAnswers())
+        return nullptr;
+    if (Level != 2) {
+        Fail(ERROR_INVALID_LEVEL);
+        return nullptr;
+    }
+    SPrinterRow row;
+    if (!RowFromRecord(pPrinter, &row))
+        return nullptr;
+    posix::SqliteTransaction tx(Store().Db());
+    if (!tx.Ok()) {
+        Fail(ERROR_BUSY);
+        return nullptr;
+    }
+    if (!CheckPrinterRow(row, 0))
+        return nullptr;
+    {
+        posix::StatementScope ins(
+            Store().Prepare("INSERT INTO spl_printers(name, share_name, port, driver, comment, "
+                            "location, sep_file, attributes) VALUES(?,?,?,?,?,?,?,?)"));
+        if (!ins)
+            return nullptr;
+        BindPrinterRow(ins.get(), row);
+        if (sqlite3_step(ins.get()) != SQLITE_DONE) {
+            Fail(ERROR_GEN_FAILURE);
+            return nullptr;
+        }
+    }
+    int64_t id = sqlite3_last_insert_rowid(Store().Db());
+    if (!tx.Commit()) {
+        Fail(ERROR_GEN_FAILURE);
+        return nullptr;
+    }
+    return NewHandle(id, PRINTER_ALL_ACCESS);
+}
+
+bool GetPrinter(HPRINTER hPrinter, uint32_t Level, uint8_t* pPrinter, uint32_t cbBuf,
+                uint32_t* pcbNeeded) {
+    if (!SpoolerAnswers())
+        return false;
+    if (!ValidHandle(hPrinter))
+        return Fail(ERROR_INVALID_HANDLE);
+    if (Level != 2)
+        return Fail(ERROR_INVALID_LEVEL);
+    SPrinterRow row;
+    if (!FindPrinter(hPrinter->id, "", &row))
+        return false;
+    return PackRecords<PRINTER_INFO_2>(
+        std::vector<SPrinterRow>{row},
+        [](const SPrinterRow& r) {
+            return std::vector<std::string>{r.name,    r.share,    r.port,   r.driver,
+                                            r.comment, r.location, r.sepFile};
+        },
+        [](PRINTER_INFO_2* p, const SPrinterRow& r, const char* const* t) {
+            *p = {t[0], t[1], t[2], t[3], t[4], t[5], t[6], r.attributes};
+        },
+        pPrinter, cbBuf, pcbNeeded, nullptr);
+}
+
+bool SetPrinter(HPRINTER hPrinter, uint32_t Level, const PRINTER_INFO_2* pPrinter,
+                uint32_t Command) {
+    if (!SpoolerAnswers())
+        return false;
+    if (!ValidHandle(hPrinter))
+        return Fail(ERROR_INVALID_HANDLE);
+    if (Level != 2)
+        return Fail(ERROR_INVALID_LEVEL);
+    if (Command != 0)
+        return Fail(ERROR_INVALID_PRINTER_COMMAND);
+    if (!(hPrinter->access & PRINTER_ACCESS_ADMINISTER))
+        return Fail(ERROR_ACCESS_DENIED);
+    SPrinterRow row;
+    if (!RowFromRecord(pPrinter, &row))
+        return false;
+    posix::SqliteTransaction tx(Store().Db());
+    if (!tx.Ok())
+        return Fail(ERROR_BUSY);
+    SPrinterRow current;
+    if (!FindPrinter(hPrinter->id, "", &current) || !CheckPrinterRow(row, hPrinter->id))
+        return false;
+    {
+        posix::StatementScope upd(
+            Store().Prepare("UPDATE spl_printers SET name=?, share_name=?, port=?, driver=?, "
+                            "comment=?, location=?, sep_file=?, attributes=? WHERE id=?"));
+        if (!upd)
+            return false;
+        BindPrinterRow(upd.get(), row);
+        sqlite3_bind_int64(upd.get(), 9, hPrinter->id);
+        if (sqlite3_step(upd.get()) != SQLITE_DONE)
+            return Fail(ERROR_GEN_FAILURE);
+    }
+    return tx.Commit() || Fail(ERROR_GEN_FAILURE);
+}
+
+bool DeletePrinter(HPRINTER hPrinter) {
+    if (!SpoolerAnswers())
+        return false;
+    if (!ValidHandle(hPrinter))
+        return Fail(ERROR_INVALID_HANDLE);
+    if (!(hPrinter->access & PRINTER_DELETE))
+        return Fail(ERROR_ACCESS_DENIED);
+    SPrinterRow row;
+    if (!FindPrinter(hPrinter->id, "", &row))
+        return false;
+    {
+        posix::StatementScope del(Store().Prepare("DELETE FROM spl_printers WHERE id=?"));
+        if (!del)
+            return false;
+        sqlite3_bind_int64(del.get(), 1, hPrinter->id);
+        if (sqlite3_step(del.get()) != SQLITE_DONE)
+            return Fail(ERROR_GEN_FAILURE);
+    }
+    // The default printer is gone with it.
+    std::string device;
+    GetProfileString("windows", "device", "", &device, 1024);
+    if (SameText(device.substr(0, device.find(',')), row.name))
+        WriteProfileString("windows", "device", nullptr);
+    return true;
+}
+
+bool EnumPrinters(uint32_t Flags, uint32_t Level, uint8_t* pPrinterEnum, uint32_t cbBuf,
+                  uint32_t* pcbNeeded, uint32_t* pcReturned) {
+    if (!SpoolerAnswers())
+        return false;
+    if (Level != 2)
+        return Fail(ERROR_INVALID_LEVEL);
+    if (!(Flags & PRINTER_ENUM_LOCAL))
+        return Fail(ERROR_INVALID_PARAMETER);
+    std::vector<SPrinterRow> rows;
+    {
+        std::string sql =
+            std::string("SELECT ") + kPrinterColumns + " FROM spl_printers ORDER BY id";
+        posix::StatementScope stmt(Store().Prepare(sql.c_str()));
+        if (!stmt)
+            return false;
+        while (sqlite3_step(stmt.get()) == SQLITE_ROW)
+            rows.push_back(PrinterFromStatement(stmt.get()));
+    }
+    return PackRecords<PRINTER_INFO_2>(
+        rows,
+        [](const SPrinterRow& r) {
+            return std::vector<std::string>{r.name,    r.share,    r.port,   r.driver,
+                                            r.comment, r.location, r.sepFile};
+        },
+        [](PRINTER_INFO_2* p, const SPrinterRow& r, const char* const* t) {
+            *p = {t[0], t[1], t[2], t[3], t[4], t[5], t[6], r.attributes};
+        },
+        pPrinterEnum, cbBuf, pcbNeeded, pcReturned);
+}
+
+// ---- ports ------------------------------------------------------------------
+
+bool EnumPorts(uint32_t Level, uint8_t* pPorts, uint32_t cbBuf, uint32_t* pcbNeeded,
+               uint32_t* pcReturned) {
+    if (!SpoolerAnswers())
+        return false;
+    if (Level != 2)
+        return Fail(ERROR_INVALID_LEVEL);
+    struct SRow {
+        std::string name, monitor, description;
+        uint32_t type;
+    };
+    std::vector<SRow> rows;
+    {
+        posix::StatementScope stmt(Store().Prepare(
+            "SELECT p.name, COALESCE(m.name, p.monitor), p.description, p.type FROM spl_ports p "
+            "LEFT JOIN spl_monitors m ON m.name=p.monitor ORDER BY p.id"));
+        if (!stmt)
+            return false;
+        while (sqlite3_step(stmt.get()) == SQLITE_ROW)
+            rows.push_back({ColumnText(stmt.get(), 0), ColumnText(stmt.get(), 1),
+                            ColumnText(stmt.get(), 2),
+                            uint32_t(sqlite3_column_int64(stmt.get(), 3))});
+    }
+    return PackRecords<PORT_INFO_2>(
+        rows,
+        [](const SRow& r) {
+            return std::vector<std::string>{r.name, r.monitor, r.description};
+        },
+        [](PORT_INFO_2* p, const SRow& r, const char* const* t) {
+            *p = {t[0], t[1], t[2], r.type};
+        },
+        pPorts, cbBuf, pcbNeeded, pcReturned);
+}
+
+bool AddPortEx(uint32_t Level, const PORT_INFO_2* pPort, const std::string& csMonitorName) {
+    if (!SpoolerAnswers())
+        return false;
+    if (Level != 2)
+        return Fail(ERROR_INVALID_LEVEL);
+    if (!pPort || Text(pPort->pPortName).empty())
+        return Fail(ERROR_INVALID_PARAMETER);
+    posix::SqliteTransaction tx(Store().Db());
+    if (!tx.Ok())
+        return Fail(ERROR_BUSY);
+    std::string monitor;
+    {
+        posix::StatementScope stmt(Store().Prepare("SELECT name FROM spl_monitors WHERE name=?"));
+        if (!stmt)
+            return false;
+        BindText(stmt.get(), 1, csMonitorName);
+        if (sqlite3_step(stmt.get()) != SQLITE_ROW)
+            return Fail(ERROR_UNKNOWN_PRINT_MONITOR);
+        monitor = ColumnText(stmt.get(), 0);
+    }
+    if (Exists("SELECT 1 FROM spl_ports WHERE name=?", {pPort->pPortName}))
+        return Fail(ERROR_ALREADY_EXISTS);
+    {
+        posix::StatementScope ins(Store().Prepare(
+            "INSERT INTO spl_ports(name, monitor, description, type) VALUES(?,?,?,?)"));
+        if (!ins)
+            return false;
+        BindText(ins.get(), 1, pPort->pPortName);
+        BindText(ins.get(), 2, monitor);
+        BindText(ins.get(), 3, Text(pPort->pDescription));
+        sqlite3_bind_int64(ins.get(), 4, pPort->fPortType ? pPort->fPortType : PORT_TYPE_WRITE);
+        if (sqlite3_step(ins.get()) != SQLITE_DONE)
+            return Fail(ERROR_GEN_FAILURE);
+    }
+    return tx.Commit() || Fail(ERROR_GEN_FAILURE);
+}
+
+bool DeletePort(const std::string& csPortName) {
+    if (!SpoolerAnswers())
+        return false;
+    posix::SqliteTransaction tx(Store().Db());
+    if (!tx.Ok())
+        return Fail(ERROR_BUSY);
+    if (!Exists("SELECT 1 FROM spl_ports WHERE name=?", {csPortName}))
+        return Fail(ERROR_UNKNOWN_PORT);
+    if (Exists("SELECT 1 FROM spl_printers WHERE port=? COLLATE NOCASE", {csPortName}))
+        return Fail(ERROR_BUSY);
+    posix::StatementScope del(Store().Prepare("DELETE FROM spl_ports WHERE name=?"));
+    if (!del)
+        return false;
+    BindText(del.get(), 1, csPortName);
+    if (sqlite3_step(del.get()) != SQLITE_DONE)
+        return Fail(ERROR_GEN_FAILURE);
+    return tx.Commit() || Fail(ERROR_GEN_FAILURE);
+}
+
+// ---- monitors ---------------------------------------------------------------
+
+bool EnumMonitors(uint32_t Level, uint8_t* pMonitors, uint32_t cbBuf, uint32_t* pcbNeeded,
+                  uint32_t* pcReturned) {
+    if (!SpoolerAnswers())
+        return false;
+    if (Level != 2)
+        return Fail(ERROR_INVALID_LEVEL);
+    struct SRow {
+        std::string name, environment, dll;
+    };
+    std::vector<SRow> rows;
+    {
+        posix::StatementScope stmt(
+            Store().Prepare("SELECT name, environment, dll FROM spl_monitors ORDER BY id"));
+        if (!stmt)
+            return false;
+        while (sqlite3_step(stmt.get()) == SQLITE_ROW)
+            rows.push_back(
+                {ColumnText(stmt.get(), 0), ColumnText(stmt.get(), 1), ColumnText(stmt.get(), 2)});
+    }
+    return PackRecords<MONITOR_INFO_2>(
+        rows,
+        [](const SRow& r) {
+            return std::vector<std::string>{r.name, r.environment, r.dll};
+        },
+        [](MONITOR_INFO_2* p, const SRow&, const char* const* t) {
+            *p = {t[0], t[1], t[2]};
+        },
+        pMonitors, cbBuf, pcbNeeded, pcReturned);
+}
+
+bool AddMonitor(uint32_t Level, const MONITOR_INFO_2* pMonitor) {
+    if (!SpoolerAnswers())
+        return false;
+    if (Level != 2)
+        return Fail(ERROR_INVALID_LEVEL);
+    if (!pMonitor || Text(pMonitor->pName).empty() || Text(pMonitor->pDLLName).empty())
+        return Fail(ERROR_INVALID_PARAMETER);
+    std::string environment;
+    if (!ResolveEnvironment(pMonitor->pEnvironment, &environment))
+        return false;
+    std::string dll = pMonitor->pDLLName;
+    // The spooler loads the monitor from the system directory.
+    if (dll.find(PathSeparator()) != std::string::npos || !FileExists(GetSystemDirectory() + dll))
+        return Fail(ERROR_MOD_NOT_FOUND);
+    posix::SqliteTransaction tx(Store().Db());
+    if (!tx.Ok())
+        return Fail(ERROR_BUSY);
+    if (Exists("SELECT 1 FROM spl_monitors WHERE name=?", {pMonitor->pName}))
+        return Fail(ERROR_PRINT_MONITOR_ALREADY_INSTALLED);
+    {
+        posix::StatementScope ins(
+            Store().Prepare("INSERT INTO spl_monitors(name, environment, dll) VALUES(?,?,?)"));
+        if (!ins)
+            return false;
+        BindText(ins.get(), 1, pMonitor->pName);
+        BindText(ins.get(), 2, environment);
+        BindText(ins.get(), 3, dll);
+        if (sqlite3_step(ins.get()) != SQLITE_DONE)
+            return Fail(ERROR_GEN_FAILURE);
+    }
+    return tx.Commit() || Fail(ERROR_GEN_FAILURE);
+}
+
+bool DeleteMonitor(const char* pEnvironment, const std::string& csMonitorName) {
+    if (!SpoolerAnswers())
+        return false;
+    std::string environment;
+    if (!ResolveEnvironment(pEnvironment, &environment))
+        return false;
+    posix::SqliteTransaction tx(Store().Db());
+    if (!tx.Ok())
+        return Fail(ERROR_BUSY);
+    if (!Exists("SELECT 1 FROM spl_monitors WHERE name=?", {csMonitorName}))
+        return Fail(ERROR_UNKNOWN_PRINT_MONITOR);
+    if (Exists("SELECT 1 FROM spl_ports WHERE monitor=?", {csMonitorName}))
+        return Fail(ERROR_PRINT_MONITOR_IN_USE);
+    posix::StatementScope del(Store().Prepare("DELETE FROM spl_monitors WHERE name=?"));
+    if (!del)
+        return false;
+    BindText(del.get(), 1, csMonitorName);
+    if (sqlite3_step(del.get()) != SQLITE_DONE)
+        return Fail(ERROR_GEN_FAILURE);
+    return tx.Commit() || Fail(ERROR_GEN_FAILURE);
+}
+
+// ---- drivers ----------------------------------------------------------------
+
+bool EnumPrinterDrivers(const char* pEnvironment, uint32_t Level, uint8_t* pDriverInfo,
+                        uint32_t cbBuf, uint32_t* pcbNeeded, uint32_t* pcReturned) {
+    if (!SpoolerAnswers())
+        return false;
+    if (Level != 3)
+        return Fail(ERROR_INVALID_LEVEL);
+    bool bAll = pEnvironment && strcasecmp(pEnvironment, "all") == 0;
+    std::string environment;
+    if (!bAll && !ResolveEnvironment(pEnvironment, &environment))
+        return false;
+    struct SRow {
+        uint32_t version;
+        std::string name, environment, driverPath, dataFile, configFile;
+    };
+    std::vector<SRow> rows;
+    {
+        posix::StatementScope stmt(Store().Prepare(
+            "SELECT version, name, environment, driver_path, data_file, config_file "
+            "FROM spl_drivers WHERE ?1 OR environment=?2 ORDER BY id"));
+        if (!stmt)
+            return false;
+        sqlite3_bind_int(stmt.get(), 1, bAll ? 1 : 0);
+        BindText(stmt.get(), 2, environment);
+        while (sqlite3_step(stmt.get()) == SQLITE_ROW)
+            rows.push_back({uint32_t(sqlite3_column_int64(stmt.get(), 0)),
+                            ColumnText(stmt.get(), 1), ColumnText(stmt.get(), 2),
+                            ColumnText(stmt.get(), 3), ColumnText(stmt.get(), 4),
+                            ColumnText(stmt.get(), 5)});
+    }
+    return PackRecords<DRIVER_INFO_3>(
+        rows,
+        [](const SRow& r) {
+            return std::vector<std::string>{r.name, r.environment, r.driverPath, r.dataFile,
+                                            r.configFile};
+        },
+        [](DRIVER_INFO_3* p, const SRow& r, const char* const* t) {
+            *p = {r.version, t[0], t[1], t[2], t[3], t[4]};
+        },
+        pDriverInfo, cbBuf, pcbNeeded, pcReturned);
+}
+
+bool AddPrinterDriver(uint32_t Level, const DRIVER_INFO_3* pDriverInfo) {
+    if (!SpoolerAnswers())
+        return false;
+    if (Level != 3)
+        return Fail(ERROR_INVALID_LEVEL);
+    if (!pDriverInfo || Text(pDriverInfo->pName).empty())
+        return Fail(ERROR_INVALID_PARAMETER);
+    std::string environment;
+    if (!ResolveEnvironment(pDriverInfo->pEnvironment, &environment))
+        return false;
+    posix::StatementScope ins(Store().Prepare(
+        "INSERT INTO spl_drivers(name, environment, version, driver_path, data_file, config_file) "
+        "VALUES(?1,?2,?3,?4,?5,?6) ON CONFLICT(name, environment, version) DO UPDATE SET "
+        "name=?1, driver_path=?4, data_file=?5, config_file=?6"));
+    if (!ins)
+        return false;
+    BindText(ins.get(), 1, pDriverInfo->pName);
+    BindText(ins.get(), 2, environment);
+    sqlite3_bind_int64(ins.get(), 3, pDriverInfo->cVersion);
+    BindText(ins.get(), 4, Text(pDriverInfo->pDriverPath));
+    BindText(ins.get(), 5, Text(pDriverInfo->pDataFile));
+    BindText(ins.get(), 6, Text(pDriverInfo->pConfigFile));
+    return sqlite3_step(ins.get()) == SQLITE_DONE || Fail(ERROR_GEN_FAILURE);
+}
+
+bool DeletePrinterDriver(const char* pEnvironment, const std::string& csDriverName) {
+    if (!SpoolerAnswers())
+        return false;
+    std::string environment;
+    if (!ResolveEnvironment(pEnvironment, &environment))
+        return false;
+    posix::SqliteTransaction tx(Store().Db());
+    if (!tx.Ok())
+        return Fail(ERROR_BUSY);
+    if (!Exists("SELECT 1 FROM spl_drivers WHERE name=? AND environment=?",
+                {csDriverName, environment}))
+        return Fail(ERROR_UNKNOWN_PRINTER_DRIVER);
+    if (SameText(environment, kCurrentEnvironment) &&
+        Exists("SELECT 1 FROM spl_printers WHERE driver=? COLLATE NOCASE", {csDriverName}))
+        return Fail(ERROR_PRINTER_DRIVER_IN_USE);
+    posix::StatementScope del(
+        Store().Prepare("DELETE FROM spl_drivers WHERE name=? AND environment=?"));
+    if (!del)
+        return false;
+    BindText(del.get(), 1, csDriverName);
+    BindText(del.get(), 2, environment);
+    if (sqlite3_step(del.get()) != SQLITE_DONE)
+        return Fail(ERROR_GEN_FAILURE);
+    return tx.Commit() || Fail(ERROR_GEN_FAILURE);
+}
+
+// ---- the user's profile -----------------------------------------------------
+
+uint32_t GetProfileString(const std::string& csSection, const std::string& csKey,
+                          const std::string& csDefault, std::string* pcsReturned, uint32_t nSize) {
+    std::string value = csDefault;
+    HKEY hKey = nullptr;
+    if (RegOpenKeyEx(HKEY_CURRENT_USER, kProfileBase + csSection, &hKey) == ERROR_SUCCESS) {
+        std::string stored;
+        if (RegQueryString(hKey, csKey, &stored) == ERROR_SUCCESS)
+            value = stored;
+        RegCloseKey(hKey);
+    }
+    if (nSize == 0)
+        value.clear();
+    else if (value.size() > nSize - 1)
+        value.resize(nSize - 1);
+    if (pcsReturned)
+        *pcsReturned = value;
+    return uint32_t(value.size());
+}
+
+bool WriteProfileString(const std::string& csSection, const std::string& csKey,
+                        const char* pszValue) {
+    HKEY hKey = nullptr;
+    uint32_t rc = RegCreateKeyEx(HKEY_CURRENT_USER, kProfileBase + csSection, &hKey);
+    if (rc != ERROR_SUCCESS)
+        return Fail(rc);
+    rc = pszValue ? RegSetString(hKey, csKey, pszValue) : RegDeleteValue(hKey, csKey);
+    RegCloseKey(hKey);
+    if (rc == ERROR_FILE_NOT_FOUND && !pszValue)
+        rc = ERROR_SUCCESS;
+    return rc == ERROR_SUCCESS || Fail(rc);
+}
+
+} // namespace platform

@@ -29,19 +29,22 @@ EReadResult ReadWholeFile(const std::string& csPath, uint64_t qwSizeHint, std::s
     std::FILE* file = std::fopen(csPath.c_str(), "rb");
     if (!file)
         return EReadResult::OpenFailed;
-    pcsData->reserve(size_t(qwSizeHint) + 2);
+    // Read straight into the text; a file that grew since the search goes on
+    // in pieces.
+    size_t size = size_t(qwSizeHint);
+    pcsData->resize(size);
+    size_t done = size ? std::fread(pcsData->data(), 1, size, file) : 0;
+    pcsData->resize(done);
     EReadResult result = EReadResult::Ok;
-    char chunk[65536];
-    for (;;) {
-        size_t n = std::fread(chunk, 1, sizeof chunk, file);
-        pcsData->append(chunk, n);
-        if (n < sizeof chunk) {
-            if (std::ferror(file)) {
-                *pdwError = ErrorFromErrno(errno);
-                result = EReadResult::ReadFailed;
-            }
-            break;
-        }
+    if (done == size) {
+        char chunk[65536];
+        size_t n;
+        while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0)
+            pcsData->append(chunk, n);
+    }
+    if (std::ferror(file)) {
+        *pdwError = ErrorFromErrno(errno);
+        result = EReadResult::ReadFailed;
     }
     std::fclose(file);
     return result;

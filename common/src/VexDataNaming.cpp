@@ -5,6 +5,7 @@
 
 #include "common/DataValidation.h"
 #include "common/Trace.h"
+#include "platform/codepage.h"
 #include "platform/error.h"
 #include "platform/files.h"
 
@@ -50,60 +51,23 @@ EReadResult ReadWholeFile(const std::string& csPath, uint64_t qwSizeHint, std::s
     return result;
 }
 
-void AppendUtf8(std::string* pcsOut, uint32_t cp) {
-    if (cp < 0x80) {
-        *pcsOut += char(cp);
-    } else if (cp < 0x800) {
-        *pcsOut += char(0xC0 | (cp >> 6));
-        *pcsOut += char(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        *pcsOut += char(0xE0 | (cp >> 12));
-        *pcsOut += char(0x80 | ((cp >> 6) & 0x3F));
-        *pcsOut += char(0x80 | (cp & 0x3F));
-    } else {
-        *pcsOut += char(0xF0 | (cp >> 18));
-        *pcsOut += char(0x80 | ((cp >> 12) & 0x3F));
-        *pcsOut += char(0x80 | ((cp >> 6) & 0x3F));
-        *pcsOut += char(0x80 | (cp & 0x3F));
-    }
-}
-
 // A text that begins with a UTF-16 byte-order mark (FF FE little-endian, FE FF
-// big-endian) is turned into the 8-bit code page of the system (UTF-8 here);
-// any other text is left as it is. Unpaired surrogates become '?', as the
-// system's conversion writes its default character for them.
+// big-endian) is turned into the system's 8-bit code page; any other text is
+// left as it is.
 void ConvertUtf16ToAnsi(std::string* pcsText) {
     const std::string& in = *pcsText;
     if (in.size() < 2)
         return;
     const auto b0 = uint8_t(in[0]), b1 = uint8_t(in[1]);
     bool bLittle = b0 == 0xFF && b1 == 0xFE;
-    bool bBig = b0 == 0xFE && b1 == 0xFF;
-    if (!bLittle && !bBig)
+    if (!bLittle && !(b0 == 0xFE && b1 == 0xFF))
         return;
-    auto unit = [&](size_t i) -> uint32_t {
-        auto lo = uint8_t(in[i]), hi = uint8_t(in[i + 1]);
-        return bLittle ? uint32_t(lo | (hi << 8)) : uint32_t(hi | (lo << 8));
-    };
-    std::string out;
-    out.reserve(in.size() / 2 + in.size() / 8);
-    size_t count = in.size() & ~size_t(1);
-    for (size_t i = 2; i < count; i += 2) {
-        uint32_t u = unit(i);
-        if (u >= 0xD800 && u < 0xDC00 && i + 3 < count) {
-            uint32_t next = unit(i + 2);
-            if (next >= 0xDC00 && next < 0xE000) {
-                AppendUtf8(&out, 0x10000 + ((u - 0xD800) << 10) + (next - 0xDC00));
-                i += 2;
-                continue;
-            }
-        }
-        if (u >= 0xD800 && u < 0xE000)
-            out += '?';
-        else
-            AppendUtf8(&out, u);
+    std::u16string wide((in.size() - 2) / 2, u'\0');
+    for (size_t i = 0; i < wide.size(); ++i) {
+        auto first = uint8_t(in[2 + 2 * i]), second = uint8_t(in[3 + 2 * i]);
+        wide[i] = bLittle ? char16_t(first | (second << 8)) : char16_t(second | (first << 8));
     }
-    pcsText->swap(out);
+    *pcsText = Utf16ToAnsi(wide.data(), wide.size());
 }
 
 // The .inf files of a driver folder in the order of the search.

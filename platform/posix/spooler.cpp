@@ -42,8 +42,9 @@ bool ValidHandle(HPRINTER hPrinter) {
     return g_handles.count(hPrinter) != 0;
 }
 
-// Whether the machine's "Spooler" service runs. The one tie of the spooler to
-// the service manager.
+// Whether the machine's "Spooler" service runs: the one tie of the spooler to
+// the service manager. Until the machine has a service manager the spooler
+// always answers.
 bool IsSpoolerServiceRunning() {
     return true;
 }

@@ -11,6 +11,7 @@
 #include "platform/files.h"
 #include "platform/os.h"
 #include "platform/registry.h"
+#include "platform/service.h"
 
 #include <mutex>
 #include <set>
@@ -43,10 +44,9 @@ bool ValidHandle(HPRINTER hPrinter) {
 }
 
 // Whether the machine's "Spooler" service runs: the one tie of the spooler to
-// the service manager. Until the machine has a service manager the spooler
-// always answers.
+// the service manager.
 bool IsSpoolerServiceRunning() {
-    return true;
+    return IsServiceRunning("Spooler");
 }
 
 // Every spooler call starts here: the spooler answers only while it runs.

@@ -1,5 +1,6 @@
 // Field checks and free-name proposals against the spooler of a private
 // system root.
+#include "TestService.h"
 #include "TestSupport.h"
 
 #include "common/DataValidation.h"
@@ -22,6 +23,7 @@ class DataValidationTest : public ::testing::Test {
 protected:
     void SetUp() override {
         root.SetUpWorkDir();
+        ASSERT_TRUE(vextest::StartSpoolerService());
         DRIVER_INFO_3 driver{3, kDriver, nullptr, "d.dll", "d.gpd", "u.dll"};
         ASSERT_TRUE(AddPrinterDriver(3, &driver));
         vextest::WriteFile(GetSystemDirectory() + "zantornpmon.dll", "monitor");
@@ -188,6 +190,24 @@ TEST_F(DataValidationTest, ShareNameProposals) {
     EXPECT_EQ(data.GetShareName("A", "printer-host"), "IPA_printer-host");
     // Whole characters of the model are taken.
     EXPECT_EQ(data.GetShareName("Pressa \xC3\x84\xC3\x96", "1.2"), "IP\xC3\x84\xC3\x96_2");
+}
+
+TEST_F(DataValidationTest, AStoppedSpoolerFindsEveryNameFree) {
+    AddQueue("Laser 1332", "IP32_65", true);
+    AddPort("ZANTOR:9.8.7.65", "Standard TCP/IP Port");
+    ASSERT_TRUE(vextest::StopSpoolerService());
+    EXPECT_EQ(check.IsIconNameValid("Laser 1332", ""), eValidOk);
+    // Without the spooler nothing refuses a name either.
+    EXPECT_EQ(check.IsIconNameValid("", "x"), eValidOk);
+    EXPECT_EQ(check.IsPortNameValid("ZANTOR:9.8.7.65"), eValidOk);
+    EXPECT_EQ(check.IsShareNameValid("IP32_65", ""), eValidOk);
+    // The limits and characters still count.
+    EXPECT_EQ(check.IsIconNameValid("a:b", ""), eValidBadChar);
+    EXPECT_EQ(check.IsPortNameValid(std::string(129, 'p')), eValidTooLong);
+    CVexData data;
+    EXPECT_EQ(data.GetIconName("Laser 1332"), "Laser 1332");
+    EXPECT_EQ(data.GetPortName("9.8.7.65"), "ZANTOR:9.8.7.65");
+    EXPECT_EQ(data.GetShareName("Laser 1332", "9.8.7.65"), "IP32_65");
 }
 
 } // namespace

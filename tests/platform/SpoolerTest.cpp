@@ -1,6 +1,7 @@
 // The emulated spooler: printers, ports, monitors and drivers in a private
 // system root, the Win32 sizing protocol of its reads, its own name rules, and
 // several processes adding printers at once.
+#include "TestService.h"
 #include "TestSupport.h"
 
 #include "platform/error.h"
@@ -74,7 +75,10 @@ bool Add(const PRINTER_INFO_2& info) {
 
 class SpoolerTest : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_TRUE(AddDriver("Laser 1332 PCL6")); }
+    void SetUp() override {
+        ASSERT_TRUE(vextest::StartSpoolerService());
+        ASSERT_TRUE(AddDriver("Laser 1332 PCL6"));
+    }
     vextest::TempRoot root;
 };
 
@@ -311,6 +315,44 @@ TEST_F(SpoolerTest, BadCallsFailCleanly) {
     int notAHandle = 0;
     EXPECT_FALSE(GetPrinter(reinterpret_cast<HPRINTER>(&notAHandle), 2, nullptr, 0, &needed));
     EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+}
+
+TEST_F(SpoolerTest, NothingAnswersWhileTheSpoolerIsStopped) {
+    ASSERT_TRUE(Add(Record("Before")));
+    HPRINTER hOpen = nullptr;
+    ASSERT_TRUE(OpenPrinter("Before", &hOpen, nullptr));
+    ASSERT_TRUE(vextest::StopSpoolerService());
+
+    auto unavailable = [](bool bResult) {
+        return !bResult && GetLastError() == RPC_S_SERVER_UNAVAILABLE;
+    };
+    uint32_t needed = 0, returned = 0;
+    EXPECT_TRUE(unavailable(EnumPrinters(PRINTER_ENUM_LOCAL, 2, nullptr, 0, &needed, &returned)));
+    EXPECT_TRUE(unavailable(EnumPorts(2, nullptr, 0, &needed, &returned)));
+    EXPECT_TRUE(unavailable(EnumMonitors(2, nullptr, 0, &needed, &returned)));
+    EXPECT_TRUE(unavailable(EnumPrinterDrivers(nullptr, 3, nullptr, 0, &needed, &returned)));
+    HPRINTER h = nullptr;
+    EXPECT_TRUE(unavailable(OpenPrinter("Before", &h, nullptr)));
+    PRINTER_INFO_2 info = Record("After");
+    EXPECT_TRUE(unavailable(AddPrinter(2, &info) != nullptr));
+    EXPECT_TRUE(unavailable(GetPrinter(hOpen, 2, nullptr, 0, &needed)));
+    EXPECT_TRUE(unavailable(SetPrinter(hOpen, 2, &info, 0)));
+    EXPECT_TRUE(unavailable(DeletePrinter(hOpen)));
+    PORT_INFO_2 port{"P", nullptr, "", PORT_TYPE_WRITE};
+    EXPECT_TRUE(unavailable(AddPortEx(2, &port, "Local Port")));
+    EXPECT_TRUE(unavailable(DeletePort("LPT1:")));
+    MONITOR_INFO_2 monitor{"M", nullptr, "m.dll"};
+    EXPECT_TRUE(unavailable(AddMonitor(2, &monitor)));
+    EXPECT_TRUE(unavailable(DeleteMonitor(nullptr, "Local Port")));
+    EXPECT_TRUE(unavailable(AddDriver("New PCL6")));
+    EXPECT_TRUE(unavailable(DeletePrinterDriver(nullptr, "Laser 1332 PCL6")));
+    // The user's profile is no spooler call.
+    EXPECT_TRUE(WriteProfileString("windows", "device", "Before,Laser 1332 PCL6,LPT1:"));
+    // A handle from before the stop is still released.
+    EXPECT_TRUE(ClosePrinter(hOpen));
+
+    ASSERT_TRUE(vextest::StartSpoolerService());
+    EXPECT_EQ(Printers().size(), 1u);
 }
 
 VEX_TEST_HELPER(add_printers) {

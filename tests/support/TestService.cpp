@@ -2,6 +2,7 @@
 #include "TestService.h"
 
 #include "TestSupport.h"
+#include "platform/error.h"
 #include "platform/root.h"
 #include "platform/service.h"
 #include "platform/sync.h"
@@ -161,6 +162,36 @@ bool StartAndWait(const std::string& name, unsigned* pState) {
     if (pState)
         *pState = state;
     return ok;
+}
+
+bool StartSpoolerService() {
+    SC_HANDLE hManager = OpenSCManager(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
+    if (!hManager)
+        return false;
+    SC_HANDLE hService = CreateService(
+        hManager, "Spooler", "Print Spooler", SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS,
+        SERVICE_AUTO_START, SERVICE_ERROR_NORMAL, "\"" + ProgramPath("vexspoolerd") + "\"");
+    if (hService)
+        CloseServiceHandle(hService);
+    CloseServiceHandle(hManager);
+    if (!hService && GetLastError() != ERROR_SERVICE_EXISTS)
+        return false;
+    unsigned state = 0;
+    return (StartAndWait("Spooler", &state) && state == SERVICE_RUNNING) ||
+           ServiceState("Spooler") == SERVICE_RUNNING;
+}
+
+bool StopSpoolerService() {
+    SC_HANDLE hManager = OpenSCManager(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
+    SC_HANDLE hService = hManager ? OpenService(hManager, "Spooler", SERVICE_ALL_ACCESS) : nullptr;
+    SERVICE_STATUS status{};
+    if (hService)
+        ControlService(hService, SERVICE_CONTROL_STOP, &status);
+    if (hService)
+        CloseServiceHandle(hService);
+    if (hManager)
+        CloseServiceHandle(hManager);
+    return WaitFor([] { return ServiceState("Spooler") == SERVICE_STOPPED; });
 }
 
 } // namespace vextest

@@ -33,5 +33,10 @@ std::vector<std::string> StartLog();
 bool StartAndWait(const std::string& name, unsigned* pState = nullptr);
 // The current state of a service (0 when it cannot be queried).
 unsigned ServiceState(const std::string& name);
+// Registers the machine's "Spooler" service (vexspoolerd of this build) in the
+// current system root, if it is not there yet, and starts it; true when it runs.
+bool StartSpoolerService();
+// Stops the "Spooler" service; true when it has stopped.
+bool StopSpoolerService();
 
 } // namespace vextest

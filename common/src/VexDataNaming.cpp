@@ -10,8 +10,6 @@
 #include "platform/files.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstdio>
 #include <functional>
 #include <string_view>
 #include <vector>
@@ -22,33 +20,36 @@ namespace {
 
 enum class EReadResult { Ok, OpenFailed, ReadFailed };
 
-// Reads a whole file into *pcsData. A read error keeps what was read before it
-// and leaves its Win32 number in *pdwError.
-EReadResult ReadWholeFile(const std::string& csPath, uint64_t qwSizeHint, std::string* pcsData,
-                          uint32_t* pdwError) {
+// Reads a whole file into *pcsData. The file is opened as the programs of the
+// system open files for reading: a file being written elsewhere cannot be
+// opened. A read error keeps what was read before it and leaves its number in
+// *pdwError.
+EReadResult ReadWholeFile(const std::string& csPath, std::string* pcsData, uint32_t* pdwError) {
     pcsData->clear();
-    std::FILE* file = std::fopen(csPath.c_str(), "rb");
-    if (!file)
+    File file;
+    if (!file.OpenForRead(csPath))
         return EReadResult::OpenFailed;
-    // Read straight into the text; a file that grew since the search goes on
-    // in pieces.
-    size_t size = size_t(qwSizeHint);
-    pcsData->resize(size);
-    size_t done = size ? std::fread(pcsData->data(), 1, size, file) : 0;
-    pcsData->resize(done);
-    EReadResult result = EReadResult::Ok;
-    if (done == size) {
-        char chunk[65536];
-        size_t n;
-        while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0)
-            pcsData->append(chunk, n);
+    // Read straight into the text, with room for one more piece so that the
+    // end of the file (or its growth) shows without a second buffer.
+    uint64_t qwSize = 0;
+    file.GetSize(&qwSize);
+    size_t filled = 0;
+    pcsData->resize(size_t(qwSize) + 4096);
+    for (;;) {
+        if (filled == pcsData->size())
+            pcsData->resize(filled + 65536);
+        size_t read = 0;
+        if (!file.Read(pcsData->data() + filled, pcsData->size() - filled, &read)) {
+            *pdwError = GetLastError();
+            pcsData->resize(filled);
+            return EReadResult::ReadFailed;
+        }
+        if (read == 0)
+            break;
+        filled += read;
     }
-    if (std::ferror(file)) {
-        *pdwError = ErrorFromErrno(errno);
-        result = EReadResult::ReadFailed;
-    }
-    std::fclose(file);
-    return result;
+    pcsData->resize(filled);
+    return EReadResult::Ok;
 }
 
 // A text that begins with a UTF-16 byte-order mark (FF FE little-endian, FE FF
@@ -130,7 +131,7 @@ bool CVexData::IsModelSupported(const std::string& csPrinterModel, eDriverType e
         uint32_t dwError = 0;
         EReadResult result = (file.dwAttributes & FILE_ATTRIBUTE_DIRECTORY)
                                  ? EReadResult::OpenFailed
-                                 : ReadWholeFile(csPath, file.qwSize, &csText, &dwError);
+                                 : ReadWholeFile(csPath, &csText, &dwError);
         if (result == EReadResult::OpenFailed) {
             TraceErr("(CVexData::IsModelSupported/2)Failed to open file %s", csPath.c_str());
             continue;
@@ -168,7 +169,7 @@ std::string CVexData::GetDriverVer(eDriverType eType) {
                 continue;
             std::string csPath = csFolder + file.csName;
             uint32_t dwError = 0;
-            EReadResult result = ReadWholeFile(csPath, file.qwSize, &csText, &dwError);
+            EReadResult result = ReadWholeFile(csPath, &csText, &dwError);
             if (result == EReadResult::OpenFailed) {
                 // A file that cannot be opened ends the search: the package is
                 // being replaced or damaged, and an older file must not answer.

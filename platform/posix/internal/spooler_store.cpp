@@ -1,11 +1,18 @@
 // The spooler's store: its schema with the monitors and ports every machine has.
 #include "spooler_store.h"
 
+#include "platform/service.h"
+
 #include <strings.h>
 
 namespace platform::posix::spooler {
 
+const char* const kCurrentEnvironment = "Windows NT x86";
+
 namespace {
+
+const char* const kEnvironments[] = {"Windows 4.0", "Windows NT x86", "Windows IA64",
+                                     "Windows x64"};
 
 // The monitors and ports every machine has; laid once, when the store is made.
 const char* const kSchema = R"(
@@ -74,6 +81,40 @@ bool Exists(const char* pszSql, std::initializer_list<std::string> texts, int64_
     if (index <= sqlite3_bind_parameter_count(stmt.get()))
         sqlite3_bind_int64(stmt.get(), index, id);
     return sqlite3_step(stmt.get()) == SQLITE_ROW;
+}
+
+// Whether the machine's "Spooler" service runs: the one tie of the spooler to
+// the service manager.
+static bool IsSpoolerServiceRunning() {
+    return IsServiceRunning("Spooler");
+}
+
+// Every spooler call starts here: the spooler answers only while it runs.
+bool SpoolerAnswers() {
+    if (!IsSpoolerServiceRunning())
+        return Fail(RPC_S_SERVER_UNAVAILABLE);
+    if (!Store().Db())
+        return false;
+    return true;
+}
+
+static bool IsKnownEnvironment(const std::string& csEnvironment) {
+    for (const char* known : kEnvironments) {
+        if (SameText(csEnvironment, known))
+            return true;
+    }
+    return false;
+}
+
+// The environment a call names: null or "" is this machine's own.
+bool ResolveEnvironment(const char* pEnvironment, std::string* pcsEnvironment) {
+    std::string environment = Text(pEnvironment);
+    if (environment.empty())
+        environment = kCurrentEnvironment;
+    if (!IsKnownEnvironment(environment))
+        return Fail(ERROR_INVALID_ENVIRONMENT);
+    *pcsEnvironment = environment;
+    return true;
 }
 
 } // namespace platform::posix::spooler

@@ -16,6 +16,16 @@ namespace platform::posix::spooler {
 
 SqliteStore& Store();
 
+// The environment of this machine's drivers and monitors.
+extern const char* const kCurrentEnvironment;
+
+// Every spooler call starts here: false (last error 1722) while the machine's
+// "Spooler" service is not running, or when the store cannot be opened.
+bool SpoolerAnswers();
+// The environment a call names: null or "" is this machine's own; an unknown
+// one gives ERROR_INVALID_ENVIRONMENT.
+bool ResolveEnvironment(const char* pEnvironment, std::string* pcsEnvironment);
+
 // A text of a record; null reads as empty.
 std::string Text(const char* psz);
 std::string ColumnText(sqlite3_stmt* stmt, int column);

@@ -2,6 +2,7 @@
 // private installation tree.
 #include "TestSupport.h"
 
+#include "common/Trace.h"
 #include "common/VexData.h"
 #include "platform/os.h"
 
@@ -82,6 +83,26 @@ TEST_F(VexDataModelTest, OtherFilesAndUnreadableEntriesAreSkipped) {
     std::filesystem::create_directories(Folder(eDriverPostScript) + "a.inf");
     WriteInf(eDriverPostScript, "b.INF", "x \"Laser 1332 PS\" y");
     EXPECT_TRUE(data.IsModelSupported("Laser 1332", eDriverPostScript));
+}
+
+TEST_F(VexDataModelTest, MissingAndUnreadableFilesAreTraced) {
+    root.EnableTrace(eExeService, TRACE_ERR | TRACE_WRN | TRACE_TRC);
+    TraceInit(eExeService, ".bak");
+    CVexData data;
+    EXPECT_FALSE(data.IsModelSupported("Laser 1332", eDriverPcl5));
+    std::filesystem::create_directories(Folder(eDriverPcl6) + "dir.inf");
+    EXPECT_FALSE(data.IsModelSupported("Laser 1332", eDriverPcl6));
+    TraceShutdown();
+    std::string text = vextest::ReadFile(root.WorkDir() + "vexsrv.log");
+    EXPECT_NE(text.find("(CVexData::IsModelSupported/2)No .inf files in driver path " +
+                        data.GetDriverPath(data.GetOs(), eDriverPcl5) + "\n"),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find("(CVexData::IsModelSupported/2)Failed to open file " + Folder(eDriverPcl6) +
+                        "dir.inf\n"),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find("Exit  (CVexData::IsModelSupported/2) false"), std::string::npos);
 }
 
 TEST_F(VexDataModelTest, TheOneArgumentFormTriesEveryDriverType) {

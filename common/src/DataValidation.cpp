@@ -31,8 +31,8 @@ bool SameNoCase(const char* a, const std::string& b) {
 // Enumerates with the spooler's two-call protocol into a malloc'd buffer that
 // the caller frees. False when there is nothing to look at: the first call did
 // not ask for a buffer (nothing listed, or the spooler failed), the buffer
-// could not be had, or the second call failed (all traced as the queue-name
-// check's, as the product has always written them).
+// could not be had, or the second call failed. The failure lines name the
+// queue-name check for every caller: their texts are fixed.
 template <class Enumerate>
 bool EnumerateInto(Enumerate enumerate, const char* pszFailure, uint8_t** ppBuffer,
                    uint32_t* pcReturned) {

@@ -182,39 +182,6 @@ bool StartByName(const std::string& csName, const std::vector<std::string>& args
     return Fail(ERROR_SERVICE_REQUEST_TIMEOUT);
 }
 
-bool ControlAllowed(uint32_t dwControl, const SERVICE_STATUS& status) {
-    bool bDefined =
-        (dwControl >= SERVICE_CONTROL_STOP && dwControl <= SERVICE_CONTROL_INTERROGATE) ||
-        (dwControl >= SERVICE_CONTROL_PARAMCHANGE && dwControl <= SERVICE_CONTROL_NETBINDENABLE) ||
-        (dwControl >= 128 && dwControl <= 255);
-    if (!bDefined)
-        return Fail(ERROR_INVALID_PARAMETER);
-    if (status.dwCurrentState == SERVICE_STOPPED)
-        return Fail(ERROR_SERVICE_NOT_ACTIVE);
-    if (dwControl == SERVICE_CONTROL_INTERROGATE)
-        return true;
-    if (status.dwCurrentState == SERVICE_START_PENDING ||
-        status.dwCurrentState == SERVICE_STOP_PENDING)
-        return Fail(ERROR_SERVICE_CANNOT_ACCEPT_CTRL);
-    uint32_t needed = 0;
-    switch (dwControl) {
-    case SERVICE_CONTROL_STOP:
-        needed = SERVICE_ACCEPT_STOP;
-        break;
-    case SERVICE_CONTROL_PAUSE:
-    case SERVICE_CONTROL_CONTINUE:
-        needed = SERVICE_ACCEPT_PAUSE_CONTINUE;
-        break;
-    case SERVICE_CONTROL_PARAMCHANGE:
-        needed = SERVICE_ACCEPT_PARAMCHANGE;
-        break;
-    default:
-        needed = dwControl < 128 ? uint32_t(SERVICE_ACCEPT_NETBINDCHANGE) : 0u;
-        break;
-    }
-    return (status.dwControlsAccepted & needed) == needed || Fail(ERROR_INVALID_SERVICE_CONTROL);
-}
-
 // Hands a control code to the service's dispatcher and waits for its answer.
 bool SendControl(pid_t pid, uint32_t dwControl) {
     std::string path = ControlSocketPath(pid);
@@ -556,8 +523,18 @@ bool EnumServicesStatus(SC_HANDLE hSCManager, uint32_t, uint32_t dwServiceState,
 }
 
 bool IsServiceRunning(const std::string& csServiceName) {
-    SERVICE_STATUS status;
-    return ReadStatus(csServiceName, &status) && status.dwCurrentState == SERVICE_RUNNING;
+    // One row's state and pid, without the rest of the row.
+    StatementScope stmt(
+        ServiceStore().Prepare("SELECT state, pid, pid_start FROM services WHERE name=?"));
+    if (!stmt)
+        return false;
+    BindText(stmt.get(), 1, csServiceName);
+    if (sqlite3_step(stmt.get()) != SQLITE_ROW)
+        return Fail(ERROR_SERVICE_DOES_NOT_EXIST);
+    if (sqlite3_column_int64(stmt.get(), 0) != SERVICE_RUNNING)
+        return false;
+    return ProcessAlive(pid_t(sqlite3_column_int64(stmt.get(), 1)),
+                        uint64_t(sqlite3_column_int64(stmt.get(), 2)));
 }
 
 int TerminateAllServices() {

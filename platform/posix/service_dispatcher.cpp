@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
+#include <mutex>
 #include <poll.h>
 #include <strings.h>
 #include <sys/socket.h>
@@ -36,6 +37,8 @@ struct SDispatcher {
     std::string csName;
     std::atomic<LPHANDLER_FUNCTION> handler{nullptr};
     std::atomic<bool> bStopped{false};
+    std::mutex statusLock;
+    SERVICE_STATUS lastStatus{}; // as last reported, for the check of a control
     int wake[2] = {-1, -1};
     std::vector<std::string> args;
     std::vector<char*> argv;
@@ -85,14 +88,23 @@ int ListenOn(const std::string& path) {
 void ServeControl(SDispatcher& dispatcher, int client) {
     pollfd pfd{client, POLLIN, 0};
     uint32_t dwControl = 0;
+    // MSG_TRUNC gives the message's real length: anything but one code is refused.
     if (::poll(&pfd, 1, kRequestTimeoutMs) <= 0 ||
-        ::recv(client, &dwControl, sizeof dwControl, 0) != ssize_t(sizeof dwControl))
+        ::recv(client, &dwControl, sizeof dwControl, MSG_TRUNC) != ssize_t(sizeof dwControl))
         return; // a client that says nothing useful gets no answer
+    SERVICE_STATUS status;
+    {
+        std::lock_guard lock(dispatcher.statusLock);
+        status = dispatcher.lastStatus;
+    }
     uint32_t answer = ERROR_SUCCESS;
-    if (LPHANDLER_FUNCTION handler = dispatcher.handler.load())
-        handler(dwControl);
-    else
+    LPHANDLER_FUNCTION handler = dispatcher.handler.load();
+    if (!handler)
         answer = ERROR_SERVICE_CANNOT_ACCEPT_CTRL;
+    else if (!ControlAllowed(dwControl, status))
+        answer = GetLastError(); // the same rules as the manager's, for any client
+    else
+        handler(dwControl);
     ::send(client, &answer, sizeof answer, MSG_NOSIGNAL);
 }
 
@@ -105,6 +117,8 @@ void ControlLoop(SDispatcher& dispatcher, int listener) {
                 continue;
             break;
         }
+        if (pfds[0].revents & (POLLERR | POLLNVAL))
+            break;
         if (pfds[0].revents & POLLIN) {
             int client = ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
             if (client >= 0) {
@@ -249,6 +263,10 @@ bool SetServiceStatus(SERVICE_STATUS_HANDLE hServiceStatus, const SERVICE_STATUS
     }
     if (!txn.Commit())
         return Fail(ERROR_GEN_FAILURE);
+    {
+        std::lock_guard lock(dispatcher->statusLock);
+        dispatcher->lastStatus = status;
+    }
     if (status.dwCurrentState == SERVICE_STOPPED && !dispatcher->bStopped.exchange(true)) {
         char byte = 1;
         (void)!::write(dispatcher->wake[1], &byte, 1);

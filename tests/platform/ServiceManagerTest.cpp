@@ -11,7 +11,11 @@
 
 #include <csignal>
 #include <cstdlib>
+#include <filesystem>
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 using namespace platform;
 using namespace vextest;
@@ -118,6 +122,46 @@ TEST_F(ServiceManagerTest, StartedServiceRunsDetachedAndAnswersControls) {
     unsigned state = 0;
     ASSERT_TRUE(StartAndWait("Alpha", &state));
     EXPECT_EQ(state, unsigned(SERVICE_RUNNING));
+}
+
+// Sends raw bytes to a service's control socket; gives the answer's code, or -1
+// when none came.
+int64_t RawControl(const std::string& socketPath, const std::string& bytes) {
+    int fd = ::socket(AF_UNIX, SOCK_SEQPACKET, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    socketPath.copy(address.sun_path, sizeof address.sun_path - 1);
+    int64_t answer = -1;
+    uint32_t code = 0;
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+        ::send(fd, bytes.data(), bytes.size(), 0) == ssize_t(bytes.size()) &&
+        ::recv(fd, &code, sizeof code, 0) == ssize_t(sizeof code))
+        answer = code;
+    ::close(fd);
+    return answer;
+}
+
+TEST_F(ServiceManagerTest, ControlSocketRefusesMalformedAndUnacceptableRequests) {
+    ASSERT_TRUE(CreateTestService("Alpha", "normal"));
+    unsigned state = 0;
+    ASSERT_TRUE(StartAndWait("Alpha", &state));
+    ASSERT_EQ(state, unsigned(SERVICE_RUNNING));
+    std::string socketPath;
+    for (const auto& entry : std::filesystem::directory_iterator(m_root.Path() + "/run")) {
+        if (entry.path().filename().string().rfind("svc-", 0) == 0)
+            socketPath = entry.path().string();
+    }
+    ASSERT_FALSE(socketPath.empty());
+    EXPECT_EQ(RawControl(socketPath, "ab"), -1);
+    EXPECT_EQ(RawControl(socketPath, std::string(8, '\x01')), -1);
+    uint32_t pause = SERVICE_CONTROL_PAUSE, undefined = 300, user = 140;
+    EXPECT_EQ(RawControl(socketPath, std::string(reinterpret_cast<char*>(&pause), 4)),
+              int64_t(ERROR_INVALID_SERVICE_CONTROL));
+    EXPECT_EQ(RawControl(socketPath, std::string(reinterpret_cast<char*>(&undefined), 4)),
+              int64_t(ERROR_INVALID_PARAMETER));
+    EXPECT_EQ(RawControl(socketPath, std::string(reinterpret_cast<char*>(&user), 4)), 0);
+    EXPECT_TRUE(FileExists(TestServiceMarker("Alpha", 140)));
+    EXPECT_TRUE(IsServiceRunning("Alpha"));
 }
 
 TEST_F(ServiceManagerTest, ServiceWhoseProcessEndsReadsAsStopped) {

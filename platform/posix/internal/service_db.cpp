@@ -259,6 +259,39 @@ SERVICE_STATUS EffectiveStatus(SServiceRow& row) {
     return status;
 }
 
+bool ControlAllowed(uint32_t dwControl, const SERVICE_STATUS& status) {
+    bool bDefined =
+        (dwControl >= SERVICE_CONTROL_STOP && dwControl <= SERVICE_CONTROL_INTERROGATE) ||
+        (dwControl >= SERVICE_CONTROL_PARAMCHANGE && dwControl <= SERVICE_CONTROL_NETBINDENABLE) ||
+        (dwControl >= 128 && dwControl <= 255);
+    if (!bDefined)
+        return Fail(ERROR_INVALID_PARAMETER);
+    if (status.dwCurrentState == SERVICE_STOPPED)
+        return Fail(ERROR_SERVICE_NOT_ACTIVE);
+    if (dwControl == SERVICE_CONTROL_INTERROGATE)
+        return true;
+    if (status.dwCurrentState == SERVICE_START_PENDING ||
+        status.dwCurrentState == SERVICE_STOP_PENDING)
+        return Fail(ERROR_SERVICE_CANNOT_ACCEPT_CTRL);
+    uint32_t needed = 0;
+    switch (dwControl) {
+    case SERVICE_CONTROL_STOP:
+        needed = SERVICE_ACCEPT_STOP;
+        break;
+    case SERVICE_CONTROL_PAUSE:
+    case SERVICE_CONTROL_CONTINUE:
+        needed = SERVICE_ACCEPT_PAUSE_CONTINUE;
+        break;
+    case SERVICE_CONTROL_PARAMCHANGE:
+        needed = SERVICE_ACCEPT_PARAMCHANGE;
+        break;
+    default:
+        needed = dwControl < 128 ? uint32_t(SERVICE_ACCEPT_NETBINDCHANGE) : 0u;
+        break;
+    }
+    return (status.dwControlsAccepted & needed) == needed || Fail(ERROR_INVALID_SERVICE_CONTROL);
+}
+
 std::string PackArgs(const std::vector<std::string>& args) {
     std::string packed;
     for (const std::string& arg : args) {

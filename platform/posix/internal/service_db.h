@@ -71,6 +71,11 @@ void MarkServiceStopped(const std::string& csName, uint32_t dwExitCode, const ch
 // Removes the row and its dependency list.
 bool RemoveServiceRow(sqlite3* db, const std::string& csName);
 
+// Whether a control code may go to a service in this status; false with the
+// manager's refusal (87 undefined, 1062 not active, 1061 pending, 1052 not
+// accepted) as last error. Both the manager and the dispatcher check.
+bool ControlAllowed(uint32_t dwControl, const SERVICE_STATUS& status);
+
 // The start arguments as stored (NUL-separated).
 std::string PackArgs(const std::vector<std::string>& args);
 std::vector<std::string> UnpackArgs(const void* pData, int cbData);

@@ -1,6 +1,8 @@
 // CSpooler against the machine's real services: the Spooler daemon and test
-// services that depend on it (TestService.h). Pauses run at 5 % (one second is
-// 50 ms) unless a test needs the full length to tell a wait from none.
+// services that depend on it (TestService.h). Pauses run at 25 %, so that a
+// start's sleep on the wait hint leaves a slow-starting service time for its
+// first report; the stop attempts of a stuck service at 5 % (one second is
+// 50 ms); the full length where a test tells a wait from none.
 #include "TestService.h"
 #include "TestSupport.h"
 
@@ -21,7 +23,7 @@ namespace {
 class SpoolerTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ::setenv("VEX_DELAY_PERCENT", "5", 1);
+        ::setenv("VEX_DELAY_PERCENT", "25", 1);
         root.EnableTrace(eExeService);
         TraceInit(eExeService, ".bak");
         SC_HANDLE hManager = OpenSCManager(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
@@ -65,7 +67,7 @@ TEST_F(SpoolerTest, StoppedServiceStopsAndRunningServiceStartsWithoutWaiting) {
     EXPECT_LT(Elapsed(start).count(), 500);
     EXPECT_EQ(Count("(CSpooler::VexStartService)Service already started"), 1u);
 
-    ::setenv("VEX_DELAY_PERCENT", "5", 1);
+    ::setenv("VEX_DELAY_PERCENT", "25", 1);
     ASSERT_TRUE(spooler.VexStopService("Spooler"));
     EXPECT_FALSE(spooler.IsSpoolerRunning());
     EXPECT_EQ(Count("(CSpooler::VexStopService)Service accepted stop command"), 1u);
@@ -104,6 +106,7 @@ TEST_F(SpoolerTest, ServiceStuckInStopPendingGetsThirtyAttempts) {
     unsigned state = 0;
     ASSERT_TRUE(StartAndWait("Stuck", &state));
     ASSERT_EQ(state, unsigned(SERVICE_RUNNING));
+    ::setenv("VEX_DELAY_PERCENT", "5", 1);
     EXPECT_FALSE(spooler.VexStopService("Stuck"));
     EXPECT_EQ(Count("(CSpooler::VexStopService)Service accepted stop command"), 1u);
     EXPECT_EQ(Count("(CSpooler::VexStopService)Service not stopped, state=3"), 30u);
@@ -187,6 +190,7 @@ TEST_F(SpoolerTest, SpoolerWithoutDependantsRestartsWithAnEmptyList) {
 TEST_F(SpoolerTest, DependantThatDoesNotStopEndsTheShutdown) {
     ASSERT_TRUE(CreateTestService("Stuck", "stuckstop", {"Spooler"}));
     ASSERT_TRUE(spooler.VexStartService("Stuck"));
+    ::setenv("VEX_DELAY_PERCENT", "5", 1);
     ENUM_SERVICE_STATUS* pList = nullptr;
     uint32_t dwCount = 0;
     EXPECT_FALSE(spooler.ShutdownSpooler(&pList, &dwCount));

@@ -1,6 +1,8 @@
 // The real vexsrv in a private system root: installed, started, controlled and
 // removed through its console commands and the service manager, and run in
-// debug mode from a console. Pauses run at 5 %.
+// debug mode from a console. Pauses run at 25 %: "-start" sleeps the wait hint
+// (2000 ms before the service's first report) and must leave a slow-starting
+// service (sanitizer build, busy machine) time for that report.
 #include "TestService.h"
 #include "TestSupport.h"
 
@@ -25,7 +27,7 @@ const std::string kNotInstalled =
 class VexsrvTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ::setenv("VEX_DELAY_PERCENT", "5", 1);
+        ::setenv("VEX_DELAY_PERCENT", "25", 1);
         root.EnableTrace(eExeService);
     }
     void TearDown() override { ::unsetenv("VEX_DELAY_PERCENT"); }

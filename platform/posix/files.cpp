@@ -300,13 +300,31 @@ bool ReplaceFileWithCopy(const std::string& csFrom, const std::string& csTo) {
         return FailOpen(csFrom);
     if (!LockShare(in, false))
         return FailAndClose(in);
-    // A unique name, so that two writers never share a half-written file.
-    std::string temp = csTo + ".XXXXXX";
-    int out = ::mkostemp(temp.data(), O_CLOEXEC);
+    // One temporary name per target, so that a copy left by a writer that died
+    // is reused rather than piling up; its lock keeps two writers apart.
+    std::string temp = csTo + ".tmp";
+    int out = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
     if (out < 0) {
-        bool ok = FailOpen(csTo);
+        bool ok = FailOpen(temp);
         ::close(in);
         return ok;
+    }
+    struct stat held, named;
+    if (!LockShare(out, true)) {
+        ::close(in);
+        return FailAndClose(out);
+    }
+    // Another writer may have renamed this file over the target between our
+    // open and our lock: then it is the target now and must not be touched.
+    if (::fstat(out, &held) != 0 || ::stat(temp.c_str(), &named) != 0 ||
+        held.st_ino != named.st_ino || held.st_dev != named.st_dev) {
+        ::close(in);
+        ::close(out);
+        return Fail(ERROR_SHARING_VIOLATION);
+    }
+    if (::ftruncate(out, 0) != 0) {
+        ::close(in);
+        return FailAndClose(out);
     }
     char buffer[65536];
     bool ok = true;
@@ -328,14 +346,14 @@ bool ReplaceFileWithCopy(const std::string& csFrom, const std::string& csTo) {
     ::close(in);
     if (ok && (::fchmod(out, 0644) != 0 || ::fsync(out) != 0))
         ok = FailErrno();
-    if (::close(out) != 0 && ok)
-        ok = FailErrno();
+    // Renamed while still locked, so no other writer truncates it meanwhile.
     if (ok && ::rename(temp.c_str(), csTo.c_str()) != 0)
         ok = FailErrno();
-    if (!ok) {
+    if (!ok)
         ::unlink(temp.c_str());
+    ::close(out);
+    if (!ok)
         return false;
-    }
     SyncFolder(csTo);
     StoreFlags(csTo, StoredFlags(csFrom));
     return true;

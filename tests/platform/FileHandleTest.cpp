@@ -119,6 +119,27 @@ TEST_F(FileHandleTest, ReplaceFileWithCopy) {
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 2);
 }
 
+TEST_F(FileHandleTest, ReplaceReusesALeftTemporaryFileAndWaitsForABusyOne) {
+    std::string from = dir + "/from", to = dir + "/to";
+    vextest::WriteFile(from, "new");
+    vextest::WriteFile(to, "old");
+    vextest::WriteFile(to + ".tmp", std::string(10000, 'x')); // left by a writer that died
+    ASSERT_TRUE(ReplaceFileWithCopy(from, to));
+    EXPECT_EQ(vextest::ReadFile(to), "new");
+    EXPECT_FALSE(FileExists(to + ".tmp"));
+
+    // Another writer is filling the temporary file: this one must not touch it.
+    File other;
+    ASSERT_TRUE(other.CreateForWrite(to + ".tmp"));
+    vextest::WriteFile(from, "newer");
+    EXPECT_FALSE(ReplaceFileWithCopy(from, to));
+    EXPECT_EQ(GetLastError(), ERROR_SHARING_VIOLATION);
+    EXPECT_EQ(vextest::ReadFile(to), "new");
+    other.Close();
+    ASSERT_TRUE(ReplaceFileWithCopy(from, to));
+    EXPECT_EQ(vextest::ReadFile(to), "newer");
+}
+
 TEST(Clock, DelayScaleShortensButNeverRemoves) {
     ::unsetenv("VEX_DELAY_PERCENT");
     EXPECT_EQ(ScaledDelay(1000), 1000u);

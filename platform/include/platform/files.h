@@ -52,7 +52,8 @@ bool FlushFileToDisk(const std::string& csPath);
 
 // Replaces csTo by a copy of csFrom in one step: a reader of csTo sees either its
 // old or its complete new contents, also after a crash at any moment. The copy is
-// written to a temporary file beside csTo, forced to disk and renamed over csTo.
+// written to a temporary file beside csTo (csTo + ".tmp", reused after a crash),
+// forced to disk and renamed over csTo.
 // Fails like CopyFile (a read-only csTo gives ERROR_ACCESS_DENIED, a source open
 // for writing elsewhere ERROR_SHARING_VIOLATION); csTo is then left as it was.
 bool ReplaceFileWithCopy(const std::string& csFrom, const std::string& csTo);

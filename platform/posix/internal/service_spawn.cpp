@@ -8,6 +8,7 @@
 #include "service_db.h"
 
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
@@ -158,6 +159,15 @@ bool SpawnService(const std::string& csName, const std::string& csToken,
         ::dup2(null, 2);
         ::dup2(ackFd, kServiceAckFd);
         CloseOnExecFrom(kServiceAckFd + 1);
+        // Nothing of the starter's signal set-up: a starter that ignores or
+        // blocks a signal must not make its services deaf to it.
+        struct sigaction fallback {};
+        fallback.sa_handler = SIG_DFL;
+        for (int signal = 1; signal < NSIG; ++signal)
+            ::sigaction(signal, &fallback, nullptr);
+        sigset_t none;
+        sigemptyset(&none);
+        ::sigprocmask(SIG_SETMASK, &none, nullptr);
         if (::chdir(workDir.c_str()) != 0) {
             // A service runs from the system directory; when it is missing, the root.
         }

@@ -1,0 +1,111 @@
+// Local message pipes between the processes of one machine (named pipes).
+//
+// A server creates instances of a pipe by name and waits on each for one client;
+// a client opens the pipe by name and is joined to a free instance at once, or
+// fails at once: ERROR_FILE_NOT_FOUND when the pipe has no instance (nobody
+// listens), ERROR_PIPE_BUSY when every instance has its client. There is no
+// waiting for a busy pipe.
+//
+// Both ends work in message mode: one write is one message, one read takes one
+// message. A read whose buffer is smaller than the message takes the first part
+// and fails with ERROR_MORE_DATA; the next read takes the rest. Messages are at
+// most PIPE_MAX_MESSAGE bytes (a longer write fails with
+// ERROR_INVALID_PARAMETER). An empty message reads as 0 bytes; a read after the
+// other end has gone fails with ERROR_BROKEN_PIPE, a write with ERROR_NO_DATA.
+//
+// A pipe name reads "\\.\pipe\NAME" (any case; NAME without slashes or
+// backslashes, compared without regard to case). Handles are not passed on to
+// child programs.
+//
+// POSIX: the pipe is the folder run/NAME.pipe under the system root. Each
+// instance that waits for a client is an AF_UNIX SOCK_SEQPACKET socket
+// "PID.N" in it, listening with room for exactly one connection; a client
+// connects to the first that has room. When the server takes its client it
+// removes the socket's name, so the instance is no longer offered. A file
+// "PID.srv" marks a process that holds instances of the pipe (busy rather than
+// absent). Everything written is already in the reader's queue, so a flush
+// returns at once and a close loses no message that was written before it.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace platform {
+
+struct PipeInstance;
+using HPIPE = PipeInstance*;
+constexpr HPIPE INVALID_PIPE_HANDLE = nullptr;
+
+enum : uint32_t {
+    PIPE_UNLIMITED_INSTANCES = 255,
+    PIPE_READMODE_BYTE = 0,
+    PIPE_READMODE_MESSAGE = 2,
+    NMPWAIT_WAIT_FOREVER = 0xFFFFFFFF,
+    // The largest message one write may carry.
+    PIPE_MAX_MESSAGE = 65536,
+};
+
+// Who may open the pipe: the creating user only, or every local user (the
+// command pipe of the service, which runs as another user than the GUI).
+enum class PipeAccess { Default, EveryLocalUser };
+
+// Creates one more instance of the pipe, waiting for a client (server side).
+// nMaxInstances (1..255) caps the instances this process holds of the name; the
+// buffer sizes and the time-out are accepted as advice. Returns
+// INVALID_PIPE_HANDLE with the last error set: ERROR_INVALID_NAME,
+// ERROR_INVALID_PARAMETER, ERROR_PIPE_BUSY (too many instances),
+// ERROR_ACCESS_DENIED, ...
+HPIPE CreateNamedPipe(const std::string& csName, uint32_t nMaxInstances, uint32_t nOutBufferSize,
+                      uint32_t nInBufferSize, uint32_t nDefaultTimeOut, PipeAccess eAccess);
+
+// Waits until a client has opened the instance. A client that came before the
+// call is taken too, but the call then returns false with ERROR_PIPE_CONNECTED
+// (callers count that as success). An instance that was disconnected is offered
+// again first. ERROR_OPERATION_ABORTED when the wait was cancelled.
+bool ConnectNamedPipe(HPIPE hPipe);
+
+// Opens the pipe as its client (read and write, no sharing, open existing), at
+// once or not at all.
+HPIPE OpenNamedPipe(const std::string& csName);
+
+// Sets a client's read mode; only PIPE_READMODE_MESSAGE is supported
+// (ERROR_INVALID_PARAMETER otherwise).
+bool SetNamedPipeHandleState(HPIPE hPipe, uint32_t dwReadMode);
+
+// Writes one message of nBytes (0 allowed). *pnWritten gets the count.
+bool WritePipe(HPIPE hPipe, const void* pBuffer, uint32_t nBytes, uint32_t* pnWritten);
+// Reads one message, or its next part (ERROR_MORE_DATA when more remains).
+bool ReadPipe(HPIPE hPipe, void* pBuffer, uint32_t nBytes, uint32_t* pnRead);
+// Returns when everything written has reached the other end (at once here).
+bool FlushPipe(HPIPE hPipe);
+// Server side: ends the instance's connection; the client's next read fails once
+// it has read what was written before. The instance may wait for a new client.
+bool DisconnectNamedPipe(HPIPE hPipe);
+// Closes either end and frees the handle.
+bool ClosePipe(HPIPE hPipe);
+
+// Cancels the waits of the handles it is attached to, from any thread: a
+// waiting or later ConnectNamedPipe, ReadPipe or blocked WritePipe on them
+// fails with ERROR_OPERATION_ABORTED. Once cancelled it stays cancelled. Lets
+// a listener and its workers be stopped cleanly.
+class PipeCancel {
+public:
+    PipeCancel();
+    ~PipeCancel();
+    PipeCancel(const PipeCancel&) = delete;
+    PipeCancel& operator=(const PipeCancel&) = delete;
+
+    void Cancel();
+    bool IsCancelled() const;
+    // POSIX: a descriptor that turns readable on Cancel (-1 when none could be made).
+    int WaitDescriptor() const { return m_fds[0]; }
+
+private:
+    int m_fds[2] = {-1, -1};
+};
+
+// Attaches a cancel to a handle (replacing an earlier one).
+bool SetPipeCancel(HPIPE hPipe, std::shared_ptr<PipeCancel> pCancel);
+
+} // namespace platform

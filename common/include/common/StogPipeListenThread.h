@@ -1,0 +1,33 @@
+// CStogPipeListenThread: the GUI's listener on the notification pipe. It offers
+// one instance at a time and lets one worker serve each connection to its end
+// before it offers the next, so notifications are handled one at a time and in
+// the order they came.
+#pragma once
+
+#include "platform/pipes.h"
+
+#include <functional>
+#include <memory>
+
+// The worker procedure, run in a thread per connection: the GUI's notification
+// handler (StogPipeWorkThreadProc). It serves the connection, then flushes,
+// disconnects and closes the pipe.
+using StogPipeWorkProc = std::function<uint32_t(platform::HPIPE hPipe)>;
+
+class CStogPipeListenThread {
+public:
+    explicit CStogPipeListenThread(StogPipeWorkProc workProc);
+    virtual ~CStogPipeListenThread();
+    CStogPipeListenThread(const CStogPipeListenThread&) = delete;
+    CStogPipeListenThread& operator=(const CStogPipeListenThread&) = delete;
+
+    // Serves connections until an instance cannot be created or connected, or
+    // Stop() is called.
+    void Listen();
+    // From any thread: ends Listen's wait and the running worker's pipe waits. Final.
+    void Stop();
+
+private:
+    StogPipeWorkProc m_workProc;
+    std::shared_ptr<platform::PipeCancel> m_pCancel;
+};

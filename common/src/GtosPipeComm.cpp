@@ -1,0 +1,361 @@
+// The command pipe's messages: building and sending them (GUI), parsing them
+// (service), and reading the service's answers (GUI).
+#include "common/GtosPipeComm.h"
+
+#include "common/PipeMessage.h"
+#include "common/Printer.h"
+#include "common/Trace.h"
+#include "platform/error.h"
+
+#include <cerrno>
+#include <cstdlib>
+
+namespace {
+
+const char kNone[] = "<none>";
+// Handling of an installed driver (eUseExisting) and driver types, by number.
+const char* const kHandlingWords[] = {"Use existing", "Replace", "If newer"};
+const char* const kDriverWords[] = {"PCL6", "PCL5", "PS"};
+
+const char* BoolWord(bool bValue) {
+    return bValue ? "TRUE" : "FALSE";
+}
+
+bool ParseBool(const std::string& csLine, bool* pbValue) {
+    if (csLine != "TRUE" && csLine != "FALSE")
+        return false;
+    *pbValue = csLine == "TRUE";
+    return true;
+}
+
+// The number of csLine in the word list, or -1.
+int WordIndex(const std::string& csLine, const char* const* ppszWords, int nWords) {
+    for (int i = 0; i < nWords; ++i) {
+        if (csLine == ppszWords[i])
+            return i;
+    }
+    return -1;
+}
+
+bool ParseWord(const std::string& csLine, const char* const* ppszWords, int32_t* peValue) {
+    int i = WordIndex(csLine, ppszWords, 3);
+    if (i < 0)
+        return false;
+    *peValue = i;
+    return true;
+}
+
+// A whole text in decimal, within the type's range.
+bool ParseDecimal(const std::string& csText, bool bSigned, long long llMin, long long llMax,
+                  long long* pllValue) {
+    size_t nDigits = bSigned && !csText.empty() && csText[0] == '-' ? 1 : 0;
+    if (csText.size() == nDigits || csText.size() > 12)
+        return false;
+    for (size_t i = nDigits; i < csText.size(); ++i) {
+        if (csText[i] < '0' || csText[i] > '9')
+            return false;
+    }
+    long long llValue = std::strtoll(csText.c_str(), nullptr, 10);
+    if (llValue < llMin || llValue > llMax)
+        return false;
+    *pllValue = llValue;
+    return true;
+}
+
+// A text parameter that is "<none>" when empty.
+std::string TextOrNone(const std::string& csText) {
+    return csText.empty() ? std::string(kNone) : EncodePipeField(csText);
+}
+
+std::string TextFromNone(const std::string& csLine) {
+    return csLine == kNone ? std::string() : DecodePipeField(csLine);
+}
+
+} // namespace
+
+CGtosPipeComm::CGtosPipeComm()
+    : m_eDriverType(0), m_eUseExisting(0), m_eUseExistingAddl(0), m_bShare(false),
+      m_bPublish(false), m_bInstallAddl(false), m_eNewState(0),
+      // No answer yet: a failure, so that a lost exchange never reads as success.
+      m_iRc(1), m_uiWarnings(0), m_hPipe(platform::INVALID_PIPE_HANDLE) {}
+
+CGtosPipeComm::~CGtosPipeComm() {
+    ClosePipeHandle();
+}
+
+void CGtosPipeComm::ClosePipeHandle() {
+    if (m_hPipe != platform::INVALID_PIPE_HANDLE)
+        platform::ClosePipe(m_hPipe);
+    m_hPipe = platform::INVALID_PIPE_HANDLE;
+}
+
+std::string CGtosPipeComm::ErrorHandling(const std::string& csErrMsg) {
+    return PipeErrorHandling("CGtosPipeComm", csErrMsg);
+}
+
+bool CGtosPipeComm::InitializeGuiEndOfPipe() {
+    CTraceScope scope("CGtosPipeComm::InitializeGuiEndOfPipe");
+    ClosePipeHandle();
+    m_hPipe = platform::OpenNamedPipe(kGtosPipeName);
+    if (m_hPipe == platform::INVALID_PIPE_HANDLE) {
+        TraceErr("%s", ErrorHandling("(CGtosPipeComm::InitializeGuiEndOfPipe)CreateFile failed")
+                           .c_str());
+        scope.Result(false);
+        return false;
+    }
+    if (!platform::SetNamedPipeHandleState(m_hPipe, platform::PIPE_READMODE_MESSAGE)) {
+        TraceErr("%s", ErrorHandling(
+                           "(CGtosPipeComm::InitializeGuiEndOfPipe)SetNamedPipeHandleState failed")
+                           .c_str());
+        ClosePipeHandle();
+        scope.Result(false);
+        return false;
+    }
+    scope.Result(true);
+    return true;
+}
+
+bool CGtosPipeComm::SendCmdToService(const std::string& csData) {
+    CTraceScope scope("CGtosPipeComm::SendCmdToService");
+    TraceDet("(CGtosPipeComm::SendCmdToService)parameters (csData=\n%s)",
+             IndentPipeText(csData).c_str());
+    bool bOk = false;
+    std::string csAnswer;
+    if (!WritePipeMessage(m_hPipe, csData)) {
+        TraceErr("%s", ErrorHandling("(CGtosPipeComm::SendCmdToService)WriteFile failed").c_str());
+    } else if (!ReadPipeMessage(m_hPipe, &csAnswer)) {
+        TraceErr("%s", ErrorHandling("(CGtosPipeComm::SendCmdToService)ReadFile failed").c_str());
+    } else {
+        bOk = ParseResultFromService(csAnswer);
+        if (!bOk)
+            TraceErr("(CGtosPipeComm::SendCmdToService)Command execution failed in server");
+        // Ends the connection on the service's side; its outcome changes nothing.
+        WritePipeMessage(m_hPipe, kCmdQuit);
+    }
+    ClosePipeHandle();
+    scope.Result(bOk);
+    return bOk;
+}
+
+bool CGtosPipeComm::SendPrinterCmd(const char* pszRoutine, const char* pszWord,
+                                   const CPrinter* pPrinter, const std::string& csTail) {
+    CTraceScope scope(pszRoutine);
+    if (!pPrinter) {
+        TraceErr("(%s)No printer given", pszRoutine);
+        platform::SetLastError(platform::ERROR_INVALID_PARAMETER);
+        scope.Result(false);
+        return false;
+    }
+    TraceDet("(%s)parameters (pPrinter->m_csIpAddr=%s) (pPrinter->m_csUUID=%s)", pszRoutine,
+             pPrinter->m_csIpAddr.c_str(), pPrinter->m_csUUID.c_str());
+    bool bOk = InitializeGuiEndOfPipe() &&
+               SendCmdToService(std::string(pszWord) + "\n" +
+                                EncodePipeField(pPrinter->m_csUUID) + csTail);
+    scope.Result(bOk);
+    return bOk;
+}
+
+bool CGtosPipeComm::SendIgnorePrinterCmdToService(const CPrinter* pPrinter) {
+    return SendPrinterCmd("CGtosPipeComm::SendIgnorePrinterCmdToService", kCmdIgnore, pPrinter,
+                          "");
+}
+
+bool CGtosPipeComm::SendRemovePrinterCmdToService(const CPrinter* pPrinter) {
+    return SendPrinterCmd("CGtosPipeComm::SendRemovePrinterCmdToService", kCmdRemove, pPrinter,
+                          "");
+}
+
+bool CGtosPipeComm::SendRestorePrinterCmdToService(const CPrinter* pPrinter) {
+    return SendPrinterCmd("CGtosPipeComm::SendRestorePrinterCmdToService", kCmdRestore, pPrinter,
+                          "");
+}
+
+bool CGtosPipeComm::SendAddIconWithDefaultsCmdToService(const CPrinter* pPrinter) {
+    m_iRc = 1;
+    m_uiWarnings = 0;
+    return SendPrinterCmd("CGtosPipeComm::SendAddIconWithDefaultsCmdToService",
+                          kCmdAddIconDefaults, pPrinter, "");
+}
+
+bool CGtosPipeComm::SendChangeStateCmdToService(const CPrinter* pPrinter, int32_t eNewState) {
+    TraceDet("(CGtosPipeComm::SendChangeStateCmdToService)parameters (eNewState=%d)", eNewState);
+    return SendPrinterCmd("CGtosPipeComm::SendChangeStateCmdToService", kCmdChangeState, pPrinter,
+                          "\n" + std::to_string(eNewState));
+}
+
+bool CGtosPipeComm::SendDiscoverPrintersCmdToService() {
+    CTraceScope scope("CGtosPipeComm::SendDiscoverPrintersCmdToService");
+    bool bOk = InitializeGuiEndOfPipe() && SendCmdToService(kCmdDiscover);
+    scope.Result(bOk);
+    return bOk;
+}
+
+bool CGtosPipeComm::BuildAddIconCmd(const std::string& csUUID, const SIconInfo& IconInfo,
+                                    std::string* pcsData) {
+    auto inRange = [](int32_t iValue) { return iValue >= 0 && iValue <= 2; };
+    if (!inRange(IconInfo.eDriverType) || !inRange(IconInfo.eUseExisting) ||
+        !inRange(IconInfo.eUseExistingAddl))
+        return false;
+    // Not shared: neither published nor carrying a share name.
+    const std::string lines[] = {
+        kCmdAddIcon,
+        EncodePipeField(csUUID),
+        BoolWord(IconInfo.bInstallAddl),
+        BoolWord(IconInfo.bShare && IconInfo.bPublish),
+        BoolWord(IconInfo.bShare),
+        kHandlingWords[IconInfo.eUseExisting],
+        kHandlingWords[IconInfo.eUseExistingAddl],
+        TextOrNone(IconInfo.csComments),
+        EncodePipeField(IconInfo.csIconName),
+        TextOrNone(IconInfo.csLocation),
+        EncodePipeField(IconInfo.csPortName),
+        TextOrNone(IconInfo.csSepPage),
+        IconInfo.bShare ? EncodePipeField(IconInfo.csShareName) : std::string(),
+        kDriverWords[IconInfo.eDriverType],
+    };
+    pcsData->clear();
+    for (const std::string& csLine : lines) {
+        if (!pcsData->empty())
+            *pcsData += '\n';
+        *pcsData += csLine;
+    }
+    return true;
+}
+
+bool CGtosPipeComm::SendAddIconCmdToService(const CPrinter* pPrinter, SIconInfo IconInfo) {
+    CTraceScope scope("CGtosPipeComm::SendAddIconCmdToService");
+    m_iRc = 1;
+    m_uiWarnings = 0;
+    if (!pPrinter) {
+        TraceErr("(CGtosPipeComm::SendAddIconCmdToService)No printer given");
+        platform::SetLastError(platform::ERROR_INVALID_PARAMETER);
+        scope.Result(false);
+        return false;
+    }
+    TraceDet("(CGtosPipeComm::SendAddIconCmdToService)parameters (pPrinter->m_csIpAddr=%s) "
+             "(pPrinter->m_csUUID=%s)",
+             pPrinter->m_csIpAddr.c_str(), pPrinter->m_csUUID.c_str());
+    std::string csData;
+    if (!BuildAddIconCmd(pPrinter->m_csUUID, IconInfo, &csData)) {
+        TraceErr("(CGtosPipeComm::SendAddIconCmdToService)Value not expressible on the pipe "
+                 "(eDriverType=%d) (eUseExisting=%d) (eUseExistingAddl=%d)",
+                 IconInfo.eDriverType, IconInfo.eUseExisting, IconInfo.eUseExistingAddl);
+        platform::SetLastError(platform::ERROR_INVALID_PARAMETER);
+        scope.Result(false);
+        return false;
+    }
+    bool bOk = InitializeGuiEndOfPipe() && SendCmdToService(csData);
+    scope.Result(bOk);
+    return bOk;
+}
+
+bool CGtosPipeComm::ParseResultFromService(const std::string& csResult) {
+    CTraceScope scope("CGtosPipeComm::ParseResultFromService");
+    TraceDet("(CGtosPipeComm::ParseResultFromService)parameters (csResult=\n%s)",
+             IndentPipeText(csResult).c_str());
+    const size_t nLf = csResult.find('\n');
+    const std::string csWord = csResult.substr(0, nLf);
+    const std::string csRest = nLf == std::string::npos ? std::string() : csResult.substr(nLf + 1);
+    bool bOk = false;
+    if (csWord == kCmdChangeState || csWord == kCmdIgnore || csWord == kCmdRemove ||
+        csWord == kCmdRestore || csWord == kCmdDiscover) {
+        bOk = csRest == kAnswerSuccess;
+    } else if (csWord == kCmdAddIcon || csWord == kCmdAddIconDefaults) {
+        const size_t nSplit = csRest.find('\n');
+        long long llRc = 0;
+        long long llWarnings = 0;
+        if (nSplit != std::string::npos &&
+            ParseDecimal(csRest.substr(0, nSplit), true, INT32_MIN, INT32_MAX, &llRc) &&
+            ParseDecimal(csRest.substr(nSplit + 1), false, 0, UINT32_MAX, &llWarnings)) {
+            m_iRc = int32_t(llRc);
+            m_uiWarnings = uint32_t(llWarnings);
+            bOk = m_iRc == 0;
+        }
+    }
+    scope.Result(bOk);
+    return bOk;
+}
+
+EGtosCommand CGtosPipeComm::ParseCmdFromGui(const std::string& csData) {
+    CTraceScope scope("CGtosPipeComm::ParseCmdFromGui");
+    TraceDet("(CGtosPipeComm::ParseCmdFromGui)parameters (csData=\n%s)",
+             IndentPipeText(csData).c_str());
+    m_csUUID.clear();
+    const size_t nLf = csData.find('\n');
+    const std::string csWord = csData.substr(0, nLf);
+    // Without a line feed the rest is the whole text: "Ignore" alone names the
+    // printer "Ignore", which the list does not hold.
+    const std::string csRest = nLf == std::string::npos ? csData : csData.substr(nLf + 1);
+    EGtosCommand eCommand = eGtosUnknown;
+    if (csWord == kCmdQuit) {
+        eCommand = eGtosQuit;
+    } else if (csWord == kCmdChangeState) {
+        const size_t nSplit = csRest.find('\n');
+        if (nSplit != std::string::npos) {
+            m_csUUID = DecodePipeField(csRest.substr(0, nSplit));
+            const std::string csState = csRest.substr(nSplit + 1);
+            if (csState.size() == 1 && csState[0] >= '0' && csState[0] <= '9') {
+                m_eNewState = csState[0] - '0';
+                eCommand = eGtosChangeState;
+            }
+        }
+    } else if (csWord == kCmdIgnore || csWord == kCmdRemove || csWord == kCmdRestore ||
+               csWord == kCmdAddIconDefaults) {
+        m_csUUID = DecodePipeField(csRest);
+        eCommand = csWord == kCmdIgnore    ? eGtosIgnore
+                   : csWord == kCmdRemove  ? eGtosRemove
+                   : csWord == kCmdRestore ? eGtosRestore
+                                           : eGtosAddIconDefaults;
+    } else if (csWord == kCmdAddIcon) {
+        eCommand = EGtosCommand(ParseAddIconCmdFromGui(csRest));
+    } else if (csWord == kCmdDiscover) {
+        eCommand = eGtosDiscover;
+    }
+    scope.Result("%d", int(eCommand));
+    return eCommand;
+}
+
+int CGtosPipeComm::ParseAddIconCmdFromGui(const std::string& csData) {
+    CTraceScope scope("CGtosPipeComm::ParseAddIconCmdFromGui");
+    TraceDet("(CGtosPipeComm::ParseAddIconCmdFromGui)parameters (csData=\n%s)",
+             IndentPipeText(csData).c_str());
+    size_t nPos = 0;
+    // The next line up to its line feed; the last one runs to the end of the text.
+    auto next = [&](std::string* pcsLine, bool bLast = false) {
+        const size_t nLf = bLast ? std::string::npos : csData.find('\n', nPos);
+        if (!bLast && nLf == std::string::npos)
+            return false;
+        *pcsLine = csData.substr(nPos, nLf == std::string::npos ? std::string::npos : nLf - nPos);
+        nPos = nLf == std::string::npos ? csData.size() : nLf + 1;
+        return true;
+    };
+    std::string csLine;
+    auto parse = [&] {
+        if (!next(&csLine))
+            return false;
+        m_csUUID = DecodePipeField(csLine);
+        if (!next(&csLine) || !ParseBool(csLine, &m_bInstallAddl))
+            return false;
+        if (!next(&csLine) || !ParseBool(csLine, &m_bPublish))
+            return false;
+        if (!next(&csLine) || !ParseBool(csLine, &m_bShare))
+            return false;
+        if (!next(&csLine) || !ParseWord(csLine, kHandlingWords, &m_eUseExisting))
+            return false;
+        if (!next(&csLine) || !ParseWord(csLine, kHandlingWords, &m_eUseExistingAddl))
+            return false;
+        std::string* const texts[] = {&m_csComments, &m_csIconName, &m_csLocation,
+                                      &m_csPortName, &m_csSepPage,  &m_csShareName};
+        for (size_t i = 0; i < 6; ++i) {
+            if (!next(&csLine))
+                return false;
+            // Comments, location and separator page say "<none>" when empty.
+            *texts[i] = i % 2 == 0 ? TextFromNone(csLine) : DecodePipeField(csLine);
+        }
+        return next(&csLine, true) && ParseWord(csLine, kDriverWords, &m_eDriverType);
+    };
+    const bool bOk = parse();
+    const int iResult = bOk ? eGtosAddIcon : eGtosUnknown;
+    scope.Result("%d", iResult);
+    return iResult;
+}

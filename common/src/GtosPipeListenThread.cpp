@@ -1,0 +1,81 @@
+// The service's command-pipe listener: one worker thread per GUI connection.
+#include "common/GtosPipeListenThread.h"
+
+#include "common/PipeMessage.h"
+#include "common/Trace.h"
+#include "platform/error.h"
+
+#include <system_error>
+
+CGtosPipeListenThread::CGtosPipeListenThread(CPrinters* pPrinters, CAdverts* pAdverts,
+                                             CRequests* pRequests, GtosPipeWorkProc workProc)
+    : m_pPrinters(pPrinters), m_pAdverts(pAdverts), m_pRequests(pRequests),
+      m_workProc(std::move(workProc)), m_pCancel(std::make_shared<platform::PipeCancel>()) {}
+
+CGtosPipeListenThread::~CGtosPipeListenThread() {
+    JoinWorkers(true);
+}
+
+void CGtosPipeListenThread::Stop() {
+    m_pCancel->Cancel();
+}
+
+void CGtosPipeListenThread::JoinWorkers(bool bAll) {
+    for (auto it = m_workers.begin(); it != m_workers.end();) {
+        if (bAll || it->pDone->load()) {
+            it->thread.join();
+            it = m_workers.erase(it);
+        } else {
+            ++it;
+        }
+    }
+}
+
+void CGtosPipeListenThread::Listen() {
+    CTraceScope scope("CGtosPipeListenThread::Listen");
+    for (;;) {
+        // Every local user may connect: the GUI runs as the desktop's user.
+        platform::HPIPE hPipe = platform::CreateNamedPipe(
+            kGtosPipeName, platform::PIPE_UNLIMITED_INSTANCES, kPipeBufferSize, kPipeBufferSize,
+            platform::NMPWAIT_WAIT_FOREVER, platform::PipeAccess::EveryLocalUser);
+        if (hPipe == platform::INVALID_PIPE_HANDLE) {
+            TraceErr("(CGtosPipeListenThread::Listen)CreateNamedPipe failed : %s",
+                     platform::ErrorText(platform::GetLastError()).c_str());
+            break;
+        }
+        platform::SetPipeCancel(hPipe, m_pCancel);
+        if (!platform::ConnectNamedPipe(hPipe) &&
+            platform::GetLastError() != platform::ERROR_PIPE_CONNECTED) {
+            const uint32_t dwError = platform::GetLastError();
+            platform::ClosePipe(hPipe);
+            if (dwError == platform::ERROR_OPERATION_ABORTED && m_pCancel->IsCancelled()) {
+                TraceInf("(CGtosPipeListenThread::Listen)Stopped");
+            } else {
+                TraceErr("(CGtosPipeListenThread::Listen)ConnectNamedPipe failed : %s",
+                         platform::ErrorText(dwError).c_str());
+            }
+            break;
+        }
+        JoinWorkers(false);
+
+        auto pData = new SGtosPipeWorkData{m_pPrinters, m_pAdverts, m_pRequests, hPipe};
+        try {
+            // The entry is made first, so a thread never starts without one.
+            m_workers.push_back({std::thread(), std::make_shared<std::atomic<bool>>(false)});
+            SWorker& worker = m_workers.back();
+            worker.thread = std::thread([this, pData, pDone = worker.pDone] {
+                m_workProc(pData);
+                pDone->store(true);
+            });
+        } catch (const std::exception& e) {
+            if (!m_workers.empty() && !m_workers.back().thread.joinable())
+                m_workers.pop_back();
+            TraceErr("(CGtosPipeListenThread::Listen)CreateThread failed : %s", e.what());
+            platform::FlushPipe(hPipe);
+            platform::DisconnectNamedPipe(hPipe);
+            platform::ClosePipe(hPipe);
+            delete pData;
+        }
+    }
+    JoinWorkers(true);
+}

@@ -1,0 +1,101 @@
+// The notification pipe's messages: sending them (service) and telling their
+// kind (GUI).
+#include "common/StogPipeComm.h"
+
+#include "common/PipeMessage.h"
+#include "common/Trace.h"
+
+CStogPipeComm::CStogPipeComm() : m_hPipe(platform::INVALID_PIPE_HANDLE) {}
+
+CStogPipeComm::~CStogPipeComm() {
+    ClosePipeHandle();
+}
+
+void CStogPipeComm::ClosePipeHandle() {
+    if (m_hPipe != platform::INVALID_PIPE_HANDLE)
+        platform::ClosePipe(m_hPipe);
+    m_hPipe = platform::INVALID_PIPE_HANDLE;
+}
+
+std::string CStogPipeComm::ErrorHandling(const std::string& csErrMsg) {
+    return PipeErrorHandling("CStogPipeComm", csErrMsg);
+}
+
+bool CStogPipeComm::InitializeClientPipe() {
+    CTraceScope scope("CStogPipeComm::InitializeClientPipe");
+    ClosePipeHandle();
+    m_hPipe = platform::OpenNamedPipe(kStogPipeName);
+    if (m_hPipe == platform::INVALID_PIPE_HANDLE) {
+        // Usual when no GUI runs, hence only a warning.
+        TraceWrn("%s", ErrorHandling("(CStogPipeComm::InitializeClientPipe)CreateFile failed")
+                           .c_str());
+        scope.Result(false);
+        return false;
+    }
+    if (!platform::SetNamedPipeHandleState(m_hPipe, platform::PIPE_READMODE_MESSAGE)) {
+        TraceErr("%s", ErrorHandling(
+                           "(CStogPipeComm::InitializeClientPipe)SetNamedPipeHandleState failed")
+                           .c_str());
+        ClosePipeHandle();
+        scope.Result(false);
+        return false;
+    }
+    scope.Result(true);
+    return true;
+}
+
+bool CStogPipeComm::SendCmdToServer(const std::string& csData) {
+    CTraceScope scope("CStogPipeComm::SendCmdToServer");
+    TraceDet("(CStogPipeComm::SendCmdToServer)parameters (csData=\n%s)",
+             IndentPipeText(csData).c_str());
+    bool bOk = false;
+    std::string csAnswer;
+    if (!WritePipeMessage(m_hPipe, csData)) {
+        TraceErr("%s", ErrorHandling("(CStogPipeComm::SendCmdToServer)WriteFile failed").c_str());
+    } else if (!ReadPipeMessage(m_hPipe, &csAnswer)) {
+        TraceErr("%s", ErrorHandling("(CStogPipeComm::SendCmdToServer)ReadFile failed").c_str());
+    } else if (csAnswer != kAnswerSuccess) {
+        TraceErr("(CStogPipeComm::SendCmdToServer)Command execution failed in server");
+    } else {
+        bOk = true;
+    }
+    ClosePipeHandle();
+    scope.Result(bOk);
+    return bOk;
+}
+
+bool CStogPipeComm::Tell(const char* pszRoutine, const char* pszNotification) {
+    CTraceScope scope(pszRoutine);
+    bool bOk = InitializeClientPipe() && SendCmdToServer(pszNotification);
+    scope.Result(bOk);
+    return bOk;
+}
+
+bool CStogPipeComm::TellGuiKplUpdated() {
+    return Tell("CStogPipeComm::TellGuiKplUpdated", kNotifyKplUpdated);
+}
+
+bool CStogPipeComm::TellGuiAddingIconsWithDefaults() {
+    return Tell("CStogPipeComm::TellGuiAddingIconsWithDefaults", kNotifyAddingIcons);
+}
+
+bool CStogPipeComm::TellFoundNewPrinter() {
+    return Tell("CStogPipeComm::TellFoundNewPrinter", kNotifyNewPrinter);
+}
+
+EStogNotification CStogPipeComm::ParseData(const std::string& csData) {
+    CTraceScope scope("CStogPipeComm::ParseData");
+    TraceDet("(CStogPipeComm::ParseData)parameters (csData=\n%s)", IndentPipeText(csData).c_str());
+    const std::string csWord = csData.substr(0, csData.find('\n'));
+    EStogNotification eNotification = eStogUnknown;
+    if (csWord == kNotifyQuit)
+        eNotification = eStogQuit;
+    else if (csWord == kNotifyKplUpdated)
+        eNotification = eStogKplUpdated;
+    else if (csWord == kNotifyAddingIcons)
+        eNotification = eStogAddingIcons;
+    else if (csWord == kNotifyNewPrinter)
+        eNotification = eStogNewPrinter;
+    scope.Result("%d", int(eNotification));
+    return eNotification;
+}

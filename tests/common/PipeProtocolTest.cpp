@@ -1,0 +1,309 @@
+// The pipe messages without a pipe: building, parsing and the carrying of
+// texts with line feeds and zero bytes.
+#include "../service/TraceLog.h"
+#include "TestSupport.h"
+#include "common/GtosPipeComm.h"
+#include "common/PipeMessage.h"
+#include "common/StogPipeComm.h"
+#include "platform/error.h"
+
+#include <gtest/gtest.h>
+#include <random>
+
+namespace {
+
+SIconInfo FullInfo() {
+    SIconInfo info;
+    info.csPortName = "ZANTOR:9.8.7.6";
+    info.eDriverType = 2;
+    info.eUseExisting = 1;
+    info.eUseExistingAddl = 2;
+    info.csIconName = "Laser 1332";
+    info.csShareName = "LASER1";
+    info.bShare = true;
+    info.bPublish = true;
+    info.csLocation = "Room 4";
+    info.csComments = "Front desk";
+    info.csSepPage = "C:\\WINDOWS\\sysprint.sep";
+    info.bInstallAddl = true;
+    return info;
+}
+
+std::string AddIconCmd(const SIconInfo& info, const std::string& csUUID = "uuid:42") {
+    std::string csData;
+    EXPECT_TRUE(CGtosPipeComm::BuildAddIconCmd(csUUID, info, &csData));
+    return csData;
+}
+
+TEST(PipeProtocolTest, CommandsGetTheirNumbers) {
+    struct {
+        const char* pszData;
+        EGtosCommand eExpected;
+        const char* pszUUID;
+    } cases[] = {
+        {"Quit", eGtosQuit, ""},
+        {"Ignore\nuuid:1", eGtosIgnore, "uuid:1"},
+        {"Remove\nuuid:2", eGtosRemove, "uuid:2"},
+        {"Restore\nuuid:3", eGtosRestore, "uuid:3"},
+        {"Add Icon Defaults\nuuid:6", eGtosAddIconDefaults, "uuid:6"},
+        {"Discover", eGtosDiscover, ""},
+        {"Change state\nuuid:8\n3", eGtosChangeState, "uuid:8"},
+        // The UUID is everything after the first line feed ...
+        {"Ignore\nuuid:1\nmore", eGtosIgnore, "uuid:1\nmore"},
+        // ... and without one the whole text.
+        {"Ignore", eGtosIgnore, "Ignore"},
+        {"ignore\nuuid:1", eGtosUnknown, ""},
+        {"", eGtosUnknown, ""},
+        {"Quit\n", eGtosQuit, ""},
+        {"Change state\nuuid:8\n12", eGtosUnknown, "uuid:8"},
+        {"Change state\nuuid:8\n", eGtosUnknown, "uuid:8"},
+        {"Change state\nuuid:8\nx", eGtosUnknown, "uuid:8"},
+        {"Change state\nuuid:8", eGtosUnknown, ""},
+        {"Add Icon", eGtosUnknown, ""},
+    };
+    for (const auto& c : cases) {
+        CGtosPipeComm comm;
+        comm.m_csUUID = "stale";
+        EXPECT_EQ(comm.ParseCmdFromGui(c.pszData), c.eExpected) << c.pszData;
+        EXPECT_EQ(comm.m_csUUID, c.pszUUID) << c.pszData;
+    }
+    CGtosPipeComm comm;
+    ASSERT_EQ(comm.ParseCmdFromGui("Change state\nuuid:8\n5"), eGtosChangeState);
+    EXPECT_EQ(comm.m_eNewState, 5);
+}
+
+TEST(PipeProtocolTest, AddIconCarriesTheDialogsValues) {
+    SIconInfo info = FullInfo();
+    EXPECT_EQ(AddIconCmd(info), "Add Icon\nuuid:42\nTRUE\nTRUE\nTRUE\nReplace\nIf newer\nFront "
+                                "desk\nLaser 1332\nRoom 4\nZANTOR:9.8.7.6\n"
+                                "C:\\WINDOWS\\sysprint.sep\nLASER1\nPS");
+    CGtosPipeComm comm;
+    ASSERT_EQ(comm.ParseCmdFromGui(AddIconCmd(info)), eGtosAddIcon);
+    EXPECT_EQ(comm.m_csUUID, "uuid:42");
+    EXPECT_TRUE(comm.m_bInstallAddl);
+    EXPECT_TRUE(comm.m_bPublish);
+    EXPECT_TRUE(comm.m_bShare);
+    EXPECT_EQ(comm.m_eUseExisting, 1);
+    EXPECT_EQ(comm.m_eUseExistingAddl, 2);
+    EXPECT_EQ(comm.m_csComments, "Front desk");
+    EXPECT_EQ(comm.m_csIconName, "Laser 1332");
+    EXPECT_EQ(comm.m_csLocation, "Room 4");
+    EXPECT_EQ(comm.m_csPortName, "ZANTOR:9.8.7.6");
+    EXPECT_EQ(comm.m_csSepPage, "C:\\WINDOWS\\sysprint.sep");
+    EXPECT_EQ(comm.m_csShareName, "LASER1");
+    EXPECT_EQ(comm.m_eDriverType, 2);
+
+    // Empty comment, location and separator page travel as "<none>"; a queue
+    // that is not shared is neither published nor carries its share name.
+    info.csComments = info.csLocation = info.csSepPage = "";
+    info.bShare = false;
+    info.eDriverType = 0;
+    info.eUseExisting = 0;
+    const std::string csData = AddIconCmd(info);
+    EXPECT_EQ(csData, "Add Icon\nuuid:42\nTRUE\nFALSE\nFALSE\nUse existing\nIf newer\n<none>\n"
+                      "Laser 1332\n<none>\nZANTOR:9.8.7.6\n<none>\n\nPCL6");
+    CGtosPipeComm empty;
+    ASSERT_EQ(empty.ParseCmdFromGui(csData), eGtosAddIcon);
+    EXPECT_EQ(empty.m_csComments, "");
+    EXPECT_EQ(empty.m_csLocation, "");
+    EXPECT_EQ(empty.m_csSepPage, "");
+    EXPECT_EQ(empty.m_csShareName, "");
+    EXPECT_FALSE(empty.m_bPublish);
+    EXPECT_EQ(empty.m_eDriverType, 0);
+
+    info.eDriverType = 999;
+    std::string csUnused;
+    EXPECT_FALSE(CGtosPipeComm::BuildAddIconCmd("uuid:42", info, &csUnused));
+    info.eDriverType = 1;
+    info.eUseExistingAddl = 3;
+    EXPECT_FALSE(CGtosPipeComm::BuildAddIconCmd("uuid:42", info, &csUnused));
+}
+
+TEST(PipeProtocolTest, MalformedAddIconKeepsWhatCameBefore) {
+    const std::string csGood = AddIconCmd(FullInfo());
+    auto replaceLine = [&](int iLine, const std::string& csWith) {
+        std::vector<std::string> lines;
+        size_t nPos = 0;
+        for (size_t nLf; (nLf = csGood.find('\n', nPos)) != std::string::npos; nPos = nLf + 1)
+            lines.push_back(csGood.substr(nPos, nLf - nPos));
+        lines.push_back(csGood.substr(nPos));
+        lines[size_t(iLine)] = csWith;
+        std::string csOut;
+        for (const auto& csLine : lines)
+            csOut += (csOut.empty() ? "" : "\n") + csLine;
+        return csOut;
+    };
+    {
+        // Handling words compare with their letter case.
+        CGtosPipeComm comm;
+        EXPECT_EQ(comm.ParseCmdFromGui(replaceLine(5, "replace")), eGtosUnknown);
+        EXPECT_EQ(comm.m_csUUID, "uuid:42");
+        EXPECT_TRUE(comm.m_bShare);
+        EXPECT_EQ(comm.m_csIconName, "");
+    }
+    {
+        CGtosPipeComm comm;
+        EXPECT_EQ(comm.ParseCmdFromGui(replaceLine(3, "true")), eGtosUnknown);
+        EXPECT_TRUE(comm.m_bInstallAddl);
+        EXPECT_FALSE(comm.m_bShare);
+    }
+    {
+        CGtosPipeComm comm;
+        EXPECT_EQ(comm.ParseCmdFromGui(replaceLine(13, "PCL6\n")), eGtosUnknown);
+        // Everything up to the last line is stored.
+        EXPECT_EQ(comm.m_csShareName, "LASER1");
+        EXPECT_EQ(comm.ParseCmdFromGui(replaceLine(13, "PostScript")), eGtosUnknown);
+    }
+    {
+        // Twelve lines only: the line feed before the last line is missing.
+        CGtosPipeComm comm;
+        const std::string csShort = csGood.substr(0, csGood.rfind('\n'));
+        EXPECT_EQ(comm.ParseAddIconCmdFromGui(csShort.substr(9)), 0);
+        EXPECT_EQ(comm.m_csSepPage, "C:\\WINDOWS\\sysprint.sep");
+        EXPECT_EQ(comm.m_csShareName, "");
+        EXPECT_EQ(comm.ParseAddIconCmdFromGui(csGood.substr(9)), 5);
+    }
+}
+
+TEST(PipeProtocolTest, LineFeedsAndZeroBytesDoNotShiftLines) {
+    const std::string texts[] = {"two\nlines",  std::string("zero\0byte", 9), "\x10", "a\x10n",
+                                 "<none>",      "\n",
+                                 "trailing\x10"};
+    for (const std::string& csText : texts) {
+        const std::string csLine = EncodePipeField(csText);
+        EXPECT_EQ(csLine.find('\n'), std::string::npos);
+        EXPECT_EQ(csLine.find('\0'), std::string::npos);
+        EXPECT_EQ(DecodePipeField(csLine), csText);
+
+        SIconInfo info = FullInfo();
+        info.csComments = info.csLocation = info.csIconName = info.csPortName = info.csSepPage =
+            info.csShareName = csText;
+        const std::string csData = AddIconCmd(info, csText);
+        EXPECT_EQ(csData.find('\0'), std::string::npos);
+        CGtosPipeComm comm;
+        ASSERT_EQ(comm.ParseCmdFromGui(csData), eGtosAddIcon);
+        for (const std::string* pcsField :
+             {&comm.m_csUUID, &comm.m_csComments, &comm.m_csLocation, &comm.m_csIconName,
+              &comm.m_csPortName, &comm.m_csSepPage, &comm.m_csShareName})
+            EXPECT_EQ(*pcsField, csText);
+        EXPECT_EQ(comm.m_eDriverType, 2);
+        EXPECT_EQ(comm.ParseCmdFromGui("Ignore\n" + EncodePipeField(csText)), eGtosIgnore);
+        EXPECT_EQ(comm.m_csUUID, csText);
+    }
+    // Ordinary texts travel unchanged, as every older peer sends and expects them.
+    for (const char* pszText : {"uuid:1234-abcd", "C:\\WINDOWS\\x.sep", "Room <4>", ""})
+        EXPECT_EQ(EncodePipeField(pszText), pszText);
+    // A raw escape byte before an ordinary letter stands for that letter.
+    EXPECT_EQ(DecodePipeField("a\x10xb"), "axb");
+}
+
+TEST(PipeProtocolTest, AnswersFromTheService) {
+    struct {
+        const char* pszAnswer;
+        bool bSuccess;
+        int32_t iRc;
+        uint32_t uiWarnings;
+    } cases[] = {
+        {"Ignore\nSuccess", true, 1, 0},
+        {"Ignore\nFailure", false, 1, 0},
+        {"Remove\nSuccess", true, 1, 0},
+        {"Restore\nSuccess", true, 1, 0},
+        {"Change state\nSuccess", true, 1, 0},
+        {"Discover\nSuccess", true, 1, 0},
+        {"Discover\nSuccess\n", false, 1, 0},
+        {"Discover\nsuccess", false, 1, 0},
+        {"Unknown", false, 1, 0},
+        {"", false, 1, 0},
+        {"Add Icon\n0\n12", true, 0, 12},
+        {"Add Icon\n7\n0", false, 7, 0},
+        {"Add Icon Defaults\n-6\n4294967295", false, -6, 0xFFFFFFFF},
+        {"Add Icon Defaults\n0\n0", true, 0, 0},
+        {"Add Icon\n0", false, 1, 0},
+        {"Add Icon\n0\n", false, 1, 0},
+        {"Add Icon\nx\n0", false, 1, 0},
+        {"Add Icon\n0\n-1", false, 1, 0},
+        {"Add Icon\n2147483648\n0", false, 1, 0},
+        {"Add Icon\n0\n4294967296", false, 1, 0},
+    };
+    for (const auto& c : cases) {
+        CGtosPipeComm comm;
+        EXPECT_EQ(comm.ParseResultFromService(c.pszAnswer), c.bSuccess) << c.pszAnswer;
+        EXPECT_EQ(comm.m_iRc, c.iRc) << c.pszAnswer;
+        EXPECT_EQ(comm.m_uiWarnings, c.uiWarnings) << c.pszAnswer;
+    }
+}
+
+TEST(PipeProtocolTest, NotificationsGetTheirNumbers) {
+    CStogPipeComm comm;
+    EXPECT_EQ(comm.ParseData("Quit"), eStogQuit);
+    EXPECT_EQ(comm.ParseData("KPL Updated"), eStogKplUpdated);
+    EXPECT_EQ(comm.ParseData("Adding Icons"), eStogAddingIcons);
+    EXPECT_EQ(comm.ParseData("New Printer"), eStogNewPrinter);
+    EXPECT_EQ(comm.ParseData("New Printer\nextra"), eStogNewPrinter);
+    EXPECT_EQ(comm.ParseData("KPL updated"), eStogUnknown);
+    EXPECT_EQ(comm.ParseData(""), eStogUnknown);
+}
+
+TEST(PipeProtocolTest, MessageTextsAndTraceForm) {
+    EXPECT_EQ(PipeMessageText("abc\0def", 7), "abc");
+    EXPECT_EQ(PipeMessageText("abcd", 4), "abcd");
+    EXPECT_EQ(PipeMessageText("", 0), "");
+    EXPECT_EQ(IndentPipeText("Ignore\nuuid:1"), "       Ignore\n       uuid:1");
+}
+
+TEST(PipeProtocolTest, NoiseNeverBreaksTheParsers) {
+    std::mt19937 random(7);
+    const std::string pieces[] = {"Add Icon", "Change state", "\n", "TRUE", "Replace", "<none>",
+                                  "PCL6",     "\x10",         "Ignore"};
+    for (int i = 0; i < 3000; ++i) {
+        std::string csData;
+        const int nParts = int(random() % 30);
+        for (int j = 0; j < nParts; ++j) {
+            if (random() % 2)
+                csData += pieces[random() % 9];
+            else
+                csData += char(random() % 256);
+        }
+        CGtosPipeComm comm;
+        const int eCommand = comm.ParseCmdFromGui(csData);
+        EXPECT_GE(eCommand, 0);
+        EXPECT_LE(eCommand, 8);
+        comm.ParseResultFromService(csData);
+        CStogPipeComm stog;
+        EXPECT_LE(int(stog.ParseData(csData)), 4);
+        DecodePipeField(csData);
+    }
+}
+
+TEST(PipeProtocolTraceTest, ParsersWriteTheirLines) {
+    CTraceLog log(TRACE_ERR | TRACE_WRN | TRACE_TRC | TRACE_DET);
+    CGtosPipeComm comm;
+    comm.ParseCmdFromGui("Ignore\nuuid:1");
+    EXPECT_TRUE(log.Has("TRC", "Entry (CGtosPipeComm::ParseCmdFromGui)"));
+    EXPECT_TRUE(log.Has("DET", "(CGtosPipeComm::ParseCmdFromGui)parameters (csData="));
+    EXPECT_TRUE(log.Has("TRC", "Exit  (CGtosPipeComm::ParseCmdFromGui) 2"));
+    comm.ParseCmdFromGui("Add Icon\nuuid:1");
+    EXPECT_TRUE(log.Has("DET", "(CGtosPipeComm::ParseAddIconCmdFromGui)parameters (csData="));
+    EXPECT_TRUE(log.Has("TRC", "Exit  (CGtosPipeComm::ParseAddIconCmdFromGui) 0"));
+    EXPECT_TRUE(log.Has("TRC", "Exit  (CGtosPipeComm::ParseCmdFromGui) 0"));
+    comm.ParseResultFromService("Add Icon\n0\n12");
+    EXPECT_TRUE(log.Has("DET", "(CGtosPipeComm::ParseResultFromService)parameters (csResult="));
+    EXPECT_TRUE(log.Has("TRC", "Exit  (CGtosPipeComm::ParseResultFromService) success"));
+    comm.ParseResultFromService("Unknown");
+    EXPECT_TRUE(log.Has("TRC", "Exit  (CGtosPipeComm::ParseResultFromService) failure"));
+    CStogPipeComm stog;
+    stog.ParseData("New Printer");
+    EXPECT_TRUE(log.Has("TRC", "Exit  (CStogPipeComm::ParseData) 4"));
+
+    platform::SetLastError(platform::ERROR_PIPE_BUSY);
+    EXPECT_EQ(comm.ErrorHandling("(X::Y)CreateFile failed"),
+              "(X::Y)CreateFile failed : All pipe instances are busy.");
+    EXPECT_EQ(platform::GetLastError(), platform::ERROR_PIPE_BUSY);
+    EXPECT_TRUE(log.Has("DET", "Entry (CGtosPipeComm::ErrorHandling) (csErrMsg="));
+    EXPECT_TRUE(log.Has("DET", "Exit  (CGtosPipeComm::ErrorHandling)returning "));
+    platform::SetLastError(platform::ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(stog.ErrorHandling("m"), "m : The system cannot find the file specified.");
+    EXPECT_TRUE(log.Has("DET", "Entry (CStogPipeComm::ErrorHandling) (csErrMsg="));
+}
+
+} // namespace

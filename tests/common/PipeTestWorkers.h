@@ -1,0 +1,211 @@
+// Workers for the pipe listeners in tests: they serve a connection the way the
+// service's command server and the GUI's notification handler do (one answer
+// per message, none to "Quit", until the other end closes), record what they
+// parsed, and answer by simple rules instead of doing the work.
+#pragma once
+
+#include "TestSupport.h"
+#include "common/GtosPipeComm.h"
+#include "common/GtosPipeListenThread.h"
+#include "common/PipeMessage.h"
+#include "common/StogPipeComm.h"
+#include "common/StogPipeListenThread.h"
+#include "platform/root.h"
+
+#include <dirent.h>
+
+#include <atomic>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+// What a command worker parsed from one message.
+struct SParsedCommand {
+    int eCommand = -1;
+    std::string csUUID;
+    int32_t eNewState = 0;
+    SIconInfo info; // the "Add Icon" values
+};
+
+struct SCommandLog {
+    std::mutex mutex;
+    std::vector<SParsedCommand> commands; // in the order parsed
+    std::atomic<int> nAnswers{0};
+    std::atomic<int> nConnections{0};
+
+    std::vector<SParsedCommand> Copy() {
+        std::lock_guard lock(mutex);
+        return commands;
+    }
+};
+
+// The answer the test worker gives: "Failure" for the UUID "fail"; for "Add Icon"
+// the result code and warnings named by the queue name ("rc=7", "warn=12").
+inline std::string TestAnswer(EGtosCommand eCommand, const CGtosPipeComm& comm) {
+    const std::string csOutcome = comm.m_csUUID == "fail" ? "Failure" : "Success";
+    switch (eCommand) {
+    case eGtosIgnore:
+        return std::string("Ignore\n") + csOutcome;
+    case eGtosRemove:
+        return std::string("Remove\n") + csOutcome;
+    case eGtosRestore:
+        return std::string("Restore\n") + csOutcome;
+    case eGtosChangeState:
+        return std::string("Change state\n") + csOutcome;
+    case eGtosDiscover:
+        return "Discover\nSuccess";
+    case eGtosAddIconDefaults:
+        return "Add Icon Defaults\n0\n0";
+    case eGtosAddIcon: {
+        int iRc = 0;
+        unsigned uiWarnings = 0;
+        if (comm.m_csIconName.rfind("rc=", 0) == 0)
+            iRc = std::stoi(comm.m_csIconName.substr(3));
+        if (comm.m_csIconName.rfind("warn=", 0) == 0)
+            uiWarnings = unsigned(std::stoul(comm.m_csIconName.substr(5)));
+        return "Add Icon\n" + std::to_string(iRc) + "\n" + std::to_string(uiWarnings);
+    }
+    default:
+        return "Unknown";
+    }
+}
+
+inline uint32_t TestCommandWorker(SGtosPipeWorkData* pData, SCommandLog* pLog) {
+    platform::HPIPE hPipe = pData->hPipe;
+    delete pData;
+    ++pLog->nConnections;
+    for (std::string csData; ReadPipeMessage(hPipe, &csData);) {
+        CGtosPipeComm comm;
+        const EGtosCommand eCommand = comm.ParseCmdFromGui(csData);
+        SParsedCommand parsed;
+        parsed.eCommand = eCommand;
+        parsed.csUUID = comm.m_csUUID;
+        parsed.eNewState = comm.m_eNewState;
+        SIconInfo& info = parsed.info;
+        info.csUUID = comm.m_csUUID;
+        info.csPortName = comm.m_csPortName;
+        info.eDriverType = comm.m_eDriverType;
+        info.eUseExisting = comm.m_eUseExisting;
+        info.eUseExistingAddl = comm.m_eUseExistingAddl;
+        info.csIconName = comm.m_csIconName;
+        info.csShareName = comm.m_csShareName;
+        info.bShare = comm.m_bShare;
+        info.bPublish = comm.m_bPublish;
+        info.csLocation = comm.m_csLocation;
+        info.csComments = comm.m_csComments;
+        info.csSepPage = comm.m_csSepPage;
+        info.bInstallAddl = comm.m_bInstallAddl;
+        {
+            std::lock_guard lock(pLog->mutex);
+            pLog->commands.push_back(parsed);
+        }
+        if (eCommand == eGtosQuit)
+            continue;
+        if (!WritePipeMessage(hPipe, TestAnswer(eCommand, comm)))
+            break;
+        ++pLog->nAnswers;
+    }
+    platform::FlushPipe(hPipe);
+    platform::DisconnectNamedPipe(hPipe);
+    platform::ClosePipe(hPipe);
+    return 0;
+}
+
+struct SNotificationLog {
+    std::mutex mutex;
+    std::vector<int> notifications;
+    std::atomic<int> nConnections{0};
+    std::atomic<int> nRunning{0};
+    std::atomic<int> nMostRunning{0};
+
+    std::vector<int> Copy() {
+        std::lock_guard lock(mutex);
+        return notifications;
+    }
+};
+
+inline uint32_t TestNotificationWorker(platform::HPIPE hPipe, SNotificationLog* pLog) {
+    ++pLog->nConnections;
+    const int nRunning = ++pLog->nRunning;
+    for (int nMost = pLog->nMostRunning; nRunning > nMost;)
+        pLog->nMostRunning.compare_exchange_weak(nMost, nRunning);
+    for (std::string csData; ReadPipeMessage(hPipe, &csData);) {
+        CStogPipeComm comm;
+        const EStogNotification eNotification = comm.ParseData(csData);
+        {
+            std::lock_guard lock(pLog->mutex);
+            pLog->notifications.push_back(eNotification);
+        }
+        if (eNotification == eStogQuit)
+            break;
+        const char* pszAnswer = eNotification == eStogUnknown ? CStogPipeComm::kAnswerUnknown
+                                                              : CStogPipeComm::kAnswerSuccess;
+        if (!WritePipeMessage(hPipe, pszAnswer))
+            break;
+    }
+    --pLog->nRunning;
+    platform::FlushPipe(hPipe);
+    platform::DisconnectNamedPipe(hPipe);
+    platform::ClosePipe(hPipe);
+    return 0;
+}
+
+// True when a listener offers an instance of the pipe "run/NAME.pipe" (a socket
+// beside the process markers).
+inline bool PipeOffered(const std::string& csFolder) {
+    DIR* pDir = ::opendir(platform::RootPath(csFolder).c_str());
+    bool bOffered = false;
+    while (dirent* pEntry = pDir ? ::readdir(pDir) : nullptr) {
+        const std::string csEntry = pEntry->d_name;
+        bOffered = bOffered || (csEntry[0] != '.' && csEntry.find(".srv") == std::string::npos);
+    }
+    if (pDir)
+        ::closedir(pDir);
+    return bOffered;
+}
+
+// The service's command listener with the test worker, on a thread of its own.
+class CTestCommandServer {
+public:
+    CTestCommandServer()
+        : m_listener(nullptr, nullptr, nullptr,
+                     [this](SGtosPipeWorkData* pData) { return TestCommandWorker(pData, &log); }),
+          m_thread([this] { m_listener.Listen(); }) {
+        vextest::WaitFor([] { return PipeOffered("run/zantorvex.pipe"); });
+    }
+    ~CTestCommandServer() { Stop(); }
+    void Stop() {
+        m_listener.Stop();
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+
+    SCommandLog log;
+
+private:
+    CGtosPipeListenThread m_listener;
+    std::thread m_thread;
+};
+
+// The GUI's notification listener with the test worker, on a thread of its own.
+class CTestNotificationServer {
+public:
+    CTestNotificationServer()
+        : m_listener([this](platform::HPIPE hPipe) { return TestNotificationWorker(hPipe, &log); }),
+          m_thread([this] { m_listener.Listen(); }) {
+        vextest::WaitFor([] { return PipeOffered("run/zantorvexsg.pipe"); });
+    }
+    ~CTestNotificationServer() { Stop(); }
+    void Stop() {
+        m_listener.Stop();
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+
+    SNotificationLog log;
+
+private:
+    CStogPipeListenThread m_listener;
+    std::thread m_thread;
+};

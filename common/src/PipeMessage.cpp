@@ -4,13 +4,29 @@
 #include "common/Trace.h"
 #include "platform/error.h"
 
+#include <algorithm>
+#include <chrono>
 #include <cstring>
-#include <vector>
+#include <thread>
 
 namespace {
 const char kEscape = '\x10';
 const char kNone[] = "<none>";
 } // namespace
+
+platform::HPIPE OpenPipeClient(const char* pszName, uint32_t dwBusyWaitMs) {
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(dwBusyWaitMs);
+    std::chrono::microseconds pause(50);
+    for (;;) {
+        platform::HPIPE hPipe = platform::OpenNamedPipe(pszName);
+        if (hPipe != platform::INVALID_PIPE_HANDLE ||
+            platform::GetLastError() != platform::ERROR_PIPE_BUSY || Clock::now() >= deadline)
+            return hPipe;
+        std::this_thread::sleep_for(pause);
+        pause = std::min(pause * 2, std::chrono::microseconds(5000));
+    }
+}
 
 bool WritePipeMessage(platform::HPIPE hPipe, const std::string& csText) {
     const size_t nBytes = csText.size() + 1;

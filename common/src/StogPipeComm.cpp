@@ -24,7 +24,7 @@ std::string CStogPipeComm::ErrorHandling(const std::string& csErrMsg) {
 bool CStogPipeComm::InitializeClientPipe() {
     CTraceScope scope("CStogPipeComm::InitializeClientPipe");
     ClosePipeHandle();
-    m_hPipe = platform::OpenNamedPipe(kStogPipeName);
+    m_hPipe = OpenPipeClient(kStogPipeName);
     if (m_hPipe == platform::INVALID_PIPE_HANDLE) {
         // Usual when no GUI runs, hence only a warning.
         TraceWrn("%s", ErrorHandling("(CStogPipeComm::InitializeClientPipe)CreateFile failed")

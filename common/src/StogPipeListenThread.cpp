@@ -17,22 +17,30 @@ void CStogPipeListenThread::Stop() {
     m_pCancel->Cancel();
 }
 
+platform::HPIPE CStogPipeListenThread::CreateInstance() {
+    platform::HPIPE hPipe = platform::CreateNamedPipe(
+        kStogPipeName, platform::PIPE_UNLIMITED_INSTANCES, kPipeBufferSize, kPipeBufferSize,
+        platform::NMPWAIT_WAIT_FOREVER, platform::PipeAccess::Default);
+    if (hPipe == platform::INVALID_PIPE_HANDLE) {
+        TraceErr("(CStogPipeListenThread::Listen)CreateNamedPipe failed : %s",
+                 platform::ErrorText(platform::GetLastError()).c_str());
+        return hPipe;
+    }
+    platform::SetPipeCancel(hPipe, m_pCancel);
+    return hPipe;
+}
+
 void CStogPipeListenThread::Listen() {
     CTraceScope scope("CStogPipeListenThread::Listen");
-    for (;;) {
-        platform::HPIPE hPipe = platform::CreateNamedPipe(
-            kStogPipeName, platform::PIPE_UNLIMITED_INSTANCES, kPipeBufferSize, kPipeBufferSize,
-            platform::NMPWAIT_WAIT_FOREVER, platform::PipeAccess::Default);
-        if (hPipe == platform::INVALID_PIPE_HANDLE) {
-            TraceErr("(CStogPipeListenThread::Listen)CreateNamedPipe failed : %s",
-                     platform::ErrorText(platform::GetLastError()).c_str());
-            break;
-        }
-        platform::SetPipeCancel(hPipe, m_pCancel);
-        if (!platform::ConnectNamedPipe(hPipe) &&
+    // While a worker serves one connection the next instance is already offered:
+    // a notification that comes meanwhile is taken and waits for its turn, instead
+    // of finding the pipe busy or gone.
+    platform::HPIPE hOffered = CreateInstance();
+    while (hOffered != platform::INVALID_PIPE_HANDLE) {
+        if (!platform::ConnectNamedPipe(hOffered) &&
             platform::GetLastError() != platform::ERROR_PIPE_CONNECTED) {
             const uint32_t dwError = platform::GetLastError();
-            platform::ClosePipe(hPipe);
+            platform::ClosePipe(hOffered);
             if (dwError == platform::ERROR_OPERATION_ABORTED && m_pCancel->IsCancelled()) {
                 TraceInf("(CStogPipeListenThread::Listen)Stopped");
             } else {
@@ -41,14 +49,16 @@ void CStogPipeListenThread::Listen() {
             }
             break;
         }
+        platform::HPIPE hConnected = hOffered;
+        hOffered = CreateInstance();
         try {
-            std::thread worker([this, hPipe] { m_workProc(hPipe); });
+            std::thread worker([this, hConnected] { m_workProc(hConnected); });
             worker.join();
         } catch (const std::system_error& e) {
             TraceErr("(CStogPipeListenThread::Listen)CreateThread failed : %s", e.what());
-            platform::FlushPipe(hPipe);
-            platform::DisconnectNamedPipe(hPipe);
-            platform::ClosePipe(hPipe);
+            platform::FlushPipe(hConnected);
+            platform::DisconnectNamedPipe(hConnected);
+            platform::ClosePipe(hConnected);
         }
     }
 }

@@ -1,7 +1,7 @@
 // CGtosPipeListenThread: the service's listener on the command pipe. It offers
 // an instance of the pipe, waits for a GUI to connect, hands the connection to a
-// worker thread of its own and offers the next instance at once, so several GUI
-// connections are served at the same time.
+// worker thread of its own, so several GUI connections are served at the same
+// time. The next instance is offered before a connection is handed over.
 #pragma once
 
 #include "platform/pipes.h"
@@ -52,6 +52,10 @@ private:
         std::thread thread;
         std::shared_ptr<std::atomic<bool>> pDone;
     };
+    // A new instance of the pipe, or INVALID_PIPE_HANDLE after the error line.
+    platform::HPIPE CreateInstance();
+    // Hands the connected instance to a new worker thread.
+    void StartWorker(platform::HPIPE hPipe);
     // Joins the workers that have ended (all of them with bAll, waiting).
     void JoinWorkers(bool bAll);
 

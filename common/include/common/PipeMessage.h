@@ -16,6 +16,15 @@ inline constexpr char kStogPipeName[] = "\\\\.\\pipe\\zantorvexsg";
 // Both pipes' buffers, and the most one read takes.
 constexpr uint32_t kPipeBufferSize = 4096;
 
+// How long a client keeps trying while every instance of a pipe is busy.
+constexpr uint32_t kPipeBusyWaitMs = 2000;
+
+// Opens a pipe as its client. While every instance is busy (ERROR_PIPE_BUSY)
+// the open is tried again for up to dwBusyWaitMs: a listener offers its next
+// instance within moments, and failing at once would lose the command or the
+// notification. Any other failure returns at once (no listener: not found).
+platform::HPIPE OpenPipeClient(const char* pszName, uint32_t dwBusyWaitMs = kPipeBusyWaitMs);
+
 // Writes the text with its zero byte as one message. False (last error set) when
 // the write fails or writes nothing; ERROR_INSUFFICIENT_BUFFER, nothing written,
 // when text and zero byte exceed kPipeBufferSize, which the reader could not take.

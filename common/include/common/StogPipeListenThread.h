@@ -1,7 +1,8 @@
-// CStogPipeListenThread: the GUI's listener on the notification pipe. It offers
-// one instance at a time and lets one worker serve each connection to its end
-// before it offers the next, so notifications are handled one at a time and in
-// the order they came.
+// CStogPipeListenThread: the GUI's listener on the notification pipe. One worker
+// at a time serves a connection to its end; the listener waits for it before it
+// takes the next connection, so notifications are handled one at a time and in
+// the order they came. The next instance is offered meanwhile: a notification
+// that comes while another is served is taken and waits for its turn.
 #pragma once
 
 #include "platform/pipes.h"
@@ -28,6 +29,9 @@ public:
     void Stop();
 
 private:
+    // A new instance of the pipe, or INVALID_PIPE_HANDLE after the error line.
+    platform::HPIPE CreateInstance();
+
     StogPipeWorkProc m_workProc;
     std::shared_ptr<platform::PipeCancel> m_pCancel;
 };

@@ -32,7 +32,8 @@ bool CStogPipeComm::InitializeClientPipe() {
         scope.Result(false);
         return false;
     }
-    if (!platform::SetNamedPipeHandleState(m_hPipe, platform::PIPE_READMODE_MESSAGE)) {
+    if (!platform::SetNamedPipeHandleState(m_hPipe, platform::PIPE_READMODE_MESSAGE) ||
+        !platform::SetPipeReadTimeout(m_hPipe, kNotificationAnswerWaitMs)) {
         TraceErr("%s", ErrorHandling(
                            "(CStogPipeComm::InitializeClientPipe)SetNamedPipeHandleState failed")
                            .c_str());

@@ -43,6 +43,7 @@ struct PipeInstance {
     int listenFd = -1;
     int fd = -1; // the connection
     std::shared_ptr<PipeCancel> pCancel;
+    uint32_t dwReadTimeout = NMPWAIT_WAIT_FOREVER;
     std::string csPending; // the unread rest of a message longer than the last read
 };
 
@@ -306,8 +307,11 @@ bool ConnectNamedPipe(HPIPE hPipe) {
         iReady = Wait(hPipe->listenFd, POLLIN, pCancel, -1);
     if (iReady < 0)
         return false;
-    // No later client may be offered this instance: the name goes before the
-    // pending connection is taken (the one slot is full until then).
+    // No later client may be joined to this instance. Its one slot is full until
+    // the pending connection is taken, and from the shutdown on the socket
+    // refuses (a client that found the name just before it went tries the next
+    // instance) instead of queueing a connection that the close would drop.
+    ::shutdown(hPipe->listenFd, SHUT_RD);
     int listenFd = hPipe->listenFd;
     hPipe->listenFd = -1;
     Withdraw(hPipe);
@@ -378,6 +382,13 @@ bool SetNamedPipeHandleState(HPIPE hPipe, uint32_t dwReadMode) {
     return dwReadMode == PIPE_READMODE_MESSAGE ? true : Fail(ERROR_INVALID_PARAMETER);
 }
 
+bool SetPipeReadTimeout(HPIPE hPipe, uint32_t dwMilliseconds) {
+    if (!hPipe)
+        return Fail(ERROR_INVALID_HANDLE);
+    hPipe->dwReadTimeout = dwMilliseconds;
+    return true;
+}
+
 bool WritePipe(HPIPE hPipe, const void* pBuffer, uint32_t nBytes, uint32_t* pnWritten) {
     if (pnWritten)
         *pnWritten = 0;
@@ -428,8 +439,17 @@ bool ReadPipe(HPIPE hPipe, void* pBuffer, uint32_t nBytes, uint32_t* pnRead) {
             *pnRead = uint32_t(nTake);
         return hPipe->csPending.empty() ? true : Fail(ERROR_MORE_DATA);
     }
-    if (hPipe->pCancel && Wait(hPipe->fd, POLLIN, hPipe->pCancel.get(), -1) < 0)
-        return false;
+    if (hPipe->pCancel || hPipe->dwReadTimeout != NMPWAIT_WAIT_FOREVER) {
+        const int iTimeout =
+            hPipe->dwReadTimeout == NMPWAIT_WAIT_FOREVER
+                ? -1
+                : int(std::min<uint32_t>(hPipe->dwReadTimeout, 0x7FFFFFFF));
+        const int iReady = Wait(hPipe->fd, POLLIN, hPipe->pCancel.get(), iTimeout);
+        if (iReady < 0)
+            return false;
+        if (iReady == 0)
+            return Fail(ERROR_WAIT_TIMEOUT);
+    }
 
     // What does not fit the caller's buffer lands here and is kept for the next read.
     thread_local std::unique_ptr<char[]> t_overflow;

@@ -159,6 +159,14 @@ TEST(PipesTest, MessagesKeepTheirBounds) {
     EXPECT_TRUE(Write(pair.hClient, csHuge));
     EXPECT_TRUE(Read(pair.hServer, &csData, PIPE_MAX_MESSAGE));
     EXPECT_EQ(csData.size(), csHuge.size());
+
+    // A bounded read gives up when nothing comes, and reads on afterwards.
+    ASSERT_TRUE(SetPipeReadTimeout(pair.hClient, 20));
+    EXPECT_FALSE(Read(pair.hClient, &csData));
+    EXPECT_EQ(GetLastError(), ERROR_WAIT_TIMEOUT);
+    ASSERT_TRUE(Write(pair.hServer, "late"));
+    EXPECT_TRUE(Read(pair.hClient, &csData));
+    EXPECT_EQ(csData, "late");
 }
 
 TEST(PipesTest, EndsOfAConnection) {

@@ -19,6 +19,10 @@ constexpr uint32_t kPipeBufferSize = 4096;
 // How long a client keeps trying while every instance of a pipe is busy.
 constexpr uint32_t kPipeBusyWaitMs = 2000;
 
+// How long the service waits for the GUI's answer to a notification. The GUI
+// answers at once; a GUI that hangs must not hold up the service's threads.
+constexpr uint32_t kNotificationAnswerWaitMs = 5000;
+
 // Opens a pipe as its client. While every instance is busy (ERROR_PIPE_BUSY)
 // the open is tried again for up to dwBusyWaitMs: a listener offers its next
 // instance within moments, and failing at once would lose the command or the

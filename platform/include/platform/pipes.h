@@ -73,6 +73,11 @@ HPIPE OpenNamedPipe(const std::string& csName);
 // (ERROR_INVALID_PARAMETER otherwise).
 bool SetNamedPipeHandleState(HPIPE hPipe, uint32_t dwReadMode);
 
+// Bounds the wait of every later ReadPipe on the handle: a read that finds no
+// message within dwMilliseconds fails with ERROR_WAIT_TIMEOUT.
+// NMPWAIT_WAIT_FOREVER (the default) waits without limit.
+bool SetPipeReadTimeout(HPIPE hPipe, uint32_t dwMilliseconds);
+
 // Writes one message of nBytes (0 allowed). *pnWritten gets the count.
 bool WritePipe(HPIPE hPipe, const void* pBuffer, uint32_t nBytes, uint32_t* pnWritten);
 // Reads one message, or its next part (ERROR_MORE_DATA when more remains).

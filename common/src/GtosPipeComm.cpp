@@ -98,8 +98,8 @@ bool CGtosPipeComm::InitializeGuiEndOfPipe() {
     ClosePipeHandle();
     m_hPipe = OpenPipeClient(kGtosPipeName);
     if (m_hPipe == platform::INVALID_PIPE_HANDLE) {
-        TraceErr("%s", ErrorHandling("(CGtosPipeComm::InitializeGuiEndOfPipe)CreateFile failed")
-                           .c_str());
+        TraceErr("%s",
+                 ErrorHandling("(CGtosPipeComm::InitializeGuiEndOfPipe)CreateFile failed").c_str());
         scope.Result(false);
         return false;
     }
@@ -148,21 +148,19 @@ bool CGtosPipeComm::SendPrinterCmd(const char* pszRoutine, const char* pszWord,
     }
     TraceDet("(%s)parameters (pPrinter->m_csIpAddr=%s) (pPrinter->m_csUUID=%s)", pszRoutine,
              pPrinter->m_csIpAddr.c_str(), pPrinter->m_csUUID.c_str());
-    bool bOk = InitializeGuiEndOfPipe() &&
-               SendCmdToService(std::string(pszWord) + "\n" +
-                                EncodePipeField(pPrinter->m_csUUID) + csTail);
+    bool bOk =
+        InitializeGuiEndOfPipe() && SendCmdToService(std::string(pszWord) + "\n" +
+                                                     EncodePipeField(pPrinter->m_csUUID) + csTail);
     scope.Result(bOk);
     return bOk;
 }
 
 bool CGtosPipeComm::SendIgnorePrinterCmdToService(const CPrinter* pPrinter) {
-    return SendPrinterCmd("CGtosPipeComm::SendIgnorePrinterCmdToService", kCmdIgnore, pPrinter,
-                          "");
+    return SendPrinterCmd("CGtosPipeComm::SendIgnorePrinterCmdToService", kCmdIgnore, pPrinter, "");
 }
 
 bool CGtosPipeComm::SendRemovePrinterCmdToService(const CPrinter* pPrinter) {
-    return SendPrinterCmd("CGtosPipeComm::SendRemovePrinterCmdToService", kCmdRemove, pPrinter,
-                          "");
+    return SendPrinterCmd("CGtosPipeComm::SendRemovePrinterCmdToService", kCmdRemove, pPrinter, "");
 }
 
 bool CGtosPipeComm::SendRestorePrinterCmdToService(const CPrinter* pPrinter) {
@@ -173,8 +171,8 @@ bool CGtosPipeComm::SendRestorePrinterCmdToService(const CPrinter* pPrinter) {
 bool CGtosPipeComm::SendAddIconWithDefaultsCmdToService(const CPrinter* pPrinter) {
     m_iRc = 1;
     m_uiWarnings = 0;
-    return SendPrinterCmd("CGtosPipeComm::SendAddIconWithDefaultsCmdToService",
-                          kCmdAddIconDefaults, pPrinter, "");
+    return SendPrinterCmd("CGtosPipeComm::SendAddIconWithDefaultsCmdToService", kCmdAddIconDefaults,
+                          pPrinter, "");
 }
 
 bool CGtosPipeComm::SendChangeStateCmdToService(const CPrinter* pPrinter, int32_t eNewState) {

@@ -21,14 +21,26 @@ void CGtosPipeListenThread::Stop() {
 }
 
 void CGtosPipeListenThread::JoinWorkers(bool bAll) {
-    for (auto it = m_workers.begin(); it != m_workers.end();) {
-        if (bAll || it->pDone->load()) {
-            it->thread.join();
-            it = m_workers.erase(it);
-        } else {
-            ++it;
+    std::vector<std::unique_ptr<SWorker>> ended;
+    {
+        std::lock_guard lock(m_poolMutex);
+        if (bAll) {
+            m_bClosing = true;
+            for (SWorker* pWorker : m_idle)
+                pWorker->cv.notify_one();
+            m_idle.clear();
+        }
+        for (auto it = m_workers.begin(); it != m_workers.end();) {
+            if (bAll || (*it)->bEnded) {
+                ended.push_back(std::move(*it));
+                it = m_workers.erase(it);
+            } else {
+                ++it;
+            }
         }
     }
+    for (auto& pWorker : ended)
+        pWorker->thread.join();
 }
 
 platform::HPIPE CGtosPipeListenThread::CreateInstance() {
@@ -45,33 +57,84 @@ platform::HPIPE CGtosPipeListenThread::CreateInstance() {
     return hPipe;
 }
 
-void CGtosPipeListenThread::StartWorker(platform::HPIPE hPipe) {
-    JoinWorkers(false);
-    auto pData = new SGtosPipeWorkData{m_pPrinters, m_pAdverts, m_pRequests, hPipe};
+void CGtosPipeListenThread::RunWorker(SWorker* pWorker) {
+    std::unique_lock lock(m_poolMutex);
+    for (;;) {
+        pWorker->cv.wait(lock, [&] { return pWorker->pData || m_bClosing; });
+        SGtosPipeWorkData* pData = pWorker->pData;
+        if (!pData)
+            break;
+        pWorker->pData = nullptr;
+        lock.unlock();
+        m_workProc(pData);
+        lock.lock();
+        if (m_bClosing || m_idle.size() >= kIdleWorkers)
+            break;
+        m_idle.push_back(pWorker);
+    }
+    pWorker->bEnded = true;
+}
+
+bool CGtosPipeListenThread::StartWorker(SGtosPipeWorkData* pData) {
     try {
-        // The entry is made first, so a thread never starts without one.
-        m_workers.push_back({std::thread(), std::make_shared<std::atomic<bool>>(false)});
-        SWorker& worker = m_workers.back();
-        worker.thread = std::thread([this, pData, pDone = worker.pDone] {
-            m_workProc(pData);
-            pDone->store(true);
-        });
-    } catch (const std::exception& e) {
-        if (!m_workers.empty() && !m_workers.back().thread.joinable())
+        auto pWorker = std::make_unique<SWorker>();
+        pWorker->pData = pData;
+        SWorker* pRaw = pWorker.get();
+        {
+            // The entry is made first, so a thread never runs without one.
+            std::lock_guard lock(m_poolMutex);
+            m_workers.push_back(std::move(pWorker));
+            if (!pData)
+                m_idle.push_back(pRaw);
+        }
+        try {
+            pRaw->thread = std::thread(&CGtosPipeListenThread::RunWorker, this, pRaw);
+        } catch (...) {
+            std::lock_guard lock(m_poolMutex);
+            if (!pData)
+                m_idle.pop_back();
             m_workers.pop_back();
+            throw;
+        }
+        return true;
+    } catch (const std::exception& e) {
         TraceErr("(CGtosPipeListenThread::Listen)CreateThread failed : %s", e.what());
+        return false;
+    }
+}
+
+void CGtosPipeListenThread::HandOver(platform::HPIPE hPipe) {
+    auto pData = new SGtosPipeWorkData{m_pPrinters, m_pAdverts, m_pRequests, hPipe};
+    {
+        std::lock_guard lock(m_poolMutex);
+        if (!m_idle.empty()) {
+            SWorker* pWorker = m_idle.back();
+            m_idle.pop_back();
+            pWorker->pData = pData;
+            pWorker->cv.notify_one();
+            return;
+        }
+    }
+    if (!StartWorker(pData)) {
+        delete pData;
         platform::FlushPipe(hPipe);
         platform::DisconnectNamedPipe(hPipe);
         platform::ClosePipe(hPipe);
-        delete pData;
     }
 }
 
 void CGtosPipeListenThread::Listen() {
     CTraceScope scope("CGtosPipeListenThread::Listen");
-    // The next instance is offered before a connected one is handed over, so a
-    // GUI never finds the pipe gone between two connections.
+    // An instance that is never offered keeps the pipe present while the next
+    // one is made after a hand-over: a GUI that comes just then finds the pipe
+    // busy, and waits, instead of finding no service. Making the next instance
+    // after the hand-over keeps it out of a command's round trip.
+    platform::HPIPE hAnchor = CreateInstance();
+    if (hAnchor == platform::INVALID_PIPE_HANDLE)
+        return;
+    platform::DisconnectNamedPipe(hAnchor);
     platform::HPIPE hOffered = CreateInstance();
+    StartWorker(nullptr); // waits for the first connection
     while (hOffered != platform::INVALID_PIPE_HANDLE) {
         if (!platform::ConnectNamedPipe(hOffered) &&
             platform::GetLastError() != platform::ERROR_PIPE_CONNECTED) {
@@ -85,10 +148,17 @@ void CGtosPipeListenThread::Listen() {
             }
             break;
         }
-        platform::HPIPE hConnected = hOffered;
+        HandOver(hOffered);
         hOffered = CreateInstance();
-        // Served in any case; a failed offer ends the loop after the hand-over.
-        StartWorker(hConnected);
+        JoinWorkers(false);
+        bool bNoneIdle;
+        {
+            std::lock_guard lock(m_poolMutex);
+            bNoneIdle = m_idle.empty();
+        }
+        if (bNoneIdle)
+            StartWorker(nullptr); // ready for the next connection
     }
     JoinWorkers(true);
+    platform::ClosePipe(hAnchor);
 }

@@ -27,8 +27,8 @@ bool CStogPipeComm::InitializeClientPipe() {
     m_hPipe = OpenPipeClient(kStogPipeName);
     if (m_hPipe == platform::INVALID_PIPE_HANDLE) {
         // Usual when no GUI runs, hence only a warning.
-        TraceWrn("%s", ErrorHandling("(CStogPipeComm::InitializeClientPipe)CreateFile failed")
-                           .c_str());
+        TraceWrn("%s",
+                 ErrorHandling("(CStogPipeComm::InitializeClientPipe)CreateFile failed").c_str());
         scope.Result(false);
         return false;
     }

@@ -120,6 +120,20 @@ void SweepDeadOwners(const std::string& csFolder) {
         ::unlink(csPath.c_str());
 }
 
+bool MakePipeFolder(const std::string& csFolder, PipeAccess eAccess) {
+    if (!EnsureSystemRoot())
+        return false;
+    const bool bEveryone = eAccess == PipeAccess::EveryLocalUser;
+    if (::mkdir(csFolder.c_str(), bEveryone ? 0777 : 0700) == 0) {
+        // Everyone may add a socket, only its owner may take it away.
+        if (bEveryone)
+            ::chmod(csFolder.c_str(), 01777);
+    } else if (errno != EEXIST) {
+        return FailErrno();
+    }
+    return true;
+}
+
 std::string MarkerPath(const std::string& csFolder) {
     return csFolder + "/" + std::to_string(::getpid()) + kMarkerSuffix;
 }
@@ -146,8 +160,8 @@ int Wait(int fd, short events, const PipeCancel* pCancel, int iTimeoutMs) {
 
 // Offers the instance to clients under a new socket name.
 bool Offer(PipeInstance* p) {
-    std::string csPath = p->csFolder + "/" + std::to_string(::getpid()) + "." +
-                         std::to_string(++g_nextSocket);
+    std::string csPath =
+        p->csFolder + "/" + std::to_string(::getpid()) + "." + std::to_string(++g_nextSocket);
     sockaddr_un addr;
     if (!MakeAddress(csPath, &addr))
         return false;
@@ -221,17 +235,14 @@ PipeCancel::~PipeCancel() {
 
 void PipeCancel::Cancel() {
     // One byte is enough: nobody reads it, so the descriptor stays readable.
-    if (m_fds[1] >= 0 && !IsCancelled()) {
+    if (!m_bCancelled.exchange(true) && m_fds[1] >= 0) {
         ssize_t n = ::write(m_fds[1], "x", 1);
         (void)n;
     }
 }
 
 bool PipeCancel::IsCancelled() const {
-    if (m_fds[0] < 0)
-        return false;
-    pollfd pfd = {m_fds[0], POLLIN, 0};
-    return ::poll(&pfd, 1, 0) > 0;
+    return m_bCancelled.load();
 }
 
 HPIPE CreateNamedPipe(const std::string& csName, uint32_t nMaxInstances, uint32_t, uint32_t,
@@ -243,22 +254,15 @@ HPIPE CreateNamedPipe(const std::string& csName, uint32_t nMaxInstances, uint32_
         SetLastError(ERROR_INVALID_PARAMETER);
         return INVALID_PIPE_HANDLE;
     }
-    if (!EnsureSystemRoot())
-        return INVALID_PIPE_HANDLE;
-    const bool bEveryone = eAccess == PipeAccess::EveryLocalUser;
-    if (::mkdir(csFolder.c_str(), bEveryone ? 0777 : 0700) == 0) {
-        // Everyone may add a socket, only its owner may take it away.
-        if (bEveryone)
-            ::chmod(csFolder.c_str(), 01777);
-    } else if (errno != EEXIST) {
-        FailErrno();
-        return INVALID_PIPE_HANDLE;
-    }
-
     std::lock_guard lock(g_servedMutex);
     SServed& served = g_served[csFolder];
     const bool bFirst = served.nInstances == 0;
     if (bFirst) {
+        // Made once: the folder stands while this process holds instances in it.
+        if (!MakePipeFolder(csFolder, eAccess)) {
+            g_served.erase(csFolder);
+            return INVALID_PIPE_HANDLE;
+        }
         SweepDeadOwners(csFolder);
         int fd = ::open(MarkerPath(csFolder).c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
         if (fd < 0) {
@@ -358,7 +362,7 @@ HPIPE OpenNamedPipe(const std::string& csName) {
         }
         if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0) {
             ::closedir(pDir);
-            ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+            ::fcntl(fd, F_SETFL, 0); // blocking from now on
             auto p = new PipeInstance;
             p->csFolder = csFolder;
             p->fd = fd;
@@ -440,10 +444,9 @@ bool ReadPipe(HPIPE hPipe, void* pBuffer, uint32_t nBytes, uint32_t* pnRead) {
         return hPipe->csPending.empty() ? true : Fail(ERROR_MORE_DATA);
     }
     if (hPipe->pCancel || hPipe->dwReadTimeout != NMPWAIT_WAIT_FOREVER) {
-        const int iTimeout =
-            hPipe->dwReadTimeout == NMPWAIT_WAIT_FOREVER
-                ? -1
-                : int(std::min<uint32_t>(hPipe->dwReadTimeout, 0x7FFFFFFF));
+        const int iTimeout = hPipe->dwReadTimeout == NMPWAIT_WAIT_FOREVER
+                                 ? -1
+                                 : int(std::min<uint32_t>(hPipe->dwReadTimeout, 0x7FFFFFFF));
         const int iReady = Wait(hPipe->fd, POLLIN, hPipe->pCancel.get(), iTimeout);
         if (iReady < 0)
             return false;

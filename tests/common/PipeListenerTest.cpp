@@ -215,6 +215,9 @@ TEST_F(PipeListenerTest, SixtyFourClientsGetEveryAnswer) {
     }
     for (std::thread& client : clients)
         client.join();
+    // The last "Quit"s may still be on their way to the workers.
+    EXPECT_TRUE(vextest::WaitFor(
+        [&] { return server.log.Copy().size() == size_t(2 * nClients * nCommands); }));
     server.Stop();
     EXPECT_EQ(nSucceeded, nClients * nCommands) << "last error " << dwLastError;
     EXPECT_EQ(server.log.nAnswers, nClients * nCommands);

@@ -166,9 +166,9 @@ TEST(PipeProtocolTest, MalformedAddIconKeepsWhatCameBefore) {
 }
 
 TEST(PipeProtocolTest, LineFeedsAndZeroBytesDoNotShiftLines) {
-    const std::string texts[] = {"two\nlines",  std::string("zero\0byte", 9), "\x10", "a\x10n",
-                                 "<none>",      "\n",
-                                 "trailing\x10"};
+    const std::string texts[] = {
+        "two\nlines",  std::string("zero\0byte", 9), "\x10", "a\x10n", "<none>", "\n",
+        "trailing\x10"};
     for (const std::string& csText : texts) {
         const std::string csLine = EncodePipeField(csText);
         EXPECT_EQ(csLine.find('\n'), std::string::npos);
@@ -253,8 +253,8 @@ TEST(PipeProtocolTest, MessageTextsAndTraceForm) {
 
 TEST(PipeProtocolTest, NoiseNeverBreaksTheParsers) {
     std::mt19937 random(7);
-    const std::string pieces[] = {"Add Icon", "Change state", "\n", "TRUE", "Replace", "<none>",
-                                  "PCL6",     "\x10",         "Ignore"};
+    const std::string pieces[] = {"Add Icon", "Change state", "\n",   "TRUE",  "Replace",
+                                  "<none>",   "PCL6",         "\x10", "Ignore"};
     for (int i = 0; i < 3000; ++i) {
         std::string csData;
         const int nParts = int(random() % 30);

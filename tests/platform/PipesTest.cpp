@@ -1,8 +1,8 @@
 // The named pipe facility: opening rules, message bounds, ends of a connection,
 // cancelling, access and what a dead server leaves behind.
+#include "platform/pipes.h"
 #include "TestSupport.h"
 #include "platform/error.h"
-#include "platform/pipes.h"
 #include "platform/root.h"
 
 #include <dirent.h>
@@ -68,8 +68,8 @@ TEST(PipesTest, OpenFailsAtOnceWhenNothingIsFree) {
     vextest::TempRoot root;
     EXPECT_EQ(OpenNamedPipe(kName), nullptr);
     EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
-    for (const char* pszBad : {"zantorvex", "\\\\.\\pipe\\", "\\\\.\\pipe\\a/b", "\\\\.\\pipe\\a\\b",
-                               "\\\\host\\pipe\\x"}) {
+    for (const char* pszBad : {"zantorvex", "\\\\.\\pipe\\", "\\\\.\\pipe\\a/b",
+                               "\\\\.\\pipe\\a\\b", "\\\\host\\pipe\\x"}) {
         EXPECT_EQ(OpenNamedPipe(pszBad), nullptr) << pszBad;
         EXPECT_EQ(GetLastError(), ERROR_INVALID_NAME) << pszBad;
         EXPECT_EQ(Create(PipeAccess::Default, 1, pszBad), nullptr) << pszBad;

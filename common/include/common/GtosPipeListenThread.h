@@ -1,17 +1,19 @@
 // CGtosPipeListenThread: the service's listener on the command pipe. It offers
 // an instance of the pipe, waits for a GUI to connect, hands the connection to a
 // worker thread of its own, so several GUI connections are served at the same
-// time. The next instance is offered before a connection is handed over.
+// time. Worker threads are started ahead of their connection.
 #pragma once
 
 #include "platform/pipes.h"
 
 #include <atomic>
+#include <condition_variable>
 #include <functional>
 #include <list>
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 class CPrinters;
 class CAdverts;
@@ -48,15 +50,26 @@ public:
     void Stop();
 
 private:
+    // A worker thread. It serves one connection at a time; between connections
+    // it waits for the next hand-over, so that starting a thread is not part of
+    // a command's round trip. A few idle ones are kept, the others end.
     struct SWorker {
         std::thread thread;
-        std::shared_ptr<std::atomic<bool>> pDone;
+        std::condition_variable cv;
+        SGtosPipeWorkData* pData = nullptr; // the hand-over, under m_poolMutex
+        bool bEnded = false;                // under m_poolMutex
     };
+    static constexpr size_t kIdleWorkers = 4;
+
     // A new instance of the pipe, or INVALID_PIPE_HANDLE after the error line.
     platform::HPIPE CreateInstance();
-    // Hands the connected instance to a new worker thread.
-    void StartWorker(platform::HPIPE hPipe);
-    // Joins the workers that have ended (all of them with bAll, waiting).
+    // Starts a worker thread, with a connection or idle; false after the error line.
+    bool StartWorker(SGtosPipeWorkData* pData);
+    void RunWorker(SWorker* pWorker);
+    // Hands the connected instance to an idle worker, or to a new one.
+    void HandOver(platform::HPIPE hPipe);
+    // Joins the workers that have ended; with bAll first ends the idle ones and
+    // waits for every worker.
     void JoinWorkers(bool bAll);
 
     CPrinters* m_pPrinters;
@@ -64,5 +77,8 @@ private:
     CRequests* m_pRequests;
     GtosPipeWorkProc m_workProc;
     std::shared_ptr<platform::PipeCancel> m_pCancel;
-    std::list<SWorker> m_workers; // used by the listening thread only
+    std::mutex m_poolMutex;
+    std::list<std::unique_ptr<SWorker>> m_workers; // changed by the listening thread only
+    std::vector<SWorker*> m_idle;                  // under m_poolMutex
+    bool m_bClosing = false;                       // under m_poolMutex: idle workers end
 };

@@ -27,6 +27,7 @@
 // returns at once and a close loses no message that was written before it.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -108,6 +109,7 @@ public:
 
 private:
     int m_fds[2] = {-1, -1};
+    std::atomic<bool> m_bCancelled{false};
 };
 
 // Attaches a cancel to a handle (replacing an earlier one).

@@ -138,7 +138,8 @@ bool CGtosPipeComm::SendCmdToService(const std::string& csData) {
 }
 
 bool CGtosPipeComm::SendPrinterCmd(const char* pszRoutine, const char* pszWord,
-                                   const CPrinter* pPrinter, const std::string& csTail) {
+                                   const CPrinter* pPrinter, const std::string& csTail,
+                                   const std::string& csTraceTail) {
     CTraceScope scope(pszRoutine);
     if (!pPrinter) {
         TraceErr("(%s)No printer given", pszRoutine);
@@ -146,8 +147,8 @@ bool CGtosPipeComm::SendPrinterCmd(const char* pszRoutine, const char* pszWord,
         scope.Result(false);
         return false;
     }
-    TraceDet("(%s)parameters (pPrinter->m_csIpAddr=%s) (pPrinter->m_csUUID=%s)", pszRoutine,
-             pPrinter->m_csIpAddr.c_str(), pPrinter->m_csUUID.c_str());
+    TraceDet("(%s)parameters (pPrinter->m_csIpAddr=%s) (pPrinter->m_csUUID=%s)%s", pszRoutine,
+             pPrinter->m_csIpAddr.c_str(), pPrinter->m_csUUID.c_str(), csTraceTail.c_str());
     bool bOk =
         InitializeGuiEndOfPipe() && SendCmdToService(std::string(pszWord) + "\n" +
                                                      EncodePipeField(pPrinter->m_csUUID) + csTail);
@@ -176,9 +177,9 @@ bool CGtosPipeComm::SendAddIconWithDefaultsCmdToService(const CPrinter* pPrinter
 }
 
 bool CGtosPipeComm::SendChangeStateCmdToService(const CPrinter* pPrinter, int32_t eNewState) {
-    TraceDet("(CGtosPipeComm::SendChangeStateCmdToService)parameters (eNewState=%d)", eNewState);
     return SendPrinterCmd("CGtosPipeComm::SendChangeStateCmdToService", kCmdChangeState, pPrinter,
-                          "\n" + std::to_string(eNewState));
+                          "\n" + std::to_string(eNewState),
+                          " (eNewState=" + std::to_string(eNewState) + ")");
 }
 
 bool CGtosPipeComm::SendDiscoverPrintersCmdToService() {

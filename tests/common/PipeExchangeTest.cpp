@@ -186,6 +186,10 @@ TEST(PipeExchangeTest, GuiCommandsReachTheServiceListener) {
                          "(pPrinter->m_csIpAddr=9.8.7.6) (pPrinter->m_csUUID=uuid:4)"));
     EXPECT_TRUE(
         TraceHas(csGuiLog, "TRC", "Exit  (CGtosPipeComm::SendAddIconCmdToService) success"));
+    EXPECT_TRUE(
+        TraceHas(csGuiLog, "DET",
+                 "(CGtosPipeComm::SendChangeStateCmdToService)parameters "
+                 "(pPrinter->m_csIpAddr=9.8.7.6) (pPrinter->m_csUUID=uuid:8) (eNewState=3)"));
     EXPECT_TRUE(TraceHas(csGuiLog, "TRC", "Exit  (CGtosPipeComm::SendCmdToService) failure"));
     EXPECT_TRUE(TraceHas(csGuiLog, "ERR",
                          "(CGtosPipeComm::SendCmdToService)Command execution failed in server"));

@@ -104,7 +104,9 @@ public:
     platform::HPIPE m_hPipe;
 
 private:
+    // The command word, the printer's UUID and csTail; csTraceTail follows the
+    // printer in the parameters line.
     bool SendPrinterCmd(const char* pszRoutine, const char* pszWord, const CPrinter* pPrinter,
-                        const std::string& csTail);
+                        const std::string& csTail, const std::string& csTraceTail = "");
     void ClosePipeHandle();
 };

@@ -125,16 +125,9 @@ void CGtosPipeListenThread::HandOver(platform::HPIPE hPipe) {
 
 void CGtosPipeListenThread::Listen() {
     CTraceScope scope("CGtosPipeListenThread::Listen");
-    // An instance that is never offered keeps the pipe present while the next
-    // one is made after a hand-over: a GUI that comes just then finds the pipe
-    // busy, and waits, instead of finding no service. Making the next instance
-    // after the hand-over keeps it out of a command's round trip.
-    platform::HPIPE hAnchor = CreateInstance();
-    if (hAnchor == platform::INVALID_PIPE_HANDLE)
-        return;
-    platform::DisconnectNamedPipe(hAnchor);
     platform::HPIPE hOffered = CreateInstance();
-    StartWorker(nullptr); // waits for the first connection
+    if (hOffered != platform::INVALID_PIPE_HANDLE)
+        StartWorker(nullptr); // waits for the first connection
     while (hOffered != platform::INVALID_PIPE_HANDLE) {
         if (!platform::ConnectNamedPipe(hOffered) &&
             platform::GetLastError() != platform::ERROR_PIPE_CONNECTED) {
@@ -148,17 +141,21 @@ void CGtosPipeListenThread::Listen() {
             }
             break;
         }
-        HandOver(hOffered);
+        // The next instance is offered before the connected one is handed over,
+        // so the pipe never reads as absent between two connections (a GUI
+        // would take that for a service that does not run).
+        platform::HPIPE hConnected = hOffered;
         hOffered = CreateInstance();
+        // Served in any case; a failed offer ends the loop after the hand-over.
+        HandOver(hConnected);
         JoinWorkers(false);
         bool bNoneIdle;
         {
             std::lock_guard lock(m_poolMutex);
             bNoneIdle = m_idle.empty();
         }
-        if (bNoneIdle)
+        if (bNoneIdle && hOffered != platform::INVALID_PIPE_HANDLE)
             StartWorker(nullptr); // ready for the next connection
     }
     JoinWorkers(true);
-    platform::ClosePipe(hAnchor);
 }

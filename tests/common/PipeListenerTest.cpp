@@ -91,6 +91,7 @@ TEST_F(PipeListenerTest, CommandListenerSurvivesBadClients) {
     // An empty message, and one longer than a read takes, end their connection.
     for (const std::string& csEnd : {std::string(), std::string(5000, 'x')}) {
         h = OpenPipeClient(kGtosPipeName);
+        ASSERT_NE(h, nullptr) << platform::GetLastError();
         ASSERT_TRUE(WriteRaw(h, csEnd));
         EXPECT_FALSE(ReadPipeMessage(h, &csAnswer));
         EXPECT_EQ(platform::GetLastError(), platform::ERROR_BROKEN_PIPE);
@@ -99,9 +100,12 @@ TEST_F(PipeListenerTest, CommandListenerSurvivesBadClients) {
     // Clients that leave before the answer, or at once.
     for (int i = 0; i < 20; ++i) {
         h = OpenPipeClient(kGtosPipeName);
+        ASSERT_NE(h, nullptr) << platform::GetLastError();
         WritePipeMessage(h, "Ignore\nuuid:gone");
         platform::ClosePipe(h);
-        platform::ClosePipe(OpenPipeClient(kGtosPipeName));
+        h = OpenPipeClient(kGtosPipeName);
+        ASSERT_NE(h, nullptr) << platform::GetLastError();
+        platform::ClosePipe(h);
     }
 
     // The listener serves on while the silent client still holds its worker.
@@ -109,7 +113,8 @@ TEST_F(PipeListenerTest, CommandListenerSurvivesBadClients) {
     printer.m_csUUID = "uuid:after";
     CGtosPipeComm comm;
     EXPECT_TRUE(comm.SendIgnorePrinterCmdToService(&printer));
-    EXPECT_TRUE(vextest::WaitFor([&] { return server.log.nConnections == 45; }));
+    EXPECT_TRUE(vextest::WaitFor([&] { return server.log.nConnections == 45; }))
+        << server.log.nConnections;
     // Stopping ends the silent client's worker as well.
     server.Stop();
     std::string csNothing;

@@ -124,6 +124,23 @@ bool WriteAll(int fd, const void* data, size_t size) {
     return true;
 }
 
+// Copies the rest of in to out; false with the last error set on failure.
+bool CopyContents(int in, int out) {
+    char buffer[65536];
+    for (;;) {
+        ssize_t n = ::read(in, buffer, sizeof buffer);
+        if (n == 0)
+            return true;
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return FailErrno();
+        }
+        if (!WriteAll(out, buffer, size_t(n)))
+            return FailErrno();
+    }
+}
+
 // Makes a rename in the folder survive a crash.
 void SyncFolder(const std::string& path) {
     int fd = ::open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -216,31 +233,7 @@ bool CopyFile(const std::string& csFrom, const std::string& csTo, bool bFailIfEx
         errno = err;
         return FailErrno();
     }
-    char buffer[65536];
-    bool ok = true;
-    for (;;) {
-        ssize_t n = ::read(in, buffer, sizeof buffer);
-        if (n == 0)
-            break;
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            ok = FailErrno();
-            break;
-        }
-        for (ssize_t done = 0; done < n;) {
-            ssize_t w = ::write(out, buffer + done, size_t(n - done));
-            if (w < 0) {
-                if (errno == EINTR)
-                    continue;
-                ok = FailErrno();
-                break;
-            }
-            done += w;
-        }
-        if (!ok)
-            break;
-    }
+    bool ok = CopyContents(in, out);
     ::close(in);
     if (::close(out) != 0 && ok)
         ok = FailErrno();
@@ -326,23 +319,7 @@ bool ReplaceFileWithCopy(const std::string& csFrom, const std::string& csTo) {
         ::close(in);
         return FailAndClose(out);
     }
-    char buffer[65536];
-    bool ok = true;
-    for (;;) {
-        ssize_t n = ::read(in, buffer, sizeof buffer);
-        if (n == 0)
-            break;
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            ok = FailErrno();
-            break;
-        }
-        if (!WriteAll(out, buffer, size_t(n))) {
-            ok = FailErrno();
-            break;
-        }
-    }
+    bool ok = CopyContents(in, out);
     ::close(in);
     if (ok && (::fchmod(out, 0644) != 0 || ::fsync(out) != 0))
         ok = FailErrno();

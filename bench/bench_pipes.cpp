@@ -1,7 +1,8 @@
 // Round trips on the command pipe: one whole GUI command (open, command,
 // answer, "Quit", close, with a worker thread per connection as the service
-// runs it), and one message and its answer on an open connection. Reports the
-// median and the 99th percentile of single round trips besides the mean.
+// runs it), one message and its answer on an open connection, and the same
+// over a bare socket pair for comparison. Reports the median and the 99th
+// percentile of single round trips besides the mean.
 #include "common/GtosPipeComm.h"
 #include "common/GtosPipeListenThread.h"
 #include "common/PipeMessage.h"
@@ -13,6 +14,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -121,6 +123,31 @@ void BM_MessageRoundTrip(benchmark::State& state) {
     platform::ClosePipe(h);
 }
 BENCHMARK(BM_MessageRoundTrip)->UseRealTime();
+
+// The floor under both: one message and its answer between two threads over a
+// bare socket pair of the same kind, with no pipe layer at all.
+void BM_BareSocketRoundTrip(benchmark::State& state) {
+    int fds[2];
+    if (::socketpair(AF_UNIX, SOCK_SEQPACKET, 0, fds) != 0) {
+        state.SkipWithError("socketpair failed");
+        return;
+    }
+    std::thread echo([fd = fds[1]] {
+        char buffer[kPipeBufferSize];
+        for (ssize_t n; (n = ::recv(fd, buffer, sizeof buffer, 0)) > 0;)
+            ::send(fd, buffer, size_t(n), MSG_NOSIGNAL);
+    });
+    char buffer[kPipeBufferSize];
+    Timed(state, [&] {
+        return ::send(fds[0], "Ignore\nuuid:bench-0001", 23, MSG_NOSIGNAL) == 23 &&
+               ::recv(fds[0], buffer, sizeof buffer, 0) == 23;
+    });
+    ::shutdown(fds[0], SHUT_RDWR);
+    echo.join();
+    ::close(fds[0]);
+    ::close(fds[1]);
+}
+BENCHMARK(BM_BareSocketRoundTrip)->UseRealTime();
 
 } // namespace
 

@@ -1,7 +1,6 @@
 // Trace and settings costs: a filtered-out line, a written and flushed line
 // against a plain fwrite + fflush of the same text, and one settings read.
-#include "common/Trace.h"
-#include "common/VexData.h"
+#include "BenchRoot.h"
 
 #include <benchmark/benchmark.h>
 #include <cstdio>
@@ -13,28 +12,10 @@
 namespace {
 
 // A private system root for the whole run, with the service trace switched on.
-struct BenchRoot {
-    std::string path;
-    BenchRoot() {
-        char pattern[] = "/tmp/vexbench-XXXXXX";
-        path = ::mkdtemp(pattern);
-        ::setenv("VEX_ROOT", path.c_str(), 1);
-        std::filesystem::create_directories(path + "/work");
-        CVexData data;
-        data.AddStringData(CVexData::kMainKey, "Working directory", path + "/work/");
-        data.SetTraceOn(eExeService, true);
-        data.SetTraceLevel(eExeService, TRACE_ERR | TRACE_TRC);
-        data.SetTraceWrapOn(eExeService, false);
-        TraceInit(eExeService, ".bak");
-    }
-    ~BenchRoot() {
-        TraceShutdown();
-        std::filesystem::remove_all(path);
-    }
-};
-
-BenchRoot& Root() {
-    static BenchRoot root;
+CBenchRoot& Root() {
+    static CBenchRoot root;
+    static bool bTraceOn = (root.StartServiceTrace(TRACE_ERR | TRACE_TRC), true);
+    (void)bTraceOn;
     return root;
 }
 
@@ -55,7 +36,7 @@ BENCHMARK(BM_TraceWrittenLine);
 
 // The same bytes as one trace line, written with fwrite and flushed.
 void BM_PlainFwriteFlush(benchmark::State& state) {
-    std::string path = Root().path + "/work/plain.log";
+    std::string path = Root().WorkDir() + "plain.log";
     FILE* f = std::fopen(path.c_str(), "w");
     const char line[] = "12345 14:03:07.045 ERR (CBench::Written)a line of a usual length with a "
                         "number 12345\n";

@@ -1,6 +1,7 @@
 // Costs of the model check and the queue-name proposal: IsModelSupported over
 // a driver folder of 50 .inf files of 100 KB each (goal under 5 ms a call), and
 // GetIconName with 99 names taken (goal under 20 ms).
+#include "BenchRoot.h"
 #include "common/VexData.h"
 #include "platform/error.h"
 #include "platform/service.h"
@@ -18,23 +19,14 @@ namespace {
 
 // A private system root for the whole run with a running spooler, the driver
 // package and 99 queues named after one model.
-struct BenchRoot {
-    std::string path;
+struct BenchRoot : CBenchRoot {
     BenchRoot() {
-        char pattern[] = "/tmp/vexbench-XXXXXX";
-        path = ::mkdtemp(pattern);
-        ::setenv("VEX_ROOT", path.c_str(), 1);
-        std::filesystem::create_directories(path + "/work");
         CVexData data;
-        data.AddStringData(CVexData::kMainKey, "Working directory", path + "/work/");
         StartSpooler();
         LayPackage(data);
         AddQueues();
     }
-    ~BenchRoot() {
-        platform::TerminateAllServices();
-        std::filesystem::remove_all(path);
-    }
+    ~BenchRoot() { platform::TerminateAllServices(); }
 
     // The machine's spooler: vexspoolerd beside this program.
     static void StartSpooler() {

@@ -6,7 +6,9 @@
 #include "common/Trace.h"
 #include "common/VexData.h"
 
+#include "BenchRoot.h"
 #include <algorithm>
+
 #include <benchmark/benchmark.h>
 #include <cstdio>
 #include <cstdlib>
@@ -20,25 +22,9 @@ namespace {
 
 constexpr int kPrinters = 10000;
 
-struct BenchRoot {
-    std::string path;
-    BenchRoot() {
-        char pattern[] = "/tmp/vexbench-XXXXXX";
-        path = ::mkdtemp(pattern);
-        ::setenv("VEX_ROOT", path.c_str(), 1);
-        std::filesystem::create_directories(path + "/work");
-        CVexData data;
-        data.AddStringData(CVexData::kMainKey, "Working directory", path + "/work/");
-        data.SetTraceOn(eExeService, true);
-        data.SetTraceLevel(eExeService, TRACE_ERR);
-        data.SetTraceWrapOn(eExeService, false);
-        TraceInit(eExeService, ".bak");
-    }
-    ~BenchRoot() {
-        TraceShutdown();
-        std::filesystem::remove_all(path);
-    }
-    std::string KplPath() const { return path + "/work/vexkpl.dat"; }
+struct BenchRoot : CBenchRoot {
+    BenchRoot() { StartServiceTrace(TRACE_ERR); }
+    std::string KplPath() const { return WorkDir() + "vexkpl.dat"; }
 };
 
 BenchRoot& Root() {

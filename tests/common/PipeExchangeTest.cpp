@@ -1,7 +1,7 @@
 // Exchanges between processes on both pipes: the GUI's commands to the
 // service's listener and the service's notifications to the GUI's listener,
 // with the helper process playing the other program.
-#include "../service/TraceLog.h"
+#include "TraceLog.h"
 #include "PipeTestWorkers.h"
 #include "TestSupport.h"
 #include "common/Printer.h"

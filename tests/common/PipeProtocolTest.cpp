@@ -1,6 +1,6 @@
 // The pipe messages without a pipe: building, parsing and the carrying of
 // texts with line feeds and zero bytes.
-#include "../service/TraceLog.h"
+#include "TraceLog.h"
 #include "TestSupport.h"
 #include "common/GtosPipeComm.h"
 #include "common/PipeMessage.h"

@@ -21,10 +21,10 @@ std::string RootPath(const std::string& csRelative) {
     return SystemRoot() + "/" + csRelative;
 }
 
-static bool MakeDir(const std::string& path) {
-    if (::mkdir(path.c_str(), 0755) == 0 || errno == EEXIST)
-        return true;
-    return FailErrno();
+static bool MakeDir(const std::string& path, mode_t mode = 0755) {
+    if (::mkdir(path.c_str(), mode) == 0)
+        return ::chmod(path.c_str(), mode) == 0 || FailErrno(); // past the umask
+    return errno == EEXIST || FailErrno();
 }
 
 bool EnsureSystemRoot() {
@@ -34,7 +34,9 @@ bool EnsureSystemRoot() {
         if (!MakeDir(root.substr(0, pos)))
             return false;
     }
-    return MakeDir(root) && MakeDir(root + "/run") && MakeDir(root + "/system");
+    // run/ holds the pipes and lock files of every user's programs (the GUI
+    // runs as the user who is logged on), so it is shared as /tmp is.
+    return MakeDir(root) && MakeDir(root + "/run", 01777) && MakeDir(root + "/system");
 }
 
 } // namespace platform

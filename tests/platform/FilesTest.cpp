@@ -4,6 +4,7 @@
 #include "platform/error.h"
 #include "platform/files.h"
 #include "platform/os.h"
+#include "platform/root.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -101,6 +102,13 @@ TEST_F(FilesTest, EmulatedSystemVersion) {
     ASSERT_TRUE(SetEmulatedVersion(4, 0));
     EXPECT_EQ(4u, GetVersion().dwMajorVersion);
     EXPECT_EQ(root.Path() + "/system/", GetSystemDirectory());
+}
+
+TEST_F(FilesTest, RunFolderIsSharedByEveryUserLikeTmp) {
+    ASSERT_TRUE(EnsureSystemRoot());
+    auto mode = std::filesystem::status(root.Path() + "/run").permissions();
+    using std::filesystem::perms;
+    EXPECT_EQ(perms::all | perms::sticky_bit, mode & (perms::all | perms::sticky_bit));
 }
 
 } // namespace

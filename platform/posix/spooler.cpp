@@ -288,14 +288,8 @@ bool DeletePrinter(HPRINTER hPrinter) {
     SPrinterRow row;
     if (!FindPrinter(hPrinter->id, "", &row))
         return false;
-    {
-        posix::StatementScope del(Store().Prepare("DELETE FROM spl_printers WHERE id=?"));
-        if (!del)
-            return false;
-        sqlite3_bind_int64(del.get(), 1, hPrinter->id);
-        if (sqlite3_step(del.get()) != SQLITE_DONE)
-            return Fail(ERROR_GEN_FAILURE);
-    }
+    if (!Execute("DELETE FROM spl_printers WHERE id=?", {}, hPrinter->id))
+        return false;
     // The default printer is gone with it.
     std::string device;
     GetProfileString("windows", "device", "", &device, 1024);
@@ -416,12 +410,8 @@ bool DeletePort(const std::string& csPortName) {
         return Fail(ERROR_UNKNOWN_PORT);
     if (Exists("SELECT 1 FROM spl_printers WHERE port=? COLLATE NOCASE", {csPortName}))
         return Fail(ERROR_BUSY);
-    posix::StatementScope del(Store().Prepare("DELETE FROM spl_ports WHERE name=?"));
-    if (!del)
+    if (!Execute("DELETE FROM spl_ports WHERE name=?", {csPortName}))
         return false;
-    BindText(del.get(), 1, csPortName);
-    if (sqlite3_step(del.get()) != SQLITE_DONE)
-        return Fail(ERROR_GEN_FAILURE);
     return tx.Commit() || Fail(ERROR_GEN_FAILURE);
 }
 

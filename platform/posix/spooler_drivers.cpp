@@ -91,12 +91,8 @@ bool DeleteMonitor(const char* pEnvironment, const std::string& csMonitorName) {
         return Fail(ERROR_UNKNOWN_PRINT_MONITOR);
     if (Exists("SELECT 1 FROM spl_ports WHERE monitor=?", {csMonitorName}))
         return Fail(ERROR_PRINT_MONITOR_IN_USE);
-    posix::StatementScope del(Store().Prepare("DELETE FROM spl_monitors WHERE name=?"));
-    if (!del)
+    if (!Execute("DELETE FROM spl_monitors WHERE name=?", {csMonitorName}))
         return false;
-    BindText(del.get(), 1, csMonitorName);
-    if (sqlite3_step(del.get()) != SQLITE_DONE)
-        return Fail(ERROR_GEN_FAILURE);
     return tx.Commit() || Fail(ERROR_GEN_FAILURE);
 }
 
@@ -183,14 +179,9 @@ bool DeletePrinterDriver(const char* pEnvironment, const std::string& csDriverNa
     if (SameText(environment, kCurrentEnvironment) &&
         Exists("SELECT 1 FROM spl_printers WHERE driver=? COLLATE NOCASE", {csDriverName}))
         return Fail(ERROR_PRINTER_DRIVER_IN_USE);
-    posix::StatementScope del(
-        Store().Prepare("DELETE FROM spl_drivers WHERE name=? AND environment=?"));
-    if (!del)
+    if (!Execute("DELETE FROM spl_drivers WHERE name=? AND environment=?",
+                 {csDriverName, environment}))
         return false;
-    BindText(del.get(), 1, csDriverName);
-    BindText(del.get(), 2, environment);
-    if (sqlite3_step(del.get()) != SQLITE_DONE)
-        return Fail(ERROR_GEN_FAILURE);
     return tx.Commit() || Fail(ERROR_GEN_FAILURE);
 }
 

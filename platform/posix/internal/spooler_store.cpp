@@ -71,16 +71,29 @@ bool SameText(const std::string& a, const std::string& b) {
 
 // Whether the query finds a row; texts are bound first, then the id (when the
 // statement has a parameter left for it).
+// Binds the texts, then the id when the statement has a parameter left for it.
+static void BindAll(sqlite3_stmt* stmt, std::initializer_list<std::string> texts, int64_t id) {
+    int index = 1;
+    for (const std::string& text : texts)
+        BindText(stmt, index++, text);
+    if (index <= sqlite3_bind_parameter_count(stmt))
+        sqlite3_bind_int64(stmt, index, id);
+}
+
 bool Exists(const char* pszSql, std::initializer_list<std::string> texts, int64_t id) {
     StatementScope stmt(Store().Prepare(pszSql));
     if (!stmt)
         return false;
-    int index = 1;
-    for (const std::string& text : texts)
-        BindText(stmt.get(), index++, text);
-    if (index <= sqlite3_bind_parameter_count(stmt.get()))
-        sqlite3_bind_int64(stmt.get(), index, id);
+    BindAll(stmt.get(), texts, id);
     return sqlite3_step(stmt.get()) == SQLITE_ROW;
+}
+
+bool Execute(const char* pszSql, std::initializer_list<std::string> texts, int64_t id) {
+    StatementScope stmt(Store().Prepare(pszSql));
+    if (!stmt)
+        return false;
+    BindAll(stmt.get(), texts, id);
+    return sqlite3_step(stmt.get()) == SQLITE_DONE || Fail(ERROR_GEN_FAILURE);
 }
 
 // Whether the machine's "Spooler" service runs: the one tie of the spooler to

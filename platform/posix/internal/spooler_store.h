@@ -35,6 +35,9 @@ bool SameText(const std::string& a, const std::string& b);
 // Whether the query finds a row; texts are bound first, then the id (when the
 // statement has a parameter left for it).
 bool Exists(const char* pszSql, std::initializer_list<std::string> texts, int64_t id = 0);
+// Runs a statement without result rows, bound the same way; false with
+// ERROR_GEN_FAILURE when it fails.
+bool Execute(const char* pszSql, std::initializer_list<std::string> texts, int64_t id = 0);
 
 // Lays records at the start of the caller's buffer and their texts after them.
 // Texts(row) gives the row's texts; Fill(record, row, pointers) sets a record.

@@ -77,7 +77,7 @@ CGtosPipeComm::CGtosPipeComm()
     : m_eDriverType(0), m_eUseExisting(0), m_eUseExistingAddl(0), m_bShare(false),
       m_bPublish(false), m_bInstallAddl(false), m_eNewState(0),
       // No answer yet: a failure, so that a lost exchange never reads as success.
-      m_iRc(1), m_uiWarnings(0), m_hPipe(platform::INVALID_PIPE_HANDLE) {}
+      m_iRc(1), m_uiWarnings(0), m_bUnknownAnswer(false), m_hPipe(platform::INVALID_PIPE_HANDLE) {}
 
 CGtosPipeComm::~CGtosPipeComm() {
     ClosePipeHandle();
@@ -189,6 +189,18 @@ bool CGtosPipeComm::SendDiscoverPrintersCmdToService() {
     return bOk;
 }
 
+bool CGtosPipeComm::SendUpdateIconsCmdToService(const CPrinter* pPrinter) {
+    m_bUnknownAnswer = false;
+    if (!pPrinter)
+        return SendPrinterCmd("CGtosPipeComm::SendUpdateIconsCmdToService", kCmdUpdateIcons,
+                              pPrinter, "");
+    return SendPrinterCmd(
+        "CGtosPipeComm::SendUpdateIconsCmdToService", kCmdUpdateIcons, pPrinter,
+        "\n" + TextOrNone(pPrinter->m_csIconName) + "\n" + std::to_string(pPrinter->m_VexState),
+        " (pPrinter->m_csIconName=" + pPrinter->m_csIconName +
+            ") (pPrinter->m_VexState=" + std::to_string(pPrinter->m_VexState) + ")");
+}
+
 bool CGtosPipeComm::BuildAddIconCmd(const std::string& csUUID, const SIconInfo& IconInfo,
                                     std::string* pcsData) {
     auto inRange = [](int32_t iValue) { return iValue >= 0 && iValue <= 2; };
@@ -256,8 +268,9 @@ bool CGtosPipeComm::ParseResultFromService(const std::string& csResult) {
     const std::string csWord = csResult.substr(0, nLf);
     const std::string csRest = nLf == std::string::npos ? std::string() : csResult.substr(nLf + 1);
     bool bOk = false;
+    m_bUnknownAnswer = csWord == kAnswerUnknown;
     if (csWord == kCmdChangeState || csWord == kCmdIgnore || csWord == kCmdRemove ||
-        csWord == kCmdRestore || csWord == kCmdDiscover) {
+        csWord == kCmdRestore || csWord == kCmdDiscover || csWord == kCmdUpdateIcons) {
         bOk = csRest == kAnswerSuccess;
     } else if (csWord == kCmdAddIcon || csWord == kCmdAddIconDefaults) {
         const size_t nSplit = csRest.find('\n');
@@ -309,9 +322,26 @@ EGtosCommand CGtosPipeComm::ParseCmdFromGui(const std::string& csData) {
         eCommand = EGtosCommand(ParseAddIconCmdFromGui(csRest));
     } else if (csWord == kCmdDiscover) {
         eCommand = eGtosDiscover;
+    } else if (csWord == kCmdUpdateIcons) {
+        eCommand = ParseUpdateIconsCmd(csRest);
     }
     scope.Result("%d", int(eCommand));
     return eCommand;
+}
+
+EGtosCommand CGtosPipeComm::ParseUpdateIconsCmd(const std::string& csRest) {
+    m_csIconNames.clear();
+    const size_t nNames = csRest.find('\n');
+    const size_t nState = nNames == std::string::npos ? nNames : csRest.find('\n', nNames + 1);
+    if (nState == std::string::npos)
+        return eGtosUnknown;
+    long long llState = 0;
+    if (!ParseDecimal(csRest.substr(nState + 1), true, INT32_MIN, INT32_MAX, &llState))
+        return eGtosUnknown;
+    m_csUUID = DecodePipeField(csRest.substr(0, nNames));
+    m_csIconNames = TextFromNone(csRest.substr(nNames + 1, nState - nNames - 1));
+    m_eNewState = int32_t(llState);
+    return eGtosUpdateIcons;
 }
 
 int CGtosPipeComm::ParseAddIconCmdFromGui(const std::string& csData) {

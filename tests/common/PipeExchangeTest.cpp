@@ -1,9 +1,9 @@
 // Exchanges between processes on both pipes: the GUI's commands to the
 // service's listener and the service's notifications to the GUI's listener,
 // with the helper process playing the other program.
-#include "TraceLog.h"
 #include "PipeTestWorkers.h"
 #include "TestSupport.h"
+#include "TraceLog.h"
 #include "common/Printer.h"
 #include "common/Trace.h"
 #include "common/VexData.h"
@@ -263,6 +263,45 @@ TEST(PipeExchangeTest, NoServiceFailsTheCommandAtOnce) {
     EXPECT_TRUE(log.Has("TRC", "Exit  (CGtosPipeComm::SendRemovePrinterCmdToService) failure"));
     EXPECT_FALSE(comm.SendAddIconWithDefaultsCmdToService(&printer));
     EXPECT_EQ(comm.m_iRc, 1); // no answer: a failure code, never a silent 0
+}
+
+TEST(PipeExchangeTest, UpdateIconsCarriesTheGuisCorrection) {
+    CTraceLog log(0x1F);
+    CTestCommandServer server;
+    CPrinter printer;
+    printer.m_csIpAddr = "9.8.7.6";
+    printer.m_csUUID = "uuid:1";
+    printer.m_csIconName = "Laser, Laser\nnext door";
+    printer.m_VexState = eVexAdded;
+    CGtosPipeComm comm;
+    EXPECT_TRUE(comm.SendUpdateIconsCmdToService(&printer));
+    EXPECT_FALSE(comm.m_bUnknownAnswer);
+    printer.m_csUUID = "fail";
+    printer.m_csIconName = "";
+    printer.m_VexState = eVexWaiting;
+    EXPECT_FALSE(comm.SendUpdateIconsCmdToService(&printer));
+    EXPECT_FALSE(comm.m_bUnknownAnswer);
+    // A service that lacks the command: the GUI must learn it was not refused.
+    printer.m_csUUID = "old";
+    EXPECT_FALSE(comm.SendUpdateIconsCmdToService(&printer));
+    EXPECT_TRUE(comm.m_bUnknownAnswer);
+    EXPECT_FALSE(comm.SendUpdateIconsCmdToService(nullptr));
+    EXPECT_FALSE(comm.m_bUnknownAnswer);
+    EXPECT_TRUE(vextest::WaitFor([&] { return server.log.Copy().size() == 6; }));
+    server.Stop();
+
+    const std::vector<SParsedCommand> commands = server.log.Copy();
+    ASSERT_EQ(commands.size(), 6u);
+    EXPECT_EQ(commands[0].eCommand, eGtosUpdateIcons);
+    EXPECT_EQ(commands[0].csUUID, "uuid:1");
+    EXPECT_EQ(commands[0].csIconNames, "Laser, Laser\nnext door");
+    EXPECT_EQ(commands[0].eNewState, eVexAdded);
+    EXPECT_EQ(commands[2].csUUID, "fail");
+    EXPECT_EQ(commands[2].csIconNames, "");
+    EXPECT_EQ(commands[2].eNewState, eVexWaiting);
+    EXPECT_TRUE(log.Has("DET", "(CGtosPipeComm::SendUpdateIconsCmdToService)parameters "
+                               "(pPrinter->m_csIpAddr=9.8.7.6) (pPrinter->m_csUUID=old) "
+                               "(pPrinter->m_csIconName=) (pPrinter->m_VexState=1)"));
 }
 
 // A service that takes the command and then behaves badly.

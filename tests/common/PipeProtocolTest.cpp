@@ -1,7 +1,7 @@
 // The pipe messages without a pipe: building, parsing and the carrying of
 // texts with line feeds and zero bytes.
-#include "TraceLog.h"
 #include "TestSupport.h"
+#include "TraceLog.h"
 #include "common/GtosPipeComm.h"
 #include "common/PipeMessage.h"
 #include "common/StogPipeComm.h"
@@ -57,6 +57,12 @@ TEST(PipeProtocolTest, CommandsGetTheirNumbers) {
         {"Quit\n", eGtosQuit, ""},
         {"Change state\nuuid:8\n12", eGtosUnknown, "uuid:8"},
         {"Change state\nuuid:8\n", eGtosUnknown, "uuid:8"},
+        {"Update Icons\nuuid:9\nLaser, Laser (Copy 1)\n2", eGtosUpdateIcons, "uuid:9"},
+        {"Update Icons\nuuid:9\n<none>\n1", eGtosUpdateIcons, "uuid:9"},
+        {"Update Icons\nuuid:9\nLaser", eGtosUnknown, ""},
+        {"Update Icons\nuuid:9\nLaser\n", eGtosUnknown, ""},
+        {"Update Icons\nuuid:9\nLaser\nx", eGtosUnknown, ""},
+        {"Update Icons\nuuid:9\nLaser\n2\n", eGtosUnknown, ""},
         {"Change state\nuuid:8\nx", eGtosUnknown, "uuid:8"},
         {"Change state\nuuid:8", eGtosUnknown, ""},
         {"Add Icon", eGtosUnknown, ""},
@@ -70,6 +76,24 @@ TEST(PipeProtocolTest, CommandsGetTheirNumbers) {
     CGtosPipeComm comm;
     ASSERT_EQ(comm.ParseCmdFromGui("Change state\nuuid:8\n5"), eGtosChangeState);
     EXPECT_EQ(comm.m_eNewState, 5);
+}
+
+TEST(PipeProtocolTest, UpdateIconsCarriesNamesAndState) {
+    CGtosPipeComm comm;
+    ASSERT_EQ(comm.ParseCmdFromGui("Update Icons\nuuid:9\nLaser, Laser (Copy 1)\n2"),
+              eGtosUpdateIcons);
+    EXPECT_EQ(comm.m_csIconNames, "Laser, Laser (Copy 1)");
+    EXPECT_EQ(comm.m_eNewState, 2);
+    // No queue left: "<none>" on the pipe; a queue really named so is escaped.
+    ASSERT_EQ(comm.ParseCmdFromGui("Update Icons\nuuid:9\n<none>\n1"), eGtosUpdateIcons);
+    EXPECT_EQ(comm.m_csIconNames, "");
+    EXPECT_EQ(comm.m_eNewState, 1);
+    ASSERT_EQ(comm.ParseCmdFromGui("Update Icons\nuuid:9\n" + EncodePipeField("<none>") + "\n2"),
+              eGtosUpdateIcons);
+    EXPECT_EQ(comm.m_csIconNames, "<none>");
+    // A failed parse leaves no names of an earlier command behind.
+    EXPECT_EQ(comm.ParseCmdFromGui("Update Icons\nuuid:9\nLaser\n+2"), eGtosUnknown);
+    EXPECT_EQ(comm.m_csIconNames, "");
 }
 
 TEST(PipeProtocolTest, AddIconCarriesTheDialogsValues) {
@@ -210,6 +234,8 @@ TEST(PipeProtocolTest, AnswersFromTheService) {
         {"Restore\nSuccess", true, 1, 0},
         {"Change state\nSuccess", true, 1, 0},
         {"Discover\nSuccess", true, 1, 0},
+        {"Update Icons\nSuccess", true, 1, 0},
+        {"Update Icons\nFailure", false, 1, 0},
         {"Discover\nSuccess\n", false, 1, 0},
         {"Discover\nsuccess", false, 1, 0},
         {"Unknown", false, 1, 0},
@@ -230,6 +256,7 @@ TEST(PipeProtocolTest, AnswersFromTheService) {
         EXPECT_EQ(comm.ParseResultFromService(c.pszAnswer), c.bSuccess) << c.pszAnswer;
         EXPECT_EQ(comm.m_iRc, c.iRc) << c.pszAnswer;
         EXPECT_EQ(comm.m_uiWarnings, c.uiWarnings) << c.pszAnswer;
+        EXPECT_EQ(comm.m_bUnknownAnswer, std::string(c.pszAnswer) == "Unknown") << c.pszAnswer;
     }
 }
 
@@ -267,7 +294,7 @@ TEST(PipeProtocolTest, NoiseNeverBreaksTheParsers) {
         CGtosPipeComm comm;
         const int eCommand = comm.ParseCmdFromGui(csData);
         EXPECT_GE(eCommand, 0);
-        EXPECT_LE(eCommand, 8);
+        EXPECT_LE(eCommand, 9);
         comm.ParseResultFromService(csData);
         CStogPipeComm stog;
         EXPECT_LE(int(stog.ParseData(csData)), 4);

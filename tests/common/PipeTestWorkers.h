@@ -25,7 +25,8 @@ struct SParsedCommand {
     int eCommand = -1;
     std::string csUUID;
     int32_t eNewState = 0;
-    SIconInfo info; // the "Add Icon" values
+    std::string csIconNames; // "Update Icons"
+    SIconInfo info;          // the "Add Icon" values
 };
 
 struct SCommandLog {
@@ -41,7 +42,8 @@ struct SCommandLog {
 };
 
 // The answer the test worker gives: "Failure" for the UUID "fail"; for "Add Icon"
-// the result code and warnings named by the queue name ("rc=7", "warn=12").
+// the result code and warnings named by the queue name ("rc=7", "warn=12");
+// "Unknown" to "Update Icons" for the UUID "old", as a service that lacks it.
 inline std::string TestAnswer(EGtosCommand eCommand, const CGtosPipeComm& comm) {
     const std::string csOutcome = comm.m_csUUID == "fail" ? "Failure" : "Success";
     switch (eCommand) {
@@ -55,6 +57,8 @@ inline std::string TestAnswer(EGtosCommand eCommand, const CGtosPipeComm& comm) 
         return std::string("Change state\n") + csOutcome;
     case eGtosDiscover:
         return "Discover\nSuccess";
+    case eGtosUpdateIcons:
+        return comm.m_csUUID == "old" ? "Unknown" : std::string("Update Icons\n") + csOutcome;
     case eGtosAddIconDefaults:
         return "Add Icon Defaults\n0\n0";
     case eGtosAddIcon: {
@@ -82,6 +86,7 @@ inline uint32_t TestCommandWorker(SGtosPipeWorkData* pData, SCommandLog* pLog) {
         parsed.eCommand = eCommand;
         parsed.csUUID = comm.m_csUUID;
         parsed.eNewState = comm.m_eNewState;
+        parsed.csIconNames = comm.m_csIconNames;
         SIconInfo& info = parsed.info;
         info.csUUID = comm.m_csUUID;
         info.csPortName = comm.m_csPortName;

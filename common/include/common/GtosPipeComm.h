@@ -4,7 +4,8 @@
 //
 // A command is its word, then its parameter lines, joined by line feeds:
 //   "Quit"; "Ignore", "Remove", "Restore", "Add Icon Defaults" + UUID;
-//   "Change state" + UUID + one digit; "Discover"; "Add Icon" + 13 lines.
+//   "Change state" + UUID + one digit; "Discover"; "Add Icon" + 13 lines;
+//   "Update Icons" + UUID + queue names ("<none>" when empty) + state number.
 // Answers: the word, then "Success"/"Failure", or for the two "Add Icon"
 // commands the result code ("%d") and the warning bits ("%u"); "Unknown" for
 // anything not understood. Parameter texts are carried by EncodePipeField.
@@ -29,6 +30,9 @@ enum EGtosCommand : int32_t {
     eGtosAddIconDefaults = 6,
     eGtosDiscover = 7,
     eGtosChangeState = 8,
+    // The GUI's correction of a printer's queue names and state, which the
+    // service applies to its list and stores.
+    eGtosUpdateIcons = 9,
 };
 
 class CGtosPipeComm {
@@ -42,6 +46,7 @@ public:
     static constexpr const char* kCmdAddIconDefaults = "Add Icon Defaults";
     static constexpr const char* kCmdDiscover = "Discover";
     static constexpr const char* kCmdChangeState = "Change state";
+    static constexpr const char* kCmdUpdateIcons = "Update Icons";
     static constexpr const char* kAnswerSuccess = "Success";
     static constexpr const char* kAnswerFailure = "Failure";
     static constexpr const char* kAnswerUnknown = "Unknown";
@@ -69,8 +74,12 @@ public:
     bool SendAddIconCmdToService(const CPrinter* pPrinter, SIconInfo IconInfo);
     bool SendChangeStateCmdToService(const CPrinter* pPrinter, int32_t eNewState);
     bool SendDiscoverPrintersCmdToService();
+    // "Update Icons" with the printer's UUID, queue names (m_csIconName) and
+    // state. True only on "Success"; m_bUnknownAnswer tells afterwards whether
+    // the service answered "Unknown" (a service that does not know the command).
+    bool SendUpdateIconsCmdToService(const CPrinter* pPrinter);
     // GUI: whether the answer reports success; stores an "Add Icon" answer's
-    // code and warnings.
+    // code and warnings, and whether the answer was "Unknown".
     bool ParseResultFromService(const std::string& csResult);
 
     // Service: the command's number; fills the members it carries.
@@ -98,12 +107,16 @@ public:
     std::string m_csComments;
     std::string m_csSepPage;
     bool m_bInstallAddl;
-    int32_t m_eNewState;
+    int32_t m_eNewState;       // state of "Change state" and "Update Icons"
+    std::string m_csIconNames; // "Update Icons": the printer's queue names, ", "-joined
     int32_t m_iRc;
     uint32_t m_uiWarnings;
+    bool m_bUnknownAnswer; // GUI: the last answer read was "Unknown"
     platform::HPIPE m_hPipe;
 
 private:
+    // The lines after "Update Icons": UUID, queue names, state.
+    EGtosCommand ParseUpdateIconsCmd(const std::string& csRest);
     // The command word, the printer's UUID and csTail; csTraceTail follows the
     // printer in the parameters line.
     bool SendPrinterCmd(const char* pszRoutine, const char* pszWord, const CPrinter* pPrinter,

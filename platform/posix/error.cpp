@@ -51,6 +51,7 @@ uint32_t ErrorFromErrno(int err) {
     case EBUSY:
         return ERROR_BUSY;
     case EWOULDBLOCK:
+    case ETXTBSY: // a running program's file, as a loaded module on Windows
         return ERROR_SHARING_VIOLATION;
     case EPIPE:
         return ERROR_BROKEN_PIPE;
@@ -134,6 +135,7 @@ std::string ErrorText(uint32_t dwError) {
         {ERROR_PIPE_NOT_CONNECTED, "No process is on the other end of the pipe."},
         {ERROR_MORE_DATA, "More data is available."},
         {ERROR_WAIT_TIMEOUT, "The wait operation timed out."},
+        {ERROR_DIRECTORY, "The directory name is invalid."},
         {ERROR_NO_MORE_ITEMS, "No more data is available."},
         {ERROR_PIPE_CONNECTED, "There is a process on other end of the pipe."},
         {ERROR_OPERATION_ABORTED,
@@ -183,6 +185,12 @@ std::string ErrorText(uint32_t dwError) {
         {ERROR_INVALID_PRINTER_STATE, "The state of the printer is invalid."},
         {RPC_S_SERVER_UNAVAILABLE, "The RPC server is unavailable."},
         {RPC_S_CALL_FAILED, "The remote procedure call failed."},
+        {RPC_S_CALL_FAILED_DNE, "The remote procedure call failed and did not execute."},
+        {RPC_S_PROTOCOL_ERROR, "A remote procedure call (RPC) protocol error occurred."},
+        {RPC_S_NO_BINDINGS, "No bindings were created."},
+        {RPC_S_INVALID_BINDING, "The binding handle is invalid."},
+        {RPC_S_CALL_TIMEOUT, "The remote procedure call exceeded the time allowed."},
+        {ERROR_PRIVILEGE_NOT_HELD, "A required privilege is not held by the client."},
         {ERROR_UNKNOWN_PRINT_MONITOR, "The specified print monitor is unknown."},
         {ERROR_PRINTER_DRIVER_IN_USE, "The specified printer driver is currently in use."},
         {ERROR_PRINT_MONITOR_ALREADY_INSTALLED, "The specified print monitor has already been "

@@ -6,6 +6,7 @@
 #include "internal/service_db.h"
 #include "internal/service_spawn.h"
 #include "platform/error.h"
+#include "platform/process.h"
 #include "platform/root.h"
 
 #include <algorithm>
@@ -161,7 +162,7 @@ bool StartByName(const std::string& csName, const std::vector<std::string>& args
             return Fail(ERROR_SERVICE_DEPENDENCY_FAIL);
     }
     std::vector<std::string> argv;
-    if (!SplitCommandLine(row.binaryPath, &argv))
+    if (!ParseProgramCommandLine(row.binaryPath, &argv))
         return Fail(ERROR_FILE_NOT_FOUND);
     std::string token = NewStartToken();
     if (!ClaimStart(row.name, token, args))

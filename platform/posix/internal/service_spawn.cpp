@@ -24,11 +24,6 @@ namespace platform::posix {
 
 namespace {
 
-bool IsFile(const std::string& path) {
-    struct stat st;
-    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
 bool ReadAll(int fd, void* pBuffer, size_t cb) {
     auto* p = static_cast<char*>(pBuffer);
     while (cb > 0) {
@@ -56,43 +51,6 @@ void CloseOnExecFrom(int first) {
 }
 
 } // namespace
-
-bool SplitCommandLine(const std::string& csCommandLine, std::vector<std::string>* pArgv) {
-    pArgv->clear();
-    size_t first = csCommandLine.find_first_not_of(" \t");
-    size_t last = csCommandLine.find_last_not_of(" \t");
-    if (first == std::string::npos)
-        return false;
-    std::string whole = csCommandLine.substr(first, last - first + 1);
-    if (whole.front() != '"' && IsFile(whole)) {
-        pArgv->push_back(whole);
-        return true;
-    }
-    std::string current;
-    bool bInWord = false, bQuoted = false;
-    for (size_t i = 0; i < whole.size(); ++i) {
-        char c = whole[i];
-        if (c == '\\' && i + 1 < whole.size() && whole[i + 1] == '"') {
-            current += '"';
-            bInWord = true;
-            ++i;
-        } else if (c == '"') {
-            bQuoted = !bQuoted;
-            bInWord = true;
-        } else if ((c == ' ' || c == '\t') && !bQuoted) {
-            if (bInWord)
-                pArgv->push_back(current);
-            current.clear();
-            bInWord = false;
-        } else {
-            current += c;
-            bInWord = true;
-        }
-    }
-    if (bInWord)
-        pArgv->push_back(current);
-    return !pArgv->empty() && !pArgv->front().empty();
-}
 
 std::string NewStartToken() {
     static thread_local std::random_device device;

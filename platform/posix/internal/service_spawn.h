@@ -12,12 +12,6 @@
 
 namespace platform::posix {
 
-// Splits a stored command line into the program and its arguments: blanks
-// separate, double quotes group (\" is a quote). A line that names an existing
-// file as a whole is that file alone, so unquoted paths with blanks work.
-// False when no program is named.
-bool SplitCommandLine(const std::string& csCommandLine, std::vector<std::string>* pArgv);
-
 // A random text that a start hands to the program it starts.
 std::string NewStartToken();
 

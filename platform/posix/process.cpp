@@ -1,0 +1,489 @@
+// Processes on POSIX: fork and exec (never a shell), the user switch after
+// the fork, pidfd waits with a limit, /proc for the process list.
+#include "platform/process.h"
+
+#include "platform/error.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <fstream>
+#include <grp.h>
+#include <poll.h>
+#include <pwd.h>
+#include <sstream>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace platform {
+
+namespace {
+
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+bool IsRegularFile(const std::string& path) {
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+// Splits the arguments after the program name (the Windows argv rules).
+void SplitArguments(const std::string& line, size_t pos, std::vector<std::string>* pArgv) {
+    for (;;) {
+        while (pos < line.size() && IsBlank(line[pos]))
+            ++pos;
+        if (pos >= line.size())
+            return;
+        std::string arg;
+        bool bQuoted = false;
+        while (pos < line.size() && (bQuoted || !IsBlank(line[pos]))) {
+            char c = line[pos];
+            if (c == '\\') {
+                size_t run = 0;
+                while (pos < line.size() && line[pos] == '\\') {
+                    ++run;
+                    ++pos;
+                }
+                if (pos < line.size() && line[pos] == '"') {
+                    arg.append(run / 2, '\\');
+                    if (run % 2 == 1) {
+                        arg += '"';
+                        ++pos;
+                    }
+                    // An even run leaves the quote to open or close a run.
+                } else {
+                    arg.append(run, '\\');
+                }
+            } else if (c == '"') {
+                if (bQuoted && pos + 1 < line.size() && line[pos + 1] == '"') {
+                    arg += '"';
+                    pos += 2;
+                } else {
+                    bQuoted = !bQuoted;
+                    ++pos;
+                }
+            } else {
+                arg += c;
+                ++pos;
+            }
+        }
+        pArgv->push_back(std::move(arg));
+    }
+}
+
+// The first blank-separated word at pos, or the text between quotes.
+size_t ProgramName(const std::string& line, size_t pos, std::string* pName) {
+    if (line[pos] == '"') {
+        size_t end = line.find('"', pos + 1);
+        if (end == std::string::npos) {
+            *pName = line.substr(pos + 1);
+            return line.size();
+        }
+        *pName = line.substr(pos + 1, end - pos - 1);
+        return end + 1;
+    }
+    size_t end = pos;
+    while (end < line.size() && !IsBlank(line[end]))
+        ++end;
+    *pName = line.substr(pos, end - pos);
+    return end;
+}
+
+std::string FindInPath(const std::string& program, const std::string& path) {
+    if (program.find('/') != std::string::npos)
+        return program;
+    std::stringstream folders(path);
+    for (std::string folder; std::getline(folders, folder, ':');) {
+        std::string candidate = (folder.empty() ? "." : folder) + "/" + program;
+        if (IsRegularFile(candidate) && ::access(candidate.c_str(), X_OK) == 0)
+            return candidate;
+    }
+    return "";
+}
+
+// Reads one "Name:\t..." line of /proc/PID/status.
+bool ReadStatusField(uint32_t pid, const char* field, std::string* pValue) {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/status");
+    size_t len = std::strlen(field);
+    for (std::string line; std::getline(in, line);) {
+        if (line.compare(0, len, field) == 0 && line.size() > len && line[len] == ':') {
+            *pValue = line.substr(len + 1);
+            return true;
+        }
+    }
+    return false;
+}
+
+bool UserGroups(uint32_t uid, uint32_t gid, std::vector<gid_t>* pGroups) {
+    pGroups->assign(1, gid_t(gid));
+    std::vector<char> buffer(16384);
+    passwd pw, *found = nullptr;
+    if (::getpwuid_r(uid_t(uid), &pw, buffer.data(), buffer.size(), &found) != 0 || !found)
+        return true; // a user without a name has only the group given
+    int count = 64;
+    std::vector<gid_t> groups(static_cast<size_t>(count));
+    while (::getgrouplist(found->pw_name, gid_t(gid), groups.data(), &count) < 0) {
+        if (count > 65536)
+            return false;
+        groups.resize(size_t(count) * 2);
+        count = int(groups.size());
+    }
+    groups.resize(size_t(count));
+    *pGroups = groups;
+    return true;
+}
+
+// Everything the child needs, made before the fork: after it, only calls
+// that are safe in a child of a threaded process.
+struct SChildSetup {
+    std::string program;
+    std::vector<std::string> argv, env;
+    std::vector<char*> argvPtrs, envPtrs;
+    std::string directory;
+    bool bSwitchUser = false;
+    uid_t uid = 0;
+    gid_t gid = 0;
+    std::vector<gid_t> groups;
+};
+
+bool PrepareUser(const ProcessOptions& options, SChildSetup* pSetup) {
+    uint32_t uid = 0, gid = 0;
+    std::vector<uint32_t> groups;
+    if (options.dwRunAsUserOfProcessId != 0) {
+        if (!GetProcessUser(options.dwRunAsUserOfProcessId, &uid, &gid, &groups))
+            return Fail(ERROR_INVALID_PARAMETER);
+        pSetup->groups.assign(groups.begin(), groups.end());
+    } else if (options.bRunAsUser) {
+        uid = options.uiUserId;
+        gid = options.uiGroupId;
+        if (!UserGroups(uid, gid, &pSetup->groups))
+            return Fail(ERROR_NOT_ENOUGH_MEMORY);
+    } else {
+        return true;
+    }
+    if (::geteuid() != 0) {
+        // Without root the only user a program may be started as is oneself.
+        if (uid != ::geteuid() || gid != ::getegid())
+            return Fail(ERROR_PRIVILEGE_NOT_HELD);
+        return true;
+    }
+    pSetup->bSwitchUser = true;
+    pSetup->uid = uid_t(uid);
+    pSetup->gid = gid_t(gid);
+    return true;
+}
+
+void PrepareEnvironment(const ProcessOptions& options, SChildSetup* pSetup) {
+    auto replaced = [&](const char* entry) {
+        for (const auto& [name, value] : options.vEnvironment) {
+            if (std::strncmp(entry, name.c_str(), name.size()) == 0 && entry[name.size()] == '=')
+                return true;
+        }
+        return false;
+    };
+    for (char** e = environ; e && *e; ++e) {
+        if (!replaced(*e))
+            pSetup->env.emplace_back(*e);
+    }
+    for (const auto& [name, value] : options.vEnvironment)
+        pSetup->env.push_back(name + "=" + value);
+}
+
+std::string EnvironmentValue(const std::vector<std::string>& env, const std::string& name) {
+    for (const std::string& entry : env) {
+        if (entry.compare(0, name.size() + 1, name + "=") == 0)
+            return entry.substr(name.size() + 1);
+    }
+    return "";
+}
+
+[[noreturn]] void RunChild(SChildSetup& setup, int errorFd) {
+    // Handles are not inherited: only standard input, output and error pass.
+#ifdef SYS_close_range
+    constexpr unsigned kCloseRangeCloexec = 1u << 2;
+    ::syscall(SYS_close_range, 3u, ~0u, kCloseRangeCloexec);
+#endif
+    int err = 0;
+    if (setup.bSwitchUser) {
+        if (::setgroups(setup.groups.size(), setup.groups.data()) != 0 ||
+            ::setgid(setup.gid) != 0 || ::setuid(setup.uid) != 0)
+            err = errno;
+    }
+    if (!err && !setup.directory.empty() && ::chdir(setup.directory.c_str()) != 0)
+        err = ENOTDIR;
+    if (!err) {
+        struct sigaction fallback {};
+        fallback.sa_handler = SIG_DFL;
+        for (int signal = 1; signal < NSIG; ++signal)
+            ::sigaction(signal, &fallback, nullptr);
+        sigset_t none;
+        sigemptyset(&none);
+        ::sigprocmask(SIG_SETMASK, &none, nullptr);
+        ::execve(setup.program.c_str(), setup.argvPtrs.data(), setup.envPtrs.data());
+        err = errno;
+    }
+    (void)!::write(errorFd, &err, sizeof err);
+    ::_exit(127);
+}
+
+uint32_t ExitCodeFromStatus(int status) {
+    if (WIFEXITED(status))
+        return uint32_t(int32_t(int8_t(uint8_t(WEXITSTATUS(status)))));
+    if (WIFSIGNALED(status))
+        return EXIT_CODE_SIGNAL_BASE + uint32_t(WTERMSIG(status));
+    return STILL_ACTIVE;
+}
+
+} // namespace
+
+bool SplitCommandLine(const std::string& csCommandLine, std::vector<std::string>* pArgv) {
+    pArgv->clear();
+    size_t pos = 0;
+    while (pos < csCommandLine.size() && IsBlank(csCommandLine[pos]))
+        ++pos;
+    if (pos >= csCommandLine.size())
+        return false;
+    std::string program;
+    pos = ProgramName(csCommandLine, pos, &program);
+    if (program.empty())
+        return false;
+    pArgv->push_back(program);
+    SplitArguments(csCommandLine, pos, pArgv);
+    return true;
+}
+
+std::string QuoteArgument(const std::string& csArgument) {
+    std::string quoted = "\"";
+    size_t backslashes = 0;
+    for (char c : csArgument) {
+        if (c == '\\') {
+            ++backslashes;
+            continue;
+        }
+        // Backslashes before a quote are doubled and the quote escaped; others stay.
+        quoted.append(c == '"' ? backslashes * 2 + 1 : backslashes, '\\');
+        backslashes = 0;
+        quoted += c;
+    }
+    // Before the closing quote every backslash is doubled.
+    quoted.append(backslashes * 2, '\\');
+    quoted += '"';
+    return quoted;
+}
+
+bool ParseProgramCommandLine(const std::string& csCommandLine, std::vector<std::string>* pArgv) {
+    if (!SplitCommandLine(csCommandLine, pArgv))
+        return false;
+    size_t start = csCommandLine.find_first_not_of(" \t");
+    if (csCommandLine[start] == '"' || IsRegularFile(pArgv->front()))
+        return true;
+    // An unquoted path with blanks: the shortest prefix up to a blank that
+    // names a file is the program.
+    for (size_t blank = csCommandLine.find_first_of(" \t", start); blank != std::string::npos;
+         blank = csCommandLine.find_first_of(" \t", blank + 1)) {
+        size_t next = csCommandLine.find_first_of(" \t", blank + 1);
+        std::string candidate = csCommandLine.substr(
+            start, (next == std::string::npos ? csCommandLine.size() : next) - start);
+        if (IsRegularFile(candidate)) {
+            pArgv->assign(1, candidate);
+            if (next != std::string::npos)
+                SplitArguments(csCommandLine, next, pArgv);
+            return true;
+        }
+    }
+    return true;
+}
+
+Process::~Process() {
+    if (m_pid > 0 && !m_bEnded && !Reap(false)) {
+        // Still running: someone must collect it when it ends.
+        std::thread([pid = m_pid] {
+            while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+            }
+        }).detach();
+    }
+    if (m_pidFd >= 0)
+        ::close(m_pidFd);
+}
+
+bool Process::Start(const std::string& csCommandLine, const ProcessOptions& options) {
+    if (m_pid > 0)
+        return Fail(ERROR_INVALID_HANDLE);
+    SChildSetup setup;
+    if (!ParseProgramCommandLine(csCommandLine, &setup.argv))
+        return Fail(ERROR_FILE_NOT_FOUND);
+    if (!PrepareUser(options, &setup))
+        return false;
+    PrepareEnvironment(options, &setup);
+    setup.program = FindInPath(setup.argv.front(), EnvironmentValue(setup.env, "PATH"));
+    if (setup.program.empty())
+        return Fail(ERROR_FILE_NOT_FOUND);
+    setup.directory = options.csCurrentDirectory;
+    if (!setup.directory.empty()) {
+        struct stat st;
+        if (::stat(setup.directory.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+            return Fail(ERROR_DIRECTORY);
+    }
+    for (std::string& arg : setup.argv)
+        setup.argvPtrs.push_back(arg.data());
+    setup.argvPtrs.push_back(nullptr);
+    for (std::string& entry : setup.env)
+        setup.envPtrs.push_back(entry.data());
+    setup.envPtrs.push_back(nullptr);
+
+    int report[2];
+    if (::pipe2(report, O_CLOEXEC) != 0)
+        return FailErrno();
+    pid_t pid = ::fork();
+    if (pid == 0)
+        RunChild(setup, report[1]);
+    ::close(report[1]);
+    if (pid < 0) {
+        int err = errno;
+        ::close(report[0]);
+        errno = err;
+        return FailErrno();
+    }
+    // The pipe closes at a successful exec; an error number means it failed.
+    int err = 0;
+    ssize_t n;
+    while ((n = ::read(report[0], &err, sizeof err)) < 0 && errno == EINTR) {
+    }
+    ::close(report[0]);
+    if (n == ssize_t(sizeof err)) {
+        while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+        }
+        return Fail(err == ENOTDIR ? ERROR_DIRECTORY : ErrorFromErrno(err));
+    }
+    m_pid = pid;
+    m_pidFd = int(::syscall(SYS_pidfd_open, pid, 0));
+    return true;
+}
+
+bool Process::Reap(bool bBlock) {
+    if (m_bEnded)
+        return true;
+    int status = 0;
+    pid_t r;
+    while ((r = ::waitpid(m_pid, &status, bBlock ? 0 : WNOHANG)) < 0 && errno == EINTR) {
+    }
+    if (r == 0)
+        return false;
+    m_bEnded = true;
+    if (r < 0) // collected elsewhere: the code is lost
+        m_dwExitCode = EXIT_CODE_SIGNAL_BASE;
+    else
+        m_dwExitCode = m_bTerminated ? m_dwTerminateCode : ExitCodeFromStatus(status);
+    return true;
+}
+
+WaitResult Process::Wait(uint32_t dwMilliseconds) {
+    if (m_pid <= 0) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return WaitResult::Failed;
+    }
+    if (Reap(false))
+        return WaitResult::Signaled;
+    if (dwMilliseconds == INFINITE) {
+        Reap(true);
+        return WaitResult::Signaled;
+    }
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(dwMilliseconds);
+    for (;;) {
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0)
+            return Reap(false) ? WaitResult::Signaled : WaitResult::Timeout;
+        if (m_pidFd >= 0) {
+            pollfd pfd{m_pidFd, POLLIN, 0};
+            int ms = int(std::min<int64_t>(left.count() + 1, 1 << 30));
+            if (::poll(&pfd, 1, ms) < 0 && errno != EINTR) {
+                FailErrno();
+                return WaitResult::Failed;
+            }
+        } else {
+            std::this_thread::sleep_for(
+                std::chrono::milliseconds(std::min<int64_t>(left.count(), 5)));
+        }
+        if (Reap(false))
+            return WaitResult::Signaled;
+    }
+}
+
+bool Process::GetExitCode(uint32_t* pdwExitCode) {
+    if (m_pid <= 0)
+        return Fail(ERROR_INVALID_HANDLE);
+    Reap(false);
+    *pdwExitCode = m_bEnded ? m_dwExitCode : uint32_t(STILL_ACTIVE);
+    return true;
+}
+
+bool Process::Terminate(uint32_t uExitCode) {
+    if (m_pid <= 0)
+        return Fail(ERROR_INVALID_HANDLE);
+    if (m_bEnded)
+        return Fail(ERROR_ACCESS_DENIED); // as Windows answers for a process that has ended
+    m_bTerminated = true;
+    m_dwTerminateCode = uExitCode;
+    if (::kill(m_pid, SIGKILL) != 0 && errno != ESRCH)
+        return FailErrno();
+    Reap(true);
+    return true;
+}
+
+bool EnumProcesses(std::vector<ProcessEntry>* pProcesses) {
+    pProcesses->clear();
+    DIR* dir = ::opendir("/proc");
+    if (!dir)
+        return FailErrno();
+    while (dirent* entry = ::readdir(dir)) {
+        char* end = nullptr;
+        unsigned long pid = std::strtoul(entry->d_name, &end, 10);
+        if (!end || *end != '\0' || pid == 0)
+            continue;
+        std::string proc = "/proc/" + std::string(entry->d_name);
+        char path[4096];
+        ssize_t n = ::readlink((proc + "/exe").c_str(), path, sizeof path - 1);
+        struct stat st;
+        if (n <= 0 || ::stat(proc.c_str(), &st) != 0)
+            continue;
+        pProcesses->push_back({uint32_t(pid), std::string(path, size_t(n)), uint32_t(st.st_uid)});
+    }
+    ::closedir(dir);
+    std::sort(
+        pProcesses->begin(), pProcesses->end(),
+        [](const ProcessEntry& a, const ProcessEntry& b) { return a.dwProcessId < b.dwProcessId; });
+    return true;
+}
+
+bool GetProcessUser(uint32_t dwProcessId, uint32_t* puiUserId, uint32_t* puiGroupId,
+                    std::vector<uint32_t>* pGroups) {
+    std::string uid, gid, groups;
+    if (!ReadStatusField(dwProcessId, "Uid", &uid) || !ReadStatusField(dwProcessId, "Gid", &gid))
+        return Fail(ERROR_INVALID_PARAMETER);
+    ReadStatusField(dwProcessId, "Groups", &groups);
+    std::istringstream uids(uid), gids(gid), all(groups);
+    // The real ids: who the process runs for.
+    if (!(uids >> *puiUserId) || !(gids >> *puiGroupId))
+        return Fail(ERROR_INVALID_DATA);
+    if (pGroups) {
+        pGroups->clear();
+        for (uint32_t g; all >> g;)
+            pGroups->push_back(g);
+        if (pGroups->empty())
+            pGroups->push_back(*puiGroupId);
+    }
+    return true;
+}
+
+} // namespace platform

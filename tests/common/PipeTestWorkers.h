@@ -12,8 +12,6 @@
 #include "common/StogPipeListenThread.h"
 #include "platform/root.h"
 
-#include <dirent.h>
-
 #include <atomic>
 #include <mutex>
 #include <string>
@@ -156,20 +154,6 @@ inline uint32_t TestNotificationWorker(platform::HPIPE hPipe, SNotificationLog* 
     return 0;
 }
 
-// True when a listener offers an instance of the pipe "run/NAME.pipe" (a socket
-// beside the process markers).
-inline bool PipeOffered(const std::string& csFolder) {
-    DIR* pDir = ::opendir(platform::RootPath(csFolder).c_str());
-    bool bOffered = false;
-    while (dirent* pEntry = pDir ? ::readdir(pDir) : nullptr) {
-        const std::string csEntry = pEntry->d_name;
-        bOffered = bOffered || (csEntry[0] != '.' && csEntry.find(".srv") == std::string::npos);
-    }
-    if (pDir)
-        ::closedir(pDir);
-    return bOffered;
-}
-
 // The service's command listener with the test worker, on a thread of its own.
 class CTestCommandServer {
 public:
@@ -177,7 +161,7 @@ public:
         : m_listener(nullptr, nullptr, nullptr,
                      [this](SGtosPipeWorkData* pData) { return TestCommandWorker(pData, &log); }),
           m_thread([this] { m_listener.Listen(); }) {
-        vextest::WaitFor([] { return PipeOffered("run/zantorvex.pipe"); });
+        vextest::WaitFor([] { return vextest::PipeOffered("run/zantorvex.pipe"); });
     }
     ~CTestCommandServer() { Stop(); }
     void Stop() {
@@ -199,7 +183,7 @@ public:
     CTestNotificationServer()
         : m_listener([this](platform::HPIPE hPipe) { return TestNotificationWorker(hPipe, &log); }),
           m_thread([this] { m_listener.Listen(); }) {
-        vextest::WaitFor([] { return PipeOffered("run/zantorvexsg.pipe"); });
+        vextest::WaitFor([] { return vextest::PipeOffered("run/zantorvexsg.pipe"); });
     }
     ~CTestNotificationServer() { Stop(); }
     void Stop() {

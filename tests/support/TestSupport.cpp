@@ -3,10 +3,12 @@
 
 #include "common/Trace.h"
 #include "common/VexData.h"
+#include "platform/root.h"
 #include "platform/service.h"
 
 #include <cstdlib>
 #include <cstring>
+#include <dirent.h>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -74,6 +76,18 @@ void TempRoot::EnableTrace(int eExe, uint32_t level, bool bWrapOn, int32_t iWrap
     data.SetTraceLevel(exe, level);
     data.SetTraceWrapOn(exe, bWrapOn);
     data.SetTraceWrapSize(exe, iWrapSize);
+}
+
+bool PipeOffered(const std::string& csFolder) {
+    DIR* pDir = ::opendir(platform::RootPath(csFolder).c_str());
+    bool bOffered = false;
+    while (dirent* pEntry = pDir ? ::readdir(pDir) : nullptr) {
+        const std::string csEntry = pEntry->d_name;
+        bOffered = bOffered || (csEntry[0] != '.' && csEntry.find(".srv") == std::string::npos);
+    }
+    if (pDir)
+        ::closedir(pDir);
+    return bOffered;
 }
 
 bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds deadline) {

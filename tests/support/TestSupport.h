@@ -40,6 +40,11 @@ private:
 bool WaitFor(const std::function<bool()>& condition,
              std::chrono::milliseconds deadline = std::chrono::seconds(10));
 
+// True when a listener offers an instance of the pipe whose folder under the
+// system root is csFolder ("run/zantorvex.pipe"): a socket beside the process
+// markers.
+bool PipeOffered(const std::string& csFolder);
+
 // Reads a whole file; empty when it cannot be read.
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& contents);

@@ -137,3 +137,15 @@ private:
     std::mutex m_kplMutexGuard; // around making m_pKplMutex
     std::unique_ptr<platform::NamedMutex> m_pKplMutex;
 };
+
+// Holds a list's lock for the life of the object.
+class CPrintersLock {
+public:
+    explicit CPrintersLock(CPrinters& printers) : m_printers(printers) { m_printers.Lock(); }
+    ~CPrintersLock() { m_printers.Unlock(); }
+    CPrintersLock(const CPrintersLock&) = delete;
+    CPrintersLock& operator=(const CPrintersLock&) = delete;
+
+private:
+    CPrinters& m_printers;
+};

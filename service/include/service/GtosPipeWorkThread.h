@@ -1,0 +1,49 @@
+// CGtosPipeWorkThread: the service's command server. The command listener
+// (CGtosPipeListenThread) runs one per GUI connection: it reads the commands
+// one at a time, carries each out on the known printer list, and writes one
+// answer per command ("Quit" has none) until the GUI closes its end.
+//
+// Every record change happens under the list lock, which is never held while a
+// pipe is written. A printer whose queue is being created (flag 0x08) is left
+// alone by every command.
+#pragma once
+
+#include "common/GtosPipeComm.h"
+#include "common/GtosPipeListenThread.h"
+#include "platform/pipes.h"
+
+#include <cstdint>
+#include <string>
+
+class CPrinters;
+class CAdverts;
+class CRequests;
+
+class CGtosPipeWorkThread {
+public:
+    // Takes the hand-over block and frees it.
+    explicit CGtosPipeWorkThread(SGtosPipeWorkData* pData);
+    virtual ~CGtosPipeWorkThread();
+    CGtosPipeWorkThread(const CGtosPipeWorkThread&) = delete;
+    CGtosPipeWorkThread& operator=(const CGtosPipeWorkThread&) = delete;
+
+    // The command loop; at its end the pipe is flushed, disconnected and closed.
+    void Work();
+
+private:
+    // Carries out one parsed command; its answer, empty for "Quit".
+    std::string Answer(EGtosCommand eCommand, const CGtosPipeComm& comm);
+    // "Ignore", "Remove", "Restore", "Change state": true when the record changed.
+    bool ChangePrinter(EGtosCommand eCommand, const std::string& csUUID, int32_t eNewState);
+    // "Update Icons": true when the record now holds the names and the state.
+    bool UpdateIcons(const std::string& csUUID, const std::string& csIconNames, int32_t eNewState);
+
+    platform::HPIPE m_hPipe;
+    CPrinters* m_pPrinters;
+    CAdverts* m_pAdverts;
+    CRequests* m_pRequests;
+};
+
+// The listener's worker procedure: serves the connection of the block and
+// returns 0.
+uint32_t GtosPipeWorkThreadProc(SGtosPipeWorkData* pData);

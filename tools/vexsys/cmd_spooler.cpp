@@ -1,6 +1,7 @@
 // vexsys printer|port|driver|monitor: lists and changes what the machine's
 // spooler holds, and sets the default printer.
 #include "Command.h"
+#include "SpoolerRead.h"
 
 #include "platform/error.h"
 #include "platform/spooler.h"
@@ -16,27 +17,6 @@ namespace {
 int SpoolerError(const std::string& what) {
     uint32_t rc = GetLastError();
     return vexsys::Failure(what + ": error " + std::to_string(rc) + " (" + ErrorText(rc) + ")");
-}
-
-// Reads a whole enumeration with the two-call protocol; false (last error set)
-// when the spooler refuses.
-template <class Record, class Enumerate>
-bool ReadAll(Enumerate enumerate, std::vector<uint64_t>* pStorage, std::vector<Record>* pRecords) {
-    uint32_t needed = 0, returned = 0;
-    for (int attempt = 0; attempt < 5; ++attempt) {
-        auto* buffer = reinterpret_cast<uint8_t*>(pStorage->data());
-        uint32_t size = uint32_t(pStorage->size() * sizeof(uint64_t));
-        if (enumerate(size ? buffer : nullptr, size, &needed, &returned)) {
-            auto* records = reinterpret_cast<const Record*>(buffer);
-            pRecords->assign(records, records + returned);
-            return true;
-        }
-        if (GetLastError() != ERROR_INSUFFICIENT_BUFFER)
-            return false;
-        // Another process may add between the two calls: size again.
-        pStorage->assign(needed / sizeof(uint64_t) + 1, 0);
-    }
-    return false;
 }
 
 // Splits "NAME --option value --flag ..." into positional words and options.
@@ -77,7 +57,7 @@ std::string DefaultPrinter() {
 int PrinterList() {
     std::vector<uint64_t> storage;
     std::vector<PRINTER_INFO_2> printers;
-    if (!ReadAll<PRINTER_INFO_2>(
+    if (!vexsys::ReadAll<PRINTER_INFO_2>(
             [](uint8_t* p, uint32_t cb, uint32_t* n, uint32_t* r) {
                 return EnumPrinters(PRINTER_ENUM_LOCAL, 2, p, cb, n, r);
             },
@@ -183,9 +163,9 @@ int PrinterDefault(const vexsys::Args& args) {
 int PortList() {
     std::vector<uint64_t> storage;
     std::vector<PORT_INFO_2> ports;
-    if (!ReadAll<PORT_INFO_2>([](uint8_t* p, uint32_t cb, uint32_t* n,
-                                 uint32_t* r) { return EnumPorts(2, p, cb, n, r); },
-                              &storage, &ports))
+    if (!vexsys::ReadAll<PORT_INFO_2>([](uint8_t* p, uint32_t cb, uint32_t* n,
+                                         uint32_t* r) { return EnumPorts(2, p, cb, n, r); },
+                                      &storage, &ports))
         return SpoolerError("cannot list the ports");
     for (const PORT_INFO_2& p : ports)
         std::printf("%s\tmonitor=%s\tdescription=%s\n", p.pPortName, p.pMonitorName,
@@ -196,9 +176,9 @@ int PortList() {
 int MonitorList() {
     std::vector<uint64_t> storage;
     std::vector<MONITOR_INFO_2> monitors;
-    if (!ReadAll<MONITOR_INFO_2>([](uint8_t* p, uint32_t cb, uint32_t* n,
-                                    uint32_t* r) { return EnumMonitors(2, p, cb, n, r); },
-                                 &storage, &monitors))
+    if (!vexsys::ReadAll<MONITOR_INFO_2>([](uint8_t* p, uint32_t cb, uint32_t* n,
+                                            uint32_t* r) { return EnumMonitors(2, p, cb, n, r); },
+                                         &storage, &monitors))
         return SpoolerError("cannot list the monitors");
     for (const MONITOR_INFO_2& m : monitors)
         std::printf("%s\tenvironment=%s\tdll=%s\n", m.pName, m.pEnvironment, m.pDLLName);
@@ -208,7 +188,7 @@ int MonitorList() {
 int DriverList(const char* pEnvironment) {
     std::vector<uint64_t> storage;
     std::vector<DRIVER_INFO_3> drivers;
-    if (!ReadAll<DRIVER_INFO_3>(
+    if (!vexsys::ReadAll<DRIVER_INFO_3>(
             [pEnvironment](uint8_t* p, uint32_t cb, uint32_t* n, uint32_t* r) {
                 return EnumPrinterDrivers(pEnvironment, 3, p, cb, n, r);
             },

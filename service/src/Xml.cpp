@@ -81,11 +81,16 @@ int32_t EntityValue(const char* pRef, size_t nRef) {
 }
 
 // Appends nLength bytes of pszText to csOut, resolving references when asked.
+// A reference runs from its "&" to the next ";" of the piece, however far. That
+// ";" is remembered and searched for again only once the reading has passed it,
+// so a piece full of "&" is read in linear time.
 void AppendText(std::string& csOut, const char* pszText, size_t nLength, bool bResolve) {
     if (!bResolve) {
         csOut.append(pszText, nLength);
         return;
     }
+    const char* const pEnd = pszText + nLength;
+    const char* pSemi = nullptr; // the next ";" from the last search on, or pEnd when none is left
     size_t i = 0;
     while (i < nLength) {
         const void* pAmp = std::memchr(pszText + i, '&', nLength - i);
@@ -103,9 +108,13 @@ void AppendText(std::string& csOut, const char* pszText, size_t nLength, bool bR
             continue;
         }
         const char* pRef = pszText + i + 1;
-        const char* pSemi = static_cast<const char*>(std::memchr(pRef, ';', nLeft - 1));
+        if (pSemi == nullptr || pSemi < pRef) {
+            pSemi = static_cast<const char*>(std::memchr(pRef, ';', nLeft - 1));
+            if (pSemi == nullptr)
+                pSemi = pEnd;
+        }
         int32_t iValue = 0;
-        if (pSemi != nullptr) {
+        if (pSemi != pEnd) {
             const size_t nRef = static_cast<size_t>(pSemi - pRef);
             iValue =
                 (nRef > 0 && pRef[0] == '#') ? CharRefNumber(pRef, nRef) : EntityValue(pRef, nRef);

@@ -214,6 +214,12 @@ void CPrinters::RemoveAll() {
 
 bool CPrinters::UpdatePrinter(const CPrinter& printer) {
     CTraceScope scope("CPrinters::UpdatePrinter");
+    // What Add refuses must not get in this way either: the next load would
+    // drop the record.
+    if (printer.m_csUUID.empty() || printer.m_csIpAddr.empty()) {
+        TraceErr("(CPrinters::UpdatePrinter)Bad UUID or IP address on input");
+        return false;
+    }
     std::lock_guard lock(m_cs);
     int iPos;
     if (!Find(printer.m_csUUID, iPos)) {

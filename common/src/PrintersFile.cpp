@@ -25,31 +25,60 @@ constexpr uint32_t kStoredAttributes = platform::FILE_ATTRIBUTE_READONLY |
 
 } // namespace
 
+platform::NamedMutex& CPrinters::KplMutex() {
+    // Made once and never replaced: another thread may be waiting on it.
+    std::call_once(m_kplMutexMade, [this] {
+        m_pKplMutex = std::make_unique<platform::NamedMutex>(kKplMutexName);
+        if (!m_pKplMutex->IsValid())
+            TraceErr("(CPrinters::LockKPLFile)Failed to create the KPL file mutex: %u",
+                     platform::GetLastError());
+    });
+    return *m_pKplMutex;
+}
+
 bool CPrinters::LockKPLFile() {
     CTraceScope scope("CPrinters::LockKPLFile");
-    platform::NamedMutex* pMutex;
-    {
-        std::lock_guard guard(m_kplMutexGuard);
-        if (!m_pKplMutex || !m_pKplMutex->IsValid())
-            m_pKplMutex = std::make_unique<platform::NamedMutex>(kKplMutexName);
-        pMutex = m_pKplMutex.get();
-    }
-    if (pMutex->Wait(platform::INFINITE) != platform::WaitResult::Signaled) {
+    if (KplMutex().Wait(platform::INFINITE) != platform::WaitResult::Signaled) {
         // Better an unguarded access than none: the file is still replaced in one step.
         TraceErr("(CPrinters::LockKPLFile)Failed to take the KPL file mutex: %u",
                  platform::GetLastError());
         scope.Result(false);
         return false;
     }
+    m_kplFileHolder = std::this_thread::get_id();
+    ++m_iKplFileDepth;
     scope.Result(true);
     return true;
 }
 
 void CPrinters::UnlockKPLFile() {
     CTraceScope scope("CPrinters::UnlockKPLFile");
-    std::lock_guard guard(m_kplMutexGuard);
-    if (!m_pKplMutex || !m_pKplMutex->Release())
+    if (m_kplFileHolder != std::this_thread::get_id() || m_iKplFileDepth == 0) {
         TraceErr("(CPrinters::UnlockKPLFile)KPL file mutex not held");
+        return;
+    }
+    // Given up before the release: the next holder sets its own.
+    if (--m_iKplFileDepth == 0)
+        m_kplFileHolder = std::thread::id();
+    KplMutex().Release();
+}
+
+void CPrinters::UnderListLockAlone(const std::function<void()>& step) {
+    int iHeld = 0;
+    if (m_kplFileHolder == std::this_thread::get_id()) {
+        iHeld = m_iKplFileDepth;
+        m_iKplFileDepth = 0;
+        m_kplFileHolder = std::thread::id();
+        for (int i = 0; i < iHeld; ++i)
+            KplMutex().Release();
+    }
+    {
+        std::lock_guard lock(m_cs);
+        step();
+    }
+    // Taken back while this thread may hold the list lock: that order is allowed.
+    for (int i = 0; i < iHeld; ++i)
+        LockKPLFile();
 }
 
 bool CPrinters::Read(bool bClearAdding) {
@@ -89,22 +118,39 @@ CPrinters::EOpen CPrinters::OpenForLoad(const std::string& csPath, const char* p
 
 bool CPrinters::ReadList(bool bClearAdding, const char* pszName) {
     CTraceScope scope(pszName);
-    bool bLocked = LockKPLFile();
+    std::vector<CPrinter> records;
+    const bool bOk = ReadRecords(bClearAdding, records, pszName);
+    UnderListLockAlone([&] {
+        RemoveAll();
+        for (const CPrinter& printer : records) {
+            if (!Add(printer))
+                TraceErr("(%s)Attempt to add printer failed", pszName);
+        }
+        // The Add calls set the event; a loaded list needs no write.
+        if (bOk && m_pKplNeedsWriting)
+            m_pKplNeedsWriting->Reset();
+        else if (bOk)
+            TraceErr("(%s)Attempt to reset event failed", pszName);
+    });
+    scope.Result(bOk);
+    return bOk;
+}
+
+bool CPrinters::ReadRecords(bool bClearAdding, std::vector<CPrinter>& records,
+                            const char* pszName) {
+    if (m_csKplPath.empty()) {
+        TraceErr("(%s)No KPL file path set", pszName);
+        return false;
+    }
+    const bool bLocked = LockKPLFile();
     bool bOk = false;
     {
-        std::lock_guard lock(m_cs);
-        RemoveAll();
+        std::lock_guard guard(m_fileGuard);
         platform::File file;
-        std::string csCopyPath = m_csKplPath + ".copy";
-        EOpen eMain = eOpenFailed;
-        if (m_csKplPath.empty())
-            TraceErr("(%s)No KPL file path set", pszName);
-        else
-            eMain =
-                OpenForLoad(m_csKplPath, "File busy, going to sleep for a while", file, pszName);
-        switch (eMain) {
+        const std::string csCopyPath = m_csKplPath + ".copy";
+        switch (OpenForLoad(m_csKplPath, "File busy, going to sleep for a while", file, pszName)) {
         case eOpened:
-            bOk = Load(file, m_csKplPath, bClearAdding, pszName);
+            bOk = Load(file, m_csKplPath, bClearAdding, records, pszName) == CArchive::eErrNone;
             break;
         case eFolderNotFound:
             bOk = true;
@@ -118,31 +164,36 @@ bool CPrinters::ReadList(bool bClearAdding, const char* pszName) {
                                       file, pszName);
             if (eCopy == eOpened || eCopy == eEmpty)
                 TraceWrn("(%s)KPL file doesn't exist, but copy file does, so using it", pszName);
-            if (eCopy == eOpened) {
-                bOk = Load(file, csCopyPath, bClearAdding, pszName);
-            } else if (eCopy == eOpenFailed) {
+            if (eCopy == eOpenFailed) {
                 TraceErr("(%s)Open of KPL file failed", pszName);
-            } else {
+            } else if (eCopy != eOpened) {
                 TraceWrn("(%s)KPL file doesn't exist or is empty", pszName);
                 bOk = true;
+            } else {
+                const CArchive::EError eError =
+                    Load(file, csCopyPath, bClearAdding, records, pszName);
+                bOk = eError == CArchive::eErrNone;
+                // The main file is replaced only by a complete copy: a damaged copy
+                // beside no main file was never committed, so there is no list yet.
+                if (eError != CArchive::eErrNone && eError != CArchive::eErrFile) {
+                    TraceWrn("(%s)The copy file was never completed (a first write stopped "
+                             "half-way); starting with an empty list",
+                             pszName);
+                    records.clear();
+                    bOk = true;
+                }
             }
             break;
         }
         }
-        // The Add calls of the load set the event; a loaded list needs no write.
-        if (bOk && m_pKplNeedsWriting)
-            m_pKplNeedsWriting->Reset();
-        else if (bOk)
-            TraceErr("(%s)Attempt to reset event failed", pszName);
     }
     if (bLocked)
         UnlockKPLFile();
-    scope.Result(bOk);
     return bOk;
 }
 
-bool CPrinters::Load(platform::File& file, const std::string& csPath, bool bClearAdding,
-                     const char* pszName) {
+CArchive::EError CPrinters::Load(platform::File& file, const std::string& csPath, bool bClearAdding,
+                                 std::vector<CPrinter>& records, const char* pszName) {
     CArchive ar(file, CArchive::eLoad);
     int32_t iCount = 0;
     if (ar.Read(iCount) && iCount < 0)
@@ -158,15 +209,14 @@ bool CPrinters::Load(platform::File& file, const std::string& csPath, bool bClea
             TraceWrn("(%s)Clearing 'adding' bit from m_uiFlags shown above", pszName);
             printer.m_uiFlags &= ~PRT_FLAG_ADDING;
         }
-        if (!Add(printer))
-            TraceErr("(%s)Attempt to add printer failed", pszName);
+        records.push_back(printer);
     }
-    if (ar.Good() && !ar.AtEnd() && ar.Good())
+    if (ar.Good() && !ar.AtEnd())
         TraceWrn("(%s)Bytes follow the last record at offset %llu; they are ignored", pszName,
                  static_cast<unsigned long long>(ar.GetPosition()));
     file.Close();
     if (ar.Good())
-        return true;
+        return CArchive::eErrNone;
 
     // Kept for inspection: the next write would replace it.
     std::string csSave = m_csKplPath + ".save";
@@ -180,12 +230,11 @@ bool CPrinters::Load(platform::File& file, const std::string& csPath, bool bClea
     else
         TraceErr("(%s)Archive exception occurred: %d; KPL saved in %s", pszName, int(ar.GetCause()),
                  csSave.c_str());
-    return false;
+    return ar.GetError();
 }
 
 bool CPrinters::StoreList(std::string& bytes) {
     CArchive ar(&bytes);
-    std::lock_guard lock(m_cs);
     ar.Write(int32_t(m_iCount));
     TraceInf("(CPrinters::Write)Wrote number of known printers: %d", m_iCount);
     for (int i = 0; i < m_iCount && ar.Good(); ++i) {
@@ -219,54 +268,74 @@ bool CPrinters::ReplaceMainFile(const std::string& csCopyPath) {
     }
 }
 
-bool CPrinters::Write() {
-    CTraceScope scope("CPrinters::Write");
-    bool bLocked = LockKPLFile();
-    bool bWritten = false;
-    std::string csCopyPath = m_csKplPath + ".copy";
+bool CPrinters::WriteCopy(const std::string& bytes, const std::string& csCopyPath) {
     platform::File file;
-    bool bOpen = false;
-    if (m_csKplPath.empty()) {
-        TraceErr("(CPrinters::Write)No KPL file path set");
-    } else {
-        platform::SetFileAttributes(csCopyPath, platform::FILE_ATTRIBUTE_NORMAL);
-        for (int iAttempt = 1;; ++iAttempt) {
-            if (file.CreateForWrite(csCopyPath)) {
-                bOpen = true;
-                break;
-            }
-            uint32_t dwError = platform::GetLastError();
-            if (dwError == platform::ERROR_SHARING_VIOLATION && iAttempt < kWriteOpenAttempts) {
-                TraceWrn("(CPrinters::Write)File busy for write, going to sleep for a while");
-                platform::Sleep(kRetryDelay);
-                continue;
-            }
-            if (dwError == platform::ERROR_PATH_NOT_FOUND)
-                TraceErr("(CPrinters::Write)Open failed because path to KPL file doesn't exist");
-            else
-                TraceErr("(CPrinters::Write)Open failed with file exception: %d", int(dwError));
+    platform::SetFileAttributes(csCopyPath, platform::FILE_ATTRIBUTE_NORMAL);
+    for (int iAttempt = 1;; ++iAttempt) {
+        if (file.CreateForWrite(csCopyPath))
             break;
+        uint32_t dwError = platform::GetLastError();
+        if (dwError == platform::ERROR_SHARING_VIOLATION && iAttempt < kWriteOpenAttempts) {
+            TraceWrn("(CPrinters::Write)File busy for write, going to sleep for a while");
+            platform::Sleep(kRetryDelay);
+            continue;
         }
+        if (dwError == platform::ERROR_PATH_NOT_FOUND)
+            TraceErr("(CPrinters::Write)Open failed because path to KPL file doesn't exist");
+        else
+            TraceErr("(CPrinters::Write)Open failed with file exception: %d", int(dwError));
+        return false;
     }
-    if (bOpen) {
-        // Serialised in memory, so that the list lock is not held for the disk.
-        std::string bytes;
-        if (StoreList(bytes)) {
-            // Forced to disk before it replaces the main file: a crash must not
-            // leave a main file whose contents never reached the disk.
-            if (!file.Write(bytes.data(), bytes.size()) || !file.FlushToDisk() || !file.Close()) {
-                TraceErr("(CPrinters::Write)File exception occurred: %d",
-                         int(platform::GetLastError()));
-            } else {
-                bWritten = ReplaceMainFile(csCopyPath);
-                platform::SetFileAttributes(m_csKplPath, kStoredAttributes);
-                platform::SetFileAttributes(csCopyPath, kStoredAttributes);
-            }
+    // Forced to disk before it replaces the main file: a crash must not leave a
+    // main file whose contents never reached the disk.
+    if (!file.Write(bytes.data(), bytes.size()) || !file.FlushToDisk() || !file.Close()) {
+        TraceErr("(CPrinters::Write)File exception occurred: %d", int(platform::GetLastError()));
+        return false;
+    }
+    return true;
+}
+
+bool CPrinters::StoreFile(const std::string& bytes, uint64_t uiList) {
+    const bool bLocked = LockKPLFile();
+    bool bStored = false;
+    {
+        std::lock_guard guard(m_fileGuard);
+        const std::string csCopyPath = m_csKplPath + ".copy";
+        if (uiList < m_uiListStored) {
+            // Another thread stored a list taken later: it holds this one's changes.
+            TraceInf("(CPrinters::Write)A later list is already stored; this one is not written");
+            bStored = true;
+        } else if (WriteCopy(bytes, csCopyPath)) {
+            bStored = ReplaceMainFile(csCopyPath);
+            platform::SetFileAttributes(m_csKplPath, kStoredAttributes);
+            platform::SetFileAttributes(csCopyPath, kStoredAttributes);
+            if (bStored)
+                m_uiListStored = uiList;
         }
-        file.Close();
     }
     if (bLocked)
         UnlockKPLFile();
+    return bStored;
+}
+
+bool CPrinters::Write() {
+    CTraceScope scope("CPrinters::Write");
+    bool bWritten = false;
+    if (m_csKplPath.empty()) {
+        TraceErr("(CPrinters::Write)No KPL file path set");
+    } else {
+        // Serialised in memory under the list lock alone, so that the list lock
+        // is not held for the disk, nor waited for while the file mutex is held.
+        std::string bytes;
+        bool bTaken = false;
+        uint64_t uiList = 0;
+        UnderListLockAlone([&] {
+            bTaken = StoreList(bytes);
+            uiList = ++m_uiListsTaken;
+        });
+        if (bTaken)
+            bWritten = StoreFile(bytes, uiList);
+    }
     if (!bWritten)
         SetNeedsWriting("CPrinters::Write");
     scope.Result(bWritten);

@@ -17,6 +17,7 @@
 #include <gtest/gtest.h>
 #include <random>
 #include <set>
+#include <sys/wait.h>
 #include <thread>
 
 namespace {
@@ -210,17 +211,51 @@ TEST_F(PrintersFileTest, TruncatedFileFailsKeepsWhatWasReadAndIsSaved) {
     EXPECT_EQ(vextest::ReadFile(path + ".save"), damaged);
     EXPECT_EQ(vextest::ReadFile(path), damaged); // left for inspection
 
-    // A damaged copy that is read for a missing main file is the one saved.
-    std::filesystem::remove(path);
-    Put(path + ".copy", bytes.substr(0, 30));
+    // A damaged main file fails even with a complete copy beside it.
+    Put(path + ".copy", bytes);
     EXPECT_FALSE(list.Read(true));
-    EXPECT_EQ(list.GetCount(), 0);
-    EXPECT_EQ(vextest::ReadFile(path + ".save"), bytes.substr(0, 30));
+    EXPECT_EQ(list.GetCount(), 9);
 
     std::string log = Log();
     EXPECT_TRUE(Has(log, "(CPrinters::Read/1)Archive exception occurred: 1; KPL saved in " + path +
                              ".save\n"));
     EXPECT_TRUE(Has(log, "Exit  (CPrinters::Read/1) failure"));
+}
+
+// The first write of a list stopped while ".copy" was half written: there is no
+// main file, so no list was ever committed. Every cut of the copy reads as an
+// empty list and is saved; the service may start.
+TEST_F(PrintersFileTest, HalfWrittenFirstCopyIsSavedAndReadsAsAnEmptyList) {
+    const std::string bytes = StoredBytes(3);
+    for (size_t cut = 1; cut < bytes.size(); ++cut) {
+        std::filesystem::remove(path);
+        Put(path + ".copy", bytes.substr(0, cut));
+        list.Add(Make(9));
+        ASSERT_TRUE(list.Read(true)) << "cut at " << cut;
+        EXPECT_EQ(list.GetCount(), 0) << "cut at " << cut;
+        EXPECT_FALSE(list.KPLFileNeedsWriting()) << "cut at " << cut;
+        ASSERT_EQ(vextest::ReadFile(path + ".save"), bytes.substr(0, cut)) << "cut at " << cut;
+        std::filesystem::remove(path + ".save");
+    }
+    // The same beside an empty main file.
+    Put(path, "");
+    Put(path + ".copy", bytes.substr(0, 40));
+    ASSERT_TRUE(list.Read(true));
+    EXPECT_EQ(list.GetCount(), 0);
+    EXPECT_EQ(vextest::ReadFile(path + ".save"), bytes.substr(0, 40));
+
+    // The next write commits the list and the copy is whole again.
+    Fill(list, 2);
+    ASSERT_TRUE(list.Write());
+    ASSERT_TRUE(list.Read(true));
+    EXPECT_EQ(list.GetCount(), 2);
+    EXPECT_EQ(vextest::ReadFile(path + ".copy"), StoredBytes(2));
+
+    std::string log = Log();
+    EXPECT_TRUE(Has(log, "(CPrinters::Read/1)The copy file was never completed (a first write "
+                         "stopped half-way); starting with an empty list"));
+    EXPECT_TRUE(Has(log, "(CPrinters::Read/1)Archive exception occurred: 1; KPL saved in " + path +
+                             ".save\n"));
 }
 
 TEST_F(PrintersFileTest, BadVersionCountAndTrailingBytes) {
@@ -403,6 +438,145 @@ TEST_F(PrintersFileTest, WriterKilledAtRandomMomentsLeavesACompleteFile) {
     names.erase(CVexData().GetTraceFile(eExeService) + ".bak");
     names.erase("vexkpl.dat.tmp"); // reused by the next write
     EXPECT_EQ(names, (std::set<std::string>{"vexkpl.dat", "vexkpl.dat.copy"}));
+}
+
+// Waits for a helper until the deadline; a helper still running then is killed
+// and reported as -1000.
+int WaitHelperUntil(pid_t pid, std::chrono::seconds deadline) {
+    int status = 0;
+    if (!vextest::WaitFor([&] { return ::waitpid(pid, &status, WNOHANG) == pid; }, deadline)) {
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, &status, 0);
+        return -1000;
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
+}
+
+// True when the file at PATH holds exactly the records of the list.
+bool FileHoldsTheList(CPrinters& list, const std::string& csPath) {
+    CPrinters stored;
+    stored.SetKplPath(csPath);
+    if (!stored.Read() || stored.GetCount() != list.GetCount())
+        return false;
+    bool bSame = true;
+    list.Lock();
+    int handle = CPrinters::kStartHandle, status = 0;
+    while (CPrinter* p = list.GetNext(handle, status)) {
+        CPrinter found;
+        bSame = bSame && stored.Find(p->m_csUUID, found) && found == *p;
+    }
+    list.Unlock();
+    return bSame;
+}
+
+// Both lock orders at once on one list: the writer holding the file mutex
+// (LockKPLFile) calls Write, while a thread holding the list lock (a compound
+// change) calls Write or Read. Run as a helper, so that a deadlock ends at the
+// test's deadline instead of hanging the test program. Exits 0 when every
+// thread finished and the file holds the last list: no write of an older list
+// replaced a newer one.
+VEX_TEST_HELPER(kpl_two_orders) {
+    if (args.empty())
+        return 2;
+    CPrinters list;
+    list.SetKplPath(args[0]);
+    Fill(list, 20);
+
+    // The two orders met head on: each thread holds one lock and wants the other.
+    std::atomic<int> step{0};
+    std::thread writer([&] {
+        list.LockKPLFile();
+        step = 1;
+        while (step < 2)
+            std::this_thread::yield();
+        list.Write();
+        list.UnlockKPLFile();
+    });
+    while (step < 1)
+        std::this_thread::yield();
+    list.Lock();
+    step = 2;
+    list.UpdatePrinter(Make(1, "compound"));
+    const bool bWritten = list.Write();
+    list.Unlock();
+    writer.join();
+    if (!bWritten)
+        return 1;
+
+    // And at random moments, with changes between the writes.
+    const int kRounds = 40;
+    std::thread gathering([&] {
+        for (int i = 0; i < kRounds; ++i) {
+            list.UpdatePrinter(Make(2, "gathered-" + std::to_string(i)));
+            list.LockKPLFile();
+            list.Write();
+            list.UnlockKPLFile();
+        }
+    });
+    std::thread plain([&] {
+        for (int i = 0; i < kRounds; ++i) {
+            list.UpdatePrinter(Make(3, "plain-" + std::to_string(i)));
+            list.Write();
+        }
+    });
+    for (int i = 0; i < kRounds; ++i) {
+        list.Lock();
+        list.UpdatePrinter(Make(4, "compound-" + std::to_string(i)));
+        list.Write();
+        if (i % 8 == 7)
+            list.Read();
+        list.Unlock();
+    }
+    gathering.join();
+    plain.join();
+    return FileHoldsTheList(list, args[0]) ? 0 : 3;
+}
+
+TEST_F(PrintersFileTest, TwoLockOrdersAtOnceNeverDeadlockNorLoseTheLastList) {
+    TraceShutdown();
+    pid_t pid = vextest::StartHelper("kpl_two_orders", {path});
+    ASSERT_GT(pid, 0);
+    EXPECT_EQ(WaitHelperUntil(pid, std::chrono::seconds(120)), 0)
+        << "-1000: deadlocked; 3: the file does not hold the last list";
+}
+
+TEST_F(PrintersFileTest, UnmakeableFileMutexFailsEveryLockSafelyAndIsMadeOnce) {
+    // A system root below a plain file cannot be made, nor the mutex in it.
+    vextest::WriteFile(root.Path() + "/plain", "");
+    const std::string csRoot = ::getenv("VEX_ROOT");
+    ::setenv("VEX_ROOT", (root.Path() + "/plain/root").c_str(), 1);
+    CPrinters unguarded;
+    unguarded.SetKplPath(path);
+    std::atomic<int> taken{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&] {
+            for (int i = 0; i < 300; ++i) {
+                if (unguarded.LockKPLFile()) {
+                    ++taken;
+                    unguarded.UnlockKPLFile();
+                }
+            }
+        });
+    }
+    for (std::thread& thread : threads)
+        thread.join();
+    ::setenv("VEX_ROOT", csRoot.c_str(), 1);
+    EXPECT_EQ(taken, 0);
+
+    // Reads and writes go on without the mutex.
+    Fill(unguarded, 3);
+    ASSERT_TRUE(unguarded.Write());
+    ASSERT_TRUE(unguarded.Read(true));
+    EXPECT_EQ(unguarded.GetCount(), 3);
+
+    std::string log = Log();
+    const std::string csMade = "(CPrinters::LockKPLFile)Failed to create the KPL file mutex: ";
+    size_t nMade = 0;
+    for (size_t n = log.find(csMade); n != std::string::npos; n = log.find(csMade, n + 1))
+        ++nMade;
+    EXPECT_EQ(nMade, 1u);
+    EXPECT_TRUE(Has(log, "(CPrinters::LockKPLFile)Failed to take the KPL file mutex: "));
 }
 
 TEST_F(PrintersFileTest, WriteWaitsForAnotherProgramHoldingTheFileMutex) {

@@ -1,6 +1,7 @@
 // The known printer list in memory: order, growth, changes and their event,
 // iteration, the model re-check.
 #include "TestSupport.h"
+#include "TraceLog.h"
 
 #include "common/Printers.h"
 #include "common/Trace.h"
@@ -120,6 +121,32 @@ TEST(PrintersList, UpdatePrinterSetsTheEventOnlyForARealChange) {
     CPrinter stored;
     ASSERT_TRUE(list.Find("u1", stored));
     EXPECT_EQ(stored, changed);
+}
+
+// A record without an address that got in through UpdatePrinter would be
+// dropped by the next load (Add refuses it) and then erased by the next write.
+TEST(PrintersList, UpdatePrinterRefusesWhatAddRefuses) {
+    CTraceLog log;
+    vextest::TempRoot root;
+    CPrinters list;
+    list.SetKplPath(root.Path() + "/kpl");
+    ASSERT_TRUE(list.Add(Make("u1")));
+    ASSERT_TRUE(list.Write());
+
+    CPrinter noAddress = Make("u1", "Laser 2000");
+    noAddress.m_csIpAddr.clear();
+    EXPECT_FALSE(list.UpdatePrinter(noAddress));
+    EXPECT_FALSE(list.UpdatePrinter(Make("", "Laser 2000")));
+    EXPECT_FALSE(list.KPLFileNeedsWriting());
+    CPrinter stored;
+    ASSERT_TRUE(list.Find("u1", stored));
+    EXPECT_EQ(stored, Make("u1"));
+    EXPECT_TRUE(log.Has("ERR", "(CPrinters::UpdatePrinter)Bad UUID or IP address on input"));
+
+    // The record survives a write and a load.
+    ASSERT_TRUE(list.Write());
+    ASSERT_TRUE(list.Read(true));
+    EXPECT_EQ(Uuids(list), std::vector<std::string>{"u1"});
 }
 
 TEST(PrintersList, RemoveAndExtraInfo) {

@@ -8,26 +8,40 @@
 // crash. Read falls back to the ".copy" file when the main file is missing or
 // empty, and keeps a damaged file as "<path>.save".
 //
-// Both programs read and write the file: Read and Write each run whole under the
-// machine-wide mutex "VexKplMutex" (LockKPLFile/UnlockKPLFile), so that no write
-// of one program interleaves with a read or write of the other.
+// Both programs read and write the file: the file operations of Read and Write
+// run under the machine-wide mutex "VexKplMutex" (LockKPLFile/UnlockKPLFile), so
+// that no write of one program interleaves with a read or write of the other.
 //
-// Lock order: the KPL file mutex before the list lock. So Read and Write must not
-// be called by a thread that holds the list lock.
+// Locks: no thread ever waits for the list lock while it holds the file mutex.
+// Write serialises the list under the list lock alone and then stores the bytes
+// under the file mutex alone; Read reads the file under the file mutex alone and
+// then replaces the list under the list lock alone. So a thread may call Read and
+// Write while it holds the list lock (a compound change), and a thread that holds
+// the file mutex through LockKPLFile (the writer gathering changes) may call them
+// too: its hold is set aside while the list lock is waited for and taken back
+// after. Between LockKPLFile and UnlockKPLFile call no other list operation
+// (each takes the list lock): that would be the forbidden order.
+//
+// Writes of one list object land in the order their lists were taken: a list
+// taken earlier never replaces one taken later in the file.
 #pragma once
 
+#include "common/Archive.h"
 #include "common/Printer.h"
 #include "common/PrinterExtraInfo.h"
 #include "platform/sync.h"
 
+#include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
+#include <vector>
 
 namespace platform {
 class File;
 }
-class CArchive;
 
 // One slot of the list: the list owns both records.
 struct SKnownPrinter {
@@ -74,8 +88,9 @@ public:
     bool Add(const CPrinter& printer);
     bool Remove(const std::string& csUUID);
     void RemoveAll();
-    // Replaces the stored record of the same UUID; false when it is not listed
-    // or equal to the given one (then nothing changes and no event is set).
+    // Replaces the stored record of the same UUID; false when it is not listed,
+    // equal to the given one, or has an empty UUID or IP address (which Add
+    // refuses): then nothing changes and no event is set.
     bool UpdatePrinter(const CPrinter& printer);
     // Replaces the entry's extra info; sets no event (it is never stored).
     bool UpdateExtraInfo(const std::string& csUUID, const CPrinterExtraInfo& extraInfo);
@@ -88,7 +103,8 @@ public:
     CPrinter* GetNext(int& iHandle, int& iStatus);
 
     // The machine-wide KPL file mutex (recursive for its owner thread). False
-    // when the mutex cannot be had; the caller then goes on without it.
+    // when the mutex cannot be had (it is made once, at the first call; when it
+    // cannot be made, every call fails); the caller then goes on without it.
     bool LockKPLFile();
     void UnlockKPLFile();
 
@@ -99,7 +115,9 @@ public:
     // Replaces the list by the file's contents, clearing every "adding" flag when
     // bClearAdding is set. A missing file (and copy), or a missing folder, is an
     // empty list. A damaged file fails the read, is kept as "<path>.save", and the
-    // records read before the damage stay in the list.
+    // records read before the damage stay in the list. A damaged ".copy" read for
+    // a missing or empty main file was never committed (a first write stopped
+    // half-way): it is kept as "<path>.save" too, and the list is empty.
     bool Read(bool bClearAdding);
     bool Read();
     // Stores the list in the file. A failed write leaves the main file as it was
@@ -119,12 +137,21 @@ private:
     CPrinter* NextEntry(int& iHandle, int& iStatus, CPrinterExtraInfo** ppExtraInfo,
                         const char* pszName);
     bool SetNeedsWriting(const char* pszRoutine);
+
+    platform::NamedMutex& KplMutex();
+    // Runs step under the list lock with this thread's LockKPLFile hold, if any,
+    // released meanwhile.
+    void UnderListLockAlone(const std::function<void()>& step);
+
     bool ReadList(bool bClearAdding, const char* pszName);
+    bool ReadRecords(bool bClearAdding, std::vector<CPrinter>& records, const char* pszName);
     EOpen OpenForLoad(const std::string& csPath, const char* pszBusyText, platform::File& file,
                       const char* pszName);
-    bool Load(platform::File& file, const std::string& csPath, bool bClearAdding,
-              const char* pszName);
+    CArchive::EError Load(platform::File& file, const std::string& csPath, bool bClearAdding,
+                          std::vector<CPrinter>& records, const char* pszName);
     bool StoreList(std::string& bytes);
+    bool StoreFile(const std::string& bytes, uint64_t uiList);
+    bool WriteCopy(const std::string& bytes, const std::string& csCopyPath);
     bool ReplaceMainFile(const std::string& csCopyPath);
 
     std::string m_csKplPath;
@@ -134,8 +161,18 @@ private:
     int m_iCapacity = 0;
     int m_iCount = 0;
 
-    std::mutex m_kplMutexGuard; // around making m_pKplMutex
+    std::once_flag m_kplMutexMade;
     std::unique_ptr<platform::NamedMutex> m_pKplMutex;
+    // The thread that holds the file mutex through LockKPLFile, and how often.
+    std::atomic<std::thread::id> m_kplFileHolder;
+    int m_iKplFileDepth = 0; // used by the holder only
+
+    // Lists taken by Write are numbered (under the list lock); the file
+    // operations of this object run one at a time under m_fileGuard, which also
+    // guards the number of the list last stored.
+    uint64_t m_uiListsTaken = 0;
+    std::mutex m_fileGuard;
+    uint64_t m_uiListStored = 0;
 };
 
 // Holds a list's lock for the life of the object.

@@ -1,0 +1,24 @@
+// The printer list's flags that hold back the service's notifications while
+// an action or a discovery runs. Shared by the window thread and the
+// notification worker; each is a plain flag, set and cleared whole.
+#pragma once
+
+#include <atomic>
+
+struct SNotifyFlags {
+    std::atomic<bool> m_bHoldKplUpdates{false};
+    std::atomic<bool> m_bHoldNewPrinters{false};
+    std::atomic<bool> m_bNewPrinterHeld{false};
+    bool m_bKplUpdateRunning = false;  // window thread only
+    bool m_bNewPrinterRunning = false; // window thread only
+
+    void Hold() {
+        m_bHoldKplUpdates = true;
+        m_bHoldNewPrinters = true;
+    }
+    void Release() {
+        m_bHoldKplUpdates = false;
+        m_bHoldNewPrinters = false;
+        m_bNewPrinterHeld = false;
+    }
+};

@@ -1,0 +1,31 @@
+// The names of the workstation's print queues that print to each printer
+// address: the spooler's local printers, their ports, and the address the port
+// monitor keeps for each of its ports (bytes 532..535 of "configInfo").
+//
+// Read once per reconciliation tick, so that a tick costs one spooler
+// enumeration and one pass over the port data however many printers are known.
+#pragma once
+
+#include <string>
+#include <unordered_map>
+
+class CQueueNames {
+public:
+    // The port monitor's ports under HKEY_LOCAL_MACHINE.
+    static const char* const kPortsKey;
+    // Where the printer's address lies in a port's "configInfo" value.
+    static constexpr size_t kConfigInfoAddress = 532;
+
+    // Enumerates the local printers and the monitor's ports. False when the
+    // spooler cannot be enumerated; the names are then unknown, not empty.
+    bool Load();
+    // The names of the queues printing to the address, joined by ", " in the
+    // spooler's enumeration order; "" when none does.
+    std::string NamesFor(const std::string& csIpAddr) const;
+
+    // For tests and Load: adds a queue printing to an address.
+    void AddQueue(const std::string& csIpAddr, const std::string& csQueueName);
+
+private:
+    std::unordered_map<std::string, std::string> m_namesByAddress;
+};

@@ -1,0 +1,60 @@
+#include "gui/Prompter.h"
+
+#include "common/Trace.h"
+#include "gui/StringTable.h"
+
+#include <QMessageBox>
+
+namespace {
+CPrompter* g_pPrompter = nullptr;
+} // namespace
+
+int CMessageBoxPrompter::Show(QWidget* pOwner, const SVexMessage& message) {
+    QMessageBox box(pOwner);
+    box.setWindowTitle(VexQString(57344));
+    box.setText(QString::fromStdString(message.csText));
+    switch (message.eIcon) {
+    case EMsgIcon::Information:
+        box.setIcon(QMessageBox::Information);
+        break;
+    case EMsgIcon::Question:
+        box.setIcon(QMessageBox::Question);
+        break;
+    case EMsgIcon::Exclamation:
+        box.setIcon(QMessageBox::Warning);
+        break;
+    case EMsgIcon::Stop:
+        box.setIcon(QMessageBox::Critical);
+        break;
+    }
+    if (message.eButtons == EMsgButtons::YesNo) {
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        box.setDefaultButton(QMessageBox::Yes);
+        return box.exec() == QMessageBox::Yes ? eAnswerYes : eAnswerNo;
+    }
+    box.setStandardButtons(QMessageBox::Ok);
+    box.exec();
+    return eAnswerOk;
+}
+
+CPrompter& GetPrompter() {
+    static CMessageBoxPrompter boxes;
+    return g_pPrompter ? *g_pPrompter : boxes;
+}
+
+void SetPrompter(CPrompter* pPrompter) {
+    g_pPrompter = pPrompter;
+}
+
+int VexMessage(QWidget* pOwner, uint32_t uiId, EMsgButtons eButtons, EMsgIcon eIcon,
+               const char* pszRoutine, int iVexNumber) {
+    return VexMessageText(pOwner, uiId, LoadVexString(uiId), eButtons, eIcon, pszRoutine,
+                          iVexNumber);
+}
+
+int VexMessageText(QWidget* pOwner, uint32_t uiId, const std::string& csText, EMsgButtons eButtons,
+                   EMsgIcon eIcon, const char* pszRoutine, int iVexNumber) {
+    if (pszRoutine && iVexNumber)
+        TraceDet("(%s)Message VEX%d displayed to user.", pszRoutine, iVexNumber);
+    return GetPrompter().Show(pOwner, SVexMessage{uiId, csText, eButtons, eIcon});
+}

@@ -1,0 +1,86 @@
+#include "gui/QueueNames.h"
+
+#include "common/Trace.h"
+#include "platform/error.h"
+#include "platform/registry.h"
+#include "platform/spooler.h"
+
+#include <cstdio>
+#include <vector>
+
+using namespace platform;
+
+const char* const CQueueNames::kPortsKey =
+    "SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\Zantor TCP/IP Network Port\\Ports";
+
+namespace {
+// Port name -> printer address of every port of the monitor.
+std::unordered_map<std::string, std::string> PortAddresses() {
+    std::unordered_map<std::string, std::string> addresses;
+    HKEY hPorts = nullptr;
+    if (RegOpenKeyEx(HKEY_LOCAL_MACHINE, CQueueNames::kPortsKey, &hPorts) != ERROR_SUCCESS)
+        return addresses;
+    std::string csPort;
+    for (uint32_t i = 0; RegEnumKeyEx(hPorts, i, &csPort) == ERROR_SUCCESS; ++i) {
+        HKEY hPort = nullptr;
+        if (RegOpenKeyEx(hPorts, csPort, &hPort) != ERROR_SUCCESS)
+            continue;
+        uint8_t configInfo[540] = {};
+        uint32_t cbData = sizeof configInfo;
+        uint32_t dwType = 0;
+        if (RegQueryValueEx(hPort, "configInfo", &dwType, configInfo, &cbData) == ERROR_SUCCESS &&
+            cbData >= CQueueNames::kConfigInfoAddress + 4) {
+            const uint8_t* b = configInfo + CQueueNames::kConfigInfoAddress;
+            char szAddress[20];
+            std::snprintf(szAddress, sizeof szAddress, "%d.%d.%d.%d", b[0], b[1], b[2], b[3]);
+            addresses[csPort] = szAddress;
+        }
+        RegCloseKey(hPort);
+    }
+    RegCloseKey(hPorts);
+    return addresses;
+}
+} // namespace
+
+bool CQueueNames::Load() {
+    m_namesByAddress.clear();
+    std::vector<uint8_t> buffer;
+    uint32_t cbNeeded = 0;
+    uint32_t cReturned = 0;
+    // The list may grow between the sizing call and the read: ask again then.
+    for (int iTry = 0; iTry < 3; ++iTry) {
+        if (EnumPrinters(PRINTER_ENUM_LOCAL, 2, buffer.data(), uint32_t(buffer.size()), &cbNeeded,
+                         &cReturned))
+            break;
+        if (GetLastError() != ERROR_INSUFFICIENT_BUFFER) {
+            TraceErr("(CQueueNames::Load)EnumPrinters failed, GetLastError()=%u", GetLastError());
+            return false;
+        }
+        buffer.resize(cbNeeded);
+        cReturned = 0;
+    }
+    const auto* printers = reinterpret_cast<const PRINTER_INFO_2*>(buffer.data());
+    if (cReturned == 0)
+        return true;
+    const auto ports = PortAddresses();
+    for (uint32_t i = 0; i < cReturned; ++i) {
+        if (!printers[i].pPortName || !printers[i].pPrinterName)
+            continue;
+        auto it = ports.find(printers[i].pPortName);
+        if (it != ports.end())
+            AddQueue(it->second, printers[i].pPrinterName);
+    }
+    return true;
+}
+
+std::string CQueueNames::NamesFor(const std::string& csIpAddr) const {
+    auto it = m_namesByAddress.find(csIpAddr);
+    return it == m_namesByAddress.end() ? std::string() : it->second;
+}
+
+void CQueueNames::AddQueue(const std::string& csIpAddr, const std::string& csQueueName) {
+    std::string& csNames = m_namesByAddress[csIpAddr];
+    if (!csNames.empty())
+        csNames += ", ";
+    csNames += csQueueName;
+}

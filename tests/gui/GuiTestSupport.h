@@ -1,0 +1,44 @@
+// Shared pieces of the GUI tests: the offscreen application, a prompter that
+// answers message boxes from a script and remembers them, waits that keep the
+// event loop turning, and printer records.
+#pragma once
+
+#include "common/Printer.h"
+#include "gui/Prompter.h"
+
+#include <QCoreApplication>
+#include <chrono>
+#include <deque>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace vexguitest {
+
+// Runs the event loop until the condition holds or the deadline passes.
+bool WaitForUi(const std::function<bool()>& condition,
+               std::chrono::milliseconds deadline = std::chrono::seconds(10));
+
+// Answers each box with the next scripted answer (Yes, or OK, when the script
+// is used up) and records the message ids shown. Installed for its life.
+class CScriptedPrompter : public CPrompter {
+public:
+    explicit CScriptedPrompter(std::deque<int> answers = {});
+    ~CScriptedPrompter() override;
+    int Show(QWidget* pOwner, const SVexMessage& message) override;
+    void Answer(int iAnswer) { m_answers.push_back(iAnswer); }
+    std::vector<uint32_t> Shown() const { return m_shown; }
+    const std::vector<SVexMessage>& Messages() const { return m_messages; }
+    // Called inside Show, with the box "open".
+    std::function<void(const SVexMessage&)> m_onShow;
+
+private:
+    std::deque<int> m_answers;
+    std::vector<uint32_t> m_shown;
+    std::vector<SVexMessage> m_messages;
+};
+
+CPrinter MakePrinter(const std::string& csUUID, const std::string& csIp, int32_t iState,
+                     const std::string& csHost = "host", const std::string& csModel = "Model 1");
+
+} // namespace vexguitest

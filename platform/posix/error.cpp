@@ -190,6 +190,8 @@ std::string ErrorText(uint32_t dwError) {
         {RPC_S_NO_BINDINGS, "No bindings were created."},
         {RPC_S_INVALID_BINDING, "The binding handle is invalid."},
         {RPC_S_CALL_TIMEOUT, "The remote procedure call exceeded the time allowed."},
+        {ERROR_RESOURCE_TYPE_NOT_FOUND,
+         "The specified resource type cannot be found in the image file."},
         {ERROR_PRIVILEGE_NOT_HELD, "A required privilege is not held by the client."},
         {ERROR_UNKNOWN_PRINT_MONITOR, "The specified print monitor is unknown."},
         {ERROR_PRINTER_DRIVER_IN_USE, "The specified printer driver is currently in use."},

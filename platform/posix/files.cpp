@@ -226,13 +226,17 @@ bool CopyFile(const std::string& csFrom, const std::string& csTo, bool bFailIfEx
             return Fail(ERROR_ACCESS_DENIED);
         }
     }
-    int out = ::open(csTo.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    // A program stays a program: the execute bits travel with the copy.
+    struct stat st;
+    mode_t mode = ::fstat(in, &st) == 0 ? (0644 | (st.st_mode & 0111)) : 0644;
+    int out = ::open(csTo.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode);
     if (out < 0) {
         int err = errno;
         ::close(in);
         errno = err;
         return FailErrno();
     }
+    ::fchmod(out, mode);
     bool ok = CopyContents(in, out);
     ::close(in);
     if (::close(out) != 0 && ok)

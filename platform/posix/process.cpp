@@ -154,6 +154,7 @@ struct SChildSetup {
     uid_t uid = 0;
     gid_t gid = 0;
     std::vector<gid_t> groups;
+    int stdOutput = -1;
 };
 
 bool PrepareUser(const ProcessOptions& options, SChildSetup* pSetup) {
@@ -208,7 +209,9 @@ std::string EnvironmentValue(const std::vector<std::string>& env, const std::str
 }
 
 [[noreturn]] void RunChild(SChildSetup& setup, int errorFd) {
-    // Handles are not inherited: only standard input, output and error pass.
+    if (setup.stdOutput >= 0)
+        ::dup2(setup.stdOutput, 1);
+        // Handles are not inherited: only standard input, output and error pass.
 #ifdef SYS_close_range
     constexpr unsigned kCloseRangeCloexec = 1u << 2;
     ::syscall(SYS_close_range, 3u, ~0u, kCloseRangeCloexec);
@@ -329,6 +332,7 @@ bool Process::Start(const std::string& csCommandLine, const ProcessOptions& opti
     if (setup.program.empty())
         return Fail(ERROR_FILE_NOT_FOUND);
     setup.directory = options.csCurrentDirectory;
+    setup.stdOutput = options.hStdOutput;
     if (!setup.directory.empty()) {
         struct stat st;
         if (::stat(setup.directory.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))

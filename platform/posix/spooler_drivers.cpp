@@ -5,6 +5,7 @@
 #include "platform/error.h"
 #include "platform/files.h"
 #include "platform/os.h"
+#include "platform/service.h"
 
 #include <strings.h>
 #include <vector>
@@ -45,6 +46,32 @@ bool EnumMonitors(uint32_t Level, uint8_t* pMonitors, uint32_t cbBuf, uint32_t* 
         pMonitors, cbBuf, pcbNeeded, pcReturned);
 }
 
+// Tells the running spooler that its monitors changed; it loads them before
+// it answers. A spooler that cannot be told loads them at its next start.
+static void NotifyMonitorsChanged() {
+    SC_HANDLE hManager = OpenSCManager(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
+    if (!hManager)
+        return;
+    if (SC_HANDLE hService = OpenService(hManager, "Spooler", SERVICE_ALL_ACCESS)) {
+        SERVICE_STATUS status;
+        ControlService(hService, SPOOLER_CONTROL_MONITORS_CHANGED, &status);
+        CloseServiceHandle(hService);
+    }
+    CloseServiceHandle(hManager);
+}
+
+bool ReadMonitorRegistrations(std::vector<MonitorRegistration>* pMonitors) {
+    pMonitors->clear();
+    if (!Store().Db())
+        return false;
+    posix::StatementScope stmt(Store().Prepare("SELECT name, dll FROM spl_monitors ORDER BY id"));
+    if (!stmt)
+        return false;
+    while (sqlite3_step(stmt.get()) == SQLITE_ROW)
+        pMonitors->push_back({ColumnText(stmt.get(), 0), ColumnText(stmt.get(), 1)});
+    return true;
+}
+
 bool AddMonitor(uint32_t Level, const MONITOR_INFO_2* pMonitor) {
     if (!SpoolerAnswers())
         return false;
@@ -75,7 +102,10 @@ bool AddMonitor(uint32_t Level, const MONITOR_INFO_2* pMonitor) {
         if (sqlite3_step(ins.get()) != SQLITE_DONE)
             return Fail(ERROR_GEN_FAILURE);
     }
-    return tx.Commit() || Fail(ERROR_GEN_FAILURE);
+    if (!tx.Commit())
+        return Fail(ERROR_GEN_FAILURE);
+    NotifyMonitorsChanged();
+    return true;
 }
 
 bool DeleteMonitor(const char* pEnvironment, const std::string& csMonitorName) {
@@ -93,7 +123,10 @@ bool DeleteMonitor(const char* pEnvironment, const std::string& csMonitorName) {
         return Fail(ERROR_PRINT_MONITOR_IN_USE);
     if (!Execute("DELETE FROM spl_monitors WHERE name=?", {csMonitorName}))
         return false;
-    return tx.Commit() || Fail(ERROR_GEN_FAILURE);
+    if (!tx.Commit())
+        return Fail(ERROR_GEN_FAILURE);
+    NotifyMonitorsChanged();
+    return true;
 }
 
 // ---- drivers ----------------------------------------------------------------

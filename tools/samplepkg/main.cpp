@@ -1,12 +1,14 @@
 // samplepkg: lays a sample driver package into a working directory, as the
 // product's installer would unpack it: one driver folder per system letter and
 // driver letter with an .inf file naming the models and a driver installer
-// "setup", and the port monitor folders.
+// "setup", and the port monitor folders with the monitor file
+// "zantornpmon.dll", stamped with the package's monitor version, and its
+// "monitor.inf".
 //
-// The installer laid here is this program itself: started under the name
-// "setup" it is a placeholder that creates nothing and fails, until a real
-// installer stand-in is given with --installer.
+// The installer and the monitor are the stand-ins built beside this program
+// (setup, zantornpmon.dll), unless others are given.
 #include "common/VexData.h"
+#include "platform/files.h"
 #include "platform/os.h"
 
 #include <cerrno>
@@ -23,7 +25,8 @@ namespace {
 
 const char* const kUsage =
     "usage: samplepkg [--workdir DIR] [--model NAME]... [--os LETTERS] [--drivers LETTERS]\n"
-    "                 [--driver-ver TEXT] [--utf16] [--installer PATH] [--no-monitor]\n"
+    "                 [--driver-ver TEXT] [--utf16] [--installer PATH] [--monitor PATH]\n"
+    "                 [--monitor-version A.B.C.D] [--no-monitor]\n"
     "  Lays the sample driver package into DIR (default: the working directory of the\n"
     "  system root VEX_ROOT). System letters: 9 n 2 (default all); driver letters: 6 5 s\n"
     "  (default all). Default models: \"Zantor Pressa A\", \"Zantor Pressa B\", \"Laser 1332\".\n";
@@ -36,8 +39,23 @@ struct SOptions {
     std::string csDriverVer = "05/01/2005,1.2.3.4";
     bool bUtf16 = false;
     std::string csInstaller;
+    std::string csMonitor;
+    uint32_t dwMonitorVersion[4] = {1, 0, 0, 0};
     bool bMonitor = true;
 };
+
+bool ParseVersion(const std::string& text, uint32_t version[4]) {
+    unsigned a, b, c, d;
+    char end;
+    if (std::sscanf(text.c_str(), "%u.%u.%u.%u%c", &a, &b, &c, &d, &end) != 4 || a > 0xFFFF ||
+        b > 0xFFFF || c > 0xFFFF || d > 0xFFFF)
+        return false;
+    version[0] = a;
+    version[1] = b;
+    version[2] = c;
+    version[3] = d;
+    return true;
+}
 
 eDriverType DriverTypeOf(char letter) {
     switch (letter) {
@@ -143,7 +161,7 @@ bool WriteText(const fs::path& path, const std::string& text) {
     return true;
 }
 
-bool CopyInstaller(const fs::path& from, const fs::path& to) {
+bool CopyProgram(const fs::path& from, const fs::path& to) {
     std::error_code ec;
     fs::copy_file(from, to, fs::copy_options::overwrite_existing, ec);
     if (!ec)
@@ -152,19 +170,11 @@ bool CopyInstaller(const fs::path& from, const fs::path& to) {
                             fs::perms::others_read | fs::perms::others_exec,
                         ec);
     if (ec) {
-        std::fprintf(stderr, "samplepkg: cannot copy the installer to %s: %s\n", to.c_str(),
+        std::fprintf(stderr, "samplepkg: cannot copy %s to %s: %s\n", from.c_str(), to.c_str(),
                      ec.message().c_str());
         return false;
     }
     return true;
-}
-
-int Placeholder(int argc, char** argv) {
-    std::fprintf(stderr, "setup: placeholder driver installer, nothing installed:");
-    for (int i = 1; i < argc; ++i)
-        std::fprintf(stderr, " %s", argv[i]);
-    std::fprintf(stderr, "\n");
-    return 1;
 }
 
 int Usage(const std::string& message) {
@@ -175,10 +185,6 @@ int Usage(const std::string& message) {
 } // namespace
 
 int main(int argc, char** argv) {
-    std::string self = fs::path(argv[0]).filename().string();
-    if (self.rfind("setup", 0) == 0)
-        return Placeholder(argc, argv);
-
     SOptions options;
     for (int i = 1; i < argc; ++i) {
         std::string option = argv[i];
@@ -215,6 +221,11 @@ int main(int argc, char** argv) {
             options.csDriverVer = value;
         } else if (option == "--installer") {
             options.csInstaller = value;
+        } else if (option == "--monitor") {
+            options.csMonitor = value;
+        } else if (option == "--monitor-version") {
+            if (!ParseVersion(value, options.dwMonitorVersion))
+                return Usage("--monitor-version takes A.B.C.D, not '" + value + "'");
         } else {
             return Usage("unknown option '" + option + "'");
         }
@@ -228,13 +239,21 @@ int main(int argc, char** argv) {
                      "--workdir");
 
     std::error_code ec;
-    fs::path installer = options.csInstaller.empty() ? fs::read_symlink("/proc/self/exe", ec)
-                                                     : fs::path(options.csInstaller);
-    if (ec || !fs::is_regular_file(installer, ec)) {
+    const std::string setupName = std::string("setup") + platform::ExecutableSuffix();
+    fs::path tools = fs::read_symlink("/proc/self/exe", ec).parent_path();
+    fs::path installer =
+        options.csInstaller.empty() ? tools / setupName : fs::path(options.csInstaller);
+    fs::path monitor =
+        options.csMonitor.empty() ? tools / "zantornpmon.dll" : fs::path(options.csMonitor);
+    if (!fs::is_regular_file(installer, ec)) {
         std::fprintf(stderr, "samplepkg: no installer program at '%s'\n", installer.c_str());
         return 1;
     }
-    const std::string setupName = std::string("setup") + platform::ExecutableSuffix();
+    if (options.bMonitor && !fs::is_regular_file(monitor, ec)) {
+        std::fprintf(stderr, "samplepkg: no port monitor at '%s'\n", monitor.c_str());
+        return 1;
+    }
+    const uint32_t* v = options.dwMonitorVersion;
     fs::path files = fs::path(options.csWorkDir) / "Files";
     for (char os : options.csOsLetters) {
         for (char driver : options.csDriverLetters) {
@@ -249,15 +268,21 @@ int main(int argc, char** argv) {
             if (options.bUtf16)
                 text = ToUtf16(text);
             std::string infName = std::string("zantor") + driver + ".inf";
-            if (!WriteText(folder / infName, text) || !CopyInstaller(installer, folder / setupName))
+            if (!WriteText(folder / infName, text) || !CopyProgram(installer, folder / setupName))
                 return 1;
         }
         if (options.bMonitor && os != '9') {
             fs::path folder = files / "p" / std::string(1, os);
             fs::create_directories(folder, ec);
-            if (ec || !WriteText(folder / "zantornpmon.dll", "sample port monitor\n") ||
+            fs::path file = folder / "zantornpmon.dll";
+            if (ec || !CopyProgram(monitor, file) ||
                 !WriteText(folder / "monitor.inf", "[Version]\r\nSignature=\"$Windows NT$\"\r\n"))
                 return 1;
+            if (!platform::UpdateFileVersion(file.string(), v[0] << 16 | v[1], v[2] << 16 | v[3])) {
+                std::fprintf(stderr, "samplepkg: %s has no version resource to stamp\n",
+                             monitor.c_str());
+                return 1;
+            }
         }
     }
     std::printf("Sample driver package laid into %s (%zu models)\n", files.c_str(),

@@ -5,8 +5,10 @@
 // by the service manager only (`vexsys service start Spooler`); it runs until
 // it is stopped. The port monitors registered with the spooler are hosted here
 // while it runs.
+#include "MonitorHost.h"
 #include "platform/error.h"
 #include "platform/service.h"
+#include "platform/spooler.h"
 #include "platform/sync.h"
 
 #include <cstdio>
@@ -23,6 +25,7 @@ std::mutex g_statusLock;
 SERVICE_STATUS g_status{SERVICE_WIN32_OWN_PROCESS, SERVICE_STOPPED, 0, 0, 0, 0, 0};
 uint32_t g_dwCheckPoint = 1;
 Event g_stopRequested(true, false);
+CMonitorHost g_monitors;
 
 void Report(uint32_t dwState, uint32_t dwWaitHint) {
     std::lock_guard lock(g_statusLock);
@@ -43,6 +46,8 @@ void SpoolerCtrl(uint32_t dwControl) {
         g_stopRequested.Set();
         return;
     }
+    if (dwControl == SPOOLER_CONTROL_MONITORS_CHANGED)
+        g_monitors.Sync();
     uint32_t dwState;
     {
         std::lock_guard lock(g_statusLock);
@@ -55,9 +60,12 @@ void SpoolerMain(uint32_t, char**) {
     g_hStatus = RegisterServiceCtrlHandler(kServiceName, SpoolerCtrl);
     if (!g_hStatus)
         return;
-    Report(SERVICE_START_PENDING, 2000);
+    Report(SERVICE_START_PENDING, 8000);
+    // The monitors answer before the spooler does.
+    g_monitors.Sync();
     Report(SERVICE_RUNNING, 0);
     g_stopRequested.Wait();
+    g_monitors.StopAll();
     Report(SERVICE_STOPPED, 0);
 }
 

@@ -4,10 +4,12 @@
 #include "SpoolerRead.h"
 
 #include "platform/error.h"
+#include "platform/registry.h"
 #include "platform/spooler.h"
 
 #include <cstdio>
 #include <map>
+#include <strings.h>
 #include <vector>
 
 using namespace platform;
@@ -173,6 +175,37 @@ int PortList() {
     return 0;
 }
 
+// The printer address a port of the "Zantor TCP/IP Network Port" monitor (or
+// of any monitor that keeps it the same way) records in "configInfo", bytes
+// 532..535.
+int PortAddress(const std::string& csPort) {
+    std::vector<uint64_t> storage;
+    std::vector<PORT_INFO_2> ports;
+    if (!vexsys::ReadAll<PORT_INFO_2>([](uint8_t* p, uint32_t cb, uint32_t* n,
+                                         uint32_t* r) { return EnumPorts(2, p, cb, n, r); },
+                                      &storage, &ports))
+        return SpoolerError("cannot list the ports");
+    for (const PORT_INFO_2& p : ports) {
+        if (strcasecmp(p.pPortName, csPort.c_str()) != 0)
+            continue;
+        HKEY hKey;
+        std::string key = std::string("SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\") +
+                          p.pMonitorName + "\\Ports\\" + p.pPortName;
+        if (RegOpenKeyEx(HKEY_LOCAL_MACHINE, key, &hKey) != ERROR_SUCCESS)
+            return vexsys::Failure("the port '" + csPort + "' records no printer address");
+        uint8_t info[1024];
+        uint32_t type = 0, size = sizeof info;
+        uint32_t rc = RegQueryValueEx(hKey, "configInfo", &type, info, &size);
+        RegCloseKey(hKey);
+        if (rc != ERROR_SUCCESS || size < 536)
+            return vexsys::Failure("the port '" + csPort + "' records no printer address");
+        std::printf("%s\taddress=%u.%u.%u.%u\n", p.pPortName, info[532], info[533], info[534],
+                    info[535]);
+        return 0;
+    }
+    return vexsys::Failure("no port '" + csPort + "'");
+}
+
 int MonitorList() {
     std::vector<uint64_t> storage;
     std::vector<MONITOR_INFO_2> monitors;
@@ -231,7 +264,8 @@ VEXSYS_COMMAND(printer, "printer",
 VEXSYS_COMMAND(port, "port",
                "port list\n"
                "port add NAME MONITOR [--description TEXT]\n"
-               "port delete NAME") {
+               "port delete NAME\n"
+               "port address NAME") {
     using namespace vexsys;
     const std::string verb = args.empty() ? "" : args[0];
     if (verb == "list" && args.size() == 1)
@@ -250,7 +284,9 @@ VEXSYS_COMMAND(port, "port",
     }
     if (verb == "delete" && args.size() == 2)
         return Done(DeletePort(args[1]), "delete the port '" + args[1] + "'");
-    return UsageError("port list|add|delete (see vexsys help)");
+    if (verb == "address" && args.size() == 2)
+        return PortAddress(args[1]);
+    return UsageError("port list|add|delete|address (see vexsys help)");
 }
 
 VEXSYS_COMMAND(driver, "driver",

@@ -12,4 +12,9 @@ namespace platform {
 // code page's replacement character; the conversion never fails.
 std::string Utf16ToAnsi(const char16_t* pszText, size_t length);
 
+// Converts 8-bit text to UTF-16. False when the text is not valid in the code
+// page (on POSIX: not UTF-8); *pcsText then holds what was converted before
+// the fault.
+bool AnsiToUtf16(const std::string& csText, std::u16string* pcsText);
+
 } // namespace platform

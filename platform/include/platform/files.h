@@ -58,6 +58,44 @@ bool FlushFileToDisk(const std::string& csPath);
 // for writing elsewhere ERROR_SHARING_VIOLATION); csTo is then left as it was.
 bool ReplaceFileWithCopy(const std::string& csFrom, const std::string& csTo);
 
+// The fixed part of a file's version resource.
+struct VS_FIXEDFILEINFO {
+    uint32_t dwSignature; // VS_FFI_SIGNATURE
+    uint32_t dwStrucVersion;
+    uint32_t dwFileVersionMS;
+    uint32_t dwFileVersionLS;
+    uint32_t dwProductVersionMS; // major << 16 | minor
+    uint32_t dwProductVersionLS; // build << 16 | revision
+    uint32_t dwFileFlagsMask;
+    uint32_t dwFileFlags;
+    uint32_t dwFileOS;
+    uint32_t dwFileType;
+    uint32_t dwFileSubtype;
+    uint32_t dwFileDateMS;
+    uint32_t dwFileDateLS;
+};
+
+enum : uint32_t {
+    VS_FFI_SIGNATURE = 0xFEEF04BD,
+    VS_FFI_STRUCVERSION = 0x00010000,
+};
+
+// A file's version resource. A program file of any format carries one as the
+// 52 bytes of a VS_FIXEDFILEINFO, little-endian, at an offset that is a
+// multiple of 4 and beginning with the signature and structure version (the
+// stand-in programs of tools/ define it as a constant). The first such block
+// of the file is its resource.
+// The size of the resource; 0 with ERROR_RESOURCE_TYPE_NOT_FOUND when the
+// file has none, or the file's error.
+uint32_t GetFileVersionInfoSize(const std::string& csPath);
+bool GetFileVersionInfo(const std::string& csPath, uint32_t dwLen, void* pData);
+// Only the root block "\\" is offered: the VS_FIXEDFILEINFO inside pBlock.
+bool VerQueryValue(const void* pBlock, const std::string& csSubBlock, void** ppBuffer,
+                   uint32_t* puLen);
+// Rewrites the file and product version of a file's version resource (what a
+// resource editor does when it stamps a build).
+bool UpdateFileVersion(const std::string& csPath, uint32_t dwVersionMS, uint32_t dwVersionLS);
+
 // An open file with the share modes the programs of this system use: a reader
 // denies writers, a writer has the file to itself. Opens that conflict fail with
 // ERROR_SHARING_VIOLATION and may be retried. (POSIX has no share modes: they are

@@ -60,6 +60,9 @@ struct ProcessOptions {
     // Variables set (or replaced) in the new process's environment, which is
     // otherwise the starter's.
     std::vector<std::pair<std::string, std::string>> vEnvironment;
+    // Not -1: the descriptor that becomes the new process's standard output
+    // (STARTUPINFO's hStdOutput); otherwise it shares the starter's.
+    int hStdOutput = -1;
 };
 
 // A started process. Closing the handle (destruction) leaves the process

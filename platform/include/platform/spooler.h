@@ -24,6 +24,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace platform {
 
@@ -141,6 +142,21 @@ bool AddPrinterDriver(uint32_t Level, const DRIVER_INFO_3* pDriverInfo);
 // Removes every version of the driver in the environment; ERROR_PRINTER_DRIVER_IN_USE
 // while a printer of this machine's environment uses it.
 bool DeletePrinterDriver(const char* pEnvironment, const std::string& csDriverName);
+
+// ---- the spooler service's own side ----
+
+// Sent by AddMonitor and DeleteMonitor to the running "Spooler" service: load
+// the monitors registered since, unload those deleted. The service answers
+// once the monitors run (or failed to start).
+constexpr uint32_t SPOOLER_CONTROL_MONITORS_CHANGED = 128;
+
+struct MonitorRegistration {
+    std::string csName;
+    std::string csDLLName; // a file of the system directory
+};
+// The registered monitors, for the spooler service itself: readable while it
+// starts, before the spooler answers calls.
+bool ReadMonitorRegistrations(std::vector<MonitorRegistration>* pMonitors);
 
 // The user's profile (the "win.ini" of the machine): section "windows", entry
 // "device" holds "printer,driver,port" of the default printer. These are not

@@ -1,0 +1,88 @@
+// CIconManager: turns one printer into a print queue (an "icon"): checks and
+// repairs the request, asks the port monitor for a port, runs the driver
+// package's installer with a command line that creates the queue, and
+// optionally installs the driver for older systems. One result code and a set
+// of warning bits tell the outcome.
+//
+// Every creation on the machine runs under the named mutex "VexIconMutex".
+// The installer may run for at most kInstallerTimeoutMs (5 minutes) and the
+// port monitor's call for CPortManager::kCallTimeoutMs (30 s), both shortened
+// in tests by VEX_DELAY_PERCENT; past the limit the installer is ended and the
+// step fails, so one hung installer or printer cannot stop every later creation.
+#pragma once
+
+#include "common/IconInfo.h"
+#include "common/VexData.h"
+
+#include <cstdint>
+#include <string>
+
+// Result codes.
+enum : uint32_t {
+    ICON_OK = 0,
+    ICON_FAILED = 1,
+    ICON_BAD_REQUEST = 2,
+    ICON_SPOOLER_DOWN = 3,
+    ICON_BAD_PORT_NAME = 4,
+    ICON_BAD_ICON_NAME = 5,
+    ICON_NO_DRIVER_FILES = 6,
+    ICON_MODEL_UNSUPPORTED = 7,
+    ICON_BAD_SHARE_NAME = 8,
+    ICON_BAD_COMMENTS = 9,
+    ICON_BAD_LOCATION = 10,
+    ICON_BAD_SEPARATOR_PAGE = 11,
+    ICON_PRINTER_SILENT = 12,
+};
+
+// Warning bits.
+enum : uint32_t {
+    ICON_WARN_SHARE_NAME_DROPPED = 0x001,
+    ICON_WARN_PUBLISH_CHANGED = 0x002,
+    ICON_WARN_OTHER_PORT_NAME = 0x004,
+    ICON_WARN_READ_ONLY_COMMUNITY = 0x008,
+    ICON_WARN_ADDL_9X_FAILED = 0x010,
+    ICON_WARN_ADDL_NT_FAILED = 0x020,
+    ICON_WARN_ADDL_2000_FAILED = 0x040,
+    ICON_WARN_ADDL_OTHER_FAILED = 0x080,
+    ICON_WARN_NO_NT_DRIVER = 0x100,
+};
+
+class CIconManager {
+public:
+    static const char* const kMutexName; // "VexIconMutex"
+    static constexpr uint32_t kInstallerTimeoutMs = 5 * 60 * 1000;
+
+    CIconManager();
+    ~CIconManager() = default;
+
+    uint32_t Add(SIconInfo request, SIconInfo* pActual, uint32_t* puiWarnings);
+    uint32_t AddWithDefaults(const std::string& csUUID, const std::string& csPortAddress,
+                             const std::string& csPrinterModel, const std::string& csIpAddr,
+                             SIconInfo* pActual, uint32_t* puiWarnings);
+
+    // The steps of Add, on m_Actual.
+    uint32_t VerifyIconInfo();
+    uint32_t CreatePort();
+    std::string BuildCommandLine(const std::string& csDriverPath);
+    uint32_t CallDriverInstaller(const std::string& csCommandLine, const std::string& csDirectory);
+    bool InstallAddlDrivers(const std::string& csPrinterModel);
+    bool InstallAddlDriver(eOs os);
+    std::string BuildInstallAddlDriverCommandLine(const std::string& csDriverPath, eOs os);
+    bool ShouldInstallDriver(eOs os, int32_t eUseExisting);
+    bool IsDriverInstalled(eOs os);
+    void GetAPIDriverParms(eOs os, uint32_t* pdwVersion, std::string* pcsEnvironment);
+
+    // For the steps when they are called on their own (tests, tools).
+    void SetRequest(const SIconInfo& request) { m_Requested = m_Actual = request; }
+    const SIconInfo& Actual() const { return m_Actual; }
+    uint32_t Warnings() const { return m_uiWarnings; }
+
+private:
+    // The process id of a running GUI, whose user runs the installer; 0: none.
+    uint32_t GetGuiUserProcess();
+
+    eOs m_eOs;
+    SIconInfo m_Requested;
+    SIconInfo m_Actual;
+    uint32_t m_uiWarnings = 0;
+};

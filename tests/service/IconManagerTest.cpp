@@ -352,11 +352,20 @@ TEST_F(IconManagerTest, MonitorAnswersBecomeResultsAndWarnings) {
     EXPECT_EQ(uint32_t(ICON_BAD_PORT_NAME), Add(request, &actual, &warnings));
 }
 
+// Another process's creation with default values; exits with its result code.
+VEX_TEST_HELPER(create_with_defaults) {
+    SIconInfo actual;
+    uint32_t warnings = 0;
+    return int(CIconManager().AddWithDefaults("uuid:" + args.at(0), args.at(0), "Zantor Pressa A",
+                                              args.at(0), &actual, &warnings));
+}
+
 TEST_F(IconManagerTest, CreationsAreSerialisedAcrossThreadsAndProcesses) {
     vextest::CFakePrinter a(vextest::LoopbackAddress(13), "Zantor Pressa A");
     vextest::CFakePrinter b(vextest::LoopbackAddress(14), "Zantor Pressa A");
+    vextest::CFakePrinter c(vextest::LoopbackAddress(15), "Zantor Pressa A");
     CVexData().SetSharePrinter(false);
-    // Another process creating: a creation waits for it, and goes on once it dies.
+    // A creator holds the mutex: the others wait for it, and go on once it dies.
     std::string held = machine.Root().Path() + "/held";
     pid_t holder = vextest::StartHelper("hold_icon_mutex", {held});
     ASSERT_TRUE(vextest::WaitFor([&] { return std::filesystem::exists(held); }));
@@ -370,15 +379,19 @@ TEST_F(IconManagerTest, CreationsAreSerialisedAcrossThreadsAndProcesses) {
         return CIconManager().AddWithDefaults("uuid:b", b.Address(), "Zantor Pressa A", b.Address(),
                                               &actualB, &warningsB);
     });
+    pid_t other = vextest::StartHelper("create_with_defaults", {c.Address()});
     EXPECT_EQ(std::future_status::timeout, first.wait_for(std::chrono::milliseconds(300)));
     ::kill(holder, SIGKILL);
     vextest::WaitHelper(holder);
     EXPECT_EQ(uint32_t(ICON_OK), first.get());
     EXPECT_EQ(uint32_t(ICON_OK), second.get());
-    // Each proposal saw the other's queue: one plain name, one numbered.
-    std::vector<std::string> names{actualA.csIconName, actualB.csIconName};
-    std::sort(names.begin(), names.end());
-    EXPECT_EQ((std::vector<std::string>{"Zantor Pressa A", "Zantor Pressa A (2)"}), names);
+    EXPECT_EQ(0, vextest::WaitHelper(other));
+    // Each proposal saw the queues made before it: one plain name, two numbered.
+    SQueue queue;
+    EXPECT_TRUE(FindQueue("Zantor Pressa A", &queue));
+    EXPECT_TRUE(FindQueue("Zantor Pressa A (2)", &queue));
+    EXPECT_TRUE(FindQueue("Zantor Pressa A (3)", &queue));
+    EXPECT_NE(actualA.csIconName, actualB.csIconName);
     EXPECT_EQ("ZANTOR:" + a.Address(), actualA.csPortName);
 }
 

@@ -60,7 +60,7 @@ void SpoolerMain(uint32_t, char**) {
     g_hStatus = RegisterServiceCtrlHandler(kServiceName, SpoolerCtrl);
     if (!g_hStatus)
         return;
-    Report(SERVICE_START_PENDING, 8000);
+    Report(SERVICE_START_PENDING, 2000);
     // The monitors answer before the spooler does.
     g_monitors.Sync();
     Report(SERVICE_RUNNING, 0);

@@ -246,6 +246,23 @@ TEST_F(IconManagerTest, InstallerExitCodesAndItsTimeLimit) {
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
 }
 
+TEST_F(IconManagerTest, ThePackagesInstallerRefusesWhatItDoesNotKnow) {
+    CIconManager manager;
+    std::string folder = CVexData().GetDriverPath(eOsXP, eDriverPcl6);
+    std::string setup = QuoteArgument(folder + "setup");
+    EXPECT_EQ(uint32_t(ICON_MODEL_UNSUPPORTED),
+              manager.CallDriverInstaller(setup + " -d \"Unknown PCL6\" \"Windows 4.0\"", folder));
+    EXPECT_EQ(uint32_t(ICON_MODEL_UNSUPPORTED),
+              manager.CallDriverInstaller(setup + " -i q \"Unknown PCL6\" LPT1:", folder));
+    for (const char* bad : {" -i only-two args", " -x", " -i q d p -d d e", "", " -s share"})
+        EXPECT_EQ(uint32_t(ICON_FAILED), manager.CallDriverInstaller(setup + bad, folder)) << bad;
+    // A port the spooler does not know: the spooler refuses, nothing is made.
+    EXPECT_EQ(uint32_t(ICON_FAILED),
+              manager.CallDriverInstaller(setup + " -i q \"Laser 1332 PCL6\" NOPORT:", folder));
+    SQueue queue;
+    EXPECT_FALSE(FindQueue("q", &queue));
+}
+
 TEST_F(IconManagerTest, AdditionalDriversOnXpForAModelWithoutNt4Driver) {
     vextest::CFakePrinter printer(vextest::LoopbackAddress(6), "Laser 1332");
     SIconInfo request = Request(printer.Address(), "Laser 1332");

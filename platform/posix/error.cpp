@@ -92,6 +92,41 @@ uint32_t ErrorFromErrno(int err) {
     }
 }
 
+uint32_t SocketErrorFromErrno(int err) {
+    switch (err) {
+    case EAGAIN:
+#if EWOULDBLOCK != EAGAIN
+    case EWOULDBLOCK:
+#endif
+        return WSAETIMEDOUT;
+    case EBADF:
+        return WSAENOTSOCK;
+    case EACCES:
+    case EPERM:
+        return WSAEACCES;
+    case EINVAL:
+        return WSAEINVAL;
+    case EFAULT:
+        return WSAEFAULT;
+    case EMFILE:
+    case ENFILE:
+        return WSAEMFILE;
+    case ENOMEM:
+        return WSAENOBUFS;
+    case EPIPE:
+        return WSAECONNRESET;
+    case ENODEV:
+        return WSAENETDOWN;
+    default:
+        return ErrorFromErrno(err);
+    }
+}
+
+bool FailSocketErrno() {
+    SetLastError(SocketErrorFromErrno(errno));
+    return false;
+}
+
 bool FailErrno() {
     SetLastError(ErrorFromErrno(errno));
     return false;

@@ -286,7 +286,9 @@ void ServiceStart(uint32_t, char**) {
 
 void ServiceStop() {
     TraceTrc("Entry (ServiceStop)");
-    ReportStatusToSCMgr(SERVICE_STOP_PENDING, ERROR_SUCCESS, kStopWaitHint);
+    ReportStatusToSCMgr(SERVICE_STOP_PENDING, ERROR_SUCCESS, CMainThread::kStopFlushLimitMs);
+    // A change of the last moments must reach the file before the process ends.
+    g_mainThread.FlushPendingWrite();
     ReportStatusToSCMgr(SERVICE_STOPPED, ERROR_SUCCESS, kStopWaitHint);
     TraceTrc("Exit (ServiceStop)");
 }

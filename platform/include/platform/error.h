@@ -126,9 +126,14 @@ void SetLastError(uint32_t dwError);
 // Translates an errno value into the Win32 number the callers branch on.
 // One table for the whole POSIX side.
 uint32_t ErrorFromErrno(int err);
+// The same for a socket call, in the Windows Sockets numbering (10004 and up):
+// a receive or send that ran out of its time-out is 10060.
+uint32_t SocketErrorFromErrno(int err);
 
 // Sets the last error from errno and returns false, for `return FailErrno();`.
 bool FailErrno();
+// Sets the last error from errno as a socket error and returns false.
+bool FailSocketErrno();
 // Sets the last error and returns false.
 bool Fail(uint32_t dwError);
 

@@ -1,14 +1,48 @@
-// CMainThread: the service's single main object, whose Start runs the service
-// for as long as it lives.
-//
-// Start is where the service's work grows (loading the known printer list,
-// the worker threads, the spooler restart). For now it keeps the running
-// service alive and does nothing else.
+// CMainThread: the service's single main object. It owns the adverts queue,
+// the requests queue and the known printer list, loads the list when the
+// service starts, starts the five worker threads (SSDP listener, command-pipe
+// listener, advert parser, request processor, KPL writer) and then keeps the
+// service's main thread alive.
 #pragma once
+
+#include "common/Printers.h"
+#include "service/Adverts.h"
+#include "service/Requests.h"
+#include "service/ThreadData.h"
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
 
 class CMainThread {
 public:
-    virtual ~CMainThread() = default;
-    // Runs the service; returns only when the service cannot run.
+    // How long a stop waits at most for a pending write of the list.
+    static constexpr uint32_t kStopFlushLimitMs = 5000;
+
+    CMainThread();
+    virtual ~CMainThread();
+    CMainThread(const CMainThread&) = delete;
+    CMainThread& operator=(const CMainThread&) = delete;
+
+    // Prepares and runs the service; returns only when the KPL cannot be read.
     void Start();
+    // The main thread's endless loop.
+    [[noreturn]] void Run();
+
+    // At a stop: writes a change of the list that the writer has not stored
+    // yet, waiting at most dwLimitMs. True when nothing is left unwritten.
+    bool FlushPendingWrite(uint32_t dwLimitMs = kStopFlushLimitMs);
+
+    // The port monitor installation of a first start (until it is wired, a
+    // first start keeps its "First time" setting for a later start).
+    static void SetPortMonitorInstaller(std::function<void()> install);
+
+    CPrinters& Printers() { return m_printers; }
+
+private:
+    SThreadData m_threadData;
+    CAdverts m_adverts;
+    CRequests m_requests;
+    CPrinters m_printers;
+    std::atomic<bool> m_bWorking{false}; // the list is loaded and the workers run
 };

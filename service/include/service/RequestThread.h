@@ -1,0 +1,83 @@
+// CRequestThread: the request processor. It takes accepted advertisements one
+// at a time and brings the known printer list up to date: new printers are
+// added, known ones refreshed, each printer is asked for its configuration
+// word, and by the operating mode a new printer's queue is created at once,
+// the user is told, or the printer is only listed.
+//
+// The list's lock is held only for look-ups and updates, never during network
+// queries, queue creation or a notification of the GUI; the extra
+// information's processing flag marks a printer whose request is in progress.
+#pragma once
+
+#include "service/Requests.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+class CPrinters;
+class CHttpSocket;
+struct SThreadData;
+
+// The automatic creation of a printer's queue with the default values, given
+// UUID, port address, model and IP address: the result code (0 created, 7
+// model not supported, other values failures) and the created queue's name.
+using AddWithDefaultsProc = std::function<int(
+    const std::string& csUUID, const std::string& csPortAddr, const std::string& csModel,
+    const std::string& csIpAddr, std::string* pcsIconName)>;
+// Starts "vexgui /Prompt" for the user of the desktop; true when it started.
+using StartPromptingGuiProc = std::function<bool()>;
+
+class CRequestThread {
+public:
+    // The largest answer a printer may send; a description is a few KB.
+    static constexpr size_t kMaxAnswerSize = 1024 * 1024;
+    // The longest time one answer may take, however the printer trickles it.
+    static constexpr uint32_t kAnswerTimeLimitMs = 15000;
+
+    CRequestThread(CRequests* pRequests, CPrinters* pPrinters);
+    virtual ~CRequestThread();
+    CRequestThread(const CRequestThread&) = delete;
+    CRequestThread& operator=(const CRequestThread&) = delete;
+
+    // Where automatic creation and the start of the GUI go. Without a creator,
+    // a new printer that could be created automatically stays awaiting user
+    // action (traced); without a GUI starter, a prompt reaches only a running GUI.
+    static void SetAddWithDefaults(AddWithDefaultsProc proc);
+    static void SetStartPromptingGui(StartPromptingGuiProc proc);
+
+    [[noreturn]] void Run();
+    // One request: waits for it and handles it.
+    void RunOnce();
+
+    void HandleAlive(SRequest request);
+    void HandleByeBye(SRequest request);
+
+    // The printer queries.
+    bool GetDeviceDescription(const SRequest& request, std::string* pcsData);
+    bool ParseDeviceDescription(const std::string& csData, std::string* pcsStateVarURL,
+                                int32_t* piStateVarPort);
+    bool GetStateVariable(const std::string& csStateVarURL, int32_t iStateVarPort,
+                          const SRequest& request, std::string* pcsData);
+    bool ParseStateVariable(const std::string& csData, uint32_t* puiConfig1Var);
+    // The position behind the status line "HTTP/1.x 200 OK", or npos.
+    static size_t CheckHttpReturnCode(const std::string& csData);
+
+    // The exact bytes of the two requests.
+    static std::string BuildDescriptionRequest(const SRequest& request);
+    static std::string BuildStateVariableRequest(const std::string& csStateVarURL,
+                                                 int32_t iStateVarPort, const SRequest& request);
+
+private:
+    // Reads the answer until the printer closes; false when it is too large.
+    bool ReadAnswer(CHttpSocket& socket, const char* pszRoutine, std::string* pcsData);
+    bool Query(const char* pszRoutine, const std::string& csAddress, int32_t iPort,
+               const std::string& csRequest, std::string* pcsData);
+    // Step 10 of an alive: tell a running GUI, or start one.
+    void PromptUser();
+
+    CRequests* m_pRequests;
+    CPrinters* m_pPrinters;
+};
+
+uint32_t RequestThreadProc(SThreadData* pData);

@@ -1,0 +1,336 @@
+// CRequestThread: Run, HandleAlive and HandleByeBye. The printer queries are
+// in PrinterQueries.cpp.
+#include "service/RequestThread.h"
+
+#include "common/Printers.h"
+#include "common/StogPipeComm.h"
+#include "common/Trace.h"
+#include "common/VexData.h"
+#include "service/ThreadData.h"
+
+#include <mutex>
+
+namespace {
+
+std::mutex g_hooksMutex;
+AddWithDefaultsProc g_addWithDefaults;
+StartPromptingGuiProc g_startPromptingGui;
+
+AddWithDefaultsProc AddWithDefaults() {
+    std::lock_guard lock(g_hooksMutex);
+    return g_addWithDefaults;
+}
+
+StartPromptingGuiProc StartPromptingGui() {
+    std::lock_guard lock(g_hooksMutex);
+    return g_startPromptingGui;
+}
+
+// Holds the known printer list's lock until Release or the end of the scope.
+class CListLock {
+public:
+    explicit CListLock(CPrinters* pPrinters) : m_pPrinters(pPrinters) {
+        m_bHeld = m_pPrinters->Lock();
+    }
+    ~CListLock() { Release(); }
+    void Release() {
+        if (m_bHeld)
+            m_pPrinters->Unlock();
+        m_bHeld = false;
+    }
+    void Take() {
+        if (!m_bHeld)
+            m_bHeld = m_pPrinters->Lock();
+    }
+
+private:
+    CPrinters* m_pPrinters;
+    bool m_bHeld;
+};
+
+// Adds csName to the ", "-joined list unless it is one of its entries already.
+void AddIconName(std::string& csList, const std::string& csName) {
+    if (csList.empty()) {
+        csList = csName;
+        return;
+    }
+    size_t nStart = 0;
+    for (;;) {
+        size_t nEnd = csList.find(", ", nStart);
+        if (csList.compare(nStart, nEnd == std::string::npos ? std::string::npos : nEnd - nStart,
+                           csName) == 0)
+            return;
+        if (nEnd == std::string::npos)
+            break;
+        nStart = nEnd + 2;
+    }
+    csList += ", " + csName;
+}
+
+} // namespace
+
+CRequestThread::CRequestThread(CRequests* pRequests, CPrinters* pPrinters)
+    : m_pRequests(pRequests), m_pPrinters(pPrinters) {
+    CTraceScope scope("CRequestThread::CRequestThread", TRACE_DET);
+}
+
+CRequestThread::~CRequestThread() {
+    CTraceScope scope("CRequestThread::~CRequestThread", TRACE_DET);
+}
+
+void CRequestThread::SetAddWithDefaults(AddWithDefaultsProc proc) {
+    std::lock_guard lock(g_hooksMutex);
+    g_addWithDefaults = std::move(proc);
+}
+
+void CRequestThread::SetStartPromptingGui(StartPromptingGuiProc proc) {
+    std::lock_guard lock(g_hooksMutex);
+    g_startPromptingGui = std::move(proc);
+}
+
+void CRequestThread::Run() {
+    CTraceScope scope("CRequestThread::Run");
+    for (;;)
+        RunOnce();
+}
+
+void CRequestThread::RunOnce() {
+    SRequest request;
+    if (!m_pRequests->Remove(request))
+        return;
+    TraceDet("(CRequestThread::Run)Removed request:\n       meth=%d; name=%s; addr=%s; UUID=%s; "
+             "URL=%s; mod=%s; ucode=%s; port=%d; seqnum=%d",
+             int(request.eMethod), request.csHostName.c_str(), request.csIpAddr.c_str(),
+             request.csUUID.c_str(), request.csURL.c_str(), request.csModel.c_str(),
+             request.csMicrocodeLevel.c_str(), int(request.iPort), int(request.ulSeqNum));
+    if (request.eMethod == ESsdpMethod::BYEBYE)
+        HandleByeBye(std::move(request));
+    else
+        HandleAlive(std::move(request));
+}
+
+void CRequestThread::HandleByeBye(SRequest request) {
+    CTraceScope scope("CRequestThread::HandleByeBye");
+    CListLock lock(m_pPrinters);
+    CPrinterExtraInfo extra;
+    if (!m_pPrinters->FindExtraInfo(request.csUUID, extra)) {
+        TraceInf("(CRequestThread::HandleByeBye)Received ByeBye for unknown UUID %s, discarding",
+                 request.csUUID.c_str());
+        return;
+    }
+    if (request.ulSeqNum != 0 && extra.m_ulMostRecentSeqNum != 0 &&
+        request.ulSeqNum <= extra.m_ulMostRecentSeqNum) {
+        TraceInf("(CRequestThread::HandleByeBye)Received duplicate or old ByeBye for UUID %s, "
+                 "discarding",
+                 request.csUUID.c_str());
+        return;
+    }
+    TraceInf("(CRequestThread::HandleByeBye)Received ByeBye for UUID %s, clearing cached info, if "
+             "any",
+             request.csUUID.c_str());
+    extra.m_csCachedStateVarURL.clear();
+    extra.m_iCachedStateVarPort = -1;
+    extra.m_ulMostRecentSeqNum = request.ulSeqNum;
+    m_pPrinters->UpdateExtraInfo(request.csUUID, extra);
+}
+
+void CRequestThread::HandleAlive(SRequest request) {
+    CTraceScope scope("CRequestThread::HandleAlive");
+    uint32_t uiConfig1Var = PRT_CONFIG1_UNKNOWN;
+    std::string csStateVarURL;
+    int32_t iStateVarPort = -1;
+    bool bNew = false;
+    CPrinter printer;
+    CPrinterExtraInfo extra;
+
+    // 1-3: look the printer up, add it or claim it.
+    CListLock lock(m_pPrinters);
+    if (!m_pPrinters->Find(request.csUUID, printer)) {
+        CVexData vexData;
+        int32_t iState = eVexWaiting;
+        if (!vexData.IsModelSupported(request.csModel)) {
+            TraceWrn("(CRequestThread::HandleAlive)Received advertisement for new printer that is "
+                     "unsupported; printer model='%s'",
+                     request.csModel.c_str());
+            iState = eVexUnsupported;
+        }
+        printer = CPrinter();
+        printer.m_csUUID = request.csUUID;
+        printer.m_csIpAddr = request.csIpAddr;
+        printer.m_csHostName = request.csHostName;
+        printer.m_csPrinterModel = request.csModel;
+        printer.m_csMicrocodeLevel = request.csMicrocodeLevel;
+        printer.m_csIconName.clear();
+        printer.m_VexState = iState;
+        printer.m_uiFlags = 0;
+        printer.m_uiPrtConfig1Var = PRT_CONFIG1_UNKNOWN;
+        if (!m_pPrinters->Add(printer)) {
+            TraceErr("(CRequestThread::HandleAlive)Adding printer %s failed",
+                     request.csUUID.c_str());
+            return;
+        }
+        extra = CPrinterExtraInfo();
+        extra.m_csCachedStateVarURL.clear();
+        extra.m_iCachedStateVarPort = -1;
+        extra.m_uiFlags = EXTRA_FLAG_PROCESSING;
+        extra.m_ulMostRecentSeqNum = request.ulSeqNum;
+        m_pPrinters->UpdateExtraInfo(request.csUUID, extra);
+        bNew = true;
+    } else {
+        if (TraceOn(TRACE_DET))
+            TraceDet("(CRequestThread::HandleAlive)Request received for known printer:\n       %s",
+                     printer.Describe(1).c_str());
+        m_pPrinters->FindExtraInfo(request.csUUID, extra);
+        if (extra.m_uiFlags & EXTRA_FLAG_PROCESSING) {
+            TraceWrn("(CRequestThread::HandleAlive)Someone else already processing this printer, "
+                     "discarding request");
+            return;
+        }
+        const uint32_t ulStored = extra.m_ulMostRecentSeqNum;
+        if (request.ulSeqNum != 0 && ulStored != 0 && request.ulSeqNum == ulStored) {
+            TraceInf("(CRequestThread::HandleAlive)Duplicate request, discarding");
+            return;
+        }
+        if (request.ulSeqNum != 0 && ulStored != 0 && request.ulSeqNum < ulStored) {
+            TraceWrn("(CRequestThread::HandleAlive)Out-of-order request, discarding");
+            return;
+        }
+        extra.m_uiFlags |= EXTRA_FLAG_PROCESSING;
+        extra.m_ulMostRecentSeqNum = request.ulSeqNum;
+        m_pPrinters->UpdateExtraInfo(request.csUUID, extra);
+    }
+
+    // 4-6: the network work, without the lock.
+    lock.Release();
+    TraceDet("(CRequestThread::HandleAlive)Vex state before getting state variable=%d",
+             int(printer.m_VexState));
+    bool bQueryStateVar = true;
+    if (extra.m_iCachedStateVarPort != -1 &&
+        printer.m_csMicrocodeLevel == request.csMicrocodeLevel) {
+        csStateVarURL = extra.m_csCachedStateVarURL;
+        iStateVarPort = extra.m_iCachedStateVarPort;
+    } else {
+        csStateVarURL.clear();
+        iStateVarPort = -1;
+        std::string csDescription;
+        bQueryStateVar = GetDeviceDescription(request, &csDescription) &&
+                         ParseDeviceDescription(csDescription, &csStateVarURL, &iStateVarPort);
+    }
+    TraceDet("(CRequestThread::HandleAlive)csStateVarURL=%s; iStateVarPort=%d",
+             csStateVarURL.c_str(), int(iStateVarPort));
+    if (bQueryStateVar) {
+        std::string csAnswer;
+        if (GetStateVariable(csStateVarURL, iStateVarPort, request, &csAnswer) &&
+            !ParseStateVariable(csAnswer, &uiConfig1Var))
+            uiConfig1Var = PRT_CONFIG1_UNKNOWN;
+    }
+
+    // 7: the printer may have been removed meanwhile.
+    lock.Take();
+    if (!m_pPrinters->Find(request.csUUID, printer)) {
+        TraceWrn("(CRequestThread::HandleAlive)Printer no longer exists!");
+        return;
+    }
+    TraceDet("(CRequestThread::HandleAlive)Vex state after getting state variable=%d",
+             int(printer.m_VexState));
+
+    // 8: the decision for a new printer.
+    CVexData vexData;
+    const eMode eOpMode = vexData.GetOpMode();
+    if (bNew && printer.m_VexState == eVexWaiting) {
+        const bool bCanPrint =
+            (uiConfig1Var & PRT_CONFIG1_CAN_PRINT_MASK) == PRT_CONFIG1_CAN_PRINT_MASK;
+        AddWithDefaultsProc addWithDefaults = AddWithDefaults();
+        if (eOpMode == eModeAutomatic && bCanPrint && !(printer.m_uiFlags & PRT_FLAG_ADDING) &&
+            !addWithDefaults) {
+            TraceErr("(CRequestThread::HandleAlive)Automatic creation is not available, printer "
+                     "left awaiting user action");
+        } else if (eOpMode == eModeAutomatic && bCanPrint &&
+                   !(printer.m_uiFlags & PRT_FLAG_ADDING)) {
+            printer.m_uiFlags |= PRT_FLAG_ADDING;
+            m_pPrinters->UpdatePrinter(printer);
+            lock.Release();
+            TraceInf("(CRequestThread::HandleAlive)New printer found, need to add icon for it");
+            {
+                CStogPipeComm stog;
+                stog.TellGuiAddingIconsWithDefaults();
+            }
+            const bool bByHostName = !request.csHostName.empty();
+            const std::string& csPortAddr = bByHostName ? request.csHostName : request.csIpAddr;
+            std::string csIconName;
+            const int iResult = addWithDefaults(request.csUUID, csPortAddr, request.csModel,
+                                                request.csIpAddr, &csIconName);
+            lock.Take();
+            if (!m_pPrinters->Find(request.csUUID, printer)) {
+                TraceWrn("(CRequestThread::HandleAlive)Printer no longer exists!");
+                return;
+            }
+            TraceDet("(CRequestThread::HandleAlive)Vex state after add icon call, but before "
+                     "setting it based on the results=%d",
+                     int(printer.m_VexState));
+            printer.m_uiFlags &= ~PRT_FLAG_ADDING;
+            if (iResult == 0) {
+                AddIconName(printer.m_csIconName, csIconName);
+                printer.m_VexState = eVexAdded;
+                if (bByHostName)
+                    printer.m_uiFlags |= PRT_FLAG_HOSTNAME_USED;
+                else
+                    printer.m_uiFlags &= ~PRT_FLAG_HOSTNAME_USED;
+            } else if (iResult == 7) {
+                TraceErr("(CRequestThread::HandleAlive)Printer model found to be unsupported");
+                printer.m_VexState = eVexUnsupported;
+            } else {
+                TraceErr("(CRequestThread::HandleAlive)Attempt to add icon failed");
+                printer.m_VexState = eVexAddError;
+            }
+            TraceDet("(CRequestThread::HandleAlive)Vex state after attempt to add icon=%d",
+                     int(printer.m_VexState));
+        } else {
+            TraceInf("(CRequestThread::HandleAlive)New printer found, adding to 'awaiting user "
+                     "action' list");
+        }
+    }
+
+    // 9: write back, still under the lock.
+    printer.m_csIpAddr = request.csIpAddr;
+    printer.m_csHostName = request.csHostName;
+    printer.m_csPrinterModel = request.csModel;
+    printer.m_csMicrocodeLevel = request.csMicrocodeLevel;
+    printer.m_uiPrtConfig1Var = uiConfig1Var;
+    m_pPrinters->UpdatePrinter(printer);
+    if (m_pPrinters->FindExtraInfo(request.csUUID, extra)) {
+        if (!csStateVarURL.empty())
+            extra.m_csCachedStateVarURL = csStateVarURL;
+        if (iStateVarPort != -1)
+            extra.m_iCachedStateVarPort = iStateVarPort;
+        extra.m_uiFlags &= ~EXTRA_FLAG_PROCESSING;
+        m_pPrinters->UpdateExtraInfo(request.csUUID, extra);
+    }
+    lock.Release();
+
+    // 10: prompting.
+    if (bNew && eOpMode == eModePrompt)
+        PromptUser();
+}
+
+void CRequestThread::PromptUser() {
+    TraceInf("(CRequestThread::HandleAlive)New printer found, need to prompt user");
+    {
+        CStogPipeComm stog;
+        if (stog.TellFoundNewPrinter()) {
+            TraceInf("(CRequestThread::HandleAlive)GUI notified about new printer");
+            return;
+        }
+    }
+    StartPromptingGuiProc startGui = StartPromptingGui();
+    if (startGui && startGui())
+        TraceInf("(CRequestThread::HandleAlive)GUI notified about new printer");
+    else
+        TraceErr("(CRequestThread::HandleAlive)CreateProcess failed");
+}
+
+uint32_t RequestThreadProc(SThreadData* pData) {
+    CTraceScope scope("RequestThreadProc", TRACE_DET);
+    CRequestThread thread(pData->pRequests, pData->pPrinters);
+    thread.Run();
+}

@@ -1,0 +1,52 @@
+// CWriteThread: the KPL writer.
+#include "service/WriteThread.h"
+
+#include "common/Printers.h"
+#include "common/StogPipeComm.h"
+#include "common/Trace.h"
+#include "platform/clock.h"
+#include "service/ThreadData.h"
+
+#include <cstdio>
+
+namespace {
+
+// The pause that lets the GUI take the notification before the endpoint goes.
+constexpr uint32_t kNotifyPauseMs = 200;
+
+} // namespace
+
+CWriteThread::CWriteThread(CPrinters* pPrinters) : m_pPrinters(pPrinters) {
+    CTraceScope scope("CWriteThread:CWriteThread", TRACE_DET);
+}
+
+CWriteThread::~CWriteThread() {
+    CTraceScope scope("CWriteThread:~CWriteThread", TRACE_DET);
+}
+
+void CWriteThread::Run() {
+    CTraceScope scope("CWriteThread:Run");
+    for (;;)
+        RunOnce();
+}
+
+void CWriteThread::RunOnce() {
+    TraceInf("(CWriteThread::Run)Going into wait for changes to known printer list");
+    m_pPrinters->WaitForKPLFileNeedsWriting();
+    TraceInf("(CWriteThread::Run)Change to known printer list occurred");
+    bool bLocked = m_pPrinters->LockKPLFile();
+    platform::Sleep(kGatherMs);
+    m_pPrinters->Write();
+    if (bLocked)
+        m_pPrinters->UnlockKPLFile();
+    TraceInf("(CWriteThread::Run)Known printer list written to file");
+    CStogPipeComm stog;
+    stog.TellGuiKplUpdated();
+    platform::Sleep(kNotifyPauseMs);
+}
+
+uint32_t WriteThreadProc(SThreadData* pData) {
+    CTraceScope scope("WriteThreadProc", TRACE_DET);
+    CWriteThread thread(pData->pPrinters);
+    thread.Run();
+}

@@ -65,6 +65,16 @@ SOCKET CreateSocket(SocketKind eKind) {
         FailSocketErrno();
         return INVALID_SOCKET;
     }
+    // Windows lets a second datagram socket that asks for reuse share a port
+    // whatever the first one did; Linux shares only among sockets that all
+    // asked. So every datagram socket here asks from the start.
+    int iReuse = 1;
+    if (eKind == SocketKind::Datagram &&
+        ::setsockopt(s, SOL_SOCKET, SO_REUSEADDR, &iReuse, sizeof iReuse) != 0) {
+        FailSocketErrno();
+        ::close(s);
+        return INVALID_SOCKET;
+    }
     return s;
 }
 
@@ -112,7 +122,11 @@ bool JoinMulticastGroup(SOCKET s, const std::string& csGroup, const std::string&
     ip_mreq mreq{};
     mreq.imr_multiaddr = group.sin_addr;
     mreq.imr_interface = iface.sin_addr;
-    return SetOption(s, IPPROTO_IP, IP_ADD_MEMBERSHIP, &mreq, sizeof mreq);
+    // Asking again for a membership the socket holds is no failure.
+    if (::setsockopt(s, IPPROTO_IP, IP_ADD_MEMBERSHIP, &mreq, sizeof mreq) != 0 &&
+        errno != EADDRINUSE)
+        return FailSocketErrno();
+    return true;
 }
 
 bool SetMulticastTtl(SOCKET s, int iTtl) {

@@ -42,8 +42,12 @@ bool NextToken(const std::string& csData, size_t& nPos, const char* pszSeparator
     if (nZero != std::string::npos && nZero <= nStart)
         return false;
     size_t nEnd = csData.find_first_of(pszSeparators, nStart);
-    if (nZero != std::string::npos && (nEnd == std::string::npos || nZero < nEnd))
-        nEnd = nZero;
+    if (nZero != std::string::npos && (nEnd == std::string::npos || nZero < nEnd)) {
+        // The token ends the text: nothing follows it.
+        *pcsToken = csData.substr(nStart, nZero - nStart);
+        nPos = nZero;
+        return true;
+    }
     *pcsToken = csData.substr(nStart, nEnd == std::string::npos ? nEnd : nEnd - nStart);
     nPos = nEnd == std::string::npos ? csData.size() : nEnd + 1;
     return true;

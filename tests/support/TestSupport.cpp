@@ -6,6 +6,8 @@
 #include "platform/root.h"
 #include "platform/service.h"
 
+#include <arpa/inet.h>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
@@ -13,8 +15,14 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <map>
+#include <net/if.h>
+#include <net/route.h>
+#include <netinet/in.h>
+#include <sched.h>
 #include <sstream>
+#include <sys/ioctl.h>
 #include <sys/prctl.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -88,6 +96,44 @@ bool PipeOffered(const std::string& csFolder) {
     if (pDir)
         ::closedir(pDir);
     return bOffered;
+}
+
+bool EnterPrivateNetwork(std::string* pcsError) {
+    auto fail = [pcsError](const char* pszWhat) {
+        *pcsError = std::string(pszWhat) + ": " + std::strerror(errno);
+        return false;
+    };
+    if (::unshare(CLONE_NEWNET) != 0)
+        return fail("unshare(CLONE_NEWNET)");
+    int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return fail("socket");
+    ifreq ifr{};
+    std::strncpy(ifr.ifr_name, "lo", IFNAMSIZ - 1);
+    bool bOk = ::ioctl(fd, SIOCGIFFLAGS, &ifr) == 0;
+    ifr.ifr_flags = short(ifr.ifr_flags | IFF_UP | IFF_RUNNING);
+    bOk = bOk && ::ioctl(fd, SIOCSIFFLAGS, &ifr) == 0;
+    if (!bOk) {
+        ::close(fd);
+        return fail("bringing up lo");
+    }
+    rtentry route{};
+    auto setAddr = [](sockaddr* pAddr, const char* pszAddr) {
+        auto* pIn = reinterpret_cast<sockaddr_in*>(pAddr);
+        pIn->sin_family = AF_INET;
+        ::inet_pton(AF_INET, pszAddr, &pIn->sin_addr);
+    };
+    setAddr(&route.rt_dst, "224.0.0.0");
+    setAddr(&route.rt_genmask, "240.0.0.0");
+    char szDevice[] = "lo";
+    route.rt_dev = szDevice;
+    route.rt_flags = RTF_UP;
+    bOk = ::ioctl(fd, SIOCADDRT, &route) == 0;
+    ::close(fd);
+    if (!bOk)
+        return fail("routing multicast to lo");
+    ::setenv("VEX_NETNS", "1", 1);
+    return true;
 }
 
 bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds deadline) {

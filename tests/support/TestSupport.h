@@ -36,6 +36,14 @@ private:
     bool m_hadPrevious;
 };
 
+// Moves the calling thread (and the threads and processes it starts from now
+// on) into a new network namespace of its own that has only loopback, with the
+// multicast range routed to it, and marks it for printer-sim (VEX_NETNS=1).
+// Each test that sends SSDP calls it first, so that tests running at the same
+// time never hear each other. False, with the reason, when it cannot be made:
+// the test must then fail, never run on the machine's own network.
+bool EnterPrivateNetwork(std::string* pcsError);
+
 // Polls the condition until it holds or the deadline passes.
 bool WaitFor(const std::function<bool()>& condition,
              std::chrono::milliseconds deadline = std::chrono::seconds(10));

@@ -67,7 +67,7 @@ std::string GarbageText(const SPrinter& printer, uint32_t uiRound);
 uint32_t NextSeq(const SOptions& options, SPrinter& printer);
 
 // HTTP: the answer to one request (method and path), empty for no answer.
-std::string HttpAnswer(const SOptions& options, const SPrinter& printer, const std::string& csMethod,
-                       const std::string& csPath);
+std::string HttpAnswer(const SOptions& options, const SPrinter& printer,
+                       const std::string& csMethod, const std::string& csPath);
 
 } // namespace sim

@@ -2,8 +2,8 @@
 #include "Sim.h"
 
 #include <arpa/inet.h>
-#include <cstdio>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -214,8 +214,8 @@ std::string AliveText(const SOptions& options, const SPrinter& printer, uint32_t
                          "\r\n"
                          "NTS: ssdp:alive\r\n"
                          "SERVER: " +
-                         ServerValue(options) + "\r\nUSN: uuid:" + printer.csUuid +
-                         "::" + kUrn + "\r\n" + SeqHeader(options, uiSeq);
+                         ServerValue(options) + "\r\nUSN: uuid:" + printer.csUuid + "::" + kUrn +
+                         "\r\n" + SeqHeader(options, uiSeq);
     if (options.eFault == EFault::Oversize)
         csText += "X-PADDING: " + std::string(2000 - csText.size() - 15, 'x') + "\r\n";
     return csText + "\r\n";
@@ -258,8 +258,8 @@ std::string GarbageText(const SPrinter& printer, uint32_t uiRound) {
     }
 }
 
-std::string HttpAnswer(const SOptions& options, const SPrinter& printer, const std::string& csMethod,
-                       const std::string& csPath) {
+std::string HttpAnswer(const SOptions& options, const SPrinter& printer,
+                       const std::string& csMethod, const std::string& csPath) {
     std::string csBody;
     if (options.eFault != EFault::NotFound && csMethod == "GET" && csPath == "/desc.xml") {
         csBody = "<?xml version=\"1.0\"?>\r\n"

@@ -278,9 +278,10 @@ void CSimulator::OnConnection(int fd, uint32_t events) {
         const size_t nMethodEnd = conn.csIn.find(' ');
         const size_t nPathEnd = conn.csIn.find(' ', nMethodEnd + 1);
         const std::string csMethod = conn.csIn.substr(0, nMethodEnd);
-        const std::string csPath = nPathEnd == std::string::npos
-                                       ? ""
-                                       : conn.csIn.substr(nMethodEnd + 1, nPathEnd - nMethodEnd - 1);
+        const std::string csPath =
+            nPathEnd == std::string::npos
+                ? ""
+                : conn.csIn.substr(nMethodEnd + 1, nPathEnd - nMethodEnd - 1);
         Log(conn, csMethod, csPath);
         conn.bAnswered = true;
         if (m_options.eFault == EFault::Silent)

@@ -27,7 +27,9 @@ enum class SocketKind { Datagram, Stream };
 bool WSAStartup();
 void WSACleanup();
 
-// A new socket of the internet family, not inherited by child programs.
+// A new socket of the internet family, not inherited by child programs. A
+// datagram socket may share its port with any other that asks for reuse, as a
+// Windows one does (on POSIX every datagram socket asks for it at creation).
 SOCKET CreateSocket(SocketKind eKind);
 bool CloseSocket(SOCKET s);
 bool ShutdownSocket(SOCKET s, int iHow);
@@ -38,7 +40,8 @@ bool SetReuseAddress(SOCKET s, bool bReuse);
 int GetLocalPort(SOCKET s);
 
 // Multicast: join csGroup on the interface of csInterface ("" lets the system
-// choose), the time-to-live of sent datagrams, and the outgoing interface.
+// choose; joining again a group the socket is a member of succeeds), the
+// time-to-live of sent datagrams, and the outgoing interface.
 bool JoinMulticastGroup(SOCKET s, const std::string& csGroup, const std::string& csInterface = "");
 bool SetMulticastTtl(SOCKET s, int iTtl);
 bool SetMulticastInterface(SOCKET s, const std::string& csInterface);

@@ -7,8 +7,8 @@
 #include "platform/clock.h"
 #include "service/AdvertThread.h"
 #include "service/GtosPipeListenThreadProc.h"
-#include "service/GuiLauncher.h"
 #include "service/ListenThread.h"
+#include "service/PortMonInstall.h"
 #include "service/RequestThread.h"
 #include "service/WriteThread.h"
 
@@ -24,9 +24,6 @@ constexpr uint32_t kSpoolerFirstWaitMs = 3000;
 constexpr uint32_t kSpoolerPollMs = 50;
 constexpr int kSpoolerRestartAttempts = 8;
 constexpr uint32_t kMainLoopMs = 300000;
-
-std::mutex g_installerMutex;
-std::function<void()> g_portMonitorInstaller;
 
 // Starts a worker on the thread data; it is never waited for or stopped.
 template <typename Proc> void StartWorker(Proc proc, SThreadData* pData) {
@@ -50,28 +47,14 @@ CMainThread::CMainThread() {
 
 CMainThread::~CMainThread() = default;
 
-void CMainThread::SetPortMonitorInstaller(std::function<void()> install) {
-    std::lock_guard lock(g_installerMutex);
-    g_portMonitorInstaller = std::move(install);
-}
-
 void CMainThread::Start() {
     CTraceScope scope("CMainThread::Start");
     CVexData vexData;
     const bool bFirstTime = vexData.GetFirstTime();
     if (bFirstTime) {
-        std::function<void()> install;
-        {
-            std::lock_guard lock(g_installerMutex);
-            install = g_portMonitorInstaller;
-        }
-        if (install) {
-            install();
-            vexData.DeleteFirstTime();
-        } else {
-            TraceWrn("(CMainThread::Start)Port monitor installation not available; kept for a "
-                     "later start");
-        }
+        CPortMonInstall portMonInstall;
+        portMonInstall.InstallIfNecessary();
+        vexData.DeleteFirstTime();
     }
     m_printers.SetKplPath(vexData.GetWorkingDir() + vexData.GetKplFile());
     if (!m_printers.Read(true)) {
@@ -80,7 +63,6 @@ void CMainThread::Start() {
     }
     if (bFirstTime)
         m_printers.CheckSupported();
-    CRequestThread::SetStartPromptingGui(StartPromptingGui);
     m_bWorking = true;
     StartWorker(ListenThreadProc, &m_threadData);
     StartWorker(GtosPipeListenThreadProc, &m_threadData);

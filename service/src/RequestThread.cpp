@@ -6,22 +6,37 @@
 #include "common/StogPipeComm.h"
 #include "common/Trace.h"
 #include "common/VexData.h"
+#include "service/GuiLauncher.h"
+#include "service/IconManager.h"
 #include "service/ThreadData.h"
 
 #include <mutex>
 
 namespace {
 
+// The queue creation with the default values (CIconManager, on the stack for one use).
+int CreateWithDefaults(const std::string& csUUID, const std::string& csPortAddr,
+                       const std::string& csModel, const std::string& csIpAddr,
+                       std::string* pcsIconName) {
+    CIconManager iconManager;
+    SIconInfo actual;
+    uint32_t uiWarnings = 0;
+    const uint32_t uiResult =
+        iconManager.AddWithDefaults(csUUID, csPortAddr, csModel, csIpAddr, &actual, &uiWarnings);
+    *pcsIconName = actual.csIconName;
+    return int(uiResult);
+}
+
 std::mutex g_hooksMutex;
-AddWithDefaultsProc g_addWithDefaults;
-StartPromptingGuiProc g_startPromptingGui;
+AddWithDefaultsProc g_addWithDefaults = CreateWithDefaults;
+StartPromptingGuiProc g_startPromptingGui = StartPromptingGui;
 
 AddWithDefaultsProc AddWithDefaults() {
     std::lock_guard lock(g_hooksMutex);
     return g_addWithDefaults;
 }
 
-StartPromptingGuiProc StartPromptingGui() {
+StartPromptingGuiProc PromptingGuiStarter() {
     std::lock_guard lock(g_hooksMutex);
     return g_startPromptingGui;
 }
@@ -80,12 +95,12 @@ CRequestThread::~CRequestThread() {
 
 void CRequestThread::SetAddWithDefaults(AddWithDefaultsProc proc) {
     std::lock_guard lock(g_hooksMutex);
-    g_addWithDefaults = std::move(proc);
+    g_addWithDefaults = proc ? std::move(proc) : CreateWithDefaults;
 }
 
 void CRequestThread::SetStartPromptingGui(StartPromptingGuiProc proc) {
     std::lock_guard lock(g_hooksMutex);
-    g_startPromptingGui = std::move(proc);
+    g_startPromptingGui = proc ? std::move(proc) : StartPromptingGui;
 }
 
 void CRequestThread::Run() {
@@ -241,12 +256,7 @@ void CRequestThread::HandleAlive(SRequest request) {
         const bool bCanPrint =
             (uiConfig1Var & PRT_CONFIG1_CAN_PRINT_MASK) == PRT_CONFIG1_CAN_PRINT_MASK;
         AddWithDefaultsProc addWithDefaults = AddWithDefaults();
-        if (eOpMode == eModeAutomatic && bCanPrint && !(printer.m_uiFlags & PRT_FLAG_ADDING) &&
-            !addWithDefaults) {
-            TraceErr("(CRequestThread::HandleAlive)Automatic creation is not available, printer "
-                     "left awaiting user action");
-        } else if (eOpMode == eModeAutomatic && bCanPrint &&
-                   !(printer.m_uiFlags & PRT_FLAG_ADDING)) {
+        if (eOpMode == eModeAutomatic && bCanPrint && !(printer.m_uiFlags & PRT_FLAG_ADDING)) {
             printer.m_uiFlags |= PRT_FLAG_ADDING;
             m_pPrinters->UpdatePrinter(printer);
             lock.Release();
@@ -322,7 +332,7 @@ void CRequestThread::PromptUser() {
             return;
         }
     }
-    StartPromptingGuiProc startGui = StartPromptingGui();
+    StartPromptingGuiProc startGui = PromptingGuiStarter();
     if (startGui && startGui())
         TraceInf("(CRequestThread::HandleAlive)GUI notified about new printer");
     else

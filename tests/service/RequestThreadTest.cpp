@@ -249,10 +249,6 @@ TEST_F(RequestThreadTest, DecisionFollowsModeWordAndResult) {
     thread.HandleAlive(unreachable);
     EXPECT_EQ(Stored().m_VexState, eVexAdded);
     EXPECT_EQ(Stored().m_uiPrtConfig1Var, PRT_CONFIG1_UNKNOWN);
-    // Without the creation code wired in, nothing pretends to create.
-    CRequestThread::SetAddWithDefaults(nullptr);
-    EXPECT_EQ(fresh(eModeAutomatic, "<return>3221225472</return>").m_VexState, eVexWaiting);
-    EXPECT_EQ(nCalls, 3);
 }
 
 TEST_F(RequestThreadTest, PrinterRemovedDuringTheQueriesStaysRemoved) {

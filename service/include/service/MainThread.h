@@ -12,7 +12,6 @@
 
 #include <atomic>
 #include <cstdint>
-#include <functional>
 
 class CMainThread {
 public:
@@ -32,10 +31,6 @@ public:
     // At a stop: writes a change of the list that the writer has not stored
     // yet, waiting at most dwLimitMs. True when nothing is left unwritten.
     bool FlushPendingWrite(uint32_t dwLimitMs = kStopFlushLimitMs);
-
-    // The port monitor installation of a first start (until it is wired, a
-    // first start keeps its "First time" setting for a later start).
-    static void SetPortMonitorInstaller(std::function<void()> install);
 
     CPrinters& Printers() { return m_printers; }
 

@@ -40,9 +40,8 @@ public:
     CRequestThread(const CRequestThread&) = delete;
     CRequestThread& operator=(const CRequestThread&) = delete;
 
-    // Where automatic creation and the start of the GUI go. Without a creator,
-    // a new printer that could be created automatically stays awaiting user
-    // action (traced); without a GUI starter, a prompt reaches only a running GUI.
+    // What creates a queue and what starts the GUI: CIconManager::AddWithDefaults
+    // and StartPromptingGui, unless a test puts its own in (null restores them).
     static void SetAddWithDefaults(AddWithDefaultsProc proc);
     static void SetStartPromptingGui(StartPromptingGuiProc proc);
 

@@ -58,6 +58,7 @@ void CListenThread::Listen() {
     }
     CThrottledWarning failureWarning;
     if (socket.Init(m_iPort)) {
+        TraceInf("(CListenThread::Listen)Listening on port %d", m_iPort);
         char szBuffer[kBufferLen];
         int nFailures = 0;
         while (!m_bStop) {

@@ -33,6 +33,8 @@ struct SOptions {
     double dIntervalSec = 30; // between announcement rounds
     int iRounds = 0;          // announcement rounds, 0: without end
     int iHttpPort = 8080;
+    int iPrintPort = 9100; // raw printing, and the PJL questions of the port monitor
+    bool bReadOnlyCommunity = false;
     ESeqMode eSeqMode = ESeqMode::Up;
     uint32_t uiSeqStart = 1;
     EFault eFault = EFault::None;
@@ -65,6 +67,9 @@ std::string SearchAnswerText(const SOptions& options, const SPrinter& printer, u
 std::string GarbageText(const SPrinter& printer, uint32_t uiRound);
 // The sequence number of the next advertisement; advances the printer's counter.
 uint32_t NextSeq(const SOptions& options, SPrinter& printer);
+
+// PJL: the answer to the port monitor's questions (model and configuration).
+std::string PjlAnswer(const SOptions& options);
 
 // HTTP: the answer to one request (method and path), empty for no answer.
 std::string HttpAnswer(const SOptions& options, const SPrinter& printer,

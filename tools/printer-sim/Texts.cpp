@@ -86,6 +86,8 @@ void PrintUsage() {
         "  --interval SECONDS   between announcement rounds (30)\n"
         "  --rounds N           announcement rounds, then only answers; 0: no end (0)\n"
         "  --http-port PORT     port of the description and the control URL (8080)\n"
+        "  --print-port PORT    raw print port, answers the port monitor's PJL (9100)\n"
+        "  --read-only-community   the PJL configuration names a read-only community\n"
         "  --seq up|repeat|back|zero|none   sequence numbering (up)\n"
         "  --seq-start N        first sequence number (1)\n"
         "  --fault none|404|noreturn|silent|noclose|huge|oversize|garbage\n"
@@ -104,6 +106,10 @@ bool ParseOptions(int argc, char** argv, SOptions* pOptions) {
         const std::string csOption = argv[i];
         if (csOption == "--byebye-at-exit") {
             pOptions->bByeByeAtExit = true;
+            continue;
+        }
+        if (csOption == "--read-only-community") {
+            pOptions->bReadOnlyCommunity = true;
             continue;
         }
         if (csOption == "--no-search") {
@@ -138,6 +144,9 @@ bool ParseOptions(int argc, char** argv, SOptions* pOptions) {
                   ((pOptions->iRounds = int(llValue)), true);
         else if (csOption == "--http-port")
             bOk = ParseNumber(pszValue, 1, 65535, &llValue) && (pOptions->iHttpPort = int(llValue));
+        else if (csOption == "--print-port")
+            bOk =
+                ParseNumber(pszValue, 1, 65535, &llValue) && (pOptions->iPrintPort = int(llValue));
         else if (csOption == "--seq")
             bOk = ParseSeqMode(pszValue, &pOptions->eSeqMode);
         else if (csOption == "--seq-start")
@@ -256,6 +265,11 @@ std::string GarbageText(const SPrinter& printer, uint32_t uiRound) {
         return csNoise;
     }
     }
+}
+
+std::string PjlAnswer(const SOptions& options) {
+    return "@PJL INFO ID\r\n\"" + options.csModel + "\"\r\n\f@PJL INFO CONFIG\r\n" +
+           (options.bReadOnlyCommunity ? "SNMP COMMUNITY=READ\r\n" : "") + "\f";
 }
 
 std::string HttpAnswer(const SOptions& options, const SPrinter& printer,

@@ -35,6 +35,7 @@ const char kUrn[] = "urn:zantor-schemas-ambrel:service:Print:1";
 constexpr size_t kMaxRequest = 64 * 1024;
 
 struct SConnection {
+    bool bPrintPort = false; // raw printing (PJL) rather than HTTP
     int iPrinter = -1;
     std::string csPeer;
     std::string csIn;
@@ -70,7 +71,9 @@ private:
     void AnnounceRound();
     void ByeByeRound();
     void OnSearch();
-    void OnAccept();
+    void OnAccept(int iListen);
+    // Raw printing: the port monitor's PJL questions get the model; print data is taken.
+    void OnPrintData(int fd, SConnection& conn);
     void OnConnection(int fd, uint32_t events);
     void Close(int fd);
     void Log(const SConnection& conn, const std::string& csMethod, const std::string& csPath);
@@ -79,7 +82,8 @@ private:
     std::vector<SPrinter> m_printers;
     std::unordered_map<std::string, int> m_byAddr;
     std::map<int, SConnection> m_connections;
-    int m_epoll = -1, m_search = -1, m_sender = -1, m_http = -1, m_timer = -1, m_signals = -1;
+    int m_epoll = -1, m_search = -1, m_sender = -1, m_http = -1, m_print = -1, m_timer = -1,
+        m_signals = -1;
     int m_iRound = 0;
     FILE* m_pLog = nullptr;
 };
@@ -115,6 +119,12 @@ bool CSimulator::Open() {
     if (::bind(m_http, reinterpret_cast<sockaddr*>(&any), sizeof any) != 0 ||
         ::listen(m_http, 1024) != 0)
         return Fail("opening the HTTP port");
+    m_print = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    ::setsockopt(m_print, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    any.sin_port = htons(uint16_t(m_options.iPrintPort));
+    if (::bind(m_print, reinterpret_cast<sockaddr*>(&any), sizeof any) != 0 ||
+        ::listen(m_print, 256) != 0)
+        return Fail("opening the print port");
     m_timer = ::timerfd_create(CLOCK_MONOTONIC, TFD_CLOEXEC);
     itimerspec spec{};
     const long long llNs = (long long)(m_options.dIntervalSec * 1e9);
@@ -136,6 +146,7 @@ bool CSimulator::Open() {
     }
     Watch(m_search, EPOLLIN);
     Watch(m_http, EPOLLIN);
+    Watch(m_print, EPOLLIN);
     Watch(m_timer, EPOLLIN);
     Watch(m_signals, EPOLLIN);
     return true;
@@ -206,11 +217,11 @@ void CSimulator::OnSearch() {
     }
 }
 
-void CSimulator::OnAccept() {
+void CSimulator::OnAccept(int iListen) {
     for (;;) {
         sockaddr_in peer{}, local{};
         socklen_t nPeer = sizeof peer, nLocal = sizeof local;
-        int fd = ::accept4(m_http, reinterpret_cast<sockaddr*>(&peer), &nPeer,
+        int fd = ::accept4(iListen, reinterpret_cast<sockaddr*>(&peer), &nPeer,
                            SOCK_CLOEXEC | SOCK_NONBLOCK);
         if (fd < 0)
             return;
@@ -224,6 +235,7 @@ void CSimulator::OnAccept() {
             continue;
         }
         SConnection& conn = m_connections[fd];
+        conn.bPrintPort = iListen == m_print;
         conn.iPrinter = it->second;
         conn.csPeer = szPeer;
         Watch(fd, EPOLLIN | EPOLLRDHUP);
@@ -265,6 +277,8 @@ void CSimulator::OnConnection(int fd, uint32_t events) {
             break;
         }
     }
+    if (conn.bPrintPort)
+        return OnPrintData(fd, conn);
     if (!conn.bAnswered) {
         size_t nHeaderEnd = conn.csIn.find("\r\n\r\n");
         if (nHeaderEnd == std::string::npos)
@@ -312,6 +326,18 @@ void CSimulator::OnConnection(int fd, uint32_t events) {
         Close(fd);
 }
 
+void CSimulator::OnPrintData(int fd, SConnection& conn) {
+    if (conn.bAnswered || conn.csIn.find("@PJL INFO CONFIG") == std::string::npos) {
+        conn.csIn.clear(); // print data goes nowhere
+        return;
+    }
+    conn.bAnswered = true;
+    Log(conn, "PJL", "INFO");
+    const std::string csAnswer = PjlAnswer(m_options);
+    (void)!::send(fd, csAnswer.data(), csAnswer.size(), MSG_NOSIGNAL);
+    Close(fd);
+}
+
 int CSimulator::Run() {
     if (m_options.csSend == "byebye") {
         ByeByeRound();
@@ -331,8 +357,8 @@ int CSimulator::Run() {
             const int fd = events[i].data.fd;
             if (fd == m_search) {
                 OnSearch();
-            } else if (fd == m_http) {
-                OnAccept();
+            } else if (fd == m_http || fd == m_print) {
+                OnAccept(fd);
             } else if (fd == m_timer) {
                 uint64_t ullTicks;
                 (void)!::read(m_timer, &ullTicks, sizeof ullTicks);

@@ -31,6 +31,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <fstream>
+#include <mutex>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sstream>
@@ -67,6 +68,8 @@ constexpr size_t kConfigInfoSize = 536;
 constexpr size_t kConfigInfoAddress = 532;
 
 std::string g_csMonitorName;
+// One port at a time: the choice of a free name and its creation are one step.
+std::mutex g_portLock;
 
 std::string MonitorKey() {
     return "SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\" + g_csMonitorName;
@@ -254,6 +257,7 @@ int32_t SetNewPort(char16_t szPortName[kMonPortNameChars], const std::u16string&
     if (IsModelRefused(facts.csModel))
         return 152;
 
+    std::lock_guard guard(g_portLock);
     std::vector<SPort> ports;
     if (!ListPorts(&ports))
         return 70;

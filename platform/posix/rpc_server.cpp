@@ -3,6 +3,7 @@
 #include "platform/rpc.h"
 
 #include "internal/rpc_wire.h"
+#include "platform/clock.h"
 #include "platform/error.h"
 
 #include <atomic>
@@ -23,7 +24,8 @@ namespace platform {
 using namespace posix::rpc;
 
 namespace {
-constexpr int kServerIdleMs = 10000;
+// A connection idle this long is dropped (scaled by VEX_DELAY_PERCENT).
+constexpr uint32_t kServerIdleMs = 10000;
 constexpr int kMaxConnections = 16;
 } // namespace
 
@@ -95,7 +97,7 @@ bool AnswerBind(RpcServer::State& s, int fd, SPdu& pdu, Clock::time_point deadli
 void Serve(std::shared_ptr<RpcServer::State> s, int fd) {
     bool bBound = false;
     while (!s->stopping) {
-        auto deadline = Clock::now() + std::chrono::milliseconds(kServerIdleMs);
+        auto deadline = Clock::now() + std::chrono::milliseconds(ScaledDelay(kServerIdleMs));
         SPdu pdu;
         if (ReadPdu(fd, deadline, &pdu) != 0)
             break;

@@ -225,6 +225,46 @@ TEST_F(RpcTest, SilentBrokenAndGarbledServersFailTheCall) {
     RpcBindingFree(&h);
 }
 
+int ConnectRaw() {
+    int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    std::strcpy(addr.sun_path, RpcEndpointPath(kEcho).c_str());
+    return ::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 ? fd : -1;
+}
+
+TEST_F(RpcTest, IdleAndSurplusClientsNeverStopTheServer) {
+    ::setenv("VEX_DELAY_PERCENT", "1", 1);
+    RpcServer server;
+    ASSERT_EQ(RPC_S_OK, server.Listen(kEcho, Echo));
+    // An idle connection is dropped (10 s, shortened to 100 ms here).
+    int idle = ConnectRaw();
+    ASSERT_GE(idle, 0);
+    char byte;
+    EXPECT_EQ(0, ::recv(idle, &byte, 1, 0));
+    ::close(idle);
+    // Sixteen silent connections fill the server; a newcomer is refused...
+    ::setenv("VEX_DELAY_PERCENT", "100", 1);
+    RpcServer busy;
+    server.Stop();
+    ASSERT_EQ(RPC_S_OK, busy.Listen(kEcho, Echo));
+    std::vector<int> silent;
+    for (int i = 0; i < 16; ++i)
+        silent.push_back(ConnectRaw());
+    RPC_BINDING_HANDLE h = Bind();
+    uint32_t result = 0;
+    ASSERT_TRUE(vextest::WaitFor([&] { return CallEcho(h, kEcho, 0, 1, &result) != RPC_S_OK; }));
+    // ...and served again once one of them goes.
+    ::close(silent.back());
+    silent.pop_back();
+    EXPECT_TRUE(vextest::WaitFor([&] { return CallEcho(h, kEcho, 0, 1, &result) == RPC_S_OK; }));
+    EXPECT_EQ(2u, result);
+    for (int fd : silent)
+        ::close(fd);
+    RpcBindingFree(&h);
+    ::unsetenv("VEX_DELAY_PERCENT");
+}
+
 // Calls the echo interface; exits with the status.
 VEX_TEST_HELPER(rpc_call) {
     RPC_BINDING_HANDLE h = Bind();

@@ -115,7 +115,7 @@ using RpcDispatchFunction =
 
 // Answers the calls of one interface on its endpoint, each connection in a
 // thread of its own (up to 16 at once; more are refused, and a connection idle
-// for 10 s is dropped).
+// for 10 s, scaled by VEX_DELAY_PERCENT, is dropped).
 class RpcServer {
 public:
     RpcServer();

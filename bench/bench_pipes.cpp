@@ -56,7 +56,8 @@ struct BenchService {
           thread([this] { listener.Listen(); }) {
         // Wait until the first instance is offered.
         for (;;) {
-            platform::HPIPE h = platform::OpenNamedPipe(kGtosPipeName);
+            platform::HPIPE h =
+                platform::OpenNamedPipe(kGtosPipeName, platform::PipeAccess::EveryLocalUser);
             if (h) {
                 platform::ClosePipe(h);
                 break;

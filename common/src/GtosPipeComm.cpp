@@ -111,6 +111,8 @@ bool CGtosPipeComm::InitializeGuiEndOfPipe() {
         scope.Result(false);
         return false;
     }
+    // A service that never answers must not hang the GUI.
+    platform::SetPipeReadTimeout(m_hPipe, kCommandAnswerWaitMs);
     scope.Result(true);
     return true;
 }
@@ -325,6 +327,13 @@ EGtosCommand CGtosPipeComm::ParseCmdFromGui(const std::string& csData) {
     } else if (csWord == kCmdUpdateIcons) {
         eCommand = ParseUpdateIconsCmd(csRest);
     }
+    if (eCommand != eGtosUnknown && HoldsZeroByte(eCommand)) {
+        // A text cut short at its zero byte would be checked in full but used
+        // in part: the command is refused, and so answered as a failure.
+        TraceErr("(CGtosPipeComm::ParseCmdFromGui)A parameter holds a zero byte: command refused");
+        m_csUUID.clear();
+        eCommand = eGtosUnknown;
+    }
     scope.Result("%d", int(eCommand));
     return eCommand;
 }
@@ -342,6 +351,17 @@ EGtosCommand CGtosPipeComm::ParseUpdateIconsCmd(const std::string& csRest) {
     m_csIconNames = TextFromNone(csRest.substr(nNames + 1, nState - nNames - 1));
     m_eNewState = int32_t(llState);
     return eGtosUpdateIcons;
+}
+
+bool CGtosPipeComm::HoldsZeroByte(EGtosCommand eCommand) const {
+    auto zero = [](const std::string& csText) { return csText.find('\0') != std::string::npos; };
+    if (zero(m_csUUID))
+        return true;
+    if (eCommand == eGtosUpdateIcons)
+        return zero(m_csIconNames);
+    return eCommand == eGtosAddIcon &&
+           (zero(m_csComments) || zero(m_csIconName) || zero(m_csLocation) || zero(m_csPortName) ||
+            zero(m_csSepPage) || zero(m_csShareName));
 }
 
 int CGtosPipeComm::ParseAddIconCmdFromGui(const std::string& csData) {
@@ -383,7 +403,12 @@ int CGtosPipeComm::ParseAddIconCmdFromGui(const std::string& csData) {
         }
         return next(&csLine, true) && ParseWord(csLine, kDriverWords, &m_eDriverType);
     };
-    const bool bOk = parse();
+    bool bOk = parse();
+    if (bOk && HoldsZeroByte(eGtosAddIcon)) {
+        TraceErr("(CGtosPipeComm::ParseAddIconCmdFromGui)A parameter holds a zero byte: command "
+                 "refused");
+        bOk = false;
+    }
     const int iResult = bOk ? eGtosAddIcon : eGtosUnknown;
     scope.Result("%d", iResult);
     return iResult;

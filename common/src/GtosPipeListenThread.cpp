@@ -3,6 +3,7 @@
 
 #include "common/PipeMessage.h"
 #include "common/Trace.h"
+#include "platform/clock.h"
 #include "platform/error.h"
 
 #include <system_error>
@@ -123,39 +124,54 @@ void CGtosPipeListenThread::HandOver(platform::HPIPE hPipe) {
     }
 }
 
+bool CGtosPipeListenThread::NoneIdle() {
+    std::lock_guard lock(m_poolMutex);
+    return m_idle.empty();
+}
+
 void CGtosPipeListenThread::Listen() {
     CTraceScope scope("CGtosPipeListenThread::Listen");
-    platform::HPIPE hOffered = CreateInstance();
-    if (hOffered != platform::INVALID_PIPE_HANDLE)
-        StartWorker(nullptr); // waits for the first connection
-    while (hOffered != platform::INVALID_PIPE_HANDLE) {
+    platform::HPIPE hOffered = platform::INVALID_PIPE_HANDLE;
+    while (!m_pCancel->IsCancelled()) {
+        if (hOffered == platform::INVALID_PIPE_HANDLE) {
+            hOffered = CreateInstance();
+            if (hOffered == platform::INVALID_PIPE_HANDLE) {
+                if (!ListenerMayRetry(platform::GetLastError(), *m_pCancel))
+                    break;
+                continue;
+            }
+            if (NoneIdle())
+                StartWorker(nullptr); // ready for the next connection
+        }
         if (!platform::ConnectNamedPipe(hOffered) &&
             platform::GetLastError() != platform::ERROR_PIPE_CONNECTED) {
             const uint32_t dwError = platform::GetLastError();
             platform::ClosePipe(hOffered);
-            if (dwError == platform::ERROR_OPERATION_ABORTED && m_pCancel->IsCancelled()) {
-                TraceInf("(CGtosPipeListenThread::Listen)Stopped");
-            } else {
-                TraceErr("(CGtosPipeListenThread::Listen)ConnectNamedPipe failed : %s",
-                         platform::ErrorText(dwError).c_str());
-            }
-            break;
+            hOffered = platform::INVALID_PIPE_HANDLE;
+            if (dwError == platform::ERROR_OPERATION_ABORTED && m_pCancel->IsCancelled())
+                break;
+            TraceErr("(CGtosPipeListenThread::Listen)ConnectNamedPipe failed : %s",
+                     platform::ErrorText(dwError).c_str());
+            if (!ListenerMayRetry(dwError, *m_pCancel))
+                break;
+            continue;
         }
         // The next instance is offered before the connected one is handed over,
         // so the pipe never reads as absent between two connections (a GUI
-        // would take that for a service that does not run).
+        // would take that for a service that does not run). A failed offer is
+        // tried again at the top of the loop.
         platform::HPIPE hConnected = hOffered;
         hOffered = CreateInstance();
-        // Served in any case; a failed offer ends the loop after the hand-over.
+        // A client that says nothing is dropped after a while.
+        platform::SetPipeReadTimeout(hConnected, platform::ScaledDelay(kPipeIdleClientMs));
         HandOver(hConnected);
         JoinWorkers(false);
-        bool bNoneIdle;
-        {
-            std::lock_guard lock(m_poolMutex);
-            bNoneIdle = m_idle.empty();
-        }
-        if (bNoneIdle && hOffered != platform::INVALID_PIPE_HANDLE)
+        if (hOffered != platform::INVALID_PIPE_HANDLE && NoneIdle())
             StartWorker(nullptr); // ready for the next connection
     }
+    if (hOffered != platform::INVALID_PIPE_HANDLE)
+        platform::ClosePipe(hOffered);
+    if (m_pCancel->IsCancelled())
+        TraceInf("(CGtosPipeListenThread::Listen)Stopped");
     JoinWorkers(true);
 }

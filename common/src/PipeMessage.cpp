@@ -14,18 +14,30 @@ const char kEscape = '\x10';
 const char kNone[] = "<none>";
 } // namespace
 
+platform::PipeAccess PipeAccessOf(const char* pszName) {
+    return std::strcmp(pszName, kGtosPipeName) == 0 ? platform::PipeAccess::EveryLocalUser
+                                                    : platform::PipeAccess::Default;
+}
+
 platform::HPIPE OpenPipeClient(const char* pszName, uint32_t dwBusyWaitMs) {
     using Clock = std::chrono::steady_clock;
     const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(dwBusyWaitMs);
     std::chrono::microseconds pause(50);
     for (;;) {
-        platform::HPIPE hPipe = platform::OpenNamedPipe(pszName);
+        platform::HPIPE hPipe = platform::OpenNamedPipe(pszName, PipeAccessOf(pszName));
         if (hPipe != platform::INVALID_PIPE_HANDLE ||
             platform::GetLastError() != platform::ERROR_PIPE_BUSY || Clock::now() >= deadline)
             return hPipe;
         std::this_thread::sleep_for(pause);
         pause = std::min(pause * 2, std::chrono::microseconds(5000));
     }
+}
+
+bool ListenerMayRetry(uint32_t dwError, const platform::PipeCancel& cancel) {
+    if (cancel.IsCancelled() || dwError == platform::ERROR_ACCESS_DENIED ||
+        dwError == platform::ERROR_INVALID_NAME || dwError == platform::ERROR_INVALID_PARAMETER)
+        return false;
+    return !cancel.WaitForCancel(kListenerRetryPauseMs);
 }
 
 bool WritePipeMessage(platform::HPIPE hPipe, const std::string& csText) {

@@ -3,6 +3,7 @@
 
 #include "common/PipeMessage.h"
 #include "common/Trace.h"
+#include "platform/clock.h"
 #include "platform/error.h"
 
 #include <system_error>
@@ -35,22 +36,32 @@ void CStogPipeListenThread::Listen() {
     // While a worker serves one connection the next instance is already offered:
     // a notification that comes meanwhile is taken and waits for its turn, instead
     // of finding the pipe busy or gone.
-    platform::HPIPE hOffered = CreateInstance();
-    while (hOffered != platform::INVALID_PIPE_HANDLE) {
+    platform::HPIPE hOffered = platform::INVALID_PIPE_HANDLE;
+    while (!m_pCancel->IsCancelled()) {
+        if (hOffered == platform::INVALID_PIPE_HANDLE) {
+            hOffered = CreateInstance();
+            if (hOffered == platform::INVALID_PIPE_HANDLE) {
+                if (!ListenerMayRetry(platform::GetLastError(), *m_pCancel))
+                    break;
+                continue;
+            }
+        }
         if (!platform::ConnectNamedPipe(hOffered) &&
             platform::GetLastError() != platform::ERROR_PIPE_CONNECTED) {
             const uint32_t dwError = platform::GetLastError();
             platform::ClosePipe(hOffered);
-            if (dwError == platform::ERROR_OPERATION_ABORTED && m_pCancel->IsCancelled()) {
-                TraceInf("(CStogPipeListenThread::Listen)Stopped");
-            } else {
-                TraceErr("(CStogPipeListenThread::Listen)ConnectNamedPipe failed : %s",
-                         platform::ErrorText(dwError).c_str());
-            }
-            break;
+            hOffered = platform::INVALID_PIPE_HANDLE;
+            if (dwError == platform::ERROR_OPERATION_ABORTED && m_pCancel->IsCancelled())
+                break;
+            TraceErr("(CStogPipeListenThread::Listen)ConnectNamedPipe failed : %s",
+                     platform::ErrorText(dwError).c_str());
+            if (!ListenerMayRetry(dwError, *m_pCancel))
+                break;
+            continue;
         }
         platform::HPIPE hConnected = hOffered;
         hOffered = CreateInstance();
+        platform::SetPipeReadTimeout(hConnected, platform::ScaledDelay(kPipeIdleClientMs));
         try {
             std::thread worker([this, hConnected] { m_workProc(hConnected); });
             worker.join();
@@ -61,4 +72,8 @@ void CStogPipeListenThread::Listen() {
             platform::ClosePipe(hConnected);
         }
     }
+    if (hOffered != platform::INVALID_PIPE_HANDLE)
+        platform::ClosePipe(hOffered);
+    if (m_pCancel->IsCancelled())
+        TraceInf("(CStogPipeListenThread::Listen)Stopped");
 }

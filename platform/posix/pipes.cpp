@@ -1,15 +1,20 @@
 // Named message pipes over AF_UNIX SOCK_SEQPACKET sockets in the system root.
 //
-// A pipe is the folder run/NAME.pipe. An instance that waits for its client is a
-// socket "PID.N" there with a listen backlog of 0, which the kernel reads as room
-// for exactly one pending connection: a second client finds it full (EAGAIN on a
+// A pipe is a folder in run/. An instance that waits for its client is a socket
+// "PID.N" there with a listen backlog of 0, which the kernel reads as room for
+// exactly one pending connection: a second client finds it full (EAGAIN on a
 // non-blocking connect) and tries the next socket. That gives the named pipe's
-// rules without a helper thread: a client is joined to a free instance before the
-// server calls ConnectNamedPipe, and fails at once when none is free. The marker
-// "PID.srv" says that a live process holds instances (so the pipe is busy, not
-// absent); markers and sockets of dead processes are swept by the next server.
+// rules without a helper thread: a client is joined to a free instance before
+// the server calls ConnectNamedPipe, and fails at once when none is free. The
+// marker "PID.srv" says that a live process holds instances (so the pipe is
+// busy, not absent); markers and sockets of dead processes are swept by the
+// next server. Folders are opened once without following links and used by
+// descriptor; sockets are reached through /proc/self/fd, so a link planted
+// along the path leads nowhere.
 #include "platform/pipes.h"
 
+#include "internal/local_socket.h"
+#include "internal/root_access.h"
 #include "platform/error.h"
 #include "platform/root.h"
 
@@ -24,10 +29,10 @@
 #include <poll.h>
 #include <signal.h>
 #include <strings.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/uio.h>
-#include <sys/un.h>
 #include <unistd.h>
 #include <vector>
 
@@ -37,9 +42,10 @@ struct PipeInstance {
     enum class State { Listening, Connected, Disconnected, Client };
     State eState = State::Client;
     bool bServer = false;
-    PipeAccess eAccess = PipeAccess::Default;
-    std::string csFolder;
-    std::string csSocket; // the offered socket's path while listening
+    bool bShared = false; // the pipe of every administrator, else its user's own
+    std::string csFolder; // the folder's path, the key of the served pipes
+    int folderFd = -1;    // the served pipe's folder (owned by its SServed entry)
+    std::string csEntry;  // the offered socket's name while listening
     int listenFd = -1;
     int fd = -1; // the connection
     std::shared_ptr<PipeCancel> pCancel;
@@ -49,19 +55,23 @@ struct PipeInstance {
 
 namespace {
 
+using posix::PeerRule;
+
 const char kMarkerSuffix[] = ".srv";
+const char kFolderSuffix[] = ".pipe";
 
 // Instances this process holds of each pipe, for the instance cap and the marker.
 struct SServed {
     uint32_t nInstances = 0;
     uint32_t nMax = 0;
+    int folderFd = -1;
 };
 std::mutex g_servedMutex;
 std::map<std::string, SServed> g_served;
 std::atomic<uint64_t> g_nextSocket{0};
 
-// "\\.\pipe\NAME" -> "<root>/run/name.pipe".
-bool FolderOfPipe(const std::string& csName, std::string* pcsFolder) {
+// "\\.\pipe\NAME" -> "name" (lower case).
+bool BaseOfPipe(const std::string& csName, std::string* pcsBase) {
     static const char kPrefix[] = "\\\\.\\pipe\\";
     const size_t nPrefix = sizeof kPrefix - 1;
     if (csName.size() <= nPrefix || ::strncasecmp(csName.c_str(), kPrefix, nPrefix) != 0)
@@ -70,33 +80,36 @@ bool FolderOfPipe(const std::string& csName, std::string* pcsFolder) {
     if (csRest.size() > 200)
         return Fail(ERROR_INVALID_NAME);
     for (char& c : csRest) {
-        if (c == '/' || c == '\\' || c == '\0')
+        // '@' separates a user's own pipe folder from its user id.
+        if (c == '/' || c == '\\' || c == '\0' || c == '@')
             return Fail(ERROR_INVALID_NAME);
         if (c >= 'A' && c <= 'Z')
             c = char(c - 'A' + 'a');
     }
-    *pcsFolder = RootPath("run/" + csRest + ".pipe");
+    *pcsBase = csRest;
     return true;
 }
 
-bool MakeAddress(const std::string& csPath, sockaddr_un* pAddr) {
-    std::memset(pAddr, 0, sizeof *pAddr);
-    pAddr->sun_family = AF_UNIX;
-    // A system root too deep for a socket address cannot hold pipes.
-    if (csPath.size() >= sizeof pAddr->sun_path)
-        return Fail(ERROR_INVALID_NAME);
-    std::memcpy(pAddr->sun_path, csPath.c_str(), csPath.size());
-    return true;
+// The folder in run/ of a pipe: "name.pipe" for the pipe of every
+// administrator, "name@UID.pipe" for a user's own.
+std::string FolderName(const std::string& csBase, bool bShared, uid_t uid) {
+    return bShared ? csBase + kFolderSuffix : csBase + "@" + std::to_string(uid) + kFolderSuffix;
+}
+
+mode_t FolderMode(bool bShared) {
+    return bShared ? posix::RootMode(02750) : 0700;
 }
 
 bool ProcessAlive(pid_t pid) {
     return pid > 0 && (::kill(pid, 0) == 0 || errno == EPERM);
 }
 
-// The process id at the start of an entry name "PID.x", or 0.
+// The process id at the start of an entry name "PID.x" (or ".PID.x", a socket
+// on its way to being offered), or 0.
 pid_t OwnerOf(const char* pszEntry) {
     pid_t pid = 0;
-    for (const char* p = pszEntry; *p != '.'; ++p) {
+    const char* p = pszEntry + (pszEntry[0] == '.');
+    for (; *p != '.'; ++p) {
         if (*p < '0' || *p > '9' || pid > 100000000)
             return 0;
         pid = pid * 10 + (*p - '0');
@@ -104,38 +117,42 @@ pid_t OwnerOf(const char* pszEntry) {
     return pid;
 }
 
-// Removes the sockets and markers that processes which died left behind.
-void SweepDeadOwners(const std::string& csFolder) {
-    DIR* pDir = ::opendir(csFolder.c_str());
-    if (!pDir)
+// Removes the sockets and markers that processes which died left behind; only
+// entries of this folder, whatever they are.
+void SweepDeadOwners(int folderFd) {
+    int dupFd = ::fcntl(folderFd, F_DUPFD_CLOEXEC, 0);
+    DIR* pDir = dupFd >= 0 ? ::fdopendir(dupFd) : nullptr;
+    if (!pDir) {
+        if (dupFd >= 0)
+            ::close(dupFd);
         return;
+    }
     std::vector<std::string> dead;
     while (dirent* pEntry = ::readdir(pDir)) {
         pid_t pid = OwnerOf(pEntry->d_name);
         if (pid != 0 && pid != ::getpid() && !ProcessAlive(pid))
-            dead.push_back(csFolder + "/" + pEntry->d_name);
+            dead.push_back(pEntry->d_name);
     }
     ::closedir(pDir);
-    for (const std::string& csPath : dead)
-        ::unlink(csPath.c_str());
+    for (const std::string& csEntry : dead)
+        ::unlinkat(folderFd, csEntry.c_str(), 0);
 }
 
-bool MakePipeFolder(const std::string& csFolder, PipeAccess eAccess) {
-    if (!EnsureSystemRoot())
-        return false;
-    const bool bEveryone = eAccess == PipeAccess::EveryLocalUser;
-    if (::mkdir(csFolder.c_str(), bEveryone ? 0777 : 0700) == 0) {
-        // Everyone may add a socket, only its owner may take it away.
-        if (bEveryone)
-            ::chmod(csFolder.c_str(), 01777);
-    } else if (errno != EEXIST) {
-        return FailErrno();
-    }
-    return true;
+std::string MarkerName() {
+    return std::to_string(::getpid()) + kMarkerSuffix;
 }
 
-std::string MarkerPath(const std::string& csFolder) {
-    return csFolder + "/" + std::to_string(::getpid()) + kMarkerSuffix;
+// A server may hold as many connections as it has descriptors: the most it
+// is allowed, not the soft default.
+void RaiseDescriptorLimit() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        rlimit limit{};
+        if (::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
+            limit.rlim_cur = limit.rlim_max;
+            ::setrlimit(RLIMIT_NOFILE, &limit);
+        }
+    });
 }
 
 // Waits until fd has the events or the cancel fires. 1 ready, 0 time-out, -1
@@ -158,44 +175,29 @@ int Wait(int fd, short events, const PipeCancel* pCancel, int iTimeoutMs) {
     }
 }
 
-// Offers the instance to clients under a new socket name.
+// Offers the instance to clients under a new socket name; the socket appears
+// with its rights already set.
 bool Offer(PipeInstance* p) {
-    std::string csPath =
-        p->csFolder + "/" + std::to_string(::getpid()) + "." + std::to_string(++g_nextSocket);
-    sockaddr_un addr;
-    if (!MakeAddress(csPath, &addr))
-        return false;
-    int fd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
-    if (fd < 0)
-        return FailErrno();
+    const std::string csEntry = std::to_string(::getpid()) + "." + std::to_string(++g_nextSocket);
     // A name left by an earlier process of the same id is stale by now.
-    ::unlink(csPath.c_str());
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
-        int err = errno;
-        ::close(fd);
-        errno = err;
-        return FailErrno();
-    }
-    // Connecting needs write permission on the socket file.
-    ::chmod(csPath.c_str(), p->eAccess == PipeAccess::EveryLocalUser ? 0777 : 0700);
-    if (::listen(fd, 0) != 0) {
-        int err = errno;
-        ::close(fd);
-        ::unlink(csPath.c_str());
-        errno = err;
-        return FailErrno();
-    }
+    ::unlinkat(p->folderFd, csEntry.c_str(), 0);
+    // Connecting needs write permission on the socket; who may reach it at
+    // all is settled by the folder and by the peer's credentials.
+    int fd = posix::ListenInFolder(p->folderFd, csEntry, SOCK_SEQPACKET,
+                                   p->bShared ? posix::RootMode(0660) : 0600, 0);
+    if (fd < 0)
+        return false;
     p->listenFd = fd;
-    p->csSocket = csPath;
+    p->csEntry = csEntry;
     p->eState = PipeInstance::State::Listening;
     return true;
 }
 
 // Takes the instance's socket name away and stops listening.
 void Withdraw(PipeInstance* p) {
-    if (!p->csSocket.empty())
-        ::unlink(p->csSocket.c_str());
-    p->csSocket.clear();
+    if (!p->csEntry.empty())
+        ::unlinkat(p->folderFd, p->csEntry.c_str(), 0);
+    p->csEntry.clear();
     if (p->listenFd >= 0)
         ::close(p->listenFd);
     p->listenFd = -1;
@@ -245,46 +247,75 @@ bool PipeCancel::IsCancelled() const {
     return m_bCancelled.load();
 }
 
+bool PipeCancel::WaitForCancel(uint32_t dwMilliseconds) const {
+    if (IsCancelled())
+        return true;
+    pollfd pfd = {m_fds[0], POLLIN, 0};
+    ::poll(&pfd, m_fds[0] >= 0 ? 1 : 0, int(std::min<uint32_t>(dwMilliseconds, 0x7FFFFFFF)));
+    return IsCancelled();
+}
+
 HPIPE CreateNamedPipe(const std::string& csName, uint32_t nMaxInstances, uint32_t, uint32_t,
                       uint32_t, PipeAccess eAccess) {
-    std::string csFolder;
-    if (!FolderOfPipe(csName, &csFolder))
+    std::string csBase;
+    if (!BaseOfPipe(csName, &csBase))
         return INVALID_PIPE_HANDLE;
     if (nMaxInstances == 0 || nMaxInstances > PIPE_UNLIMITED_INSTANCES) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return INVALID_PIPE_HANDLE;
     }
+    const bool bShared = eAccess == PipeAccess::EveryLocalUser;
+    // The administrators' pipes are served by the machine's own programs only.
+    if (bShared && !posix::IsRootOwner(::geteuid())) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return INVALID_PIPE_HANDLE;
+    }
+    const std::string csFolderName = FolderName(csBase, bShared, ::geteuid());
+    const std::string csFolder = RootPath("run/" + csFolderName);
     std::lock_guard lock(g_servedMutex);
     SServed& served = g_served[csFolder];
     const bool bFirst = served.nInstances == 0;
     if (bFirst) {
-        // Made once: the folder stands while this process holds instances in it.
-        if (!MakePipeFolder(csFolder, eAccess)) {
+        RaiseDescriptorLimit();
+        // Opened once: the folder stands while this process holds instances in it.
+        int runFd = posix::OpenRootFolder("run");
+        served.folderFd = runFd < 0
+                              ? -1
+                              : posix::OpenCheckedFolder(runFd, csFolderName, FolderMode(bShared),
+                                                         bShared ? uid_t(-1) : ::geteuid(), true);
+        if (runFd >= 0)
+            ::close(runFd);
+        int markerFd = -1;
+        if (served.folderFd >= 0) {
+            SweepDeadOwners(served.folderFd);
+            markerFd = posix::OpenFileIn(served.folderFd, MarkerName(), O_WRONLY | O_CREAT,
+                                         bShared ? posix::RootMode(0640) : 0600);
+        }
+        if (markerFd < 0) {
+            const uint32_t dwError = GetLastError();
+            if (served.folderFd >= 0)
+                ::close(served.folderFd);
             g_served.erase(csFolder);
+            SetLastError(dwError);
             return INVALID_PIPE_HANDLE;
         }
-        SweepDeadOwners(csFolder);
-        int fd = ::open(MarkerPath(csFolder).c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
-        if (fd < 0) {
-            FailErrno();
-            g_served.erase(csFolder);
-            return INVALID_PIPE_HANDLE;
-        }
-        ::close(fd);
+        ::close(markerFd);
         served.nMax = nMaxInstances;
-    } else if (served.nInstances >= served.nMax) {
+    } else if (served.nMax != PIPE_UNLIMITED_INSTANCES && served.nInstances >= served.nMax) {
         SetLastError(ERROR_PIPE_BUSY);
         return INVALID_PIPE_HANDLE;
     }
 
     auto p = std::make_unique<PipeInstance>();
     p->bServer = true;
-    p->eAccess = eAccess;
+    p->bShared = bShared;
     p->csFolder = csFolder;
+    p->folderFd = served.folderFd;
     if (!Offer(p.get())) {
         if (bFirst) {
             uint32_t dwError = GetLastError();
-            ::unlink(MarkerPath(csFolder).c_str());
+            ::unlinkat(served.folderFd, MarkerName().c_str(), 0);
+            ::close(served.folderFd);
             g_served.erase(csFolder);
             SetLastError(dwError);
         }
@@ -301,79 +332,164 @@ bool ConnectNamedPipe(HPIPE hPipe) {
         return Fail(ERROR_INVALID_FUNCTION);
     if (hPipe->eState == PipeInstance::State::Connected)
         return Fail(ERROR_PIPE_CONNECTED);
-    if (hPipe->eState == PipeInstance::State::Disconnected && !Offer(hPipe))
-        return false;
-
-    const PipeCancel* pCancel = hPipe->pCancel.get();
-    int iReady = Wait(hPipe->listenFd, POLLIN, pCancel, 0);
-    const bool bCameBefore = iReady == 1;
-    if (iReady == 0)
-        iReady = Wait(hPipe->listenFd, POLLIN, pCancel, -1);
-    if (iReady < 0)
-        return false;
-    // No later client may be joined to this instance. Its one slot is full until
-    // the pending connection is taken, and from the shutdown on the socket
-    // refuses (a client that found the name just before it went tries the next
-    // instance) instead of queueing a connection that the close would drop.
-    ::shutdown(hPipe->listenFd, SHUT_RD);
-    int listenFd = hPipe->listenFd;
-    hPipe->listenFd = -1;
-    Withdraw(hPipe);
-    int fd = ::accept4(listenFd, nullptr, nullptr, SOCK_CLOEXEC);
-    int err = errno;
-    ::close(listenFd);
-    if (fd < 0) {
+    bool bFirstLook = true;
+    bool bCameBefore = false;
+    for (;;) {
+        if (hPipe->eState == PipeInstance::State::Disconnected && !Offer(hPipe))
+            return false;
+        const PipeCancel* pCancel = hPipe->pCancel.get();
+        int iReady = Wait(hPipe->listenFd, POLLIN, pCancel, 0);
+        if (bFirstLook)
+            bCameBefore = iReady == 1;
+        bFirstLook = false;
+        if (iReady == 0)
+            iReady = Wait(hPipe->listenFd, POLLIN, pCancel, -1);
+        if (iReady < 0)
+            return false;
+        // No later client may be joined to this instance. Its one slot is full
+        // until the pending connection is taken, and from the shutdown on the
+        // socket refuses (a client that found the name just before it went
+        // tries the next instance) instead of queueing a connection that the
+        // close would drop.
+        ::shutdown(hPipe->listenFd, SHUT_RD);
+        int listenFd = hPipe->listenFd;
+        hPipe->listenFd = -1;
+        Withdraw(hPipe);
+        int fd = ::accept4(listenFd, nullptr, nullptr, SOCK_CLOEXEC);
+        int err = errno;
+        ::close(listenFd);
         hPipe->eState = PipeInstance::State::Disconnected;
-        errno = err;
-        return FailErrno();
+        if (fd < 0) {
+            errno = err;
+            return FailErrno();
+        }
+        // A client the pipe does not admit is dropped, and the instance waits
+        // for the next one.
+        if (!posix::PeerAllowed(fd, hPipe->bShared ? PeerRule::Administrator : PeerRule::SameUser,
+                                ::geteuid())) {
+            ::close(fd);
+            continue;
+        }
+        hPipe->fd = fd;
+        hPipe->eState = PipeInstance::State::Connected;
+        return bCameBefore ? Fail(ERROR_PIPE_CONNECTED) : true;
     }
-    hPipe->fd = fd;
-    hPipe->eState = PipeInstance::State::Connected;
-    return bCameBefore ? Fail(ERROR_PIPE_CONNECTED) : true;
 }
 
-HPIPE OpenNamedPipe(const std::string& csName) {
-    std::string csFolder;
-    if (!FolderOfPipe(csName, &csFolder))
-        return INVALID_PIPE_HANDLE;
-    DIR* pDir = ::opendir(csFolder.c_str());
+namespace {
+
+enum class OpenOutcome { Joined, Busy, Denied, Absent };
+
+// Joins a free instance in an open pipe folder whose server must pass the rule.
+OpenOutcome JoinInstance(int folderFd, PeerRule eServerRule, uid_t uServer, HPIPE* phPipe) {
+    int dupFd = ::fcntl(folderFd, F_DUPFD_CLOEXEC, 0);
+    DIR* pDir = dupFd >= 0 ? ::fdopendir(dupFd) : nullptr;
     if (!pDir) {
-        FailErrno();
-        return INVALID_PIPE_HANDLE;
+        if (dupFd >= 0)
+            ::close(dupFd);
+        return OpenOutcome::Absent;
     }
-    bool bDenied = false;
-    bool bServed = false;
+    OpenOutcome eOutcome = OpenOutcome::Absent;
     while (dirent* pEntry = ::readdir(pDir)) {
         const std::string csEntry = pEntry->d_name;
         if (csEntry[0] == '.')
             continue;
         if (csEntry.size() > 4 && csEntry.compare(csEntry.size() - 4, 4, kMarkerSuffix) == 0) {
-            bServed = bServed || ProcessAlive(OwnerOf(csEntry.c_str()));
+            if (eOutcome == OpenOutcome::Absent && ProcessAlive(OwnerOf(csEntry.c_str())))
+                eOutcome = OpenOutcome::Busy;
             continue;
         }
-        sockaddr_un addr;
-        if (!MakeAddress(csFolder + "/" + csEntry, &addr))
-            continue;
-        int fd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-        if (fd < 0) {
-            FailErrno();
-            ::closedir(pDir);
-            return INVALID_PIPE_HANDLE;
-        }
-        if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0) {
+        int fd = posix::ConnectInFolder(folderFd, csEntry, SOCK_SEQPACKET, true);
+        if (fd >= 0) {
+            // Whoever holds the socket must be the pipe's rightful server.
+            if (!posix::PeerAllowed(fd, eServerRule, uServer)) {
+                ::close(fd);
+                eOutcome = OpenOutcome::Denied;
+                continue;
+            }
             ::closedir(pDir);
             ::fcntl(fd, F_SETFL, 0); // blocking from now on
             auto p = new PipeInstance;
-            p->csFolder = csFolder;
             p->fd = fd;
-            return p;
+            *phPipe = p;
+            return OpenOutcome::Joined;
         }
         // EAGAIN: that instance has its client; ECONNREFUSED, ENOENT: it is gone.
         if (errno == EACCES || errno == EPERM)
-            bDenied = true;
-        ::close(fd);
+            eOutcome = OpenOutcome::Denied;
+        else if (errno == EMFILE || errno == ENFILE)
+            break;
     }
     ::closedir(pDir);
+    return eOutcome;
+}
+
+// The users' own folders of a pipe in run/: "name@UID.pipe".
+std::vector<std::pair<std::string, uid_t>> UserFolders(int runFd, const std::string& csBase) {
+    std::vector<std::pair<std::string, uid_t>> folders;
+    int dupFd = ::fcntl(runFd, F_DUPFD_CLOEXEC, 0);
+    DIR* pDir = dupFd >= 0 ? ::fdopendir(dupFd) : nullptr;
+    if (!pDir) {
+        if (dupFd >= 0)
+            ::close(dupFd);
+        return folders;
+    }
+    const std::string csPrefix = csBase + "@";
+    const size_t nSuffix = sizeof kFolderSuffix - 1;
+    while (dirent* pEntry = ::readdir(pDir)) {
+        const std::string csEntry = pEntry->d_name;
+        if (csEntry.size() <= csPrefix.size() + nSuffix ||
+            csEntry.compare(0, csPrefix.size(), csPrefix) != 0 ||
+            csEntry.compare(csEntry.size() - nSuffix, nSuffix, kFolderSuffix) != 0)
+            continue;
+        const std::string csUid =
+            csEntry.substr(csPrefix.size(), csEntry.size() - nSuffix - csPrefix.size());
+        if (csUid.size() > 10 || csUid.find_first_not_of("0123456789") != std::string::npos)
+            continue;
+        folders.emplace_back(csEntry, uid_t(std::strtoul(csUid.c_str(), nullptr, 10)));
+    }
+    ::closedir(pDir);
+    return folders;
+}
+
+} // namespace
+
+HPIPE OpenNamedPipe(const std::string& csName, PipeAccess eAccess) {
+    std::string csBase;
+    if (!BaseOfPipe(csName, &csBase))
+        return INVALID_PIPE_HANDLE;
+    int runFd = posix::OpenRootFolder("run");
+    if (runFd < 0)
+        return INVALID_PIPE_HANDLE;
+    // The administrators' pipe, or the users' own ones: never a user's pipe
+    // where the machine's is meant.
+    std::vector<std::pair<std::string, uid_t>> folders;
+    if (eAccess == PipeAccess::EveryLocalUser)
+        folders.emplace_back(FolderName(csBase, true, 0), uid_t(-1));
+    else
+        folders = UserFolders(runFd, csBase);
+    bool bDenied = false;
+    bool bServed = false;
+    for (const auto& [csFolderName, uOwner] : folders) {
+        const bool bShared = uOwner == uid_t(-1);
+        int folderFd =
+            posix::OpenCheckedFolder(runFd, csFolderName, FolderMode(bShared), uOwner, false);
+        if (folderFd < 0) {
+            bDenied = bDenied || GetLastError() == ERROR_ACCESS_DENIED;
+            continue;
+        }
+        HPIPE hPipe = INVALID_PIPE_HANDLE;
+        const OpenOutcome eOutcome = JoinInstance(
+            folderFd, bShared ? PeerRule::RootOwner : PeerRule::SameUser, uOwner, &hPipe);
+        ::close(folderFd);
+        if (eOutcome == OpenOutcome::Joined) {
+            ::close(runFd);
+            return hPipe;
+        }
+        bDenied = bDenied || eOutcome == OpenOutcome::Denied;
+        bServed = bServed || eOutcome == OpenOutcome::Busy;
+    }
+    ::close(runFd);
     SetLastError(bDenied ? ERROR_ACCESS_DENIED
                          : (bServed ? ERROR_PIPE_BUSY : ERROR_FILE_NOT_FOUND));
     return INVALID_PIPE_HANDLE;
@@ -518,7 +634,18 @@ bool ClosePipe(HPIPE hPipe) {
         std::lock_guard lock(g_servedMutex);
         auto it = g_served.find(hPipe->csFolder);
         if (it != g_served.end() && --it->second.nInstances == 0) {
-            ::unlink(MarkerPath(hPipe->csFolder).c_str());
+            ::unlinkat(it->second.folderFd, MarkerName().c_str(), 0);
+            ::close(it->second.folderFd);
+            // A user's own pipe goes with its last server (another process of
+            // the same user may still hold the folder; then it stays).
+            if (!hPipe->bShared) {
+                int runFd = posix::OpenRootFolder("run");
+                if (runFd >= 0) {
+                    const size_t nSlash = hPipe->csFolder.rfind('/');
+                    ::unlinkat(runFd, hPipe->csFolder.substr(nSlash + 1).c_str(), AT_REMOVEDIR);
+                    ::close(runFd);
+                }
+            }
             g_served.erase(it);
         }
     }

@@ -1,11 +1,11 @@
 // Location and layout of the system root on POSIX.
 #include "platform/root.h"
 
+#include "internal/root_access.h"
 #include "platform/error.h"
 
-#include <cerrno>
 #include <cstdlib>
-#include <sys/stat.h>
+#include <unistd.h>
 
 namespace platform {
 
@@ -21,22 +21,16 @@ std::string RootPath(const std::string& csRelative) {
     return SystemRoot() + "/" + csRelative;
 }
 
-static bool MakeDir(const std::string& path, mode_t mode = 0755) {
-    if (::mkdir(path.c_str(), mode) == 0)
-        return ::chmod(path.c_str(), mode) == 0 || FailErrno(); // past the umask
-    return errno == EEXIST || FailErrno();
-}
-
 bool EnsureSystemRoot() {
-    std::string root = SystemRoot();
-    // Make each missing parent, as `mkdir -p` would.
-    for (size_t pos = 1; (pos = root.find('/', pos)) != std::string::npos; ++pos) {
-        if (!MakeDir(root.substr(0, pos)))
+    // The root (02770) and run/ (03770) and system/ (02770), owner and the
+    // administrators' group; each existing one is checked, not repaired.
+    for (const char* pszFolder : {"", "run", "system"}) {
+        int fd = posix::OpenRootFolder(pszFolder);
+        if (fd < 0)
             return false;
+        ::close(fd);
     }
-    // run/ holds the pipes and lock files of every user's programs (the GUI
-    // runs as the user who is logged on), so it is shared as /tmp is.
-    return MakeDir(root) && MakeDir(root + "/run", 01777) && MakeDir(root + "/system");
+    return true;
 }
 
 } // namespace platform

@@ -3,6 +3,8 @@
 // over the control socket that the service's dispatcher serves.
 #include "platform/service.h"
 
+#include "internal/local_socket.h"
+#include "internal/root_access.h"
 #include "internal/service_db.h"
 #include "internal/service_spawn.h"
 #include "platform/error.h"
@@ -19,7 +21,6 @@
 #include <set>
 #include <strings.h>
 #include <sys/socket.h>
-#include <sys/un.h>
 #include <thread>
 #include <unistd.h>
 
@@ -184,20 +185,24 @@ bool StartByName(const std::string& csName, const std::vector<std::string>& args
 }
 
 // Hands a control code to the service's dispatcher and waits for its answer.
-bool SendControl(pid_t pid, uint32_t dwControl) {
-    std::string path = ControlSocketPath(pid);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    if (path.size() >= sizeof address.sun_path)
-        return Fail(ERROR_INVALID_NAME);
-    path.copy(address.sun_path, path.size());
-    int fd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
+// Only the service's own process may answer: a socket held by anybody else
+// is refused.
+bool SendControl(pid_t pid, uint64_t uStartTime, uint32_t dwControl) {
+    int runFd = OpenRootFolder("run");
+    if (runFd < 0)
+        return false;
+    int fd = ConnectInFolder(runFd, ControlSocketName(pid, uStartTime), SOCK_SEQPACKET, false);
+    ::close(runFd);
     if (fd < 0)
-        return FailErrno();
+        return Fail(ERROR_SERVICE_CANNOT_ACCEPT_CTRL);
+    SPeerCredentials peer;
+    if (!ReadPeerCredentials(fd, &peer) || peer.pid != pid) {
+        ::close(fd);
+        return Fail(ERROR_ACCESS_DENIED);
+    }
     bool ok = false;
     uint32_t answer = ERROR_SERVICE_CANNOT_ACCEPT_CTRL;
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-        ::send(fd, &dwControl, sizeof dwControl, MSG_NOSIGNAL) == ssize_t(sizeof dwControl)) {
+    if (::send(fd, &dwControl, sizeof dwControl, MSG_NOSIGNAL) == ssize_t(sizeof dwControl)) {
         pollfd pfd{fd, POLLIN, 0};
         int n;
         while ((n = ::poll(&pfd, 1, kAnswerTimeoutMs)) < 0 && errno == EINTR) {
@@ -467,9 +472,14 @@ bool ControlService(SC_HANDLE hService, uint32_t dwControl, SERVICE_STATUS* lpSe
             return Fail(GetLastError() == ERROR_MORE_DATA ? ERROR_DEPENDENT_SERVICES_RUNNING
                                                           : GetLastError());
     }
-    bool ok = SendControl(row.pid, dwControl);
+    bool ok = SendControl(row.pid, row.pidStart, dwControl);
     uint32_t err = GetLastError();
-    ReadStatus(hService->csName, lpServiceStatus);
+    if (!ReadStatus(hService->csName, lpServiceStatus) && ok &&
+        GetLastError() == ERROR_SERVICE_DOES_NOT_EXIST) {
+        // Marked for delete, it stopped and went before the status was read.
+        lpServiceStatus->dwCurrentState = SERVICE_STOPPED;
+        lpServiceStatus->dwControlsAccepted = 0;
+    }
     return ok || Fail(err);
 }
 
@@ -556,7 +566,8 @@ int TerminateAllServices() {
             while (ProcessAlive(target, start) && std::chrono::steady_clock::now() < deadline)
                 std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
-        ::unlink(ControlSocketPath(target).c_str());
+        if (!row.starting)
+            RemoveControlSocket(row.pid, row.pidStart);
         MarkServiceStopped(row.name, ERROR_PROCESS_ABORTED, nullptr);
     }
     return ended;

@@ -3,6 +3,8 @@
 // handler and the status reports written into the service database.
 #include "platform/service.h"
 
+#include "internal/local_socket.h"
+#include "internal/root_access.h"
 #include "internal/service_db.h"
 #include "platform/error.h"
 
@@ -14,7 +16,6 @@
 #include <poll.h>
 #include <strings.h>
 #include <sys/socket.h>
-#include <sys/un.h>
 #include <system_error>
 #include <thread>
 #include <unistd.h>
@@ -61,26 +62,14 @@ bool ClaimStart(const std::string& csName, const std::string& csToken) {
     return sqlite3_step(stmt.get()) == SQLITE_DONE && sqlite3_changes(ServiceStore().Db()) == 1;
 }
 
-int ListenOn(const std::string& path) {
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    if (path.size() >= sizeof address.sun_path) {
-        SetLastError(ERROR_INVALID_NAME);
+// The control socket in run/: reachable by the administrators only (the
+// folder's rights), and each client's credentials are checked again.
+int ListenOn(const std::string& csName) {
+    int runFd = OpenRootFolder("run");
+    if (runFd < 0)
         return -1;
-    }
-    path.copy(address.sun_path, path.size());
-    int fd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
-    if (fd < 0) {
-        FailErrno();
-        return -1;
-    }
-    ::unlink(path.c_str()); // left by an ended process that had our pid
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        ::listen(fd, 16) != 0) {
-        FailErrno();
-        ::close(fd);
-        return -1;
-    }
+    int fd = ListenInFolder(runFd, csName, SOCK_SEQPACKET, RootMode(0660), 16);
+    ::close(runFd);
     return fd;
 }
 
@@ -99,7 +88,9 @@ void ServeControl(SDispatcher& dispatcher, int client) {
     }
     uint32_t answer = ERROR_SUCCESS;
     LPHANDLER_FUNCTION handler = dispatcher.handler.load();
-    if (!handler)
+    if (!PeerAllowed(client, PeerRule::Administrator))
+        answer = ERROR_ACCESS_DENIED;
+    else if (!handler)
         answer = ERROR_SERVICE_CANNOT_ACCEPT_CTRL;
     else if (!ControlAllowed(dwControl, status))
         answer = GetLastError(); // the same rules as the manager's, for any client
@@ -173,8 +164,8 @@ bool StartServiceCtrlDispatcher(const SERVICE_TABLE_ENTRY* lpServiceStartTable) 
     dispatcher->argv.push_back(nullptr);
     if (::pipe2(dispatcher->wake, O_CLOEXEC) != 0)
         return fail(ErrorFromErrno(errno));
-    std::string path = ControlSocketPath(::getpid());
-    int listener = ListenOn(path);
+    const std::string csSocket = ControlSocketName(::getpid(), ProcessStartTime(::getpid()));
+    int listener = ListenOn(csSocket);
     if (listener < 0)
         return fail(GetLastError());
     g_dispatcher.store(dispatcher);
@@ -186,7 +177,7 @@ bool StartServiceCtrlDispatcher(const SERVICE_TABLE_ENTRY* lpServiceStartTable) 
         }).detach();
     } catch (const std::system_error&) {
         ::close(listener);
-        ::unlink(path.c_str());
+        RemoveControlSocket(::getpid(), ProcessStartTime(::getpid()));
         return fail(ERROR_SERVICE_NO_THREAD);
     }
     char ack = 1;
@@ -195,7 +186,7 @@ bool StartServiceCtrlDispatcher(const SERVICE_TABLE_ENTRY* lpServiceStartTable) 
 
     ControlLoop(*dispatcher, listener);
     ::close(listener);
-    ::unlink(path.c_str());
+    RemoveControlSocket(::getpid(), ProcessStartTime(::getpid()));
     return true;
 }
 

@@ -6,6 +6,7 @@
 // the process. The kernel drops the lock when the owning process dies.
 #include "platform/sync.h"
 
+#include "internal/root_access.h"
 #include "platform/error.h"
 #include "platform/root.h"
 
@@ -64,15 +65,18 @@ NamedMutex::NamedMutex(const std::string& csName) {
         m_state = it->second;
         return;
     }
-    if (!EnsureSystemRoot())
+    int runFd = posix::OpenRootFolder("run");
+    if (runFd < 0)
         return;
     auto state = std::make_shared<State>();
     state->path = path;
-    state->fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-    if (state->fd < 0) {
-        FailErrno();
+    // Only the administrators may open a lock file, so nobody else can hold
+    // one and freeze the machine's settings.
+    state->fd =
+        posix::OpenFileIn(runFd, csName + ".mutex", O_RDWR | O_CREAT, posix::RootMode(0660));
+    ::close(runFd);
+    if (state->fd < 0)
         return;
-    }
     g_openMutexes[path] = state;
     m_state = std::move(state);
 }

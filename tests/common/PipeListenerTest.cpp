@@ -122,6 +122,41 @@ TEST_F(PipeListenerTest, CommandListenerSurvivesBadClients) {
     platform::ClosePipe(hSilent);
 }
 
+TEST_F(PipeListenerTest, AThousandSilentClientsNeitherStopNorBlockTheCommandListener) {
+    CTestCommandServer server;
+    std::vector<platform::HPIPE> silent;
+    for (int i = 0; i < 1000; ++i) {
+        silent.push_back(OpenPipeClient(kGtosPipeName));
+        ASSERT_NE(silent.back(), nullptr) << i << ": " << platform::GetLastError();
+    }
+    // A real client is served meanwhile, and the listener goes on taking more.
+    CPrinter printer;
+    printer.m_csUUID = "uuid:served";
+    for (int i = 0; i < 3; ++i) {
+        CGtosPipeComm comm;
+        EXPECT_TRUE(comm.SendIgnorePrinterCmdToService(&printer)) << i;
+    }
+    for (platform::HPIPE h : silent)
+        platform::ClosePipe(h);
+    EXPECT_TRUE(vextest::WaitFor([&] { return server.log.nConnections == 1003; }))
+        << server.log.nConnections;
+}
+
+TEST_F(PipeListenerTest, SilentClientsAreDroppedAfterTheIdleTime) {
+    ::setenv("VEX_DELAY_PERCENT", "1", 1);
+    {
+        CTestCommandServer server;
+        platform::HPIPE hSilent = OpenPipeClient(kGtosPipeName);
+        ASSERT_NE(hSilent, nullptr);
+        // The worker gives up on it: the connection ends from the service's side.
+        std::string csNothing;
+        EXPECT_FALSE(ReadPipeMessage(hSilent, &csNothing));
+        EXPECT_EQ(platform::GetLastError(), platform::ERROR_BROKEN_PIPE);
+        platform::ClosePipe(hSilent);
+    }
+    ::unsetenv("VEX_DELAY_PERCENT");
+}
+
 TEST_F(PipeListenerTest, NotificationListenerSurvivesBadClients) {
     CTestNotificationServer gui;
     std::string csAnswer;

@@ -205,6 +205,13 @@ TEST(PipeProtocolTest, LineFeedsAndZeroBytesDoNotShiftLines) {
         const std::string csData = AddIconCmd(info, csText);
         EXPECT_EQ(csData.find('\0'), std::string::npos);
         CGtosPipeComm comm;
+        if (csText.find('\0') != std::string::npos) {
+            // The codec carries a zero byte, but the service takes no text with one.
+            EXPECT_EQ(comm.ParseCmdFromGui(csData), eGtosUnknown);
+            EXPECT_EQ(comm.ParseCmdFromGui("Ignore\n" + EncodePipeField(csText)), eGtosUnknown);
+            EXPECT_EQ(comm.m_csUUID, "");
+            continue;
+        }
         ASSERT_EQ(comm.ParseCmdFromGui(csData), eGtosAddIcon);
         for (const std::string* pcsField :
              {&comm.m_csUUID, &comm.m_csComments, &comm.m_csLocation, &comm.m_csIconName,
@@ -219,6 +226,36 @@ TEST(PipeProtocolTest, LineFeedsAndZeroBytesDoNotShiftLines) {
         EXPECT_EQ(EncodePipeField(pszText), pszText);
     // A raw escape byte before an ordinary letter stands for that letter.
     EXPECT_EQ(DecodePipeField("a\x10xb"), "axb");
+}
+
+TEST(PipeProtocolTest, TheServiceRefusesEveryFieldWithAZeroByte) {
+    // "abc" DLE "0" "../../etc": a UUID that would be checked in full and used
+    // up to its zero byte.
+    const std::string csSneaky = "abc\x10"
+                                 "0../../etc";
+    CGtosPipeComm comm;
+    for (const char* pszWord : {"Ignore", "Remove", "Restore", "Add Icon Defaults"})
+        EXPECT_EQ(comm.ParseCmdFromGui(std::string(pszWord) + "\n" + csSneaky), eGtosUnknown)
+            << pszWord;
+    EXPECT_EQ(comm.ParseCmdFromGui("Change state\n" + csSneaky + "\n3"), eGtosUnknown);
+    // Each of the "Add Icon" texts in turn.
+    for (int iField = 0; iField < 7; ++iField) {
+        SIconInfo info = FullInfo();
+        std::string csUUID = "uuid:1";
+        std::string* fields[] = {&csUUID,          &info.csComments, &info.csIconName,
+                                 &info.csLocation, &info.csPortName, &info.csSepPage,
+                                 &info.csShareName};
+        *fields[iField] = std::string("name\0../x", 10);
+        std::string csData;
+        ASSERT_TRUE(CGtosPipeComm::BuildAddIconCmd(csUUID, info, &csData));
+        EXPECT_EQ(comm.ParseCmdFromGui(csData), eGtosUnknown) << iField;
+    }
+    // A DLE "0" that is the escaped escape byte followed by '0' is no zero byte.
+    EXPECT_EQ(comm.ParseCmdFromGui("Ignore\nabc\x10\x10"
+                                   "0"),
+              eGtosIgnore);
+    EXPECT_EQ(comm.m_csUUID, "abc\x10"
+                             "0");
 }
 
 TEST(PipeProtocolTest, AnswersFromTheService) {

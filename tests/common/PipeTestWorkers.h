@@ -183,7 +183,9 @@ public:
     CTestNotificationServer()
         : m_listener([this](platform::HPIPE hPipe) { return TestNotificationWorker(hPipe, &log); }),
           m_thread([this] { m_listener.Listen(); }) {
-        vextest::WaitFor([] { return vextest::PipeOffered("run/zantorvexsg.pipe"); });
+        vextest::WaitFor([] {
+            return vextest::PipeOffered("run/zantorvexsg@" + std::to_string(::geteuid()) + ".pipe");
+        });
     }
     ~CTestNotificationServer() { Stop(); }
     void Stop() {

@@ -5,6 +5,7 @@
 #include "platform/files.h"
 #include "platform/os.h"
 #include "platform/root.h"
+#include "platform/sync.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -104,11 +105,42 @@ TEST_F(FilesTest, EmulatedSystemVersion) {
     EXPECT_EQ(root.Path() + "/system/", GetSystemDirectory());
 }
 
-TEST_F(FilesTest, RunFolderIsSharedByEveryUserLikeTmp) {
+TEST_F(FilesTest, RootIsLaidForTheAdministratorsOnly) {
     ASSERT_TRUE(EnsureSystemRoot());
-    auto mode = std::filesystem::status(root.Path() + "/run").permissions();
-    using std::filesystem::perms;
-    EXPECT_EQ(perms::all | perms::sticky_bit, mode & (perms::all | perms::sticky_bit));
+    auto modeOf = [&](const std::string& csFolder) {
+        struct stat st {};
+        ::lstat((root.Path() + csFolder).c_str(), &st);
+        return std::make_pair(unsigned(st.st_mode & 07777), unsigned(st.st_gid));
+    };
+    if (vextest::RunningAsRoot()) {
+        // run/ is not /tmp: the administrators share it, each entry stays its owner's.
+        EXPECT_EQ(modeOf(""), std::make_pair(02770u, vextest::kTestAdminGroup));
+        EXPECT_EQ(modeOf("/run"), std::make_pair(03770u, vextest::kTestAdminGroup));
+        EXPECT_EQ(modeOf("/system"), std::make_pair(02770u, vextest::kTestAdminGroup));
+    }
+    for (const char* pszFolder : {"", "/run", "/system"})
+        EXPECT_EQ(modeOf(pszFolder).first & 07, 0u) << pszFolder;
+}
+
+TEST_F(FilesTest, FoldersThatBreakTheRulesAreRefusedNotRepaired) {
+    ASSERT_TRUE(EnsureSystemRoot());
+    // A world-writable run/ (as an older root had it) is refused and left alone.
+    ASSERT_EQ(::chmod((root.Path() + "/run").c_str(), 01777), 0);
+    EXPECT_FALSE(EnsureSystemRoot());
+    EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+    struct stat st {};
+    ::stat((root.Path() + "/run").c_str(), &st);
+    EXPECT_EQ(st.st_mode & 07777, 01777u);
+    // A link in place of a folder of the root is never followed.
+    const std::string csElsewhere = root.Path() + "/elsewhere";
+    ASSERT_EQ(::mkdir(csElsewhere.c_str(), 0700), 0);
+    ASSERT_EQ(std::filesystem::remove_all(root.Path() + "/run"), 1u);
+    ASSERT_EQ(::symlink(csElsewhere.c_str(), (root.Path() + "/run").c_str()), 0);
+    EXPECT_FALSE(EnsureSystemRoot());
+    EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+    NamedMutex mutex("VexDataMutex");
+    EXPECT_FALSE(mutex.IsValid());
+    EXPECT_FALSE(std::filesystem::exists(csElsewhere + "/VexDataMutex.mutex"));
 }
 
 } // namespace

@@ -12,6 +12,7 @@
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
+#include <vector>
 
 using namespace platform;
 
@@ -36,6 +37,11 @@ bool Read(HPIPE h, std::string* pcsData, uint32_t nBuffer = 4096) {
     bool bOk = ReadPipe(h, csBuffer.data(), nBuffer, &n);
     pcsData->assign(csBuffer.data(), n);
     return bOk;
+}
+
+// The folder of this user's own pipe of that name.
+std::string OwnFolder(const std::string& csBase) {
+    return RootPath("run/" + csBase + "@" + std::to_string(::geteuid()) + ".pipe");
 }
 
 int OpenDescriptors() {
@@ -262,14 +268,17 @@ TEST(PipesTest, InstanceCapAndNoLeftovers) {
         ClosePipe(hServer);
     }
     EXPECT_EQ(OpenDescriptors(), nBefore);
-    // Nothing is left in the pipe's folder: no socket, no marker.
-    DIR* pDir = ::opendir(RootPath("run/vextest.pipe").c_str());
-    ASSERT_NE(pDir, nullptr);
-    int nEntries = 0;
-    while (dirent* pEntry = ::readdir(pDir))
-        nEntries += pEntry->d_name[0] != '.';
-    ::closedir(pDir);
-    EXPECT_EQ(nEntries, 0);
+    // Nothing is left: the user's own pipe folder goes with its last server.
+    struct stat st;
+    EXPECT_NE(::lstat(OwnFolder("vextest").c_str(), &st), 0);
+    // "Unlimited" sets no cap but the process's resources.
+    std::vector<HPIPE> many;
+    for (int i = 0; i < 300; ++i) {
+        many.push_back(Create());
+        ASSERT_NE(many.back(), nullptr) << i << ": " << GetLastError();
+    }
+    for (HPIPE h : many)
+        ClosePipe(h);
 }
 
 TEST(PipesTest, CancelEndsTheWaits) {
@@ -311,42 +320,56 @@ TEST(PipesTest, AccessOfTheTwoKinds) {
     HPIPE hOwn = Create(PipeAccess::Default, 255, "\\\\.\\pipe\\vexown");
     ASSERT_NE(hOpen, nullptr);
     ASSERT_NE(hOwn, nullptr);
-    auto modeOf = [](const std::string& csFolder, bool bSocket) -> unsigned {
-        std::string csPath = RootPath(csFolder);
+    auto modeOf = [](const std::string& csPath, bool bSocket) -> unsigned {
+        std::string csEntry = csPath;
         if (bSocket) {
             DIR* pDir = ::opendir(csPath.c_str());
             while (dirent* pEntry = pDir ? ::readdir(pDir) : nullptr) {
-                std::string csEntry = pEntry->d_name;
-                if (csEntry[0] != '.' && csEntry.find(".srv") == std::string::npos)
-                    csPath += "/" + csEntry;
+                std::string csName = pEntry->d_name;
+                if (csName[0] != '.' && csName.find(".srv") == std::string::npos)
+                    csEntry = csPath + "/" + csName;
             }
             if (pDir)
                 ::closedir(pDir);
         }
         struct stat st {};
-        ::stat(csPath.c_str(), &st);
+        ::lstat(csEntry.c_str(), &st);
         return st.st_mode & 07777;
     };
-    EXPECT_EQ(modeOf("run/vexopen.pipe", false), 01777u);
-    EXPECT_EQ(modeOf("run/vexopen.pipe", true), 0777u);
-    EXPECT_EQ(modeOf("run/vexown.pipe", false), 0700u);
-    EXPECT_EQ(modeOf("run/vexown.pipe", true), 0700u);
+    // The administrators' pipe: the root's owner and group; a user's own: 0700.
+    if (vextest::RunningAsRoot()) {
+        EXPECT_EQ(modeOf(RootPath("run/vexopen.pipe"), false), 02750u);
+        EXPECT_EQ(modeOf(RootPath("run/vexopen.pipe"), true), 0660u);
+    }
+    EXPECT_EQ(modeOf(OwnFolder("vexown"), false), 0700u);
+    EXPECT_EQ(modeOf(OwnFolder("vexown"), true), 0600u);
+    // A client names the kind it means and never finds the other.
+    EXPECT_EQ(OpenNamedPipe("\\\\.\\pipe\\vexopen"), nullptr);
+    EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(OpenNamedPipe("\\\\.\\pipe\\vexown", PipeAccess::EveryLocalUser), nullptr);
+    EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
 
-    if (::geteuid() == 0) {
-        // Another user reaches the open pipe only.
-        ::chmod(root.Path().c_str(), 0755);
-        EXPECT_EQ(vextest::RunHelper("pipe_open_as_nobody", {"\\\\.\\pipe\\vexopen"}), 0);
-        EXPECT_EQ(vextest::RunHelper("pipe_open_as_nobody", {"\\\\.\\pipe\\vexown"}),
+    if (vextest::RunningAsRoot()) {
+        using vextest::Identity;
+        // An administrator reaches the administrators' pipe only; anybody else nothing.
+        EXPECT_EQ(vextest::RunHelperAs(Identity::Administrator, "pipe_open_as", {"vexopen", "all"}),
+                  0);
+        EXPECT_EQ(vextest::RunHelperAs(Identity::Administrator, "pipe_open_as", {"vexown", "own"}),
+                  int(ERROR_ACCESS_DENIED));
+        EXPECT_EQ(vextest::RunHelperAs(Identity::Outsider, "pipe_open_as", {"vexopen", "all"}),
+                  int(ERROR_ACCESS_DENIED));
+        EXPECT_EQ(vextest::RunHelperAs(Identity::Outsider, "pipe_open_as", {"vexown", "own"}),
                   int(ERROR_ACCESS_DENIED));
     }
     ClosePipe(hOpen);
     ClosePipe(hOwn);
 }
 
-VEX_TEST_HELPER(pipe_open_as_nobody) {
-    if (::setgid(65534) != 0 || ::setuid(65534) != 0)
-        return 100;
-    HPIPE h = OpenNamedPipe(args.at(0));
+// Opens the pipe named by args[0] ("all": the administrators' kind, "own": a
+// user's own); the exit code is 0 or the error.
+VEX_TEST_HELPER(pipe_open_as) {
+    HPIPE h = OpenNamedPipe("\\\\.\\pipe\\" + args.at(0),
+                            args.at(1) == "all" ? PipeAccess::EveryLocalUser : PipeAccess::Default);
     if (!h)
         return int(GetLastError());
     ClosePipe(h);
@@ -425,7 +448,7 @@ TEST(PipesTest, ADeadServerLeavesNoPipe) {
     HPIPE hServer = Create();
     ASSERT_NE(hServer, nullptr);
     int nEntries = 0;
-    DIR* pDir = ::opendir(RootPath("run/vextest.pipe").c_str());
+    DIR* pDir = ::opendir(OwnFolder("vextest").c_str());
     while (dirent* pEntry = ::readdir(pDir))
         nEntries += pEntry->d_name[0] != '.';
     ::closedir(pDir);

@@ -44,6 +44,13 @@ TempRoot::TempRoot() {
     m_hadPrevious = previous != nullptr;
     m_previous = previous ? previous : "";
     ::setenv("VEX_ROOT", m_path.c_str(), 1);
+    const char* group = std::getenv("VEX_ADMIN_GROUP");
+    m_hadPreviousGroup = group != nullptr;
+    m_previousGroup = group ? group : "";
+    ::setenv("VEX_ADMIN_GROUP", std::to_string(kTestAdminGroup).c_str(), 1);
+    // Laid as the machine's root is: the administrators may enter, nobody else.
+    if (::chown(m_path.c_str(), uid_t(-1), gid_t(kTestAdminGroup)) == 0)
+        ::chmod(m_path.c_str(), 02770);
 }
 
 TempRoot::~TempRoot() {
@@ -64,6 +71,10 @@ TempRoot::~TempRoot() {
         ::setenv("VEX_ROOT", m_previous.c_str(), 1);
     else
         ::unsetenv("VEX_ROOT");
+    if (m_hadPreviousGroup)
+        ::setenv("VEX_ADMIN_GROUP", m_previousGroup.c_str(), 1);
+    else
+        ::unsetenv("VEX_ADMIN_GROUP");
     std::error_code ec;
     std::filesystem::permissions(m_path, std::filesystem::perms::owner_all,
                                  std::filesystem::perm_options::add, ec);
@@ -226,6 +237,27 @@ int WaitHelper(pid_t pid) {
 
 int RunHelper(const std::string& name, const std::vector<std::string>& args) {
     return WaitHelper(StartHelper(name, args));
+}
+
+pid_t StartHelperAs(Identity eWho, const std::string& name, const std::vector<std::string>& args) {
+    if (eWho == Identity::Self)
+        return StartHelper(name, args);
+    const std::string id = std::to_string(kOutsiderId);
+    std::vector<std::string> full{"--reuid=" + id, "--regid=" + id,
+                                  eWho == Identity::Outsider
+                                      ? std::string("--clear-groups")
+                                      : "--groups=" + std::to_string(kTestAdminGroup),
+                                  g_selfPath, "--vex-helper=" + name};
+    full.insert(full.end(), args.begin(), args.end());
+    return Spawn("/usr/bin/setpriv", full, "", nullptr);
+}
+
+int RunHelperAs(Identity eWho, const std::string& name, const std::vector<std::string>& args) {
+    return WaitHelper(StartHelperAs(eWho, name, args));
+}
+
+bool RunningAsRoot() {
+    return ::geteuid() == 0;
 }
 
 int RunProgram(const std::string& program, const std::vector<std::string>& args,

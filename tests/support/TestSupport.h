@@ -12,8 +12,15 @@
 namespace vextest {
 
 // Makes a fresh system root under /tmp and points VEX_ROOT at it for the
-// object's life; the folder is removed afterwards. WorkDir() is the installation
+// object's life; the folder is removed afterwards. The root belongs to the
+// user who runs the tests and, while the tests run as root, to the test
+// administrators' group kTestAdminGroup (VEX_ADMIN_GROUP points at it), so a
+// helper run with that group stands for an administrator. WorkDir() is the installation
 // tree's folder (ending in '/'), written as "Working directory" by SetUpWorkDir().
+constexpr unsigned kTestAdminGroup = 47601;
+// A user outside the root's group (nobody).
+constexpr unsigned kOutsiderId = 65534;
+
 class TempRoot {
 public:
     TempRoot();
@@ -34,6 +41,8 @@ private:
     std::string m_path;
     std::string m_previous;
     bool m_hadPrevious;
+    std::string m_previousGroup;
+    bool m_hadPreviousGroup;
 };
 
 // Moves the calling thread (and the threads and processes it starts from now
@@ -49,8 +58,9 @@ bool WaitFor(const std::function<bool()>& condition,
              std::chrono::milliseconds deadline = std::chrono::seconds(10));
 
 // True when a listener offers an instance of the pipe whose folder under the
-// system root is csFolder ("run/zantorvex.pipe"): a socket beside the process
-// markers.
+// system root is csFolder ("run/zantorvex.pipe" for the command pipe,
+// "run/zantorvexsg@UID.pipe" for a user's own notification pipe): a socket
+// beside the process markers.
 bool PipeOffered(const std::string& csFolder);
 
 // Reads a whole file; empty when it cannot be read.
@@ -71,6 +81,16 @@ pid_t StartHelper(const std::string& name, const std::vector<std::string>& args 
 int WaitHelper(pid_t pid);
 // Runs a helper to its end.
 int RunHelper(const std::string& name, const std::vector<std::string>& args = {});
+
+// Who a helper runs as: the test's own user, or (while the tests run as root)
+// the user nobody with no group at all, or nobody in the test administrators'
+// group. The last two run through setpriv, as an attacker would.
+enum class Identity { Self, Outsider, Administrator };
+pid_t StartHelperAs(Identity eWho, const std::string& name,
+                    const std::vector<std::string>& args = {});
+int RunHelperAs(Identity eWho, const std::string& name, const std::vector<std::string>& args = {});
+// Identities other than Self need root.
+bool RunningAsRoot();
 
 // Runs a program with arguments; returns its exit code and collects its output.
 int RunProgram(const std::string& program, const std::vector<std::string>& args,

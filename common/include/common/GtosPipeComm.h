@@ -84,8 +84,12 @@ public:
 
     // Service: the command's number; fills the members it carries.
     EGtosCommand ParseCmdFromGui(const std::string& csData);
+    // Whether a parsed parameter text holds a zero byte (sent as DLE "0"):
+    // the service refuses such a command (ParseCmdFromGui gives eGtosUnknown).
+    bool HoldsZeroByte(EGtosCommand eCommand) const;
     // Service: the 13 lines after "Add Icon" into the members: 5, or 0 at the
-    // first line that is missing or wrong (the lines before it stay stored).
+    // first line that is missing or wrong (the lines before it stay stored),
+    // or when a text holds a zero byte.
     int ParseAddIconCmdFromGui(const std::string& csData);
 
     // The "Add Icon" message for the printer's UUID and the dialog's values. False

@@ -42,8 +42,12 @@ public:
     CGtosPipeListenThread(const CGtosPipeListenThread&) = delete;
     CGtosPipeListenThread& operator=(const CGtosPipeListenThread&) = delete;
 
-    // Serves connections until an instance cannot be created or connected, or
-    // Stop() is called; then waits for its workers and returns.
+    // Serves connections until Stop() is called or the pipe cannot be served
+    // at all (no right to it); then waits for its workers and returns. What
+    // clients do never ends it: there is no cap on connections but the
+    // process's resources, a failure to offer or take one is traced and tried
+    // again after a pause, and a connection is handed over with a read
+    // time-out of kPipeIdleClientMs, so a silent client is dropped.
     void Listen();
     // From any thread: ends Listen's wait and the pipe waits of every worker
     // (their reads and writes fail with ERROR_OPERATION_ABORTED). Final.
@@ -63,6 +67,8 @@ private:
 
     // A new instance of the pipe, or INVALID_PIPE_HANDLE after the error line.
     platform::HPIPE CreateInstance();
+    // True when no worker waits for a connection.
+    bool NoneIdle();
     // Starts a worker thread, with a connection or idle; false after the error line.
     bool StartWorker(SGtosPipeWorkData* pData);
     void RunWorker(SWorker* pWorker);

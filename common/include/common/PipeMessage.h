@@ -23,6 +23,27 @@ constexpr uint32_t kPipeBusyWaitMs = 2000;
 // answers at once; a GUI that hangs must not hold up the service's threads.
 constexpr uint32_t kNotificationAnswerWaitMs = 5000;
 
+// Who serves the pipe: the command pipe is the administrators' pipe, served by
+// the service; the notification pipe is the GUI user's own.
+platform::PipeAccess PipeAccessOf(const char* pszName);
+
+// How long a listener's worker waits for a client's next message before it
+// drops the connection: an idle client never holds the listener's resources.
+// Scaled by VEX_DELAY_PERCENT (platform/clock.h).
+constexpr uint32_t kPipeIdleClientMs = 10000;
+// How long the GUI waits for the service's answer to a command. Creating a
+// queue runs the driver package's installer, which may take minutes; a
+// service that never answers must not hang the GUI.
+constexpr uint32_t kCommandAnswerWaitMs = 300000;
+// The pause before a listener offers its pipe again after a failure.
+constexpr uint32_t kListenerRetryPauseMs = 200;
+
+// After a listener failed to offer or connect an instance (dwError): true when
+// it should try again, which it may after a pause (resources run short, a
+// client misbehaved: what clients do never ends a listener); false when it is
+// cancelled or the pipe cannot be served at all (no right to it, a bad name).
+bool ListenerMayRetry(uint32_t dwError, const platform::PipeCancel& cancel);
+
 // Opens a pipe as its client. While every instance is busy (ERROR_PIPE_BUSY)
 // the open is tried again for up to dwBusyWaitMs: a listener offers its next
 // instance within moments, and failing at once would lose the command or the

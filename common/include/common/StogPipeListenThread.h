@@ -22,8 +22,10 @@ public:
     CStogPipeListenThread(const CStogPipeListenThread&) = delete;
     CStogPipeListenThread& operator=(const CStogPipeListenThread&) = delete;
 
-    // Serves connections until an instance cannot be created or connected, or
-    // Stop() is called.
+    // Serves connections until Stop() is called or the pipe cannot be served
+    // at all (no right to it). A failure to offer or take a connection is
+    // traced and tried again after a pause; a connection is served with a read
+    // time-out of kPipeIdleClientMs, so a silent client holds nothing up.
     void Listen();
     // From any thread: ends Listen's wait and the running worker's pipe waits. Final.
     void Stop();

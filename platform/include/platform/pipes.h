@@ -17,14 +17,21 @@
 // backslashes, compared without regard to case). Handles are not passed on to
 // child programs.
 //
-// POSIX: the pipe is the folder run/NAME.pipe under the system root. Each
-// instance that waits for a client is an AF_UNIX SOCK_SEQPACKET socket
-// "PID.N" in it, listening with room for exactly one connection; a client
-// connects to the first that has room. When the server takes its client it
-// removes the socket's name, so the instance is no longer offered. A file
-// "PID.srv" marks a process that holds instances of the pipe (busy rather than
-// absent). Everything written is already in the reader's queue, so a flush
-// returns at once and a close loses no message that was written before it.
+// Who may use a pipe (see PipeAccess) is settled by its folder's rights and by
+// the credentials of the other end, checked on both ends: a client joins only
+// an instance held by the pipe's rightful server, and a server drops a client
+// the pipe does not admit and waits for the next.
+//
+// POSIX: a pipe of the administrators is the folder run/NAME.pipe (the root's
+// owner, the administrators' group, 02750); a user's own pipe is the folder
+// run/NAME@UID.pipe (0700), removed with its last server. Each instance that
+// waits for a client is an AF_UNIX SOCK_SEQPACKET socket "PID.N" in it,
+// listening with room for exactly one connection; a client connects to the
+// first that has room. When the server takes its client it removes the
+// socket's name, so the instance is no longer offered. A file "PID.srv" marks
+// a process that holds instances of the pipe (busy rather than absent).
+// Everything written is already in the reader's queue, so a flush returns at
+// once and a close loses no message that was written before it.
 #pragma once
 
 #include <atomic>
@@ -39,6 +46,7 @@ using HPIPE = PipeInstance*;
 constexpr HPIPE INVALID_PIPE_HANDLE = nullptr;
 
 enum : uint32_t {
+    // No cap but the process's resources.
     PIPE_UNLIMITED_INSTANCES = 255,
     PIPE_READMODE_BYTE = 0,
     PIPE_READMODE_MESSAGE = 2,
@@ -47,13 +55,20 @@ enum : uint32_t {
     PIPE_MAX_MESSAGE = 65536,
 };
 
-// Who may open the pipe: the creating user only, or every local user (the
-// command pipe of the service, which runs as another user than the GUI).
+// Who may open the pipe.
+// Default: the creating user's own pipe; its clients must be root or the
+// system root's owner (or that user), and a client finds it beside other
+// users' pipes of the same name.
+// EveryLocalUser: the pipe of the machine's administrators (root, the root's
+// owner, members of the administrators' group, platform/access.h). Only root
+// or the root's owner may serve it (ERROR_ACCESS_DENIED otherwise), and its
+// clients join no instance of another server.
 enum class PipeAccess { Default, EveryLocalUser };
 
 // Creates one more instance of the pipe, waiting for a client (server side).
-// nMaxInstances (1..255) caps the instances this process holds of the name; the
-// buffer sizes and the time-out are accepted as advice. Returns
+// nMaxInstances (1..254) caps the instances this process holds of the name,
+// PIPE_UNLIMITED_INSTANCES sets no cap; the buffer sizes and the time-out are
+// accepted as advice. Returns
 // INVALID_PIPE_HANDLE with the last error set: ERROR_INVALID_NAME,
 // ERROR_INVALID_PARAMETER, ERROR_PIPE_BUSY (too many instances),
 // ERROR_ACCESS_DENIED, ...
@@ -67,8 +82,11 @@ HPIPE CreateNamedPipe(const std::string& csName, uint32_t nMaxInstances, uint32_
 bool ConnectNamedPipe(HPIPE hPipe);
 
 // Opens the pipe as its client (read and write, no sharing, open existing), at
-// once or not at all.
-HPIPE OpenNamedPipe(const std::string& csName);
+// once or not at all. eAccess names the kind of pipe meant, so a client never
+// takes a user's own pipe for the administrators' one. ERROR_ACCESS_DENIED
+// when the caller may not reach the pipe or no instance is held by its
+// rightful server.
+HPIPE OpenNamedPipe(const std::string& csName, PipeAccess eAccess = PipeAccess::Default);
 
 // Sets a client's read mode; only PIPE_READMODE_MESSAGE is supported
 // (ERROR_INVALID_PARAMETER otherwise).
@@ -104,6 +122,8 @@ public:
 
     void Cancel();
     bool IsCancelled() const;
+    // Waits up to dwMilliseconds for the cancel; true when it has come.
+    bool WaitForCancel(uint32_t dwMilliseconds) const;
     // POSIX: a descriptor that turns readable on Cancel (-1 when none could be made).
     int WaitDescriptor() const { return m_fds[0]; }
 

@@ -14,8 +14,12 @@ namespace platform {
 std::string SystemRoot();
 // Path of a file or folder inside the root ("run/x.sock" -> "<root>/run/x.sock").
 std::string RootPath(const std::string& csRelative);
-// Creates the root and its standard folders if missing. Returns false (last error
-// set) when the root cannot be made.
+// Creates the root and its standard folders if missing: the root and system/
+// 02770, run/ 03770, owned by whoever lays them (root on a real machine) and
+// the administrators' group (platform/access.h). Existing folders are checked
+// instead: a link, a folder of another owner or one that gives anybody else
+// more rights is refused (ERROR_ACCESS_DENIED), never repaired. Returns false
+// (last error set) when the root cannot be made or used.
 bool EnsureSystemRoot();
 
 } // namespace platform

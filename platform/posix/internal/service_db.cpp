@@ -3,6 +3,7 @@
 
 #include "platform/error.h"
 #include "platform/root.h"
+#include "root_access.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -174,8 +175,16 @@ bool ProcessAlive(pid_t pid, uint64_t uStartTime) {
     return start != 0 && (uStartTime == 0 || start == uStartTime);
 }
 
-std::string ControlSocketPath(pid_t pid) {
-    return RootPath("run/svc-" + std::to_string(int(pid)) + ".sock");
+std::string ControlSocketName(pid_t pid, uint64_t uStartTime) {
+    return "svc-" + std::to_string(int(pid)) + "-" + std::to_string(uStartTime) + ".sock";
+}
+
+void RemoveControlSocket(pid_t pid, uint64_t uStartTime) {
+    int runFd = OpenRootFolder("run");
+    if (runFd < 0)
+        return;
+    ::unlinkat(runFd, ControlSocketName(pid, uStartTime).c_str(), 0);
+    ::close(runFd);
 }
 
 bool RemoveServiceRow(sqlite3* db, const std::string& csName) {
@@ -248,7 +257,7 @@ SERVICE_STATUS EffectiveStatus(SServiceRow& row) {
         }
     }
     if (!row.starting)
-        ::unlink(ControlSocketPath(row.pid).c_str());
+        RemoveControlSocket(row.pid, row.pidStart);
     status.dwCurrentState = SERVICE_STOPPED;
     status.dwControlsAccepted = 0;
     status.dwCheckPoint = 0;

@@ -62,8 +62,12 @@ SERVICE_STATUS EffectiveStatus(SServiceRow& row);
 uint64_t ProcessStartTime(pid_t pid);
 bool ProcessAlive(pid_t pid, uint64_t uStartTime);
 
-// The control socket of a service process.
-std::string ControlSocketPath(pid_t pid);
+// The control socket of a service process in run/. Named after the process
+// and its start time, so the leftover of an ended process never shares the
+// name of a live service that got the same pid.
+std::string ControlSocketName(pid_t pid, uint64_t uStartTime);
+// Removes a control socket that an ended service process left in run/.
+void RemoveControlSocket(pid_t pid, uint64_t uStartTime);
 
 // Marks a row stopped with an exit code; with a token, only while that start is
 // still unclaimed. Removes a row marked for delete.

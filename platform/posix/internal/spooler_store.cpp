@@ -16,7 +16,6 @@ const char* const kEnvironments[] = {"Windows 4.0", "Windows NT x86", "Windows I
 
 // The monitors and ports every machine has; laid once, when the store is made.
 const char* const kSchema = R"(
-BEGIN IMMEDIATE;
 CREATE TABLE IF NOT EXISTS spl_meta(key TEXT PRIMARY KEY, value TEXT);
 CREATE TABLE IF NOT EXISTS spl_monitors(id INTEGER PRIMARY KEY AUTOINCREMENT,
     name TEXT NOT NULL UNIQUE COLLATE NOCASE, environment TEXT NOT NULL, dll TEXT NOT NULL);
@@ -42,7 +41,6 @@ INSERT INTO spl_ports(name, monitor, description, type)
     FROM (VALUES('LPT1:'), ('COM1:'), ('FILE:'))
     WHERE NOT EXISTS (SELECT 1 FROM spl_meta WHERE key='seeded');
 INSERT OR IGNORE INTO spl_meta VALUES('seeded', '1');
-COMMIT;
 )";
 
 } // namespace

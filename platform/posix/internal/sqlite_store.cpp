@@ -3,9 +3,13 @@
 
 #include "platform/error.h"
 #include "platform/root.h"
+#include "root_access.h"
 
+#include <fcntl.h>
 #include <map>
 #include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace platform::posix {
 
@@ -26,6 +30,42 @@ struct Connection {
 // gets a connection to the right file.
 thread_local std::map<std::string, std::unique_ptr<Connection>> t_connections;
 
+// A number that changes with the schema's text, kept as the store's
+// user_version: the schema runs when the store is new or its text changed.
+int SchemaVersion(const char* pszSchema) {
+    uint32_t uHash = 2166136261u;
+    for (const char* p = pszSchema; *p; ++p)
+        uHash = (uHash ^ uint8_t(*p)) * 16777619u;
+    return int(uHash & 0x7FFFFFFF) | 1;
+}
+
+int UserVersion(sqlite3* db) {
+    sqlite3_stmt* stmt = nullptr;
+    int iVersion = -1;
+    if (sqlite3_prepare_v2(db, "PRAGMA user_version", -1, &stmt, nullptr) == SQLITE_OK &&
+        sqlite3_step(stmt) == SQLITE_ROW)
+        iVersion = sqlite3_column_int(stmt, 0);
+    sqlite3_finalize(stmt);
+    return iVersion;
+}
+
+// Makes the tables once, by whoever may write the store; a reader without
+// write access reads what is there.
+bool MakeSchema(sqlite3* db, const char* pszSchema) {
+    const int iVersion = SchemaVersion(pszSchema);
+    if (UserVersion(db) == iVersion || sqlite3_db_readonly(db, "main") == 1)
+        return true;
+    SqliteTransaction tx(db);
+    if (!tx.Ok())
+        return false;
+    if (UserVersion(db) == iVersion) // made meanwhile by another process
+        return true;
+    const std::string csVersion = "PRAGMA user_version=" + std::to_string(iVersion);
+    return sqlite3_exec(db, pszSchema, nullptr, nullptr, nullptr) == SQLITE_OK &&
+           sqlite3_exec(db, csVersion.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK &&
+           tx.Commit();
+}
+
 } // namespace
 
 SqliteStore::SqliteStore(const char* csFile, const char* csSchema)
@@ -36,11 +76,33 @@ static Connection* ConnectionFor(const char* pszFile, const char* pszSchema) {
     auto it = t_connections.find(path);
     if (it != t_connections.end())
         return it->second.get();
-    if (!EnsureSystemRoot())
+    int rootFd = EnsureSystemRoot() ? OpenRootFolder("") : -1;
+    if (rootFd < 0)
+        return nullptr;
+    // A new store's file is made here, with the root's rights and never
+    // through a link, rather than by SQLite under the umask. An existing one
+    // is only looked at: closing a descriptor of a file that SQLite has open
+    // would drop the process's locks on it.
+    struct stat st;
+    bool bReady = ::fstatat(rootFd, pszFile, &st, AT_SYMLINK_NOFOLLOW) == 0;
+    if (bReady && !S_ISREG(st.st_mode)) {
+        ::close(rootFd);
+        SetLastError(ERROR_ACCESS_DENIED);
+        return nullptr;
+    }
+    if (!bReady) {
+        int fd = OpenFileIn(rootFd, pszFile, O_RDONLY | O_CREAT, RootMode(0660));
+        if (fd >= 0)
+            ::close(fd);
+        bReady = fd >= 0;
+    }
+    ::close(rootFd);
+    if (!bReady)
         return nullptr;
     auto conn = std::make_unique<Connection>();
+    // Read and write where the rights allow it, else read only.
     if (sqlite3_open_v2(path.c_str(), &conn->db,
-                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
+                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOFOLLOW | SQLITE_OPEN_NOMUTEX,
                         nullptr) != SQLITE_OK) {
         SetLastError(ERROR_ACCESS_DENIED);
         return nullptr;
@@ -49,7 +111,7 @@ static Connection* ConnectionFor(const char* pszFile, const char* pszSchema) {
     // WAL lets readers go on while one process writes.
     sqlite3_exec(conn->db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;", nullptr, nullptr,
                  nullptr);
-    if (sqlite3_exec(conn->db, pszSchema, nullptr, nullptr, nullptr) != SQLITE_OK) {
+    if (!MakeSchema(conn->db, pszSchema)) {
         SetLastError(ERROR_GEN_FAILURE);
         return nullptr;
     }

@@ -2,7 +2,8 @@
 //
 // One connection per thread and store file, opened on first use with a busy
 // time-out, so that threads and processes may use a store at the same time;
-// SQLite's own locking makes each statement and each transaction atomic.
+// SQLite's own locking makes each statement and each transaction atomic. A
+// user who may only read a store gets a connection that reads.
 #pragma once
 
 #include <sqlite3.h>
@@ -12,7 +13,8 @@ namespace platform::posix {
 
 class SqliteStore {
 public:
-    // csFile is relative to the system root; csSchema runs once per connection.
+    // csFile is relative to the system root. csSchema runs when the store is
+    // made (or its text has changed), by a connection that may write.
     SqliteStore(const char* csFile, const char* csSchema);
     // The calling thread's connection, or nullptr (last error set) when the
     // store cannot be opened.

@@ -1,11 +1,15 @@
 // Operating-system facts on POSIX: the emulated version lives in the system root.
 #include "platform/os.h"
 
+#include "internal/root_access.h"
 #include "platform/error.h"
 #include "platform/root.h"
 
+#include <cerrno>
 #include <climits>
 #include <cstdio>
+#include <fcntl.h>
+#include <string>
 #include <unistd.h>
 
 namespace platform {
@@ -22,13 +26,20 @@ OsVersion GetVersion() {
 }
 
 bool SetEmulatedVersion(uint32_t dwMajor, uint32_t dwMinor) {
-    if (!EnsureSystemRoot())
+    int rootFd = EnsureSystemRoot() ? posix::OpenRootFolder("") : -1;
+    if (rootFd < 0)
         return false;
-    FILE* f = std::fopen(RootPath("os-version").c_str(), "w");
-    if (!f)
-        return FailErrno();
-    bool ok = std::fprintf(f, "%u.%u\n", dwMajor, dwMinor) > 0;
-    return (std::fclose(f) == 0 && ok) || FailErrno();
+    int fd = posix::OpenFileIn(rootFd, "os-version", O_WRONLY | O_CREAT, posix::RootMode(0660));
+    ::close(rootFd);
+    if (fd < 0)
+        return false;
+    const std::string csText = std::to_string(dwMajor) + "." + std::to_string(dwMinor) + "\n";
+    const bool ok = ::ftruncate(fd, 0) == 0 &&
+                    ::write(fd, csText.data(), csText.size()) == ssize_t(csText.size());
+    const int err = errno;
+    ::close(fd);
+    errno = err;
+    return ok || FailErrno();
 }
 
 std::string GetSystemDirectory() {

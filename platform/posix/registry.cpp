@@ -89,6 +89,12 @@ bool ValidKey(HKEY hKey) {
     return hKey != nullptr;
 }
 
+// What a miss on the handle's key means: the key has gone (1018), or the
+// thing asked for is not there (dwMissing).
+uint32_t Missing(HKEY hKey, uint32_t dwMissing) {
+    return KeyExists(hKey->hive, hKey->path) ? dwMissing : ERROR_KEY_DELETED;
+}
+
 uint32_t NewHandle(int hive, const std::string& path, HKEY* phkResult) {
     *phkResult = new RegistryKey{hive, StoredPath(hive, path)};
     return ERROR_SUCCESS;
@@ -179,7 +185,7 @@ uint32_t RegDeleteKey(HKEY hKey, const std::string& csSubKey) {
     if (!tx.Ok())
         return ERROR_ACCESS_DENIED;
     if (!KeyExists(hKey->hive, path))
-        return ERROR_FILE_NOT_FOUND;
+        return Missing(hKey, ERROR_FILE_NOT_FOUND);
     {
         posix::StatementScope children(
             Store().Prepare("SELECT 1 FROM reg_keys WHERE hive=? AND parent=? LIMIT 1"));
@@ -214,7 +220,7 @@ uint32_t RegQueryValueEx(HKEY hKey, const std::string& csValueName, uint32_t* pd
     sqlite3_bind_text(stmt.get(), 3, csValueName.c_str(), -1, SQLITE_TRANSIENT);
     int rc = sqlite3_step(stmt.get());
     if (rc != SQLITE_ROW)
-        return rc == SQLITE_DONE ? ERROR_FILE_NOT_FOUND : ERROR_GEN_FAILURE;
+        return rc == SQLITE_DONE ? Missing(hKey, ERROR_FILE_NOT_FOUND) : ERROR_GEN_FAILURE;
     if (pdwType)
         *pdwType = static_cast<uint32_t>(sqlite3_column_int64(stmt.get(), 0));
     const void* blob = sqlite3_column_blob(stmt.get(), 1);
@@ -238,21 +244,31 @@ uint32_t RegSetValueEx(HKEY hKey, const std::string& csValueName, uint32_t dwTyp
         return ERROR_INVALID_HANDLE;
     if (!pData && cbData)
         return ERROR_INVALID_PARAMETER;
-    if (!Store().Db())
+    sqlite3* db = Store().Db();
+    if (!db)
         return GetLastError();
+    // The key is checked and the value written in one transaction, so a value
+    // never lands under a key deleted meanwhile.
+    posix::SqliteTransaction tx(db);
+    if (!tx.Ok())
+        return ERROR_ACCESS_DENIED;
     if (!KeyExists(hKey->hive, hKey->path))
         return ERROR_KEY_DELETED;
-    posix::StatementScope stmt(Store().Prepare(
-        "INSERT OR REPLACE INTO reg_values(hive, path, name, type, data) VALUES(?,?,?,?,?)"));
-    if (!stmt)
-        return GetLastError();
-    sqlite3_bind_int(stmt.get(), 1, hKey->hive);
-    sqlite3_bind_text(stmt.get(), 2, hKey->path.c_str(), -1, SQLITE_TRANSIENT);
-    sqlite3_bind_text(stmt.get(), 3, csValueName.c_str(), -1, SQLITE_TRANSIENT);
-    sqlite3_bind_int64(stmt.get(), 4, dwType);
-    sqlite3_bind_blob(stmt.get(), 5, pData ? static_cast<const void*>(pData) : "", int(cbData),
-                      SQLITE_TRANSIENT);
-    return sqlite3_step(stmt.get()) == SQLITE_DONE ? ERROR_SUCCESS : ERROR_ACCESS_DENIED;
+    {
+        posix::StatementScope stmt(Store().Prepare(
+            "INSERT OR REPLACE INTO reg_values(hive, path, name, type, data) VALUES(?,?,?,?,?)"));
+        if (!stmt)
+            return GetLastError();
+        sqlite3_bind_int(stmt.get(), 1, hKey->hive);
+        sqlite3_bind_text(stmt.get(), 2, hKey->path.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(stmt.get(), 3, csValueName.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_int64(stmt.get(), 4, dwType);
+        sqlite3_bind_blob(stmt.get(), 5, pData ? static_cast<const void*>(pData) : "", int(cbData),
+                          SQLITE_TRANSIENT);
+        if (sqlite3_step(stmt.get()) != SQLITE_DONE)
+            return ERROR_ACCESS_DENIED;
+    }
+    return tx.Commit() ? ERROR_SUCCESS : ERROR_ACCESS_DENIED;
 }
 
 uint32_t RegDeleteValue(HKEY hKey, const std::string& csValueName) {
@@ -267,7 +283,7 @@ uint32_t RegDeleteValue(HKEY hKey, const std::string& csValueName) {
     sqlite3_bind_text(stmt.get(), 3, csValueName.c_str(), -1, SQLITE_TRANSIENT);
     if (sqlite3_step(stmt.get()) != SQLITE_DONE)
         return ERROR_ACCESS_DENIED;
-    return sqlite3_changes(Store().Db()) > 0 ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
+    return sqlite3_changes(Store().Db()) > 0 ? ERROR_SUCCESS : Missing(hKey, ERROR_FILE_NOT_FOUND);
 }
 
 uint32_t RegEnumKeyEx(HKEY hKey, uint32_t dwIndex, std::string* pcsName) {
@@ -282,7 +298,7 @@ uint32_t RegEnumKeyEx(HKEY hKey, uint32_t dwIndex, std::string* pcsName) {
     sqlite3_bind_text(stmt.get(), 2, hKey->path.c_str(), -1, SQLITE_TRANSIENT);
     sqlite3_bind_int64(stmt.get(), 3, dwIndex);
     if (sqlite3_step(stmt.get()) != SQLITE_ROW)
-        return ERROR_NO_MORE_ITEMS;
+        return Missing(hKey, ERROR_NO_MORE_ITEMS);
     *pcsName = reinterpret_cast<const char*>(sqlite3_column_text(stmt.get(), 0));
     return ERROR_SUCCESS;
 }
@@ -300,7 +316,7 @@ uint32_t RegEnumValue(HKEY hKey, uint32_t dwIndex, std::string* pcsName, uint32_
     sqlite3_bind_text(stmt.get(), 2, hKey->path.c_str(), -1, SQLITE_TRANSIENT);
     sqlite3_bind_int64(stmt.get(), 3, dwIndex);
     if (sqlite3_step(stmt.get()) != SQLITE_ROW)
-        return ERROR_NO_MORE_ITEMS;
+        return Missing(hKey, ERROR_NO_MORE_ITEMS);
     *pcsName = reinterpret_cast<const char*>(sqlite3_column_text(stmt.get(), 0));
     if (pdwType)
         *pdwType = static_cast<uint32_t>(sqlite3_column_int64(stmt.get(), 1));

@@ -4,7 +4,11 @@
 // out that command instead.
 #include "service/ServiceEntry.h"
 
+#include "common/Trace.h"
+
 #include <csignal>
+#include <cstdio>
+#include <cstdlib>
 #include <strings.h>
 
 namespace {
@@ -50,5 +54,12 @@ int _tmain(int argc, char** argv) {
 }
 
 int main(int argc, char** argv) {
-    return _tmain(argc, argv);
+    const int iExitCode = _tmain(argc, argv);
+    // The service's threads may still run here (they are not joined at a stop):
+    // static destructors would pull the open mutexes, the served pipes and the
+    // trace from under them. What must outlive the process is on disk by now;
+    // the trace is closed and the process ends without destroying anything.
+    TraceShutdown();
+    std::fflush(nullptr);
+    std::_Exit(iExitCode);
 }

@@ -14,8 +14,41 @@ protected:
     int Vexsys(const std::vector<std::string>& args, std::string* output = nullptr) {
         return vextest::RunProgram(vextest::ProgramPath("vexsys"), args, output);
     }
+    int VexsysAs(vextest::Identity eWho, const std::vector<std::string>& args,
+                 std::string* output = nullptr) {
+        const std::string id = std::to_string(vextest::kOutsiderId);
+        std::vector<std::string> full{"--reuid=" + id, "--regid=" + id,
+                                      eWho == vextest::Identity::Outsider
+                                          ? std::string("--clear-groups")
+                                          : "--groups=" + std::to_string(vextest::kTestAdminGroup),
+                                      vextest::ProgramPath("vexsys")};
+        full.insert(full.end(), args.begin(), args.end());
+        return vextest::RunProgram("/usr/bin/setpriv", full, output);
+    }
     vextest::TempRoot root;
 };
+
+TEST_F(VexsysServiceTest, AdministratorsStartAndControlServicesOutsidersCannot) {
+    if (!vextest::RunningAsRoot())
+        GTEST_SKIP() << "other users are played through setpriv, which needs root";
+    ASSERT_EQ(0, Vexsys({"setup"}));
+    std::string output;
+    ASSERT_EQ(0, Vexsys({"service", "create", "Echo", "Echo",
+                         vextest::TestServiceCommandLine("Echo", "normal")},
+                        &output))
+        << output;
+    // As the GUI does: start the service, send it 130.
+    ASSERT_EQ(0, VexsysAs(vextest::Identity::Administrator, {"service", "start", "Echo"}, &output))
+        << output;
+    EXPECT_EQ(0, VexsysAs(vextest::Identity::Administrator, {"service", "control", "Echo", "130"},
+                          &output))
+        << output;
+    EXPECT_EQ(vextest::ReadFile(vextest::TestServiceMarker("Echo", 130)), "x");
+    // An outsider can neither stop it nor send it anything.
+    EXPECT_EQ(1, VexsysAs(vextest::Identity::Outsider, {"service", "stop", "Echo"}, &output));
+    EXPECT_TRUE(platform::IsServiceRunning("Echo"));
+    EXPECT_EQ(0, Vexsys({"service", "stop", "Echo"}, &output)) << output;
+}
 
 TEST_F(VexsysServiceTest, SetupRegistersTheSpoolerDaemonWhichRunsUntilStopped) {
     ASSERT_EQ(0, Vexsys({"setup"}));

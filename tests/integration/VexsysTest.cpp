@@ -4,7 +4,10 @@
 #include "common/VexData.h"
 #include "platform/os.h"
 
+#include <grp.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -12,6 +15,18 @@ class VexsysTest : public ::testing::Test {
 protected:
     int Vexsys(const std::vector<std::string>& args, std::string* output = nullptr) {
         return vextest::RunProgram(vextest::ProgramPath("vexsys"), args, output);
+    }
+    // vexsys run as another user through setpriv, as an attacker would run it.
+    int VexsysAs(vextest::Identity eWho, const std::vector<std::string>& args,
+                 std::string* output = nullptr) {
+        const std::string id = std::to_string(vextest::kOutsiderId);
+        std::vector<std::string> full{"--reuid=" + id, "--regid=" + id,
+                                      eWho == vextest::Identity::Outsider
+                                          ? std::string("--clear-groups")
+                                          : "--groups=" + std::to_string(vextest::kTestAdminGroup),
+                                      vextest::ProgramPath("vexsys")};
+        full.insert(full.end(), args.begin(), args.end());
+        return vextest::RunProgram("/usr/bin/setpriv", full, output);
     }
     vextest::TempRoot root;
 };
@@ -54,6 +69,64 @@ TEST_F(VexsysTest, BadArgumentsGetClearErrors) {
     EXPECT_NE(std::string::npos, output.find("error 2"));
     EXPECT_EQ(2, Vexsys({"frobnicate"}, &output));
     EXPECT_NE(std::string::npos, output.find("unknown command"));
+}
+
+TEST_F(VexsysTest, TheMachineIsForItsAdministrators) {
+    if (!vextest::RunningAsRoot())
+        GTEST_SKIP() << "other users are played through setpriv, which needs root";
+    ASSERT_EQ(0, Vexsys({"setup"}));
+    const std::string key = "SOFTWARE\\Zantor\\Vex";
+    ASSERT_EQ(0, Vexsys({"reg", "set", "HKLM", key, "TTL", "REG_DWORD", "9"}));
+    std::string output;
+    // An outsider is told why, and learns nothing.
+    EXPECT_EQ(1,
+              VexsysAs(vextest::Identity::Outsider, {"reg", "get", "HKLM", key, "TTL"}, &output));
+    EXPECT_NE(std::string::npos, output.find("as root or as a member of the group")) << output;
+    EXPECT_EQ(std::string::npos, output.find("9")) << output;
+    // An administrator reads and writes the settings ...
+    EXPECT_EQ(
+        0, VexsysAs(vextest::Identity::Administrator, {"reg", "get", "HKLM", key, "TTL"}, &output))
+        << output;
+    EXPECT_NE(std::string::npos, output.find("9")) << output;
+    EXPECT_EQ(0, VexsysAs(vextest::Identity::Administrator,
+                          {"reg", "set", "HKLM", key, "TTL", "REG_DWORD", "10"}, &output))
+        << output;
+    // ... and reads them with read access only (the store's schema is not
+    // made again on every open).
+    ASSERT_EQ(0, ::chmod((root.Path() + "/registry.db").c_str(), 0640));
+    EXPECT_EQ(
+        0, VexsysAs(vextest::Identity::Administrator, {"reg", "get", "HKLM", key, "TTL"}, &output))
+        << output;
+    EXPECT_NE(std::string::npos, output.find("10")) << output;
+    EXPECT_NE(0, VexsysAs(vextest::Identity::Administrator,
+                          {"reg", "set", "HKLM", key, "TTL", "REG_DWORD", "11"}, &output));
+}
+
+TEST_F(VexsysTest, SetupCreatesTheAdministratorsGroup) {
+    if (!vextest::RunningAsRoot())
+        GTEST_SKIP() << "only root can create a group";
+    const std::string csGroup = "vextest" + std::to_string(::getpid());
+    ::setenv("VEX_ADMIN_GROUP", csGroup.c_str(), 1);
+    // A root not laid yet (the test's own belongs to the test group).
+    const std::string csRoot = root.Path() + "/fresh";
+    ::setenv("VEX_ROOT", csRoot.c_str(), 1);
+    ASSERT_EQ(nullptr, ::getgrnam(csGroup.c_str()));
+    std::string output;
+    EXPECT_EQ(0, Vexsys({"setup"}, &output)) << output;
+    const group* pGroup = ::getgrnam(csGroup.c_str());
+    ASSERT_NE(nullptr, pGroup);
+    struct stat st {};
+    ASSERT_EQ(0, ::stat(csRoot.c_str(), &st));
+    EXPECT_EQ(st.st_gid, pGroup->gr_gid);
+    EXPECT_EQ(st.st_mode & 07777, 02770u);
+    ASSERT_EQ(0, ::stat((csRoot + "/run").c_str(), &st));
+    EXPECT_EQ(st.st_gid, pGroup->gr_gid);
+    EXPECT_EQ(st.st_mode & 07777, 03770u);
+    ASSERT_EQ(0, ::stat((csRoot + "/registry.db").c_str(), &st));
+    EXPECT_EQ(st.st_gid, pGroup->gr_gid);
+    EXPECT_EQ(st.st_mode & 0777, 0660u);
+    vextest::RunProgram("/usr/sbin/groupdel", {csGroup});
+    ::setenv("VEX_ROOT", root.Path().c_str(), 1);
 }
 
 } // namespace

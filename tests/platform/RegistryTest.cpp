@@ -82,8 +82,24 @@ TEST_F(RegistryTest, DeletingKeys) {
     RegSetDword(hKey, "x", 1);
     EXPECT_EQ(ERROR_ACCESS_DENIED, RegDeleteKey(HKEY_LOCAL_MACHINE, "SOFTWARE\\D"));
     EXPECT_EQ(ERROR_SUCCESS, RegDeleteKey(HKEY_LOCAL_MACHINE, "SOFTWARE\\D\\E"));
-    // A handle to a deleted key refuses writes.
+    // A handle to a deleted key answers 1018 to every call, reads included.
     EXPECT_EQ(ERROR_KEY_DELETED, RegSetDword(hKey, "x", 2));
+    uint32_t dwGone = 0;
+    EXPECT_EQ(ERROR_KEY_DELETED, RegQueryDword(hKey, "x", &dwGone));
+    EXPECT_EQ(ERROR_KEY_DELETED, RegDeleteValue(hKey, "x"));
+    std::string csName;
+    EXPECT_EQ(ERROR_KEY_DELETED, RegEnumKeyEx(hKey, 0, &csName));
+    EXPECT_EQ(ERROR_KEY_DELETED, RegEnumValue(hKey, 0, &csName, nullptr, nullptr));
+    EXPECT_EQ(ERROR_KEY_DELETED, RegDeleteKey(hKey, "F"));
+    HKEY hSub = nullptr;
+    EXPECT_EQ(ERROR_KEY_DELETED, RegOpenKeyEx(hKey, "F", &hSub));
+    EXPECT_EQ(ERROR_KEY_DELETED, RegCreateKeyEx(hKey, "F", &hSub));
+    // Nothing was written under the deleted key's name.
+    HKEY hAgain = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyEx(HKEY_LOCAL_MACHINE, "SOFTWARE\\D\\E", &hAgain));
+    EXPECT_EQ(ERROR_NO_MORE_ITEMS, RegEnumValue(hAgain, 0, &csName, nullptr, nullptr));
+    EXPECT_EQ(ERROR_SUCCESS, RegDeleteKey(HKEY_LOCAL_MACHINE, "SOFTWARE\\D\\E"));
+    RegCloseKey(hAgain);
     RegCloseKey(hKey);
     // Its values went with it.
     ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyEx(HKEY_LOCAL_MACHINE, "SOFTWARE\\D\\E", &hKey));

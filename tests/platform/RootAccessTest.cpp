@@ -1,13 +1,16 @@
 // Who may do what on the emulated machine: attackers run as another user (an
 // outsider, or an administrator where the attack needs a writer of run/) and
 // try to plant, squat on or hold what the machine's programs use.
+#include "TestService.h"
 #include "TestSupport.h"
 #include "platform/access.h"
 #include "platform/error.h"
 #include "platform/pipes.h"
 #include "platform/root.h"
+#include "platform/service.h"
 #include "platform/sync.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -97,6 +100,21 @@ VEX_TEST_HELPER(take_mutex) {
         return 99;
     mutex.Release();
     return 0;
+}
+
+// Connects straight to a control socket and sends a stop; the exit code is
+// the service's answer, or 100 when it could not even connect.
+VEX_TEST_HELPER(raw_stop) {
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    args.at(0).copy(addr.sun_path, sizeof addr.sun_path - 1);
+    int fd = ::socket(AF_UNIX, SOCK_SEQPACKET, 0);
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0)
+        return 100;
+    uint32_t dwCode = SERVICE_CONTROL_STOP, dwAnswer = 0;
+    if (::send(fd, &dwCode, 4, 0) != 4 || ::recv(fd, &dwAnswer, 4, 0) != 4)
+        return 101;
+    return int(dwAnswer);
 }
 
 VEX_TEST_HELPER(is_administrator) {
@@ -224,6 +242,59 @@ TEST_F(RootAccessTest, OnlyAdministratorsMayOpenALockFile) {
     EXPECT_EQ(vextest::RunHelperAs(Identity::Administrator, "take_mutex", {"VexDataMutex"}), 0);
     EXPECT_EQ(mutex.Wait(0), WaitResult::Signaled);
     mutex.Release();
+}
+
+TEST_F(RootAccessTest, ControlsAreCheckedByWhoSendsThem) {
+    ASSERT_TRUE(vextest::CreateTestService("Alpha", "normal"));
+    unsigned state = 0;
+    ASSERT_TRUE(vextest::StartAndWait("Alpha", &state));
+    std::string csSocket;
+    for (const auto& entry : std::filesystem::directory_iterator(RootPath("run"))) {
+        if (entry.path().filename().string().rfind("svc-", 0) == 0)
+            csSocket = entry.path().string();
+    }
+    ASSERT_FALSE(csSocket.empty());
+    // Whatever the umask of the service's starter, the socket is the administrators'.
+    struct stat st {};
+    ASSERT_EQ(::stat(csSocket.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0660u);
+    EXPECT_EQ(st.st_gid, vextest::kTestAdminGroup);
+    // Even with the way to the socket open, an outsider's stop is refused.
+    ::chmod(root.Path().c_str(), 02775);
+    ::chmod(RootPath("run").c_str(), 03775);
+    ::chmod(csSocket.c_str(), 0666);
+    EXPECT_EQ(vextest::RunHelperAs(Identity::Outsider, "raw_stop", {csSocket}),
+              int(ERROR_ACCESS_DENIED));
+    ::chmod(RootPath("run").c_str(), 03770);
+    ::chmod(root.Path().c_str(), 02770);
+    EXPECT_EQ(vextest::ServiceState("Alpha"), unsigned(SERVICE_RUNNING));
+    // An administrator may.
+    EXPECT_EQ(vextest::RunHelperAs(Identity::Administrator, "raw_stop", {csSocket}), 0);
+    EXPECT_TRUE(vextest::WaitFor(
+        [] { return vextest::ServiceState("Alpha") == unsigned(SERVICE_STOPPED); }));
+}
+
+TEST_F(RootAccessTest, AStaleRowNeverTakesALiveServicesSocket) {
+    ASSERT_TRUE(vextest::CreateTestService("Alpha", "normal"));
+    unsigned state = 0;
+    ASSERT_TRUE(vextest::StartAndWait("Alpha", &state));
+    // The leftover of an earlier process that had the same pid: another name.
+    size_t nSockets = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(RootPath("run")))
+        nSockets += entry.path().filename().string().rfind("svc-", 0) == 0;
+    EXPECT_EQ(nSockets, 1u);
+    for (const auto& entry : std::filesystem::directory_iterator(RootPath("run"))) {
+        const std::string csName = entry.path().filename().string();
+        if (csName.rfind("svc-", 0) == 0) {
+            EXPECT_EQ(std::count(csName.begin(), csName.end(), '-'), 2) << csName;
+        }
+    }
+    SC_HANDLE hManager = OpenSCManager(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
+    SC_HANDLE hService = OpenService(hManager, "Alpha", SERVICE_ALL_ACCESS);
+    SERVICE_STATUS status{};
+    EXPECT_TRUE(ControlService(hService, SERVICE_CONTROL_STOP, &status));
+    CloseServiceHandle(hService);
+    CloseServiceHandle(hManager);
 }
 
 } // namespace

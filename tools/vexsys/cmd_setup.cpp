@@ -1,14 +1,20 @@
-// vexsys setup: lays a new system root as the product's installer leaves it.
+// vexsys setup: lays a new system root as the product's installer leaves it,
+// with its owner, the administrators' group (created when missing) and rights.
 #include "Command.h"
 
 #include "common/VexData.h"
+#include "platform/access.h"
 #include "platform/error.h"
 #include "platform/os.h"
 #include "platform/root.h"
 #include "platform/service.h"
 
 #include <cstdio>
+#include <fcntl.h>
 #include <filesystem>
+#include <grp.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -50,6 +56,38 @@ bool RegisterSpooler(std::string* pcsError) {
     return ok;
 }
 
+// Creates the administrators' group when the machine lacks it (only root can).
+// A group given by number needs no entry. Returns false with the reason.
+bool EnsureAdministratorsGroup(std::string* pcsError) {
+    const std::string csGroup = platform::AdministratorsGroupName();
+    if (csGroup.find_first_not_of("0123456789") == std::string::npos || ::getgrnam(csGroup.c_str()))
+        return true;
+    if (::geteuid() != 0) {
+        std::fprintf(stderr,
+                     "vexsys: the administrators' group '%s' does not exist; only root can create "
+                     "it: the root is laid for its owner alone\n",
+                     csGroup.c_str());
+        return true;
+    }
+    // No shell: the name goes to groupadd as one argument.
+    pid_t pid = ::fork();
+    if (pid == 0) {
+        int null = ::open("/dev/null", O_WRONLY);
+        if (null >= 0)
+            ::dup2(null, 1);
+        ::execl("/usr/sbin/groupadd", "groupadd", "--system", csGroup.c_str(), nullptr);
+        ::_exit(127);
+    }
+    int status = 0;
+    if (pid < 0 || ::waitpid(pid, &status, 0) != pid || !WIFEXITED(status) ||
+        WEXITSTATUS(status) != 0 || !::getgrnam(csGroup.c_str())) {
+        *pcsError = "cannot create the administrators' group '" + csGroup + "'";
+        return false;
+    }
+    std::printf("Group %s created for the machine's administrators\n", csGroup.c_str());
+    return true;
+}
+
 } // namespace
 
 VEXSYS_COMMAND(setup, "setup", "setup [--workdir DIR] [--language N] [--os-version MAJOR.MINOR]") {
@@ -76,8 +114,16 @@ VEXSYS_COMMAND(setup, "setup", "setup [--workdir DIR] [--language N] [--os-versi
             return UsageError("unknown option '" + option + "'");
         }
     }
+    std::string error;
+    if (!EnsureAdministratorsGroup(&error))
+        return Failure(error);
+    // The root, run/ and system/ with their owner, group and rights; an
+    // existing one that breaks the rules is reported, not repaired.
     if (!platform::EnsureSystemRoot())
-        return Failure("cannot create the system root " + platform::SystemRoot());
+        return Failure("cannot lay the system root " + platform::SystemRoot() + ": " +
+                       platform::ErrorText(platform::GetLastError()) +
+                       " (a folder of it is a link, belongs to another user or is open to "
+                       "others than the administrators)");
     std::error_code ec;
     std::filesystem::path absolute = std::filesystem::absolute(workDir, ec);
     if (ec)
@@ -96,7 +142,6 @@ VEXSYS_COMMAND(setup, "setup", "setup [--workdir DIR] [--language N] [--os-versi
         !data.AddNumData(CVexData::kMainKey, "Language", uint32_t(language)) ||
         !data.AddNumData(CVexData::kMainKey, "First time", 1))
         return Failure("cannot write the settings into the registry");
-    std::string error;
     if (!RegisterSpooler(&error))
         return Failure(error);
     std::printf("System root %s set up: working directory %s, language %llu, system %llu.%llu\n",

@@ -1,6 +1,7 @@
 // vexsys: looks into and sets up the emulated machine of a system root (VEX_ROOT).
 #include "Command.h"
 
+#include "platform/access.h"
 #include "platform/root.h"
 
 #include <cerrno>
@@ -67,6 +68,15 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "vexsys: unknown command '%s'\n", name.c_str());
         PrintUsage(stderr);
         return 2;
+    }
+    // The emulated machine belongs to its administrators; a list file (kpl) is
+    // any file the caller may read.
+    if (name != "kpl" && !platform::IsMachineAdministrator()) {
+        std::fprintf(stderr,
+                     "vexsys: the emulated machine at %s is for its administrators: run vexsys "
+                     "as root or as a member of the group '%s'\n",
+                     platform::SystemRoot().c_str(), platform::AdministratorsGroupName().c_str());
+        return 1;
     }
     return it->second.run(Args(argv + 2, argv + argc));
 }

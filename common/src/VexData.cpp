@@ -177,12 +177,18 @@ uint32_t CVexData::GetNumData(const std::string& csKey, const std::string& csVal
     if (OpenVexDataKey(csKey, true)) {
         uint8_t buffer[4];
         uint32_t size = sizeof buffer;
-        if (RegQueryValueEx(m_hKey, csValue, nullptr, buffer, &size) == ERROR_SUCCESS) {
+        const uint32_t rc = RegQueryValueEx(m_hKey, csValue, nullptr, buffer, &size);
+        if (rc == ERROR_SUCCESS) {
             // A shorter value leaves the rest of the number zero.
             dwData = 0;
             std::memcpy(&dwData, buffer, size);
             bRead = true;
+        } else if (rc != ERROR_FILE_NOT_FOUND) {
+            // A value that is there but cannot be read is no reason for silence.
+            TraceErr("(CVexData::GetNumData)RegQueryValueEx failed, rc=%d", int(rc));
         }
+    } else {
+        TraceErr("(CVexData::GetNumData)settings key not readable: returning default data");
     }
     if (!bRead)
         TraceDet("(CVexData::GetNumData)returning default data");
@@ -202,11 +208,16 @@ std::string CVexData::GetStringData(const std::string& csKey, const std::string&
     if (OpenVexDataKey(csKey, true)) {
         char buffer[1024];
         uint32_t size = sizeof buffer;
-        if (RegQueryValueEx(m_hKey, csValue, nullptr, reinterpret_cast<uint8_t*>(buffer), &size) ==
-            ERROR_SUCCESS) {
+        const uint32_t rc =
+            RegQueryValueEx(m_hKey, csValue, nullptr, reinterpret_cast<uint8_t*>(buffer), &size);
+        if (rc == ERROR_SUCCESS) {
             csData.assign(buffer, strnlen(buffer, size));
             bRead = true;
+        } else if (rc != ERROR_FILE_NOT_FOUND) {
+            TraceErr("(CVexData::GetStringData)RegQueryValueEx failed, rc=%d", int(rc));
         }
+    } else {
+        TraceErr("(CVexData::GetStringData)settings key not readable: returning default data");
     }
     if (!bRead)
         TraceDet("(CVexData::GetStringData)returning default data");

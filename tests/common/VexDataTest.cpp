@@ -1,6 +1,7 @@
 // The settings store: defaults, key creation, special rules, derived paths and
 // use by two processes under the settings mutex.
 #include "TestSupport.h"
+#include "TraceLog.h"
 
 #include "common/VexData.h"
 #include "platform/os.h"
@@ -84,6 +85,18 @@ TEST_F(VexDataTest, TextsLongerThanTheReadBufferReadAsDefault) {
     ASSERT_TRUE(
         data.AddStringData(CVexData::kMainKey, "Known printer list file", std::string(1024, 'k')));
     EXPECT_EQ("vexkpl.dat", data.GetKplFile());
+}
+
+TEST(VexDataTraceTest, AValueThatCannotBeReadIsTracedNotSilentlyDefaulted) {
+    CTraceLog log;
+    CVexData data;
+    ASSERT_TRUE(
+        data.AddStringData(CVexData::kMainKey, "Known printer list file", std::string(1024, 'k')));
+    EXPECT_EQ("vexkpl.dat", data.GetKplFile());
+    EXPECT_TRUE(log.Has("ERR", "(CVexData::GetStringData)RegQueryValueEx failed, rc=234"));
+    // A value that is simply not there reads as its default without an error.
+    EXPECT_EQ(data.GetNumData(CVexData::kMainKey, "Not there", 7), 7u);
+    EXPECT_FALSE(log.Has("ERR", "(CVexData::GetNumData)RegQueryValueEx failed, rc=2"));
 }
 
 TEST_F(VexDataTest, SeparatorPageNoneRule) {

@@ -19,19 +19,29 @@ void RemoveRoot() {
 }
 } // namespace
 
+const std::string& FuzzWorkDir() {
+    static const std::string csWork = [] {
+        char szRoot[] = "/tmp/vexfuzz-XXXXXX";
+        if (::mkdtemp(szRoot) == nullptr) {
+            std::perror("fuzz: mkdtemp");
+            std::abort();
+        }
+        ::setenv("VEX_ROOT", szRoot, 1);
+        g_csRoot = szRoot;
+        std::atexit(RemoveRoot);
+        const std::string csDir = std::string(szRoot) + "/work/";
+        ::mkdir(csDir.c_str(), 0700);
+        return csDir;
+    }();
+    return csWork;
+}
+
 void FuzzStartTrace() {
     const char* pszSwitch = std::getenv("VEX_FUZZ_TRACE");
     if (pszSwitch != nullptr && std::strcmp(pszSwitch, "0") == 0)
         return;
-    // A private system root; the trace rolls at 1 MB so the file stays small.
-    char szRoot[] = "/tmp/vexfuzz-XXXXXX";
-    if (::mkdtemp(szRoot) == nullptr)
-        return;
-    ::setenv("VEX_ROOT", szRoot, 1);
-    g_csRoot = szRoot;
-    std::atexit(RemoveRoot);
-    const std::string csWork = std::string(szRoot) + "/work/";
-    ::mkdir(csWork.c_str(), 0700);
+    // The trace rolls at 1 MB so the file stays small.
+    const std::string& csWork = FuzzWorkDir();
     CVexData data;
     data.AddStringData(CVexData::kMainKey, "Working directory", csWork);
     data.SetTraceOn(eExeService, true);

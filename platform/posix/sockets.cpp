@@ -148,6 +148,12 @@ bool SetSendTimeout(SOCKET s, uint32_t dwMilliseconds) {
     return SetTimeout(s, SO_SNDTIMEO, dwMilliseconds);
 }
 
+bool SetReceiveBufferSize(SOCKET s, int iBytes) {
+    if (::setsockopt(s, SOL_SOCKET, SO_RCVBUFFORCE, &iBytes, sizeof iBytes) == 0)
+        return true;
+    return SetOption(s, SOL_SOCKET, SO_RCVBUF, &iBytes, sizeof iBytes);
+}
+
 int ReceiveFrom(SOCKET s, char* pBuffer, int iBufferLen, std::string* pcsAddr, uint16_t* puPort,
                 size_t* pnFullLength) {
     if (!pBuffer || iBufferLen < 0) {

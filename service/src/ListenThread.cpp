@@ -16,6 +16,9 @@ using namespace platform;
 namespace {
 
 constexpr int kBufferLen = 1000;
+// A thousand printers announcing at once must not overflow the socket while
+// the listener looks their names up: room for several thousand datagrams.
+constexpr int kSocketBufferBytes = 8 * 1024 * 1024;
 // After this many passing failures in a row the listener pauses between
 // receives, so that a lasting condition (no network yet) does not spin.
 constexpr int kFailuresBeforePause = 3;
@@ -58,6 +61,9 @@ void CListenThread::Listen() {
     }
     CThrottledWarning failureWarning;
     if (socket.Init(m_iPort)) {
+        if (!socket.SetReceiveBufferSize(kSocketBufferBytes))
+            TraceWrn("(CListenThread::Listen)Receive buffer not enlarged. Error: (%d)",
+                     int(GetLastError()));
         TraceInf("(CListenThread::Listen)Listening on port %d", m_iPort);
         char szBuffer[kBufferLen];
         int nFailures = 0;

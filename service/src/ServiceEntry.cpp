@@ -12,6 +12,7 @@
 #include "platform/error.h"
 #include "platform/os.h"
 #include "service/MainThread.h"
+#include "service/WriteThread.h"
 
 #include <algorithm>
 #include <cstdarg>
@@ -193,6 +194,8 @@ void CmdStartService() {
 void CmdDebugService(int argc, char** argv) {
     CTraceScope scope("CmdDebugService");
     Print("(CmdDebugService)Debugging %s.\n", SZSERVICEDISPLAYNAME);
+    // A person watching discovery sees the list each time it is written.
+    CWriteThread::SetConsoleEcho(true);
     SetConsoleCtrlHandler(ControlHandler, true);
     ServiceStart(uint32_t(argc), argv);
 }

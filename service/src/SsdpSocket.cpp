@@ -200,6 +200,10 @@ void CSsdpSocket::CleanUp() {
     }
 }
 
+bool CSsdpSocket::SetReceiveBufferSize(int iBytes) {
+    return m_hSocket != INVALID_SOCKET && platform::SetReceiveBufferSize(m_hSocket, iBytes);
+}
+
 void CSsdpSocket::Interrupt() {
     if (m_hSocket != INVALID_SOCKET)
         ShutdownSocket(m_hSocket, SD_BOTH);

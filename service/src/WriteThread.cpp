@@ -7,12 +7,15 @@
 #include "platform/clock.h"
 #include "service/ThreadData.h"
 
+#include <atomic>
 #include <cstdio>
+#include <string>
 
 namespace {
 
 // The pause that lets the GUI take the notification before the endpoint goes.
 constexpr uint32_t kNotifyPauseMs = 200;
+std::atomic<bool> g_bConsoleEcho{false};
 
 } // namespace
 
@@ -22,6 +25,24 @@ CWriteThread::CWriteThread(CPrinters* pPrinters) : m_pPrinters(pPrinters) {
 
 CWriteThread::~CWriteThread() {
     CTraceScope scope("CWriteThread:~CWriteThread", TRACE_DET);
+}
+
+void CWriteThread::SetConsoleEcho(bool bEcho) {
+    g_bConsoleEcho = bEcho;
+}
+
+void CWriteThread::EchoList() {
+    std::string csText;
+    m_pPrinters->Lock();
+    int iHandle = CPrinters::kStartHandle, iStatus = 0;
+    int nCount = 0;
+    while (CPrinter* pPrinter = m_pPrinters->GetNext(iHandle, iStatus)) {
+        csText += "  " + pPrinter->Describe(1) + "\n";
+        ++nCount;
+    }
+    m_pPrinters->Unlock();
+    std::printf("Known printer list written: %d printer(s)\n%s", nCount, csText.c_str());
+    std::fflush(stdout);
 }
 
 void CWriteThread::Run() {
@@ -40,6 +61,8 @@ void CWriteThread::RunOnce() {
     if (bLocked)
         m_pPrinters->UnlockKPLFile();
     TraceInf("(CWriteThread::Run)Known printer list written to file");
+    if (g_bConsoleEcho)
+        EchoList();
     CStogPipeComm stog;
     stog.TellGuiKplUpdated();
     platform::Sleep(kNotifyPauseMs);

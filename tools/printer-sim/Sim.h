@@ -45,6 +45,7 @@ struct SOptions {
     std::string csReadyFile; // written once the sockets are ready
     std::string csLogFile;   // one line per HTTP request: address, method, path
     int iBurstGapUs = 0;     // pause between the datagrams of one round
+    bool bVerbose = false;   // a line on stdout when each round is out (wall-clock time)
 };
 
 struct SPrinter {

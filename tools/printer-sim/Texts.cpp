@@ -97,6 +97,7 @@ void PrintUsage() {
         "  --no-search          do not answer M-SEARCH\n"
         "  --burst-gap-us N     pause between the datagrams of a round (0)\n"
         "  --ready FILE         write FILE once the sockets are ready\n"
+        "  --verbose            print 'round N sent at SECONDS' (wall clock) after each round\n"
         "  --log FILE           append 'ADDR METHOD PATH' for every HTTP request\n",
         stderr);
 }
@@ -106,6 +107,10 @@ bool ParseOptions(int argc, char** argv, SOptions* pOptions) {
         const std::string csOption = argv[i];
         if (csOption == "--byebye-at-exit") {
             pOptions->bByeByeAtExit = true;
+            continue;
+        }
+        if (csOption == "--verbose") {
+            pOptions->bVerbose = true;
             continue;
         }
         if (csOption == "--read-only-community") {

@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <fcntl.h>
 #include <map>
 #include <netinet/in.h>
@@ -189,6 +190,12 @@ void CSimulator::AnnounceRound() {
             Send(printer, AliveText(m_options, printer, NextSeq(m_options, printer)), kGroup, 1900);
     }
     ++m_iRound;
+    if (m_options.bVerbose) {
+        timespec now{};
+        ::clock_gettime(CLOCK_REALTIME, &now);
+        std::printf("round %d sent at %lld.%09ld\n", m_iRound, (long long)now.tv_sec, now.tv_nsec);
+        std::fflush(stdout);
+    }
 }
 
 void CSimulator::ByeByeRound() {

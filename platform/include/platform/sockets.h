@@ -51,6 +51,10 @@ bool SetMulticastInterface(SOCKET s, const std::string& csInterface);
 bool SetReceiveTimeout(SOCKET s, uint32_t dwMilliseconds);
 bool SetSendTimeout(SOCKET s, uint32_t dwMilliseconds);
 
+// Room for received datagrams not yet read (a burst of advertisements). A
+// privileged process may go beyond the system's default limit.
+bool SetReceiveBufferSize(SOCKET s, int iBytes);
+
 // One datagram into pBuffer. Returns the number of bytes stored, or -1. A
 // datagram longer than iBufferLen is cut to it, its rest is lost, and
 // *pnFullLength (when given) tells its real length.

@@ -30,6 +30,8 @@ public:
     bool Send(int iSendTTL, int iDestPort, const std::string& csDestAddr,
               const std::string& csData);
     void CleanUp();
+    // Room for a burst of datagrams that arrive faster than they are read.
+    bool SetReceiveBufferSize(int iBytes);
     // From another thread: ends a blocked receive (the socket stays open until CleanUp).
     void Interrupt();
 

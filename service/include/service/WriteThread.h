@@ -18,11 +18,16 @@ public:
     CWriteThread(const CWriteThread&) = delete;
     CWriteThread& operator=(const CWriteThread&) = delete;
 
+    // Debug mode: after each write the list is shown on the console too.
+    static void SetConsoleEcho(bool bEcho);
+
     [[noreturn]] void Run();
     // One round: waits for a change, gathers, writes, notifies.
     void RunOnce();
 
 private:
+    void EchoList();
+
     CPrinters* m_pPrinters;
 };
 

@@ -152,6 +152,16 @@ protected:
                 return printer;
         return CPrinter();
     }
+    // The service's error and warning lines, for a failure's message.
+    std::string Complaints() {
+        std::string csLines;
+        for (const std::string& csLine :
+             vextest::Lines(vextest::ReadFile(Root().WorkDir() + "vexsrv.log")))
+            if (csLine.find(" ERR ") != std::string::npos ||
+                csLine.find(" WRN ") != std::string::npos)
+                csLines += csLine + "\n";
+        return csLines;
+    }
     bool TraceHas(const std::string& csText) {
         return vextest::ReadFile(Root().WorkDir() + "vexsrv.log").find(csText) != std::string::npos;
     }
@@ -263,6 +273,9 @@ TEST_F(DiscoveryTest, ByeByeAndNewMicrocodeMakeTheDescriptionAskedAgain) {
 }
 
 TEST_F(DiscoveryTest, AutomaticModeCreatesWhatTheWordAllows) {
+    // Creation's time limits (port monitor, installer) in full: a busy machine
+    // with a sanitizer build must not make them run out.
+    ::setenv("VEX_DELAY_PERCENT", "100", 1);
     SetMode(eModeAutomatic);
     StartService();
     Sim({"--first", "127.0.0.2", "--model", "Zantor Pressa A", "--print-port", "9100"});
@@ -270,7 +283,8 @@ TEST_F(DiscoveryTest, AutomaticModeCreatesWhatTheWordAllows) {
          "8081", "--uuid-prefix", "noreturn"});
     ASSERT_TRUE(vextest::WaitFor([&] { return ListedAt("127.0.0.2").m_VexState == eVexAdded; },
                                  std::chrono::seconds(30)))
-        << ListedAt("127.0.0.2").Describe(1);
+        << ListedAt("127.0.0.2").Describe(1) << "\n"
+        << Complaints();
     CPrinter created = ListedAt("127.0.0.2");
     EXPECT_EQ(created.m_csIconName, "Zantor Pressa A");
     EXPECT_EQ(created.m_uiFlags, 0u); // named after its address, not being added any more

@@ -3,14 +3,17 @@
 // M-SEARCH for the print service, and serves its device description and the
 // SOAP answer for X_Config1 over HTTP, or misbehaves as the chosen fault says.
 //
-// One thread, one epoll loop: one SSDP socket (port 1900, for searches), one
-// socket that sends from each printer's address, one HTTP listener on any
-// address (the address a connection came to tells the printer), a timer for
-// the rounds and the signals.
+// One epoll loop serves the SSDP socket (port 1900, for searches), the HTTP
+// and print listeners on any address (the address a connection came to tells
+// the printer) and the signals; a second thread sends the announcement rounds,
+// so that a slowly paced round never holds the answers up. Both send through
+// one socket that sets each printer's source address.
 #include "Sim.h"
 
 #include <arpa/inet.h>
 #include <cerrno>
+#include <chrono>
+#include <condition_variable>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -18,12 +21,13 @@
 #include <ctime>
 #include <fcntl.h>
 #include <map>
+#include <mutex>
 #include <netinet/in.h>
 #include <sys/epoll.h>
 #include <sys/resource.h>
 #include <sys/signalfd.h>
 #include <sys/socket.h>
-#include <sys/timerfd.h>
+#include <thread>
 #include <unistd.h>
 #include <unordered_map>
 
@@ -83,9 +87,18 @@ private:
     std::vector<SPrinter> m_printers;
     std::unordered_map<std::string, int> m_byAddr;
     std::map<int, SConnection> m_connections;
-    int m_epoll = -1, m_search = -1, m_sender = -1, m_http = -1, m_print = -1, m_timer = -1,
-        m_signals = -1;
+    int m_epoll = -1, m_search = -1, m_sender = -1, m_http = -1, m_print = -1, m_signals = -1;
     int m_iRound = 0;
+    std::mutex m_seqMutex; // the printers' sequence counters, used by both threads
+    std::mutex m_stopMutex;
+    std::condition_variable m_stopCv;
+    bool m_bStop = false;
+    // The announcement rounds, every interval.
+    void Announce();
+    uint32_t Seq(SPrinter& printer) {
+        std::lock_guard lock(m_seqMutex);
+        return NextSeq(m_options, printer);
+    }
     FILE* m_pLog = nullptr;
 };
 
@@ -126,13 +139,6 @@ bool CSimulator::Open() {
     if (::bind(m_print, reinterpret_cast<sockaddr*>(&any), sizeof any) != 0 ||
         ::listen(m_print, 256) != 0)
         return Fail("opening the print port");
-    m_timer = ::timerfd_create(CLOCK_MONOTONIC, TFD_CLOEXEC);
-    itimerspec spec{};
-    const long long llNs = (long long)(m_options.dIntervalSec * 1e9);
-    spec.it_value.tv_nsec = 1; // the first round at once
-    spec.it_interval.tv_sec = time_t(llNs / 1000000000);
-    spec.it_interval.tv_nsec = long(llNs % 1000000000);
-    ::timerfd_settime(m_timer, 0, &spec, nullptr);
     sigset_t signals;
     sigemptyset(&signals);
     sigaddset(&signals, SIGINT);
@@ -148,7 +154,6 @@ bool CSimulator::Open() {
     Watch(m_search, EPOLLIN);
     Watch(m_http, EPOLLIN);
     Watch(m_print, EPOLLIN);
-    Watch(m_timer, EPOLLIN);
     Watch(m_signals, EPOLLIN);
     return true;
 }
@@ -187,7 +192,7 @@ void CSimulator::AnnounceRound() {
         if (m_options.eFault == EFault::Garbage)
             Send(printer, GarbageText(printer, uint32_t(m_iRound)), kGroup, 1900);
         else
-            Send(printer, AliveText(m_options, printer, NextSeq(m_options, printer)), kGroup, 1900);
+            Send(printer, AliveText(m_options, printer, Seq(printer)), kGroup, 1900);
     }
     ++m_iRound;
     if (m_options.bVerbose) {
@@ -198,9 +203,21 @@ void CSimulator::AnnounceRound() {
     }
 }
 
+void CSimulator::Announce() {
+    const auto interval = std::chrono::nanoseconds((long long)(m_options.dIntervalSec * 1e9));
+    auto next = std::chrono::steady_clock::now();
+    while (m_options.iRounds == 0 || m_iRound < m_options.iRounds) {
+        AnnounceRound();
+        next += interval;
+        std::unique_lock lock(m_stopMutex);
+        if (m_stopCv.wait_until(lock, next, [this] { return m_bStop; }))
+            return;
+    }
+}
+
 void CSimulator::ByeByeRound() {
     for (SPrinter& printer : m_printers)
-        Send(printer, ByeByeText(m_options, printer, NextSeq(m_options, printer)), kGroup, 1900);
+        Send(printer, ByeByeText(m_options, printer, Seq(printer)), kGroup, 1900);
 }
 
 void CSimulator::OnSearch() {
@@ -219,7 +236,7 @@ void CSimulator::OnSearch() {
         char szFrom[INET_ADDRSTRLEN];
         ::inet_ntop(AF_INET, &from.sin_addr, szFrom, sizeof szFrom);
         for (SPrinter& printer : m_printers)
-            Send(printer, SearchAnswerText(m_options, printer, NextSeq(m_options, printer)), szFrom,
+            Send(printer, SearchAnswerText(m_options, printer, Seq(printer)), szFrom,
                  ntohs(from.sin_port));
     }
 }
@@ -355,6 +372,7 @@ int CSimulator::Run() {
         if (pReady)
             std::fclose(pReady);
     }
+    std::thread announcer([this] { Announce(); });
     epoll_event events[256];
     for (;;) {
         int n = ::epoll_wait(m_epoll, events, 256, -1);
@@ -366,12 +384,13 @@ int CSimulator::Run() {
                 OnSearch();
             } else if (fd == m_http || fd == m_print) {
                 OnAccept(fd);
-            } else if (fd == m_timer) {
-                uint64_t ullTicks;
-                (void)!::read(m_timer, &ullTicks, sizeof ullTicks);
-                if (m_options.iRounds == 0 || m_iRound < m_options.iRounds)
-                    AnnounceRound();
             } else if (fd == m_signals) {
+                {
+                    std::lock_guard lock(m_stopMutex);
+                    m_bStop = true;
+                }
+                m_stopCv.notify_all();
+                announcer.join();
                 if (m_options.bByeByeAtExit)
                     ByeByeRound();
                 return 0;

@@ -12,6 +12,7 @@
 #include "platform/sync.h"
 #include "service/PortManager.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <strings.h>
 
@@ -289,10 +290,11 @@ uint32_t CIconManager::CallDriverInstaller(const std::string& csCommandLine,
         return ICON_FAILED;
     }
     uint32_t dwExitCode = 0;
-    if (installer.Wait(ScaledDelay(kInstallerTimeoutMs)) != WaitResult::Signaled) {
+    const uint32_t dwLimitMs = std::max(ScaledDelay(kInstallerTimeoutMs), kMinInstallerTimeoutMs);
+    if (installer.Wait(dwLimitMs) != WaitResult::Signaled) {
         TraceErr("(CIconManager::CallDriverInstaller)Driver installer still running after %u ms, "
                  "ending it",
-                 ScaledDelay(kInstallerTimeoutMs));
+                 dwLimitMs);
         installer.Terminate(1);
         scope.Result("%d", int(ICON_FAILED));
         return ICON_FAILED;

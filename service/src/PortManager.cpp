@@ -118,7 +118,8 @@ std::string CPortManager::Add(const std::string& csAddr, const std::string& csNa
     std::copy(wsName.begin(), wsName.end(), szPortName);
 
     RPC_STATUS status = RPC_S_OK;
-    rc = monSetNewPort(szPortName, wsAddr.c_str(), 3, &status, ScaledDelay(kCallTimeoutMs));
+    rc = monSetNewPort(szPortName, wsAddr.c_str(), 3, &status,
+                       std::max(ScaledDelay(kCallTimeoutMs), kMinCallTimeoutMs));
     if (status != RPC_S_OK) {
         // The call itself failed: no port; the status stands in for the code.
         TraceErr("(CPortManager::Add)Call to the port monitor failed, RPC status=%d", int(status));

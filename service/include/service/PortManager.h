@@ -6,8 +6,9 @@
 // creates ports under "VexIconMutex").
 //
 // The call is limited to kCallTimeoutMs (30 s, shortened in tests by
-// VEX_DELAY_PERCENT): a monitor or printer that hangs fails the port creation
-// instead of stopping every later creation.
+// VEX_DELAY_PERCENT, never below kMinCallTimeoutMs, which covers the monitor's
+// own look at the printer): a monitor or printer that hangs fails the port
+// creation instead of stopping every later creation.
 #pragma once
 
 #include <cstdint>
@@ -16,6 +17,7 @@
 class CPortManager {
 public:
     static constexpr uint32_t kCallTimeoutMs = 30000;
+    static constexpr uint32_t kMinCallTimeoutMs = 5000;
 
     CPortManager();
     ~CPortManager();

@@ -19,6 +19,12 @@ std::string Outcome(const char* pszWord, bool bSuccess) {
            (bSuccess ? CGtosPipeComm::kAnswerSuccess : CGtosPipeComm::kAnswerFailure);
 }
 
+// "Add Icon" LF code ("%d") LF warnings ("%u").
+std::string CreationAnswer(const char* pszWord, uint32_t uiResult, uint32_t uiWarnings) {
+    return std::string(pszWord) + "\n" + std::to_string(int32_t(uiResult)) + "\n" +
+           std::to_string(uiWarnings);
+}
+
 } // namespace
 
 CGtosPipeWorkThread::CGtosPipeWorkThread(SGtosPipeWorkData* pData)
@@ -80,6 +86,18 @@ std::string CGtosPipeWorkThread::Answer(EGtosCommand eCommand, const CGtosPipeCo
         TraceInf("(CGtosPipeWorkThread::Work)Received change state command");
         return Outcome(CGtosPipeComm::kCmdChangeState,
                        ChangePrinter(eCommand, comm.m_csUUID, comm.m_eNewState));
+    case eGtosAddIcon: {
+        TraceInf("(CGtosPipeWorkThread::Work)Received Add Icon command");
+        uint32_t uiWarnings = 0;
+        const uint32_t uiResult = AddIcon(comm, &uiWarnings);
+        return CreationAnswer(CGtosPipeComm::kCmdAddIcon, uiResult, uiWarnings);
+    }
+    case eGtosAddIconDefaults: {
+        TraceInf("(CGtosPipeWorkThread::Work)Received Add Icon with defaults command");
+        uint32_t uiWarnings = 0;
+        const uint32_t uiResult = AddIconWithDefaults(comm.m_csUUID, &uiWarnings);
+        return CreationAnswer(CGtosPipeComm::kCmdAddIconDefaults, uiResult, uiWarnings);
+    }
     case eGtosUpdateIcons:
         TraceInf("(CGtosPipeWorkThread::Work)Received Update Icons command");
         return Outcome(CGtosPipeComm::kCmdUpdateIcons,

@@ -1,8 +1,11 @@
 // The service's command listener with its real worker, on a thread of its own,
 // over a known printer list in a private system root with the service's trace
-// on; and a client that makes one exchange the way the GUI does.
+// on; and a client that makes one exchange the way the GUI does. A fixture
+// made with bCreation has a machine ready to create printers (the spooler
+// with the port monitor, the driver package and its installer).
 #pragma once
 
+#include "CreationMachine.h"
 #include "TestSupport.h"
 #include "TraceLog.h"
 #include "common/GtosPipeComm.h"
@@ -19,7 +22,13 @@
 
 class CommandServerFixture : public ::testing::Test {
 protected:
-    CommandServerFixture() { m_printers.SetKplPath(platform::SystemRoot() + "/work/vexkpl.dat"); }
+    explicit CommandServerFixture(bool bCreation = false)
+        : m_pMachine(bCreation ? std::make_unique<vextest::CCreationMachine>() : nullptr),
+          m_pRoot(bCreation ? nullptr : std::make_unique<vextest::TempRoot>()),
+          m_log(m_pMachine ? m_pMachine->Root() : *m_pRoot,
+                TRACE_ERR | TRACE_WRN | TRACE_INF | TRACE_TRC | TRACE_DET) {
+        m_printers.SetKplPath(platform::SystemRoot() + "/work/vexkpl.dat");
+    }
 
     // Starts the listener with the given queues (none: no discovery).
     void StartServer(CAdverts* pAdverts = nullptr, CRequests* pRequests = nullptr) {
@@ -28,10 +37,7 @@ protected:
         m_thread = std::thread([this] { m_pListener->Listen(); });
         ASSERT_TRUE(vextest::WaitFor([] { return vextest::PipeOffered("run/zantorvex.pipe"); }));
     }
-    void SetUp() override {
-        if (m_bStartInSetUp)
-            StartServer();
-    }
+    void SetUp() override { StartServer(); }
     void TearDown() override {
         if (m_pListener)
             m_pListener->Stop();
@@ -42,10 +48,11 @@ protected:
 
     // A printer in the list with the state given; returns the record stored.
     CPrinter AddPrinter(const std::string& csUUID, int32_t eState,
-                        const std::string& csModel = "Laser 1332") {
+                        const std::string& csModel = "Laser 1332",
+                        const std::string& csIpAddr = "127.0.0.2") {
         CPrinter printer;
         printer.m_csUUID = csUUID;
-        printer.m_csIpAddr = "127.0.0.2";
+        printer.m_csIpAddr = csIpAddr;
         printer.m_csPrinterModel = csModel;
         printer.m_VexState = eState;
         EXPECT_TRUE(m_printers.Add(printer));
@@ -71,9 +78,10 @@ protected:
         return csAnswer;
     }
 
-    CTraceLog m_log{TRACE_ERR | TRACE_WRN | TRACE_INF | TRACE_TRC | TRACE_DET};
+    std::unique_ptr<vextest::CCreationMachine> m_pMachine;
+    std::unique_ptr<vextest::TempRoot> m_pRoot;
+    CTraceLog m_log;
     CPrinters m_printers;
-    bool m_bStartInSetUp = true;
     std::unique_ptr<CGtosPipeListenThread> m_pListener;
     std::thread m_thread;
 };

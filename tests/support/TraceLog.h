@@ -1,18 +1,21 @@
-// Switches the service's trace on in a private system root and looks for
-// lines in the file it writes.
+// Switches the service's trace on in a private system root (its own, or one
+// the test has made) and looks for lines in the file it writes.
 #pragma once
 
 #include "TestSupport.h"
 #include "common/Trace.h"
 
+#include <memory>
 #include <string>
 
 class CTraceLog {
 public:
-    explicit CTraceLog(uint32_t level = TRACE_ERR | TRACE_WRN | TRACE_DET) {
-        m_root.EnableTrace(1, level);
-        TraceInit(1, ".bak");
+    explicit CTraceLog(uint32_t level = TRACE_ERR | TRACE_WRN | TRACE_DET)
+        : m_pOwnRoot(std::make_unique<vextest::TempRoot>()), m_root(*m_pOwnRoot) {
+        Start(level);
     }
+    // On a root that outlives the object.
+    CTraceLog(const vextest::TempRoot& root, uint32_t level) : m_root(root) { Start(level); }
 
     // True when a line of the level tag carries exactly csMessage behind the
     // blanks of its indentation.
@@ -33,5 +36,11 @@ public:
     }
 
 private:
-    vextest::TempRoot m_root;
+    void Start(uint32_t level) {
+        m_root.EnableTrace(1, level);
+        TraceInit(1, ".bak");
+    }
+
+    std::unique_ptr<vextest::TempRoot> m_pOwnRoot;
+    const vextest::TempRoot& m_root;
 };

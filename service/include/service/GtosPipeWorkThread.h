@@ -10,11 +10,13 @@
 
 #include "common/GtosPipeComm.h"
 #include "common/GtosPipeListenThread.h"
+#include "common/IconInfo.h"
 #include "platform/pipes.h"
 
 #include <cstdint>
 #include <string>
 
+class CPrinter;
 class CPrinters;
 class CAdverts;
 class CRequests;
@@ -30,6 +32,13 @@ public:
     // The command loop; at its end the pipe is flushed, disconnected and closed.
     void Work();
 
+    // "Add Icon" with the dialog's values the command carries, and "Add Icon
+    // Defaults": the creation's result code, its warnings in *puiWarnings. A
+    // printer that is not listed or is being created already gets no creation
+    // and the code 2 (bad request) without warnings.
+    uint32_t AddIcon(const CGtosPipeComm& comm, uint32_t* puiWarnings);
+    uint32_t AddIconWithDefaults(const std::string& csUUID, uint32_t* puiWarnings);
+
 private:
     // Carries out one parsed command; its answer, empty for "Quit".
     std::string Answer(EGtosCommand eCommand, const CGtosPipeComm& comm);
@@ -37,6 +46,15 @@ private:
     bool ChangePrinter(EGtosCommand eCommand, const std::string& csUUID, int32_t eNewState);
     // "Update Icons": true when the record now holds the names and the state.
     bool UpdateIcons(const std::string& csUUID, const std::string& csIconNames, int32_t eNewState);
+
+    // Marks the printer as being created (flag 0x08) and copies its record
+    // out; false, nothing marked, when it is not listed or marked already.
+    bool BeginCreation(const char* pszRoutine, const std::string& csUUID, CPrinter* pPrinter);
+    // Clears the mark and applies the creation's outcome to the record.
+    void EndCreation(const char* pszRoutine, const CPrinter& before, uint32_t uiResult,
+                     const SIconInfo& actual);
+    // The address a port prints to: the host name when known, else the IP address.
+    static std::string PortAddress(const CPrinter& printer);
 
     platform::HPIPE m_hPipe;
     CPrinters* m_pPrinters;

@@ -1,0 +1,129 @@
+// The command server's printer creation: "Add Icon" with the values of the
+// GUI's dialog and "Add Icon Defaults". The printer is marked as being created
+// (flag 0x08) under the list lock, created without the lock, and the outcome
+// is applied to its record under the lock again.
+#include "service/GtosPipeWorkThread.h"
+
+#include "common/Printers.h"
+#include "common/Trace.h"
+#include "service/IconManager.h"
+
+namespace {
+
+// Adds csName to the ", "-joined list unless it is one of its entries already.
+void AddIconName(std::string& csList, const std::string& csName) {
+    if (csList.empty()) {
+        csList = csName;
+        return;
+    }
+    for (size_t nStart = 0;;) {
+        const size_t nEnd = csList.find(", ", nStart);
+        if (csList.compare(nStart, nEnd == std::string::npos ? std::string::npos : nEnd - nStart,
+                           csName) == 0)
+            return;
+        if (nEnd == std::string::npos)
+            break;
+        nStart = nEnd + 2;
+    }
+    csList += ", " + csName;
+}
+
+} // namespace
+
+uint32_t CGtosPipeWorkThread::AddIcon(const CGtosPipeComm& comm, uint32_t* puiWarnings) {
+    CTraceScope scope("CGtosPipeWorkThread::AddIcon");
+    *puiWarnings = 0;
+    CPrinter printer;
+    if (!BeginCreation("CGtosPipeWorkThread::AddIcon", comm.m_csUUID, &printer)) {
+        scope.Result("%u", uint32_t(ICON_BAD_REQUEST));
+        return ICON_BAD_REQUEST;
+    }
+    SIconInfo request;
+    request.csUUID = printer.m_csUUID;
+    request.csPrinterModel = printer.m_csPrinterModel;
+    request.csPortAddress = PortAddress(printer);
+    request.csPortName = comm.m_csPortName;
+    request.eDriverType = comm.m_eDriverType;
+    request.eUseExisting = comm.m_eUseExisting;
+    request.eUseExistingAddl = comm.m_eUseExistingAddl;
+    request.csIconName = comm.m_csIconName;
+    request.csShareName = comm.m_csShareName;
+    request.bShare = comm.m_bShare;
+    request.bPublish = comm.m_bPublish;
+    request.csLocation = comm.m_csLocation;
+    request.csComments = comm.m_csComments;
+    request.csSepPage = comm.m_csSepPage;
+    request.bInstallAddl = comm.m_bInstallAddl;
+    SIconInfo actual;
+    CIconManager manager;
+    const uint32_t uiResult = manager.Add(request, &actual, puiWarnings);
+    EndCreation("CGtosPipeWorkThread::AddIcon", printer, uiResult, actual);
+    scope.Result("%u", uiResult);
+    return uiResult;
+}
+
+uint32_t CGtosPipeWorkThread::AddIconWithDefaults(const std::string& csUUID,
+                                                  uint32_t* puiWarnings) {
+    CTraceScope scope("CGtosPipeWorkThread::AddIconWithDefaults");
+    *puiWarnings = 0;
+    CPrinter printer;
+    if (!BeginCreation("CGtosPipeWorkThread::AddIconWithDefaults", csUUID, &printer)) {
+        scope.Result("%u", uint32_t(ICON_BAD_REQUEST));
+        return ICON_BAD_REQUEST;
+    }
+    SIconInfo actual;
+    CIconManager manager;
+    const uint32_t uiResult =
+        manager.AddWithDefaults(printer.m_csUUID, PortAddress(printer), printer.m_csPrinterModel,
+                                printer.m_csIpAddr, &actual, puiWarnings);
+    EndCreation("CGtosPipeWorkThread::AddIconWithDefaults", printer, uiResult, actual);
+    scope.Result("%u", uiResult);
+    return uiResult;
+}
+
+std::string CGtosPipeWorkThread::PortAddress(const CPrinter& printer) {
+    return printer.m_csHostName.empty() ? printer.m_csIpAddr : printer.m_csHostName;
+}
+
+bool CGtosPipeWorkThread::BeginCreation(const char* pszRoutine, const std::string& csUUID,
+                                        CPrinter* pPrinter) {
+    CPrintersLock lock(*m_pPrinters);
+    if (!m_pPrinters->Find(csUUID, *pPrinter)) {
+        TraceWrn("(%s)Printer not in the list, nothing created", pszRoutine);
+        return false;
+    }
+    if (pPrinter->m_uiFlags & PRT_FLAG_ADDING) {
+        TraceWrn("(%s)Printer is being created already, nothing created", pszRoutine);
+        return false;
+    }
+    pPrinter->m_uiFlags |= PRT_FLAG_ADDING;
+    m_pPrinters->UpdatePrinter(*pPrinter);
+    return true;
+}
+
+void CGtosPipeWorkThread::EndCreation(const char* pszRoutine, const CPrinter& before,
+                                      uint32_t uiResult, const SIconInfo& actual) {
+    CPrintersLock lock(*m_pPrinters);
+    CPrinter printer;
+    if (!m_pPrinters->Find(before.m_csUUID, printer)) {
+        TraceWrn("(%s)Printer no longer exists!", pszRoutine);
+        return;
+    }
+    printer.m_uiFlags &= ~PRT_FLAG_ADDING;
+    if (uiResult == ICON_OK) {
+        AddIconName(printer.m_csIconName, actual.csIconName);
+        printer.m_VexState = eVexAdded;
+        // The address the port was made for: the host name, when the record had one.
+        if (!before.m_csHostName.empty())
+            printer.m_uiFlags |= PRT_FLAG_HOSTNAME_USED;
+        else
+            printer.m_uiFlags &= ~PRT_FLAG_HOSTNAME_USED;
+    } else if (uiResult == ICON_MODEL_UNSUPPORTED) {
+        TraceErr("(%s)Printer model found to be unsupported", pszRoutine);
+        printer.m_VexState = eVexUnsupported;
+    } else {
+        TraceErr("(%s)Attempt to add icon failed", pszRoutine);
+        printer.m_VexState = eVexAddError;
+    }
+    m_pPrinters->UpdatePrinter(printer);
+}

@@ -86,6 +86,23 @@ const char* CPrinter::StateWord(int32_t iState) {
     }
 }
 
+void CPrinter::AddIconName(const std::string& csName) {
+    if (m_csIconName.empty()) {
+        m_csIconName = csName;
+        return;
+    }
+    for (size_t nStart = 0;;) {
+        const size_t nEnd = m_csIconName.find(", ", nStart);
+        if (m_csIconName.compare(nStart, nEnd == std::string::npos ? nEnd : nEnd - nStart,
+                                 csName) == 0)
+            return;
+        if (nEnd == std::string::npos)
+            break;
+        nStart = nEnd + 2;
+    }
+    m_csIconName += ", " + csName;
+}
+
 std::string CPrinter::Describe(int iStyle) const {
     if (iStyle == 1)
         return Format("%s;ip=%s;hn=%s;mod=%s;mcode=%s;ic=%s;Vex=%s;f=%08x;cfg1=%08x",

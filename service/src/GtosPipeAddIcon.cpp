@@ -8,28 +8,6 @@
 #include "common/Trace.h"
 #include "service/IconManager.h"
 
-namespace {
-
-// Adds csName to the ", "-joined list unless it is one of its entries already.
-void AddIconName(std::string& csList, const std::string& csName) {
-    if (csList.empty()) {
-        csList = csName;
-        return;
-    }
-    for (size_t nStart = 0;;) {
-        const size_t nEnd = csList.find(", ", nStart);
-        if (csList.compare(nStart, nEnd == std::string::npos ? std::string::npos : nEnd - nStart,
-                           csName) == 0)
-            return;
-        if (nEnd == std::string::npos)
-            break;
-        nStart = nEnd + 2;
-    }
-    csList += ", " + csName;
-}
-
-} // namespace
-
 uint32_t CGtosPipeWorkThread::AddIcon(const CGtosPipeComm& comm, uint32_t* puiWarnings) {
     CTraceScope scope("CGtosPipeWorkThread::AddIcon");
     *puiWarnings = 0;
@@ -111,7 +89,7 @@ void CGtosPipeWorkThread::EndCreation(const char* pszRoutine, const CPrinter& be
     }
     printer.m_uiFlags &= ~PRT_FLAG_ADDING;
     if (uiResult == ICON_OK) {
-        AddIconName(printer.m_csIconName, actual.csIconName);
+        printer.AddIconName(actual.csIconName);
         printer.m_VexState = eVexAdded;
         // The address the port was made for: the host name, when the record had one.
         if (!before.m_csHostName.empty())

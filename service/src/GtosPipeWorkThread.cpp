@@ -98,6 +98,10 @@ std::string CGtosPipeWorkThread::Answer(EGtosCommand eCommand, const CGtosPipeCo
         const uint32_t uiResult = AddIconWithDefaults(comm.m_csUUID, &uiWarnings);
         return CreationAnswer(CGtosPipeComm::kCmdAddIconDefaults, uiResult, uiWarnings);
     }
+    case eGtosDiscover:
+        TraceInf("(CGtosPipeWorkThread::Work)Received Discover printers command");
+        DiscoverPrinters();
+        return Outcome(CGtosPipeComm::kCmdDiscover, true);
     case eGtosUpdateIcons:
         TraceInf("(CGtosPipeWorkThread::Work)Received Update Icons command");
         return Outcome(CGtosPipeComm::kCmdUpdateIcons,

@@ -63,25 +63,6 @@ private:
     bool m_bHeld;
 };
 
-// Adds csName to the ", "-joined list unless it is one of its entries already.
-void AddIconName(std::string& csList, const std::string& csName) {
-    if (csList.empty()) {
-        csList = csName;
-        return;
-    }
-    size_t nStart = 0;
-    for (;;) {
-        size_t nEnd = csList.find(", ", nStart);
-        if (csList.compare(nStart, nEnd == std::string::npos ? std::string::npos : nEnd - nStart,
-                           csName) == 0)
-            return;
-        if (nEnd == std::string::npos)
-            break;
-        nStart = nEnd + 2;
-    }
-    csList += ", " + csName;
-}
-
 } // namespace
 
 CRequestThread::CRequestThread(CRequests* pRequests, CPrinters* pPrinters)
@@ -280,7 +261,7 @@ void CRequestThread::HandleAlive(SRequest request) {
                      int(printer.m_VexState));
             printer.m_uiFlags &= ~PRT_FLAG_ADDING;
             if (iResult == 0) {
-                AddIconName(printer.m_csIconName, csIconName);
+                printer.AddIconName(csIconName);
                 printer.m_VexState = eVexAdded;
                 if (bByHostName)
                     printer.m_uiFlags |= PRT_FLAG_HOSTNAME_USED;

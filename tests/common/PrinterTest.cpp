@@ -196,6 +196,20 @@ TEST(PrinterRecord, EqualityCoversEveryFieldWithCase) {
     EXPECT_NE(e1, e2);
 }
 
+TEST(PrinterRecord, QueueNamesJoinWithoutDuplicates) {
+    CPrinter p;
+    p.AddIconName("Laser");
+    EXPECT_EQ(p.m_csIconName, "Laser");
+    p.AddIconName("Laser (2)");
+    p.AddIconName("Laser");
+    p.AddIconName("Laser (2)");
+    EXPECT_EQ(p.m_csIconName, "Laser, Laser (2)");
+    // Only whole entries count: a name that is part of another is new.
+    p.AddIconName("Laser (");
+    p.AddIconName("aser");
+    EXPECT_EQ(p.m_csIconName, "Laser, Laser (2), Laser (, aser");
+}
+
 TEST(PrinterRecord, TextForms) {
     CPrinter p = Sample();
     EXPECT_EQ(p.Describe(1), "uuid:1234;ip=9.8.7.65;hn=host;mod=Laser 1332;mcode=A1.2;"

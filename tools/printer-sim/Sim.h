@@ -42,6 +42,7 @@ struct SOptions {
     std::string csSend = "alive"; // "alive", or "byebye" (one round, then end)
     bool bByeByeAtExit = false;
     bool bAnswerSearch = true;
+    bool bAnnounce = true;   // false: no NOTIFY at all, the printers only answer searches
     std::string csReadyFile; // written once the sockets are ready
     std::string csLogFile;   // one line per HTTP request: address, method, path
     int iBurstGapUs = 0;     // pause between the datagrams of one round

@@ -95,6 +95,7 @@ void PrintUsage() {
         "  --send alive|byebye  byebye: one round of byebye, then end (alive)\n"
         "  --byebye-at-exit     send byebye when ended by SIGINT or SIGTERM\n"
         "  --no-search          do not answer M-SEARCH\n"
+        "  --no-announce        send no NOTIFY at all: only answer M-SEARCH\n"
         "  --burst-gap-us N     pause between the datagrams of a round (0)\n"
         "  --ready FILE         write FILE once the sockets are ready\n"
         "  --verbose            print 'round N sent at SECONDS' (wall clock) after each round\n"
@@ -119,6 +120,10 @@ bool ParseOptions(int argc, char** argv, SOptions* pOptions) {
         }
         if (csOption == "--no-search") {
             pOptions->bAnswerSearch = false;
+            continue;
+        }
+        if (csOption == "--no-announce") {
+            pOptions->bAnnounce = false;
             continue;
         }
         if (csOption == "--help" || i + 1 >= argc) {

@@ -206,7 +206,7 @@ void CSimulator::AnnounceRound() {
 void CSimulator::Announce() {
     const auto interval = std::chrono::nanoseconds((long long)(m_options.dIntervalSec * 1e9));
     auto next = std::chrono::steady_clock::now();
-    while (m_options.iRounds == 0 || m_iRound < m_options.iRounds) {
+    while (m_options.bAnnounce && (m_options.iRounds == 0 || m_iRound < m_options.iRounds)) {
         AnnounceRound();
         next += interval;
         std::unique_lock lock(m_stopMutex);

@@ -52,6 +52,10 @@ public:
     // the archive has failed.
     virtual bool Serialize(CArchive& ar);
 
+    // Adds a created queue's name to m_csIconName (", "-joined) unless the list
+    // holds it as an entry already.
+    void AddIconName(const std::string& csName);
+
     // The word for a state in trace lines ("waiting", ...; "invalid" when unknown).
     static const char* StateWord(int32_t iState);
 

@@ -39,6 +39,11 @@ public:
     uint32_t AddIcon(const CGtosPipeComm& comm, uint32_t* puiWarnings);
     uint32_t AddIconWithDefaults(const std::string& csUUID, uint32_t* puiWarnings);
 
+    // "Discover": two SSDP searches whose answers go into the adverts queue,
+    // then waits until the advert and request threads have worked them off.
+    // True whatever the network did (the trace tells).
+    bool DiscoverPrinters();
+
 private:
     // Carries out one parsed command; its answer, empty for "Quit".
     std::string Answer(EGtosCommand eCommand, const CGtosPipeComm& comm);
@@ -53,6 +58,10 @@ private:
     // Clears the mark and applies the creation's outcome to the record.
     void EndCreation(const char* pszRoutine, const CPrinter& before, uint32_t uiResult,
                      const SIconInfo& actual);
+    // The two search passes with their receive windows.
+    void SearchPasses();
+    // True when some printer's advertisement is being processed (extra flag 0x01).
+    bool AnyPrinterProcessing();
     // The address a port prints to: the host name when known, else the IP address.
     static std::string PortAddress(const CPrinter& printer);
 

@@ -1,0 +1,144 @@
+// The command server's discovery run: two SSDP searches whose answers go into
+// the adverts queue, then waits until the advert and request threads have
+// worked them off, so that the GUI finds them in the list when the answer
+// comes.
+#include "service/GtosPipeWorkThread.h"
+
+#include "common/Printers.h"
+#include "common/Trace.h"
+#include "common/VexData.h"
+#include "platform/clock.h"
+#include "service/Adverts.h"
+#include "service/Requests.h"
+#include "service/Ssdp.h"
+#include "service/SsdpSocket.h"
+#include "service/TraceText.h"
+
+#include <chrono>
+#include <cstring>
+
+namespace {
+
+constexpr int kSearchPasses = 2;
+// How long a pass collects answers after its search went out.
+constexpr uint32_t kSearchWindowMs = 5000;
+constexpr uint32_t kPollMs = 100;
+// Checks in a row that must find the queue empty (or no printer processing).
+constexpr int kQuietChecks = 3;
+constexpr int kReceiveBufferLen = 1000;
+// The longest wait for the list writer, in polls: a writer that cannot write
+// must not hold the GUI's answer for long.
+constexpr int kWriteWaitPolls = 50;
+
+// Polls until bQuiet() holds kQuietChecks times in a row, with the trace
+// lines of that wait.
+template <typename Quiet>
+void WaitQuiet(Quiet bQuiet, const char* pszQuietLine, const char* pszBusyLine) {
+    for (int nQuiet = 0;;) {
+        if (bQuiet()) {
+            // Counted outside the trace macro, which skips its arguments when off.
+            ++nQuiet;
+            TraceDet(pszQuietLine, nQuiet);
+            if (nQuiet == kQuietChecks)
+                return;
+        } else {
+            TraceDet("%s", pszBusyLine);
+            nQuiet = 0;
+        }
+        platform::Sleep(kPollMs);
+    }
+}
+
+} // namespace
+
+bool CGtosPipeWorkThread::DiscoverPrinters() {
+    CTraceScope scope("CGtosPipeWorkThread::DiscoverPrinters");
+    if (!m_pAdverts || !m_pRequests) {
+        TraceErr("(CGtosPipeWorkThread::DiscoverPrinters)No work queues, nothing searched");
+        return true;
+    }
+    SearchPasses();
+
+    while (!m_pAdverts->IsEmpty()) {
+        TraceDet("(CGtosPipeWorkThread::DiscoverPrinters)Adverts list not empty, sleeping a "
+                 "while...");
+        platform::Sleep(kPollMs);
+    }
+    TraceInf("(CGtosPipeWorkThread::DiscoverPrinters)Adverts list empty");
+
+    WaitQuiet([this] { return m_pRequests->IsEmpty(); },
+              "(CGtosPipeWorkThread::DiscoverPrinters)Requests list empty, time #%d",
+              "(CGtosPipeWorkThread::DiscoverPrinters)Requests list not empty, sleeping a "
+              "while...");
+    TraceInf("(CGtosPipeWorkThread::DiscoverPrinters)Requests list empty");
+
+    WaitQuiet([this] { return !AnyPrinterProcessing(); },
+              "(CGtosPipeWorkThread::DiscoverPrinters)No printers currently processing, time #%d",
+              "(CGtosPipeWorkThread::DiscoverPrinters)Found a processing printer, sleeping a "
+              "while...");
+    TraceInf("(CGtosPipeWorkThread::DiscoverPrinters)No printers currently processing");
+
+    // The GUI reloads the list file when the answer comes: the writer stores
+    // the run's changes first (it waits 700 ms to gather them).
+    for (int i = 0; m_pPrinters->KPLFileNeedsWriting() && i < kWriteWaitPolls; ++i)
+        platform::Sleep(kPollMs);
+    TraceInf("(CGtosPipeWorkThread::DiscoverPrinters)Known printer list %s",
+             m_pPrinters->KPLFileNeedsWriting() ? "still not written" : "written");
+    return true;
+}
+
+void CGtosPipeWorkThread::SearchPasses() {
+    CSsdpSocket socket;
+    if (!socket.Init(0))
+        return;
+    const std::string csSearch = CSsdp::BuildSearchRequest();
+    const int iTTL = int(CVexData().GetTTL());
+    using Clock = std::chrono::steady_clock;
+    for (int iPass = 0; iPass < kSearchPasses; ++iPass) {
+        if (!socket.Send(iTTL, SSDP_PORT, SSDP_MULTICAST_ADDR, csSearch))
+            return;
+        TraceDet("(CGtosPipeWorkThread::DiscoverPrinters)Data sent:\n%s",
+                 IndentForTrace(csSearch).c_str());
+        const Clock::time_point windowEnd =
+            Clock::now() + std::chrono::milliseconds(platform::ScaledDelay(kSearchWindowMs));
+        for (;;) {
+            // A time-out of 0 would wait without limit: a window that is over
+            // ends the pass instead.
+            const long lRemaining = long(
+                std::chrono::ceil<std::chrono::milliseconds>(windowEnd - Clock::now()).count());
+            if (lRemaining <= 0)
+                break;
+            char szBuffer[kReceiveBufferLen];
+            std::memset(szBuffer, 0, sizeof szBuffer);
+            SAdvert advert;
+            if (!socket.TimedReceive(SSDP_MULTICAST_ADDR, lRemaining, szBuffer, sizeof szBuffer,
+                                     &advert.csIpAddr, &advert.csHostName)) {
+                TraceErr("(CGtosPipeWorkThread::DiscoverPrinters)receiving data from socket "
+                         "failed");
+                return;
+            }
+            TraceDet("(CGtosPipeWorkThread::DiscoverPrinters)Data received:\n%s",
+                     IndentForTrace(szBuffer).c_str());
+            // A time-out leaves the sender's address empty; an empty datagram
+            // is dropped and does not end the pass early.
+            if (advert.csIpAddr.empty())
+                break;
+            if (szBuffer[0] == '\0')
+                continue;
+            advert.csData = szBuffer;
+            m_pAdverts->Add(advert);
+        }
+    }
+}
+
+bool CGtosPipeWorkThread::AnyPrinterProcessing() {
+    CPrintersLock lock(*m_pPrinters);
+    int iHandle = CPrinters::kStartHandle;
+    int iStatus = CPrinters::eNextFound;
+    CPrinterExtraInfo* pExtraInfo = nullptr;
+    while (m_pPrinters->GetNext(iHandle, iStatus, &pExtraInfo)) {
+        if (pExtraInfo && (pExtraInfo->m_uiFlags & EXTRA_FLAG_PROCESSING))
+            return true;
+    }
+    return false;
+}

@@ -1,5 +1,9 @@
 #include "GuiTestSupport.h"
 
+#include "TestService.h"
+#include "common/Printers.h"
+#include "common/VexData.h"
+
 #include <QApplication>
 #include <QThread>
 #include <cstdlib>
@@ -60,6 +64,29 @@ int CScriptedPrompter::Show(QWidget*, const SVexMessage& message) {
         m_answers.pop_front();
     }
     return iAnswer;
+}
+
+CGuiRoot::CGuiRoot() : m_pRoot(std::make_unique<vextest::TempRoot>()) {
+    ::setenv("VEX_DELAY_PERCENT", "1", 1);
+    m_pRoot->SetUpWorkDir();
+    CVexData().AddNumData(CVexData::kMainKey, "Language", 1);
+    vextest::StartSpoolerService();
+}
+
+CGuiRoot::~CGuiRoot() {
+    ::unsetenv("VEX_DELAY_PERCENT");
+}
+
+std::string CGuiRoot::KplPath() const {
+    return m_pRoot->WorkDir() + CVexData().GetKplFile();
+}
+
+void CGuiRoot::WriteList(const std::vector<CPrinter>& printers) const {
+    CPrinters list;
+    list.SetKplPath(KplPath());
+    for (const CPrinter& printer : printers)
+        list.Add(printer);
+    list.Write();
 }
 
 CPrinter MakePrinter(const std::string& csUUID, const std::string& csIp, int32_t iState,

@@ -3,6 +3,7 @@
 // event loop turning, and printer records.
 #pragma once
 
+#include "TestSupport.h"
 #include "common/Printer.h"
 #include "gui/Prompter.h"
 
@@ -10,6 +11,7 @@
 #include <chrono>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -36,6 +38,20 @@ private:
     std::deque<int> m_answers;
     std::vector<uint32_t> m_shown;
     std::vector<SVexMessage> m_messages;
+};
+
+// A private system root laid for the GUI: working directory, English drivers
+// package, the spooler running, and the given printers in the list file.
+class CGuiRoot {
+public:
+    CGuiRoot();
+    ~CGuiRoot();
+    const vextest::TempRoot& Root() const { return *m_pRoot; }
+    void WriteList(const std::vector<CPrinter>& printers) const;
+    std::string KplPath() const;
+
+private:
+    std::unique_ptr<vextest::TempRoot> m_pRoot;
 };
 
 CPrinter MakePrinter(const std::string& csUUID, const std::string& csIp, int32_t iState,

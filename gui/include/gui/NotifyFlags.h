@@ -5,10 +5,15 @@
 
 #include <atomic>
 
+class QObject;
+
 struct SNotifyFlags {
     std::atomic<bool> m_bHoldKplUpdates{false};
     std::atomic<bool> m_bHoldNewPrinters{false};
     std::atomic<bool> m_bNewPrinterHeld{false};
+    // The progress dialog of a running discovery, or null; the worker takes it
+    // (and clears it) when "Adding Icons" arrives.
+    std::atomic<QObject*> m_pProcessingDlg{nullptr};
     bool m_bKplUpdateRunning = false;  // window thread only
     bool m_bNewPrinterRunning = false; // window thread only
 

@@ -1,0 +1,94 @@
+// vexgui-shots: starts vexgui as a user would (the real start-up, on a real X
+// display such as Xvfb) and saves pictures of its windows:
+//   vexgui-shots FOLDER
+// main-icons.png, main-details.png, side-panel.png, customize-columns.png,
+// sort-printers.png, discovery-progress.png. Run by scripts/screenshots.
+#include "gui/ColumnSelectionDlg.h"
+#include "gui/ColumnSortDlg.h"
+#include "gui/PrinterListModel.h"
+#include "gui/PrinterView.h"
+#include "gui/ProcessingDlg.h"
+#include "gui/VexApp.h"
+#include "gui/VexFrame.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QEventLoop>
+#include <QListWidget>
+#include <QScreen>
+#include <QTextEdit>
+#include <QTimer>
+#include <cstdio>
+
+namespace {
+// Lets the window system draw for a while.
+void Settle(int iMs = 400) {
+    QEventLoop loop;
+    QTimer::singleShot(iMs, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+bool Shoot(QWidget* pWidget, const QString& csFile) {
+    Settle();
+    const QRect rect = pWidget->frameGeometry();
+    const QPoint origin =
+        pWidget->mapToGlobal(QPoint(0, 0)) - (pWidget->geometry().topLeft() - rect.topLeft());
+    const QPixmap picture = QGuiApplication::primaryScreen()->grabWindow(
+        0, origin.x(), origin.y(), rect.width(), rect.height());
+    const bool bSaved = picture.save(csFile);
+    std::printf("%s %s\n", bSaved ? "saved" : "FAILED", qPrintable(csFile));
+    return bSaved;
+}
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: vexgui-shots FOLDER\n");
+        return 2;
+    }
+    QApplication application(argc, argv);
+    const QString csFolder = QString::fromLocal8Bit(argv[1]) + "/";
+    CVexApp app;
+    if (!app.InitInstance({}))
+        return 1;
+    CVexFrame* pFrame = app.Frame();
+    pFrame->setGeometry(40, 40, 1000, 560);
+    CPrinterView* pView = pFrame->View();
+    bool bOk = true;
+
+    pFrame->OnViewStyle(CPrinterView::eStyleIcons);
+    bOk &= Shoot(pFrame, csFolder + "main-icons.png");
+    pFrame->OnViewStyle(CPrinterView::eStyleDetails);
+    pView->SelectUuid(pView->Model()->PrinterAt(2).m_csUUID, true);
+    bOk &= Shoot(pFrame, csFolder + "main-details.png");
+
+    pFrame->Filter()->setCurrentIndex(2);
+    pFrame->OnSelChangeLists(2);
+    bOk &= Shoot(pFrame->SidePanel(), csFolder + "side-panel.png");
+    pFrame->Filter()->setCurrentIndex(0);
+    pFrame->OnSelChangeLists(0);
+
+    {
+        CColumnSelectionDlg dialog(&app.ColumnData(), pFrame);
+        dialog.show();
+        dialog.move(pFrame->geometry().center() - dialog.rect().center());
+        dialog.findChild<QListWidget*>("selected")->setCurrentRow(1);
+        bOk &= Shoot(&dialog, csFolder + "customize-columns.png");
+    }
+    {
+        CColumnSortDlg dialog(&app.ColumnData(), pFrame);
+        dialog.show();
+        dialog.move(pFrame->geometry().center() - dialog.rect().center());
+        dialog.findChild<QListWidget*>("columns")->setCurrentRow(0);
+        bOk &= Shoot(&dialog, csFolder + "sort-printers.png");
+    }
+    {
+        CProcessingDlg dialog([] {}, [] {}, pFrame);
+        dialog.show();
+        dialog.move(pFrame->geometry().center() - dialog.rect().center());
+        Settle(3 * CProcessingDlg::kTimerMs);
+        bOk &= Shoot(&dialog, csFolder + "discovery-progress.png");
+    }
+    pFrame->close();
+    return bOk ? 0 : 1;
+}

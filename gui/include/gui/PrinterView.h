@@ -1,0 +1,106 @@
+// CPrinterView: the printer list of the main window. One item model shown as
+// large icons or as a details table; the rows are the known printers of the
+// chosen state, read again from the list file at every fill.
+#pragma once
+
+#include "common/Printers.h"
+#include "gui/NotifyFlags.h"
+
+#include <QWidget>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+class CColumnData;
+class CPrinterListModel;
+class CDiscoverThread;
+class QListView;
+class QMenu;
+class QStackedWidget;
+class QTreeView;
+
+class CPrinterView : public QWidget {
+    Q_OBJECT
+public:
+    enum EViewStyle { eStyleIcons = 0, eStyleDetails = 1 };
+    // How the service took a correction of a printer's queue names.
+    enum EUpdateAnswer { eUpdateDone, eUpdateFailed, eUpdateUnknown };
+    using UpdateIconsSender = std::function<EUpdateAnswer(const CPrinter&)>;
+
+    CPrinterView(CColumnData* pColumns, QWidget* pParent = nullptr);
+    ~CPrinterView() override;
+
+    // Points the list at the KPL file, fills it for the stored list kind and sorts it.
+    void OnInitialUpdate();
+    // Fills the list for a list kind (the filter's index) and remembers the kind.
+    void ShowList(int iListKind);
+    int ListKind() const { return m_iListKind; }
+    // Reads the file again, keeping the selection by UUID.
+    void RefreshView();
+    // Sorts by the column shown at the display index.
+    void SortPrinters(int iDisplayIndex);
+    // Sorts by the stored sort column (the first column when it is hidden).
+    void SortByStoredColumn();
+    void OnColumnClick(int iDisplayIndex);
+    void OnViewColumns();
+    void OnViewSort();
+    void SetViewStyle(int iStyle);
+    int ViewStyle() const { return m_iStyle; }
+    // Removes every column but the first and adds the shown ones again.
+    void AddSelectedColumns();
+    void SaveColumnWidths();
+
+    // One tick of the reconciliation of queue names with the workstation.
+    void ReconcileTick();
+    void SetUpdateIconsSender(UpdateIconsSender sender) { m_updateSender = std::move(sender); }
+
+    // The notifications, run on the window thread.
+    Q_INVOKABLE void OnKplUpdated();
+    Q_INVOKABLE void OnNewPrinter();
+    void OnAppDiscover();
+
+    std::vector<std::string> SelectedUuids() const;
+    void SelectUuid(const std::string& csUUID, bool bClearFirst);
+    int RowCount() const;
+    CPrinterListModel* Model() const { return m_pModel; }
+    QWidget* CurrentView() const;
+    SNotifyFlags& Flags() { return m_flags; }
+    CPrinters& Printers() { return m_printers; }
+    // The pop-ups of the frame's menu shown by the context menu.
+    void SetContextMenus(QMenu* pPrinterMenu, QMenu* pApplicationMenu);
+    void ShowContextMenu(const QPoint& globalPos);
+    // The context menu from the keyboard: at the current row, or the list's corner.
+    void ShowContextMenuForKeyboard();
+    void FocusList();
+
+signals:
+    void RowCountChanged(int iRows);
+    void StatusText(const QString& csText);
+    // Delete and Enter in the list, for the frame's Remove and Manage commands.
+    void DeletePressed();
+    void EnterPressed();
+
+protected:
+    bool eventFilter(QObject* pObject, QEvent* pEvent) override;
+
+private:
+    // Fills the list again (from the file, or from the list in memory), sorts
+    // it and selects the rows of the UUIDs selected before.
+    void Redisplay(bool bReadFile);
+    void FillList(int iListKind, bool bReadFile);
+    QMenu* ContextMenuFor() const;
+
+    CColumnData* m_pColumns;
+    CPrinters m_printers;
+    CPrinterListModel* m_pModel;
+    QStackedWidget* m_pStack;
+    QListView* m_pIconView;
+    QTreeView* m_pDetailsView;
+    QMenu* m_pPrinterMenu = nullptr;
+    QMenu* m_pApplicationMenu = nullptr;
+    int m_iListKind = 0;
+    int m_iStyle = eStyleIcons;
+    SNotifyFlags m_flags;
+    UpdateIconsSender m_updateSender;
+};

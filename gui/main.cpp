@@ -1,0 +1,6 @@
+// vexgui: the desktop program of the system.
+#include "gui/VexApp.h"
+
+int main(int argc, char** argv) {
+    return CVexApp::Main(argc, argv);
+}

@@ -1,0 +1,424 @@
+#include "gui/PrinterView.h"
+
+#include "common/GtosPipeComm.h"
+#include "common/Trace.h"
+#include "common/VexData.h"
+#include "gui/ColumnData.h"
+#include "gui/ColumnSelectionDlg.h"
+#include "gui/ColumnSortDlg.h"
+#include "gui/DiscoverThread.h"
+#include "gui/KplChanges.h"
+#include "gui/PrinterListModel.h"
+#include "gui/ProcessingDlg.h"
+#include "gui/Prompter.h"
+#include "gui/QueueNames.h"
+#include "gui/Reconcile.h"
+#include "gui/StateFilter.h"
+#include "gui/StringTable.h"
+#include "gui/VexApp.h"
+
+#include <QApplication>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QListView>
+#include <QMenu>
+#include <QStackedWidget>
+#include <QTreeView>
+#include <QVBoxLayout>
+
+namespace {
+CPrinterView::EUpdateAnswer SendUpdateIcons(const CPrinter& printer) {
+    CGtosPipeComm comm;
+    if (comm.SendUpdateIconsCmdToService(&printer))
+        return CPrinterView::eUpdateDone;
+    return comm.m_bUnknownAnswer ? CPrinterView::eUpdateUnknown : CPrinterView::eUpdateFailed;
+}
+
+// The wait cursor for one scope.
+class CWaitCursor {
+public:
+    CWaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~CWaitCursor() { QApplication::restoreOverrideCursor(); }
+};
+} // namespace
+
+CPrinterView::CPrinterView(CColumnData* pColumns, QWidget* pParent)
+    : QWidget(pParent), m_pColumns(pColumns), m_pModel(new CPrinterListModel(pColumns, this)),
+      m_pStack(new QStackedWidget(this)), m_pIconView(new QListView(m_pStack)),
+      m_pDetailsView(new QTreeView(m_pStack)), m_updateSender(SendUpdateIcons) {
+    setObjectName("printerView");
+    auto* pLayout = new QVBoxLayout(this);
+    pLayout->setContentsMargins(0, 0, 0, 0);
+    pLayout->addWidget(m_pStack);
+
+    m_pIconView->setObjectName("iconView");
+    m_pIconView->setViewMode(QListView::IconMode);
+    m_pIconView->setFlow(QListView::LeftToRight);
+    m_pIconView->setWrapping(true);
+    m_pIconView->setResizeMode(QListView::Adjust);
+    m_pIconView->setMovement(QListView::Static);
+    m_pIconView->setIconSize(QSize(32, 32));
+    m_pIconView->setGridSize(QSize(120, 64));
+    m_pIconView->setUniformItemSizes(true);
+    m_pIconView->setWordWrap(true);
+    m_pDetailsView->setObjectName("detailsView");
+    m_pDetailsView->setRootIsDecorated(false);
+    m_pDetailsView->setUniformRowHeights(true);
+    m_pDetailsView->setItemsExpandable(false);
+    m_pDetailsView->setAllColumnsShowFocus(true);
+    m_pDetailsView->setIconSize(QSize(16, 16));
+    m_pDetailsView->header()->setSectionsMovable(false);
+    m_pDetailsView->header()->setSectionsClickable(true);
+    m_pDetailsView->header()->setSortIndicatorShown(true);
+    m_pDetailsView->header()->setStretchLastSection(false);
+    connect(m_pDetailsView->header(), &QHeaderView::sectionClicked, this,
+            &CPrinterView::OnColumnClick);
+
+    // Both views show one model with one selection.
+    m_pIconView->setModel(m_pModel);
+    m_pDetailsView->setModel(m_pModel);
+    m_pDetailsView->setSelectionModel(m_pIconView->selectionModel());
+    for (QAbstractItemView* pView : {static_cast<QAbstractItemView*>(m_pIconView),
+                                     static_cast<QAbstractItemView*>(m_pDetailsView)}) {
+        pView->setSelectionMode(QAbstractItemView::ExtendedSelection);
+        pView->setSelectionBehavior(QAbstractItemView::SelectRows);
+        pView->setContextMenuPolicy(Qt::CustomContextMenu);
+        pView->installEventFilter(this);
+        connect(pView, &QWidget::customContextMenuRequested, this,
+                [this, pView](const QPoint& pos) {
+                    ShowContextMenu(pView->viewport()->mapToGlobal(pos));
+                });
+    }
+    m_pStack->addWidget(m_pIconView);
+    m_pStack->addWidget(m_pDetailsView);
+    auto rowsChanged = [this] { emit RowCountChanged(RowCount()); };
+    connect(m_pModel, &QAbstractItemModel::modelReset, this, rowsChanged);
+    connect(m_pModel, &QAbstractItemModel::rowsInserted, this, rowsChanged);
+    connect(m_pModel, &QAbstractItemModel::rowsRemoved, this, rowsChanged);
+}
+
+CPrinterView::~CPrinterView() = default;
+
+void CPrinterView::OnInitialUpdate() {
+    CTraceScope scope("CPrinterView::OnInitialUpdate");
+    CVexData data;
+    m_printers.SetKplPath(data.GetWorkingDir() + data.GetKplFile());
+    m_iListKind = ValidListKind(data.GetViewList());
+    SetViewStyle(int(data.GetViewStyle()) == eStyleDetails ? eStyleDetails : eStyleIcons);
+    AddSelectedColumns();
+    FillList(m_iListKind, true);
+    SortByStoredColumn();
+    if (SelectedUuids().empty() && RowCount() > 0)
+        m_pIconView->selectionModel()->setCurrentIndex(m_pModel->index(0, 0),
+                                                       QItemSelectionModel::NoUpdate);
+}
+
+void CPrinterView::FillList(int iListKind, bool bReadFile) {
+    if (bReadFile && !m_printers.Read()) {
+        TraceErr("(CPrinterView::FillList)The known printer list could not be read");
+        m_pModel->Clear();
+        return;
+    }
+    m_pModel->Fill(m_printers, iListKind);
+}
+
+void CPrinterView::ShowList(int iListKind) {
+    m_iListKind = ValidListKind(uint32_t(iListKind));
+    FillList(m_iListKind, true);
+}
+
+void CPrinterView::Redisplay(bool bReadFile) {
+    const std::vector<std::string> selected = SelectedUuids();
+    FillList(m_iListKind, bReadFile);
+    SortByStoredColumn();
+    bool bFirst = true;
+    for (const std::string& csUUID : selected) {
+        SelectUuid(csUUID, bFirst);
+        bFirst = false;
+    }
+}
+
+void CPrinterView::RefreshView() {
+    CTraceScope scope("CPrinterView::RefreshView");
+    emit StatusText(VexQString(5037));
+    Redisplay(true);
+    emit StatusText(VexQString(57345));
+}
+
+void CPrinterView::SortPrinters(int iDisplayIndex) {
+    m_pModel->SortByIndex(iDisplayIndex);
+    m_pDetailsView->header()->setSortIndicator(
+        iDisplayIndex, m_pColumns->GetColumnSortAscending(iDisplayIndex) ? Qt::AscendingOrder
+                                                                         : Qt::DescendingOrder);
+}
+
+void CPrinterView::SortByStoredColumn() {
+    const int iIndex = m_pColumns->GetColumnIndex(CVexData().GetSortColumn());
+    SortPrinters(iIndex < 0 ? 0 : iIndex);
+}
+
+void CPrinterView::OnColumnClick(int iDisplayIndex) {
+    m_pColumns->ChangeColumnSortAscending(iDisplayIndex);
+    SortPrinters(iDisplayIndex);
+    CVexData().SetSortColumn(eColumn(m_pColumns->GetColumnId(iDisplayIndex)));
+}
+
+void CPrinterView::OnViewColumns() {
+    m_flags.Hold();
+    CColumnSelectionDlg dialog(m_pColumns, this);
+    if (dialog.exec() == QDialog::Accepted) {
+        AddSelectedColumns();
+        RefreshView();
+    }
+    m_flags.m_bHoldKplUpdates = false;
+    m_flags.m_bHoldNewPrinters = false;
+}
+
+void CPrinterView::OnViewSort() {
+    m_flags.Hold();
+    CColumnSortDlg dialog(m_pColumns, this);
+    if (dialog.exec() == QDialog::Accepted) {
+        CWaitCursor wait;
+        const int iIndex = dialog.SelectedIndex();
+        m_pColumns->SetColumnSortAscending(iIndex, dialog.Ascending());
+        SortPrinters(iIndex);
+        CVexData().SetSortColumn(eColumn(m_pColumns->GetColumnId(iIndex)));
+        RefreshView();
+    }
+    m_flags.m_bHoldKplUpdates = false;
+    m_flags.m_bHoldNewPrinters = false;
+}
+
+void CPrinterView::SetViewStyle(int iStyle) {
+    m_iStyle = iStyle == eStyleDetails ? eStyleDetails : eStyleIcons;
+    m_pStack->setCurrentWidget(m_iStyle == eStyleDetails ? static_cast<QWidget*>(m_pDetailsView)
+                                                         : m_pIconView);
+}
+
+void CPrinterView::AddSelectedColumns() {
+    m_pModel->ColumnsChanged();
+    for (int i = 0; i < m_pColumns->GetShownCount(); ++i) {
+        const int iWidth = m_pColumns->GetColumnWidth(i);
+        m_pDetailsView->setColumnWidth(i, iWidth > 0 ? iWidth : 100);
+    }
+}
+
+void CPrinterView::SaveColumnWidths() {
+    if (m_iStyle != eStyleDetails)
+        return;
+    for (int i = 0; i < m_pColumns->GetShownCount(); ++i)
+        m_pColumns->SetColumnWidth(i, m_pDetailsView->columnWidth(i));
+}
+
+void CPrinterView::ReconcileTick() {
+    CQueueNames queues;
+    if (!queues.Load())
+        return; // names unknown this tick: nothing to correct
+    std::vector<CPrinter> corrections;
+    if (!m_printers.Lock())
+        return;
+    int iHandle = CPrinters::kStartHandle;
+    int iStatus = 0;
+    CPrinter corrected;
+    while (CPrinter* pPrinter = m_printers.GetNext(iHandle, iStatus))
+        if (ReconcilePrinter(*pPrinter, queues, &corrected))
+            corrections.push_back(corrected);
+    m_printers.Unlock();
+    if (corrections.empty())
+        return;
+    for (const CPrinter& printer : corrections) {
+        TraceInf("(CPrinterView::ReconcileTick)Printer %s: names '%s', state %d",
+                 printer.m_csUUID.c_str(), printer.m_csIconName.c_str(), printer.m_VexState);
+        m_printers.UpdatePrinter(printer);
+        // The service stores the correction under its list lock; the file is
+        // never written here, so that no newer record of the service is lost.
+        switch (m_updateSender(printer)) {
+        case eUpdateDone:
+            break;
+        case eUpdateUnknown:
+            TraceWrn("(CPrinterView::ReconcileTick)The service does not know \"Update Icons\"; "
+                     "the list file is left as it is");
+            break;
+        case eUpdateFailed:
+            TraceErr("(CPrinterView::ReconcileTick)The service did not take the correction");
+            break;
+        }
+    }
+    Redisplay(false);
+}
+
+void CPrinterView::OnKplUpdated() {
+    if (m_flags.m_bKplUpdateRunning) {
+        TraceInf("(CPrinterView::OnKplUpdated)Skipping KPL updated command (1)");
+        return;
+    }
+    if (m_flags.m_bHoldKplUpdates) {
+        TraceInf("(CPrinterView::OnKplUpdated)Skipping KPL updated command (2)");
+        return;
+    }
+    m_flags.m_bKplUpdateRunning = true;
+    TraceInf("(CPrinterView::OnKplUpdated)Processing KPL updated command");
+    uint32_t uiMessage = 0;
+    std::string csUUID;
+    {
+        CWaitCursor wait;
+        const std::vector<CPrinter> before = TakeSnapshot(m_printers);
+        RefreshView();
+        const std::vector<CPrinter> after = TakeSnapshot(m_printers);
+        m_pIconView->selectionModel()->clearSelection();
+        uiMessage = FirstChangeMessage(before, after, &csUUID);
+        if (uiMessage)
+            SelectUuid(csUUID, true);
+        CurrentView()->update();
+    }
+    if (uiMessage)
+        VexMessage(this, uiMessage, EMsgButtons::Ok, EMsgIcon::Information);
+    m_flags.m_bKplUpdateRunning = false;
+}
+
+void CPrinterView::OnNewPrinter() {
+    if (m_flags.m_bNewPrinterRunning) {
+        TraceInf("(CPrinterView::OnNewPrinter)Skipping new printer command (1)");
+        return;
+    }
+    if (m_flags.m_bHoldNewPrinters) {
+        TraceInf("(CPrinterView::OnNewPrinter)Skipping new printer command (2)");
+        return;
+    }
+    m_flags.m_bNewPrinterRunning = true;
+    TraceInf("(CPrinterView::OnNewPrinter)Processing new printer command");
+    QWidget* pFrame = window();
+    pFrame->raise();
+    pFrame->activateWindow();
+    if (pFrame->isMinimized()) {
+        if (VexMessage(pFrame, 5017, EMsgButtons::YesNo, EMsgIcon::Question,
+                       "CPrinterView::OnNewPrinter", 206) == eAnswerYes)
+            pFrame->showNormal();
+    } else {
+        VexMessage(pFrame, 5039, EMsgButtons::Ok, EMsgIcon::Information,
+                   "CPrinterView::OnNewPrinter", 207);
+    }
+    m_flags.m_bNewPrinterRunning = false;
+}
+
+void CPrinterView::OnAppDiscover() {
+    CTraceScope scope("CPrinterView::OnAppDiscover");
+    std::unique_ptr<CDiscoverThread> pThread;
+    CProcessingDlg dialog([this] { RefreshView(); },
+                          [&pThread] {
+                              if (pThread)
+                                  pThread->Stop();
+                          },
+                          this);
+    m_flags.Hold();
+    if (!CVexApp::ServiceCheck(this)) {
+        m_flags.Release();
+        return;
+    }
+    bool bDiscover = true;
+    if (CVexData().GetOpMode() == eModeAutomatic &&
+        VexMessage(this, 5024, EMsgButtons::YesNo, EMsgIcon::Question,
+                   "CPrinterView::OnAppDiscover", 203) != eAnswerYes) {
+        CWaitCursor wait;
+        RefreshView();
+        bDiscover = false;
+    }
+    if (bDiscover) {
+        m_flags.m_pProcessingDlg = &dialog;
+        pThread = std::make_unique<CDiscoverThread>(&dialog);
+        if (pThread->Start()) {
+            dialog.exec();
+            pThread->Join();
+        }
+        pThread.reset();
+    }
+    if (m_flags.m_bNewPrinterHeld) {
+        window()->raise();
+        window()->activateWindow();
+        VexMessage(window(), 5039, EMsgButtons::Ok, EMsgIcon::Information);
+    }
+    m_flags.Release();
+    m_flags.m_pProcessingDlg = nullptr;
+}
+
+std::vector<std::string> CPrinterView::SelectedUuids() const {
+    std::vector<std::string> uuids;
+    QModelIndexList rows = m_pIconView->selectionModel()->selectedRows();
+    std::sort(rows.begin(), rows.end(),
+              [](const QModelIndex& a, const QModelIndex& b) { return a.row() < b.row(); });
+    for (const QModelIndex& index : rows)
+        uuids.push_back(m_pModel->PrinterAt(index.row()).m_csUUID);
+    return uuids;
+}
+
+void CPrinterView::SelectUuid(const std::string& csUUID, bool bClearFirst) {
+    QItemSelectionModel* pSelection = m_pIconView->selectionModel();
+    if (bClearFirst)
+        pSelection->clearSelection();
+    const int iRow = m_pModel->RowOfUuid(csUUID);
+    if (iRow < 0)
+        return;
+    pSelection->setCurrentIndex(m_pModel->index(iRow, 0),
+                                QItemSelectionModel::Select | QItemSelectionModel::Rows);
+}
+
+int CPrinterView::RowCount() const {
+    return m_pModel->rowCount();
+}
+
+QWidget* CPrinterView::CurrentView() const {
+    return m_pStack->currentWidget();
+}
+
+void CPrinterView::SetContextMenus(QMenu* pPrinterMenu, QMenu* pApplicationMenu) {
+    m_pPrinterMenu = pPrinterMenu;
+    m_pApplicationMenu = pApplicationMenu;
+}
+
+QMenu* CPrinterView::ContextMenuFor() const {
+    return SelectedUuids().empty() ? m_pApplicationMenu : m_pPrinterMenu;
+}
+
+void CPrinterView::ShowContextMenu(const QPoint& globalPos) {
+    if (QMenu* pMenu = ContextMenuFor())
+        pMenu->popup(globalPos);
+}
+
+void CPrinterView::ShowContextMenuForKeyboard() {
+    auto* pView = static_cast<QAbstractItemView*>(CurrentView());
+    QPoint pos(0, 0);
+    if (!SelectedUuids().empty()) {
+        const QModelIndex current = pView->selectionModel()->currentIndex();
+        if (current.isValid())
+            pos = pView->visualRect(current).topLeft() + QPoint(2, 2);
+    }
+    ShowContextMenu(pView->viewport()->mapToGlobal(pos));
+}
+
+void CPrinterView::FocusList() {
+    CurrentView()->setFocus(Qt::OtherFocusReason);
+    if (RowCount() > 0 && SelectedUuids().empty())
+        m_pIconView->selectionModel()->setCurrentIndex(m_pModel->index(0, 0),
+                                                       QItemSelectionModel::NoUpdate);
+}
+
+bool CPrinterView::eventFilter(QObject* pObject, QEvent* pEvent) {
+    if (pEvent->type() == QEvent::KeyPress) {
+        auto* pKey = static_cast<QKeyEvent*>(pEvent);
+        switch (pKey->key()) {
+        case Qt::Key_Delete:
+            emit DeletePressed();
+            return true;
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            emit EnterPressed();
+            return true;
+        case Qt::Key_Menu:
+            ShowContextMenuForKeyboard();
+            return true;
+        default:
+            break;
+        }
+    }
+    return QWidget::eventFilter(pObject, pEvent);
+}

@@ -1,0 +1,329 @@
+#include "gui/VexApp.h"
+
+#include "common/GuiSession.h"
+#include "common/Spooler.h"
+#include "common/StogPipeListenThread.h"
+#include "common/Trace.h"
+#include "common/VexData.h"
+#include "gui/AboutDlg.h"
+#include "gui/AppText.h"
+#include "gui/PrinterView.h"
+#include "gui/Prompter.h"
+#include "gui/StogPipeWorkThread.h"
+#include "gui/StringTable.h"
+#include "gui/VexFrame.h"
+#include "platform/error.h"
+#include "platform/section.h"
+#include "platform/service.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QScreen>
+#include <QSplashScreen>
+#include <QUrl>
+#include <chrono>
+#include <thread>
+
+using namespace platform;
+
+CVexApp* CVexApp::s_pInstance = nullptr;
+
+namespace {
+constexpr int kPollMs = 50;
+} // namespace
+
+CVexApp::CVexApp() {
+    s_pInstance = this;
+}
+
+CVexApp::~CVexApp() {
+    StopListener();
+    m_pFrame.reset();
+    if (m_hPromptInstance)
+        CloseSection(m_hPromptInstance);
+    if (m_hInstance)
+        CloseSection(m_hInstance);
+    if (s_pInstance == this)
+        s_pInstance = nullptr;
+}
+
+int CVexApp::Main(int argc, char** argv) {
+    QApplication application(argc, argv);
+    QApplication::setApplicationName("vexgui");
+    QApplication::setWindowIcon(QIcon(":/vexgui/printer-48.png"));
+    std::vector<std::string> arguments(argv + 1, argv + argc);
+    CVexApp app;
+    if (!app.InitInstance(arguments))
+        return 1;
+    const int iResult = QApplication::exec();
+    TraceShutdown();
+    return iResult;
+}
+
+CPrinterView* CVexApp::MainView() const {
+    return m_pFrame ? m_pFrame->View() : nullptr;
+}
+
+bool CVexApp::ClaimInstance() {
+    m_hInstance = CreateFileMapping(kInstanceSection, 8);
+    if (m_hInstance && GetLastError() != ERROR_ALREADY_EXISTS)
+        return true;
+    if (!m_bPrompt)
+        VexMessage(nullptr, 5014, EMsgButtons::Ok, EMsgIcon::Information);
+    return false;
+}
+
+bool CVexApp::InitInstance(const std::vector<std::string>& arguments) {
+    m_bPrompt = HasPromptSwitch(arguments);
+    // The splash stays up until the main frame has made its bars.
+    QPixmap splash(":/vexgui/splash.png");
+    if (!splash.isNull() && QGuiApplication::primaryScreen()) {
+        m_pSplash = std::make_unique<QSplashScreen>(splash);
+        m_pSplash->show();
+        QCoreApplication::processEvents();
+    }
+    if (!ClaimInstance()) {
+        m_pSplash.reset();
+        return false;
+    }
+    TraceInit(eExeGui, ".bak");
+    CTraceScope scope("CVexApp::InitInstance");
+    const bool bResult = CheckSpooler() && CheckService() && [&] {
+        if (!RecordGuiSession())
+            TraceErr("(CVexApp::InitInstance)The GUI session could not be recorded");
+        m_columnData.GetInformation();
+        if (!ProcessShellCommand()) {
+            TraceErr("(CVexApp::InitInstance)ProcessShellCommand failed");
+            return false;
+        }
+        m_pFrame->show();
+        m_pFrame->raise();
+        if (!StartListener())
+            TraceErr("(CVexApp::InitInstance)The notification listener could not be started");
+        return true;
+    }();
+    m_pSplash.reset();
+    scope.Result(bResult);
+    return bResult;
+}
+
+bool CVexApp::CheckSpooler() {
+    if (CSpooler().IsSpoolerRunning())
+        return true;
+    if (VexMessage(nullptr, 144, EMsgButtons::YesNo, EMsgIcon::Question) != eAnswerYes)
+        return false;
+    return StartSpoolerWithRetries(nullptr);
+}
+
+bool CVexApp::CheckService() {
+    if (IsServiceRunning())
+        return true;
+    if (VexMessage(nullptr, 5015, EMsgButtons::YesNo, EMsgIcon::Question, "CVexApp::InitInstance",
+                   200) != eAnswerYes) {
+        TraceErr("(CVexApp::InitInstance)Vex service not running");
+        return false;
+    }
+    bool bStarted = StartVexService();
+    if (!bStarted) {
+        VexMessage(nullptr, 5016, EMsgButtons::Ok, EMsgIcon::Stop, "CVexApp::InitInstance", 201);
+        TraceErr("(CVexApp::InitInstance)Vex failed to start service");
+    }
+    return WaitForSpooler() && bStarted;
+}
+
+bool CVexApp::ProcessShellCommand() {
+    CTraceScope scope("CVexApp::ProcessShellCommand");
+    if (m_bPrompt) {
+        if (VexMessage(nullptr, 5026, EMsgButtons::YesNo, EMsgIcon::Question,
+                       "CVexApp::ProcessShellCommand", 205) != eAnswerYes) {
+            scope.Result(false);
+            return false;
+        }
+        m_hPromptInstance = CreateFileMapping(kInstanceSection, 8);
+    }
+    // Any shell command is "new": the one empty document with its window.
+    m_pFrame = std::make_unique<CVexFrame>(&m_columnData);
+    const bool bCreated = m_pFrame->Create();
+    if (!bCreated)
+        m_pFrame.reset();
+    m_pSplash.reset();
+    scope.Result(bCreated);
+    return bCreated;
+}
+
+bool CVexApp::StartListener() {
+    CPrinterView* pView = MainView();
+    if (!pView)
+        return false;
+    m_pListener = std::make_unique<CStogPipeListenThread>(
+        [pView](HPIPE hPipe) { return StogPipeWorkThreadProc(hPipe, pView, &pView->Flags()); });
+    try {
+        m_listenerThread = std::thread([this] { m_pListener->Listen(); });
+    } catch (const std::system_error&) {
+        m_pListener.reset();
+        return false;
+    }
+    return true;
+}
+
+void CVexApp::StopListener() {
+    if (m_pListener)
+        m_pListener->Stop();
+    if (m_listenerThread.joinable())
+        m_listenerThread.join();
+    m_pListener.reset();
+}
+
+bool CVexApp::IsSpoolerRunning() {
+    SC_HANDLE hManager = OpenSCManager(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
+    if (!hManager) {
+        TraceErr("(CVexApp::IsSpoolerRunning)OpenSCManager failed, GetLastError()=%u",
+                 GetLastError());
+        return false;
+    }
+    bool bRunning = false;
+    SC_HANDLE hService = OpenService(hManager, CSpooler::kSpoolerServiceName, SERVICE_ALL_ACCESS);
+    if (!hService) {
+        TraceErr("(CVexApp::IsSpoolerRunning)OpenService failed, GetLastError()=%u",
+                 GetLastError());
+    } else {
+        SERVICE_STATUS status{};
+        bRunning =
+            QueryServiceStatus(hService, &status) && status.dwCurrentState == SERVICE_RUNNING;
+        CloseServiceHandle(hService);
+    }
+    CloseServiceHandle(hManager);
+    return bRunning;
+}
+
+bool CVexApp::WaitForSpooler() {
+    for (int iWaited = 0; !CSpooler().IsSpoolerRunning(); iWaited += kPollMs) {
+        if (iWaited >= kStartWaitLimitMs) {
+            TraceErr("(CVexApp::WaitForSpooler)The spooler did not come up in %d ms",
+                     kStartWaitLimitMs);
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(kPollMs));
+    }
+    return true;
+}
+
+bool CVexApp::StartSpoolerWithRetries(QWidget* pOwner) {
+    bool bStarted = false;
+    for (int i = 0; i < kSpoolerStartAttempts && !bStarted; ++i)
+        bStarted = CSpooler().StartSpooler();
+    if (!bStarted || !WaitForSpooler()) {
+        VexMessage(pOwner, 5058, EMsgButtons::Ok, EMsgIcon::Stop);
+        VexMessage(pOwner, 153, EMsgButtons::Ok, EMsgIcon::Stop);
+        return false;
+    }
+    return true;
+}
+
+bool CVexApp::IsServiceRunning() {
+    CTraceScope scope("CVexApp::IsServiceRunning");
+    bool bRunning = false;
+    SC_HANDLE hManager = OpenSCManager(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
+    if (!hManager) {
+        TraceErr("(CVexApp::IsServiceRunning)OpenSCManager failed");
+    } else {
+        SC_HANDLE hService = OpenService(hManager, kServiceName, SERVICE_ALL_ACCESS);
+        if (!hService) {
+            TraceErr("(CVexApp::IsServiceRunning)OpenService failed");
+        } else {
+            SERVICE_STATUS status{};
+            if (!QueryServiceStatus(hService, &status))
+                TraceErr("(CVexApp::IsServiceRunning)QueryServiceStatus failed");
+            else
+                bRunning = status.dwCurrentState == SERVICE_RUNNING;
+            CloseServiceHandle(hService);
+        }
+        CloseServiceHandle(hManager);
+    }
+    WaitForSpooler();
+    scope.Result("%s", bRunning ? "yes" : "no");
+    return bRunning;
+}
+
+bool CVexApp::StartVexService() {
+    CTraceScope scope("CVexApp::StartVexService");
+    SC_HANDLE hManager = OpenSCManager(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
+    if (!hManager) {
+        TraceErr("(CVexApp::StartVexService)OpenSCManager failed.");
+        scope.Result(false);
+        return false;
+    }
+    SC_HANDLE hService = OpenService(hManager, kServiceName, SERVICE_ALL_ACCESS);
+    bool bRunning = false;
+    if (!hService) {
+        TraceErr("(CVexApp::StartVexService)OpenService failed.");
+    } else if (!StartService(hService, 0, nullptr)) {
+        TraceErr("(CVexApp::StartVexService)StartService failed.");
+    } else {
+        SERVICE_STATUS status{};
+        if (!QueryServiceStatus(hService, &status)) {
+            TraceErr("(CVexApp::StartVexService)QueryServiceStatus failed.");
+        } else {
+            // Wait step by step on the service's wait hint while it reports
+            // progress, within the overall bound.
+            const auto deadline =
+                std::chrono::steady_clock::now() + std::chrono::milliseconds(kStartWaitLimitMs);
+            while (status.dwCurrentState == SERVICE_START_PENDING &&
+                   std::chrono::steady_clock::now() < deadline) {
+                const uint32_t dwCheckPoint = status.dwCheckPoint;
+                std::this_thread::sleep_for(std::chrono::milliseconds(status.dwWaitHint));
+                if (!QueryServiceStatus(hService, &status)) {
+                    TraceErr("(CVexApp::StartVexService)QueryServiceStatus failed.");
+                    break;
+                }
+                if (status.dwCheckPoint <= dwCheckPoint)
+                    break;
+            }
+            bRunning = status.dwCurrentState == SERVICE_RUNNING;
+        }
+    }
+    if (bRunning)
+        TraceInf("(CVexApp::StartVexService)%s successfully started.", kServiceDisplayName);
+    else
+        TraceErr("(CVexApp::StartVexService)%s failed to start.", kServiceDisplayName);
+    if (hService)
+        CloseServiceHandle(hService);
+    CloseServiceHandle(hManager);
+    scope.Result(bRunning);
+    return bRunning;
+}
+
+bool CVexApp::ServiceCheck(QWidget* pOwner) {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    bool bOk = true;
+    if (!CSpooler().IsSpoolerRunning()) {
+        bOk = VexMessage(pOwner, 5057, EMsgButtons::YesNo, EMsgIcon::Question) == eAnswerYes &&
+              StartSpoolerWithRetries(pOwner);
+    }
+    if (bOk && !IsServiceRunning()) {
+        if (VexMessage(pOwner, 5036, EMsgButtons::YesNo, EMsgIcon::Question,
+                       "CVexApp::InitInstance", 218) != eAnswerYes) {
+            bOk = false;
+        } else if (!StartVexService()) {
+            VexMessage(pOwner, 5016, EMsgButtons::Ok, EMsgIcon::Stop, "CVexApp::InitInstance", 201);
+            TraceErr("(CVexApp::InitInstance)Vex failed to start service");
+            bOk = false;
+        }
+    }
+    if (bOk)
+        bOk = WaitForSpooler();
+    QApplication::restoreOverrideCursor();
+    return bOk;
+}
+
+void CVexApp::OnAppAbout() {
+    CAboutDlg dialog(m_pFrame.get());
+    dialog.exec();
+}
+
+void CVexApp::OnAppReadme() {
+    CVexData data;
+    const std::string csPath = data.GetWorkingDir() + data.GetReadmeFile();
+    // The desktop's own viewer for text files; the result is not looked at.
+    QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(csPath)));
+}

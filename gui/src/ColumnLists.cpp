@@ -38,7 +38,9 @@ int CColumnLists::Remove(int iSelected) {
     auto it = std::lower_bound(
         m_available.begin(), m_available.end(), item,
         [](const SItem& a, const SItem& b) { return CompareNoCase(a.csLabel, b.csLabel) < 0; });
-    return int(m_available.insert(it, item) - m_available.begin());
+    const auto nAt = it - m_available.begin(); // before the insertion may move the items
+    m_available.insert(it, item);
+    return int(nAt);
 }
 
 bool CColumnLists::CanMoveUp(int iSelected) const {

@@ -7,7 +7,8 @@
 #include "common/Printer.h"
 #include "gui/Prompter.h"
 
-#include <QCoreApplication>
+#include <QApplication>
+#include <QTimer>
 #include <chrono>
 #include <deque>
 #include <functional>
@@ -20,6 +21,23 @@ namespace vexguitest {
 // Runs the event loop until the condition holds or the deadline passes.
 bool WaitForUi(const std::function<bool()>& condition,
                std::chrono::milliseconds deadline = std::chrono::seconds(10));
+
+// Runs the action once a modal dialog of the type is up and shown (polled
+// from the event loop of the dialog's exec).
+template <typename TDialog>
+void WhenModalOpens(QObject* pOwner, std::function<void(TDialog*)> action) {
+    auto* pTimer = new QTimer(pOwner);
+    pTimer->setInterval(5);
+    QObject::connect(pTimer, &QTimer::timeout, [pTimer, action] {
+        auto* pDialog = qobject_cast<TDialog*>(QApplication::activeModalWidget());
+        if (!pDialog || !pDialog->isVisible())
+            return;
+        pTimer->stop();
+        pTimer->deleteLater();
+        action(pDialog);
+    });
+    pTimer->start();
+}
 
 // Answers each box with the next scripted answer (Yes, or OK, when the script
 // is used up) and records the message ids shown. Installed for its life.

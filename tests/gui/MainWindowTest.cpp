@@ -137,9 +137,7 @@ TEST_F(MainWindowTest, CustomizedColumnsAreStoredAndShown) {
     Open(MixedPrinters());
     m_pFrame->OnViewStyle(CPrinterView::eStyleDetails);
     const int iShownBefore = m_pView->Model()->columnCount();
-    QTimer::singleShot(0, [&] {
-        auto* pDialog = qobject_cast<CColumnSelectionDlg*>(QApplication::activeModalWidget());
-        ASSERT_NE(pDialog, nullptr);
+    vexguitest::WhenModalOpens<CColumnSelectionDlg>(m_pView, [&](CColumnSelectionDlg* pDialog) {
         auto* pSelected = pDialog->findChild<QListWidget*>("selected");
         auto* pAvailable = pDialog->findChild<QListWidget*>("available");
         // Remove the first shown column, then add it again after the (new) first one.

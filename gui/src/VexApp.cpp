@@ -12,6 +12,7 @@
 #include "gui/StogPipeWorkThread.h"
 #include "gui/StringTable.h"
 #include "gui/VexFrame.h"
+#include "platform/access.h"
 #include "platform/error.h"
 #include "platform/section.h"
 #include "platform/service.h"
@@ -81,6 +82,14 @@ bool CVexApp::InitInstance(const std::vector<std::string>& arguments) {
         m_pSplash = std::make_unique<QSplashScreen>(splash);
         m_pSplash->show();
         QCoreApplication::processEvents();
+    }
+    // Only the machine's printer administrators may run the program: anyone
+    // else is told so once, here, instead of failing deep inside.
+    if (!platform::IsMachineAdministrator()) {
+        m_pSplash.reset();
+        VexMessageText(nullptr, 5062, FormatVexString(5062, {platform::AdministratorsGroupName()}),
+                       EMsgButtons::Ok, EMsgIcon::Stop);
+        return false;
     }
     if (!ClaimInstance()) {
         m_pSplash.reset();

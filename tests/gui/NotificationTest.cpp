@@ -42,7 +42,9 @@ protected:
             return StogPipeWorkThreadProc(hPipe, m_pView, &m_pView->Flags());
         });
         m_thread = std::thread([this] { m_pListener->Listen(); });
-        ASSERT_TRUE(vextest::WaitFor([] { return vextest::PipeOffered("run/zantorvexsg.pipe"); }));
+        ASSERT_TRUE(vextest::WaitFor([] {
+            return vextest::PipeOffered("run/zantorvexsg@" + std::to_string(::geteuid()) + ".pipe");
+        }));
     }
     void TearDown() override {
         m_pListener->Stop();

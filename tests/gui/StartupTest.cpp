@@ -9,10 +9,31 @@
 #include "platform/section.h"
 #include "platform/service.h"
 
+#include <QApplication>
+#include <grp.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 using vexguitest::CGuiRoot;
 using vexguitest::CScriptedPrompter;
+
+// vexgui started by a user outside the administrators' group.
+VEX_TEST_HELPER(gui_outsider) {
+    if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0)
+        return 3;
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    int argc = 1;
+    char name[] = "vexgui";
+    char* argv[] = {name, nullptr};
+    QApplication application(argc, argv);
+    CScriptedPrompter prompter;
+    CVexApp app;
+    const bool bStarted = app.InitInstance({});
+    if (bStarted || prompter.Shown() != std::vector<uint32_t>{5062})
+        return 1;
+    const std::string& csText = prompter.Messages()[0].csText;
+    return csText.find("'lpadmin'") != std::string::npos ? 0 : 2;
+}
 
 namespace {
 class StartupTest : public ::testing::Test {
@@ -104,6 +125,13 @@ TEST_F(StartupTest, PromptLaunchAsks5026) {
     ASSERT_TRUE(app.InitInstance({"/Prompt"}));
     EXPECT_EQ(prompter.Shown(), std::vector<uint32_t>{5026});
     EXPECT_TRUE(app.Frame()->isVisible());
+}
+
+TEST_F(StartupTest, UserOutsideTheAdministratorsIsRefusedWithOneMessage) {
+    if (::getuid() != 0)
+        GTEST_SKIP() << "needs root to become another user";
+    ::unsetenv("VEX_ADMIN_GROUP");
+    EXPECT_EQ(vextest::RunHelper("gui_outsider"), 0);
 }
 
 TEST_F(StartupTest, StoppedSpoolerIsAskedFor) {

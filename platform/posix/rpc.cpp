@@ -2,6 +2,8 @@
 // client's call over the interface's local socket.
 #include "platform/rpc.h"
 
+#include "internal/local_socket.h"
+#include "internal/root_access.h"
 #include "internal/rpc_wire.h"
 #include "platform/error.h"
 #include "platform/root.h"
@@ -78,9 +80,7 @@ struct RpcBinding {
 };
 
 std::string RpcEndpointPath(const RpcInterface& iface) {
-    std::string uuid = iface.csUuid;
-    std::transform(uuid.begin(), uuid.end(), uuid.begin(), ::tolower);
-    return RootPath("run/" + uuid + ".rpc");
+    return RootPath("run/" + RpcEndpointName(iface));
 }
 
 RPC_STATUS RpcStringBindingCompose(const char* pszObjUuid, const char* pszProtSeq,
@@ -155,29 +155,19 @@ RPC_STATUS RpcCall(RPC_BINDING_HANDLE hBinding, const RpcInterface& iface, uint1
     if (request.Data().size() + kHeaderSize + 8 > kMaxFragment)
         return RPC_S_CALL_FAILED_DNE;
     auto deadline = Clock::now() + std::chrono::milliseconds(dwTimeoutMs);
-    bool bPathOk;
-    sockaddr_un addr = EndpointAddress(RpcEndpointPath(iface), &bPathOk);
-    if (!bPathOk)
+    // Only the machine's own server may answer in the endpoint's place.
+    int runFd = posix::OpenRootFolder("run");
+    if (runFd < 0)
         return RPC_S_SERVER_UNAVAILABLE;
-    int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    int fd = posix::ConnectInFolder(runFd, RpcEndpointName(iface), SOCK_STREAM, true);
+    ::close(runFd);
     if (fd < 0)
-        return RPC_S_OUT_OF_MEMORY;
+        return RPC_S_SERVER_UNAVAILABLE;
     struct Closer {
         int fd;
         ~Closer() { ::close(fd); }
     } closer{fd};
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
-        if (errno != EINPROGRESS && errno != EAGAIN)
-            return RPC_S_SERVER_UNAVAILABLE;
-        if (WaitFd(fd, POLLOUT, deadline) != 0)
-            return RPC_S_SERVER_UNAVAILABLE;
-        int err = 0;
-        socklen_t len = sizeof err;
-        if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &err, &len) != 0 || err != 0)
-            return RPC_S_SERVER_UNAVAILABLE;
-    }
-    ucred cred;
-    if (!PeerCredentials(fd, &cred) || !TrustedUser(cred.uid))
+    if (!posix::PeerAllowed(fd, posix::PeerRule::RootOwner))
         return RPC_S_ACCESS_DENIED;
 
     NdrWriter bind;

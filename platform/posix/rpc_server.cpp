@@ -2,6 +2,8 @@
 // connection, bind and request PDUs answered through the dispatch function.
 #include "platform/rpc.h"
 
+#include "internal/local_socket.h"
+#include "internal/root_access.h"
 #include "internal/rpc_wire.h"
 #include "platform/clock.h"
 #include "platform/error.h"
@@ -157,9 +159,9 @@ void AcceptLoop(std::shared_ptr<RpcServer::State> s) {
         int fd = ::accept4(s->listenFd, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
         if (fd < 0)
             continue;
-        ucred cred;
         std::lock_guard guard(s->lock);
-        if (!PeerCredentials(fd, &cred) || !TrustedUser(cred.uid) || s->active >= kMaxConnections) {
+        if (s->active >= kMaxConnections ||
+            !posix::PeerAllowed(fd, posix::PeerRule::Administrator)) {
             ::close(fd); // refused; the server goes on
             continue;
         }
@@ -188,28 +190,29 @@ RPC_STATUS RpcServer::Listen(const RpcInterface& iface, RpcDispatchFunction disp
     s.dispatch = std::move(dispatch);
     s.stopping = false;
     s.path = RpcEndpointPath(iface);
-    bool bPathOk;
-    sockaddr_un addr = EndpointAddress(s.path, &bPathOk);
-    if (!bPathOk)
-        return RPC_S_INVALID_ENDPOINT_FORMAT;
-    int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0)
-        return RPC_S_OUT_OF_MEMORY;
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0) {
-        ::close(fd);
+    const std::string csName = RpcEndpointName(iface);
+    int runFd = posix::OpenRootFolder("run");
+    if (runFd < 0)
+        return RPC_S_CALL_FAILED_DNE;
+    int probe = posix::ConnectInFolder(runFd, csName, SOCK_STREAM, true);
+    if (probe >= 0) {
+        ::close(probe);
+        ::close(runFd);
         return RPC_S_DUPLICATE_ENDPOINT;
     }
-    ::unlink(s.path.c_str()); // a dead server's leftover
-    // Everyone may connect; the peer's credentials decide.
-    mode_t old = ::umask(0111);
-    int rc = ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-    ::umask(old);
+    // Reachable by the administrators (the socket's rights, and the folder's);
+    // each client's credentials are checked again at the accept. A dead
+    // server's leftover is replaced.
+    int fd =
+        posix::ListenInFolder(runFd, csName, SOCK_STREAM, posix::RootMode(0660), kMaxConnections);
     struct stat st;
-    if (rc != 0 || ::listen(fd, kMaxConnections) != 0 || ::stat(s.path.c_str(), &st) != 0 ||
-        ::pipe2(s.wakePipe, O_CLOEXEC) != 0) {
-        ::close(fd);
-        return rc != 0 && errno == EADDRINUSE ? RPC_STATUS(RPC_S_DUPLICATE_ENDPOINT)
-                                              : RPC_STATUS(RPC_S_CALL_FAILED_DNE);
+    bool bOk = fd >= 0 && ::fstatat(runFd, csName.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+               ::pipe2(s.wakePipe, O_CLOEXEC) == 0;
+    ::close(runFd);
+    if (!bOk) {
+        if (fd >= 0)
+            ::close(fd);
+        return RPC_S_CALL_FAILED_DNE;
     }
     s.inode = st.st_ino;
     s.listenFd = fd;

@@ -159,22 +159,10 @@ NdrReader StubOf(NdrReader& body, std::vector<uint8_t>* pRest) {
     return NdrReader(*pRest, body.LittleEndian());
 }
 
-bool PeerCredentials(int fd, ucred* pCred) {
-    socklen_t len = sizeof *pCred;
-    return ::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, pCred, &len) == 0;
-}
-
-bool TrustedUser(uid_t uid) {
-    return uid == 0 || uid == ::geteuid();
-}
-
-sockaddr_un EndpointAddress(const std::string& path, bool* pOk) {
-    sockaddr_un addr{};
-    addr.sun_family = AF_UNIX;
-    *pOk = path.size() < sizeof addr.sun_path;
-    if (*pOk)
-        std::memcpy(addr.sun_path, path.c_str(), path.size() + 1);
-    return addr;
+std::string RpcEndpointName(const RpcInterface& iface) {
+    std::string uuid = iface.csUuid;
+    std::transform(uuid.begin(), uuid.end(), uuid.begin(), ::tolower);
+    return uuid + ".rpc";
 }
 
 RPC_STATUS StatusFromErrno(int err, bool bSent) {

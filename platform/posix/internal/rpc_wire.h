@@ -52,10 +52,8 @@ int ReadPdu(int fd, Clock::time_point deadline, SPdu* pPdu);
 // The stub data behind a request's or a response's fields.
 NdrReader StubOf(NdrReader& body, std::vector<uint8_t>* pRest);
 
-// Root and the running user may be talked to; nobody else.
-bool PeerCredentials(int fd, ucred* pCred);
-bool TrustedUser(uid_t uid);
-sockaddr_un EndpointAddress(const std::string& path, bool* pOk);
+// The endpoint's socket name in the root's run/ folder.
+std::string RpcEndpointName(const RpcInterface& iface);
 // The status of a call whose transport failed, before or after the request went.
 RPC_STATUS StatusFromErrno(int err, bool bSent);
 

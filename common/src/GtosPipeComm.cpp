@@ -96,7 +96,7 @@ std::string CGtosPipeComm::ErrorHandling(const std::string& csErrMsg) {
 bool CGtosPipeComm::InitializeGuiEndOfPipe() {
     CTraceScope scope("CGtosPipeComm::InitializeGuiEndOfPipe");
     ClosePipeHandle();
-    m_hPipe = OpenPipeClient(kGtosPipeName);
+    m_hPipe = OpenPipeClient(kGtosPipeName, kCommandPipeBusyWaitMs);
     if (m_hPipe == platform::INVALID_PIPE_HANDLE) {
         TraceErr("%s",
                  ErrorHandling("(CGtosPipeComm::InitializeGuiEndOfPipe)CreateFile failed").c_str());

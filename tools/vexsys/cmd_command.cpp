@@ -28,7 +28,7 @@ VEXSYS_COMMAND(command, "command",
     for (size_t i = 1; i < args.size(); ++i)
         csCommand += "\n" + args[i];
 
-    platform::HPIPE hPipe = OpenPipeClient(kGtosPipeName);
+    platform::HPIPE hPipe = OpenPipeClient(kGtosPipeName, kCommandPipeBusyWaitMs);
     if (hPipe == platform::INVALID_PIPE_HANDLE)
         return Failure("cannot open the command pipe: " + LastErrorText() +
                        "; is vexsrv running on this system root?");

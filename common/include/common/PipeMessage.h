@@ -16,8 +16,12 @@ inline constexpr char kStogPipeName[] = "\\\\.\\pipe\\zantorvexsg";
 // Both pipes' buffers, and the most one read takes.
 constexpr uint32_t kPipeBufferSize = 4096;
 
-// How long a client keeps trying while every instance of a pipe is busy.
+// How long a client keeps trying while every instance of a pipe is busy. A
+// user's command waits longer than a notification: a busy listener offers its
+// next instance at once, so only a machine under heavy load keeps it busy for
+// long, and the command would otherwise be lost.
 constexpr uint32_t kPipeBusyWaitMs = 2000;
+constexpr uint32_t kCommandPipeBusyWaitMs = 10000;
 
 // How long the service waits for the GUI's answer to a notification. The GUI
 // answers at once; a GUI that hangs must not hold up the service's threads.

@@ -269,7 +269,9 @@ TEST_F(RpcTest, IdleAndSurplusClientsNeverStopTheServer) {
 VEX_TEST_HELPER(rpc_call) {
     RPC_BINDING_HANDLE h = Bind();
     uint32_t result = 0;
-    return CallEcho(h, kEcho, 0, 1, &result) == RPC_S_OK ? 0 : 1;
+    const RPC_STATUS status = CallEcho(h, kEcho, 0, 1, &result);
+    RpcBindingFree(&h);
+    return status == RPC_S_OK ? 0 : 1;
 }
 
 // The exit code of the echo call made by uid 65534 with the given group.

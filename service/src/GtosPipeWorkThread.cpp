@@ -112,21 +112,29 @@ std::string CGtosPipeWorkThread::Answer(EGtosCommand eCommand, const CGtosPipeCo
     }
 }
 
-bool CGtosPipeWorkThread::ChangePrinter(EGtosCommand eCommand, const std::string& csUUID,
-                                        int32_t eNewState) {
+bool CGtosPipeWorkThread::FindChangeablePrinter(const std::string& csUUID, int32_t eNewState,
+                                                CPrinter* pPrinter) {
     if (!IsKnownState(eNewState)) {
         TraceWrn("(CGtosPipeWorkThread::Work)State %d is no printer state, refused", eNewState);
         return false;
     }
-    CPrintersLock lock(*m_pPrinters);
-    CPrinter printer;
-    if (!m_pPrinters->Find(csUUID, printer))
+    if (!m_pPrinters->Find(csUUID, *pPrinter))
         return false;
-    if (printer.m_uiFlags & PRT_FLAG_ADDING) {
+    // A creation under way changes the record itself: the GUI's view is already old.
+    if (pPrinter->m_uiFlags & PRT_FLAG_ADDING) {
         TraceWrn("(CGtosPipeWorkThread::Work)Printer %s is being created, command refused",
                  csUUID.c_str());
         return false;
     }
+    return true;
+}
+
+bool CGtosPipeWorkThread::ChangePrinter(EGtosCommand eCommand, const std::string& csUUID,
+                                        int32_t eNewState) {
+    CPrintersLock lock(*m_pPrinters);
+    CPrinter printer;
+    if (!FindChangeablePrinter(csUUID, eNewState, &printer))
+        return false;
     if (eCommand == eGtosRemove)
         return m_pPrinters->Remove(csUUID);
     printer.m_VexState = eNewState;
@@ -135,20 +143,10 @@ bool CGtosPipeWorkThread::ChangePrinter(EGtosCommand eCommand, const std::string
 
 bool CGtosPipeWorkThread::UpdateIcons(const std::string& csUUID, const std::string& csIconNames,
                                       int32_t eNewState) {
-    if (!IsKnownState(eNewState)) {
-        TraceWrn("(CGtosPipeWorkThread::Work)State %d is no printer state, refused", eNewState);
-        return false;
-    }
     CPrintersLock lock(*m_pPrinters);
     CPrinter printer;
-    if (!m_pPrinters->Find(csUUID, printer))
+    if (!FindChangeablePrinter(csUUID, eNewState, &printer))
         return false;
-    // A creation under way is about to add a name: the GUI's view is already old.
-    if (printer.m_uiFlags & PRT_FLAG_ADDING) {
-        TraceWrn("(CGtosPipeWorkThread::Work)Printer %s is being created, command refused",
-                 csUUID.c_str());
-        return false;
-    }
     printer.m_csIconName = csIconNames;
     printer.m_VexState = eNewState;
     // A record that already reads so is what the GUI asked for, too.

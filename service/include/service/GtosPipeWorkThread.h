@@ -49,6 +49,9 @@ private:
     std::string Answer(EGtosCommand eCommand, const CGtosPipeComm& comm);
     // "Ignore", "Remove", "Restore", "Change state": true when the record changed.
     bool ChangePrinter(EGtosCommand eCommand, const std::string& csUUID, int32_t eNewState);
+    // Under the list lock: the printer, when eNewState is a state and no
+    // creation is under way for it.
+    bool FindChangeablePrinter(const std::string& csUUID, int32_t eNewState, CPrinter* pPrinter);
     // "Update Icons": true when the record now holds the names and the state.
     bool UpdateIcons(const std::string& csUUID, const std::string& csIconNames, int32_t eNewState);
 

@@ -142,20 +142,29 @@ size_t CRequestThread::CheckHttpReturnCode(const std::string& csData) {
     return nPos;
 }
 
+// An answer's body after a good status line, parsed into pXml and dumped to
+// the trace under the routine's name; false for a failed status.
+bool CRequestThread::ParseAnswerBody(const char* pszRoutine, const std::string& csData,
+                                     CXml* pXml) {
+    size_t nPos = CheckHttpReturnCode(csData);
+    if (nPos == std::string::npos)
+        return false;
+    const char* pszPos = csData.c_str() + nPos;
+    pXml->Parse(&pszPos);
+    TraceDet("(%s)PARSED DATA:", pszRoutine);
+    pXml->Dump();
+    TraceDet("(%s)END PARSED DATA", pszRoutine);
+    return true;
+}
+
 bool CRequestThread::ParseDeviceDescription(const std::string& csData, std::string* pcsStateVarURL,
                                             int32_t* piStateVarPort) {
     CTraceScope scope("CRequestThread::ParseDeviceDescription");
-    size_t nPos = CheckHttpReturnCode(csData);
-    if (nPos == std::string::npos) {
+    CXml xml;
+    if (!ParseAnswerBody("CRequestThread::ParseDeviceDescription", csData, &xml)) {
         scope.Result(false);
         return false;
     }
-    CXml xml;
-    const char* pszPos = csData.c_str() + nPos;
-    xml.Parse(&pszPos);
-    TraceDet("(CRequestThread::ParseDeviceDescription)PARSED DATA:");
-    xml.Dump();
-    TraceDet("(CRequestThread::ParseDeviceDescription)END PARSED DATA");
     *pcsStateVarURL = xml.GetStateVariableUrl(piStateVarPort);
     bool bOk = !pcsStateVarURL->empty();
     scope.Result(bOk);
@@ -164,17 +173,11 @@ bool CRequestThread::ParseDeviceDescription(const std::string& csData, std::stri
 
 bool CRequestThread::ParseStateVariable(const std::string& csData, uint32_t* puiConfig1Var) {
     CTraceScope scope("CRequestThread::ParseStateVariable");
-    size_t nPos = CheckHttpReturnCode(csData);
-    if (nPos == std::string::npos) {
+    CXml xml;
+    if (!ParseAnswerBody("CRequestThread::ParseStateVariable", csData, &xml)) {
         scope.Result(false);
         return false;
     }
-    CXml xml;
-    const char* pszPos = csData.c_str() + nPos;
-    xml.Parse(&pszPos);
-    TraceDet("(CRequestThread::ParseStateVariable)PARSED DATA:");
-    xml.Dump();
-    TraceDet("(CRequestThread::ParseStateVariable)END PARSED DATA");
     // The word is unsigned: its "can print" bits are the two highest, so a
     // signed conversion (which stops at 2147483647) would lose them.
     SXmlElem* pReturn = CXml::FindElement(xml.GetRoot(), "return");

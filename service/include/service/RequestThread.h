@@ -16,6 +16,7 @@
 #include <string>
 
 class CPrinters;
+class CXml;
 class CHttpSocket;
 struct SThreadData;
 
@@ -61,6 +62,7 @@ public:
     bool ParseStateVariable(const std::string& csData, uint32_t* puiConfig1Var);
     // The position behind the status line "HTTP/1.x 200 OK", or npos.
     static size_t CheckHttpReturnCode(const std::string& csData);
+    static bool ParseAnswerBody(const char* pszRoutine, const std::string& csData, CXml* pXml);
 
     // The exact bytes of the two requests.
     static std::string BuildDescriptionRequest(const SRequest& request);

@@ -14,30 +14,26 @@ const char* const CQueueNames::kPortsKey =
     "SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\Zantor TCP/IP Network Port\\Ports";
 
 namespace {
-// Port name -> printer address of every port of the monitor.
+// Port name -> printer address of every port of the monitor, in one read of
+// the ports' data, so that a tick's cost does not grow with a read per port.
 std::unordered_map<std::string, std::string> PortAddresses() {
     std::unordered_map<std::string, std::string> addresses;
     HKEY hPorts = nullptr;
     if (RegOpenKeyEx(HKEY_LOCAL_MACHINE, CQueueNames::kPortsKey, &hPorts) != ERROR_SUCCESS)
         return addresses;
-    std::string csPort;
-    for (uint32_t i = 0; RegEnumKeyEx(hPorts, i, &csPort) == ERROR_SUCCESS; ++i) {
-        HKEY hPort = nullptr;
-        if (RegOpenKeyEx(hPorts, csPort, &hPort) != ERROR_SUCCESS)
-            continue;
-        uint8_t configInfo[540] = {};
-        uint32_t cbData = sizeof configInfo;
-        uint32_t dwType = 0;
-        if (RegQueryValueEx(hPort, "configInfo", &dwType, configInfo, &cbData) == ERROR_SUCCESS &&
-            cbData >= CQueueNames::kConfigInfoAddress + 4) {
-            const uint8_t* b = configInfo + CQueueNames::kConfigInfoAddress;
-            char szAddress[20];
-            std::snprintf(szAddress, sizeof szAddress, "%d.%d.%d.%d", b[0], b[1], b[2], b[3]);
-            addresses[csPort] = szAddress;
-        }
-        RegCloseKey(hPort);
-    }
+    std::vector<SSubkeyValue> configs;
+    if (RegQuerySubkeyValues(hPorts, "configInfo", &configs) != ERROR_SUCCESS)
+        TraceErr("(CQueueNames::Load)The ports' configInfo could not be read");
     RegCloseKey(hPorts);
+    addresses.reserve(configs.size());
+    for (const SSubkeyValue& config : configs) {
+        if (config.data.size() < CQueueNames::kConfigInfoAddress + 4)
+            continue;
+        const uint8_t* b = config.data.data() + CQueueNames::kConfigInfoAddress;
+        char szAddress[20];
+        std::snprintf(szAddress, sizeof szAddress, "%d.%d.%d.%d", b[0], b[1], b[2], b[3]);
+        addresses[config.csSubkey] = szAddress;
+    }
     return addresses;
 }
 } // namespace

@@ -327,6 +327,37 @@ uint32_t RegEnumValue(HKEY hKey, uint32_t dwIndex, std::string* pcsName, uint32_
     return ERROR_SUCCESS;
 }
 
+uint32_t RegQuerySubkeyValues(HKEY hKey, const std::string& csValueName,
+                              std::vector<SSubkeyValue>* pValues) {
+    if (!ValidKey(hKey) || !pValues)
+        return ERROR_INVALID_HANDLE;
+    pValues->clear();
+    posix::StatementScope stmt(
+        Store().Prepare("SELECT k.name, v.type, v.data FROM reg_keys k JOIN reg_values v "
+                        "ON v.hive=k.hive AND v.path=k.path AND v.name=? "
+                        "WHERE k.hive=? AND k.parent=? AND k.path<>'' ORDER BY k.name"));
+    if (!stmt)
+        return GetLastError();
+    sqlite3_bind_text(stmt.get(), 1, csValueName.c_str(), -1, SQLITE_TRANSIENT);
+    sqlite3_bind_int(stmt.get(), 2, hKey->hive);
+    sqlite3_bind_text(stmt.get(), 3, hKey->path.c_str(), -1, SQLITE_TRANSIENT);
+    int rc = SQLITE_ROW;
+    while ((rc = sqlite3_step(stmt.get())) == SQLITE_ROW) {
+        SSubkeyValue value;
+        value.csSubkey = reinterpret_cast<const char*>(sqlite3_column_text(stmt.get(), 0));
+        value.dwType = static_cast<uint32_t>(sqlite3_column_int64(stmt.get(), 1));
+        const auto* blob = static_cast<const uint8_t*>(sqlite3_column_blob(stmt.get(), 2));
+        value.data.assign(blob, blob + sqlite3_column_bytes(stmt.get(), 2));
+        pValues->push_back(std::move(value));
+    }
+    if (rc != SQLITE_DONE) {
+        pValues->clear();
+        return ERROR_GEN_FAILURE;
+    }
+    // Nothing found under a key that has gone is the deleted key's error.
+    return pValues->empty() ? Missing(hKey, ERROR_SUCCESS) : ERROR_SUCCESS;
+}
+
 uint32_t RegSetDword(HKEY hKey, const std::string& csValueName, uint32_t dwValue) {
     uint8_t bytes[4];
     std::memcpy(bytes, &dwValue, 4);

@@ -76,6 +76,46 @@ TEST_F(RegistryTest, ValuesKeepTypeAndBytes) {
     RegCloseKey(hKey);
 }
 
+TEST_F(RegistryTest, OneValueOfEverySubkeyAtOnce) {
+    HKEY hPorts = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyEx(HKEY_LOCAL_MACHINE, "SYSTEM\\Ports", &hPorts));
+    const struct {
+        const char* pszKey;
+        const char* pszValue; // nullptr: the key has no "Config"
+        uint8_t byte;
+    } kKeys[] = {{"P2", "Config", 2},
+                 {"p1", "CONFIG", 1},
+                 {"P3", nullptr, 3},
+                 {"P2\\Deeper", "Config", 9},
+                 {"P4", "Other", 4}};
+    for (const auto& k : kKeys) {
+        HKEY hKey = nullptr;
+        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyEx(hPorts, k.pszKey, &hKey));
+        if (k.pszValue)
+            RegSetValueEx(hKey, k.pszValue, REG_BINARY, &k.byte, 1);
+        RegCloseKey(hKey);
+    }
+    // Direct subkeys with the value, in name order, whatever the case of the
+    // value's name; a subkey's own subkeys are not looked at.
+    std::vector<SSubkeyValue> values;
+    ASSERT_EQ(ERROR_SUCCESS, RegQuerySubkeyValues(hPorts, "config", &values));
+    ASSERT_EQ(values.size(), 2u);
+    EXPECT_EQ(values[0].csSubkey, "p1");
+    EXPECT_EQ(values[0].data, std::vector<uint8_t>{1});
+    EXPECT_EQ(values[0].dwType, uint32_t(REG_BINARY));
+    EXPECT_EQ(values[1].csSubkey, "P2");
+    EXPECT_EQ(values[1].data, std::vector<uint8_t>{2});
+    ASSERT_EQ(ERROR_SUCCESS, RegQuerySubkeyValues(hPorts, "Missing", &values));
+    EXPECT_TRUE(values.empty());
+
+    HKEY hEmpty = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyEx(HKEY_LOCAL_MACHINE, "SYSTEM\\Empty", &hEmpty));
+    ASSERT_EQ(ERROR_SUCCESS, RegDeleteKey(HKEY_LOCAL_MACHINE, "SYSTEM\\Empty"));
+    EXPECT_EQ(ERROR_KEY_DELETED, RegQuerySubkeyValues(hEmpty, "Config", &values));
+    RegCloseKey(hEmpty);
+    RegCloseKey(hPorts);
+}
+
 TEST_F(RegistryTest, DeletingKeys) {
     HKEY hKey = nullptr;
     ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyEx(HKEY_LOCAL_MACHINE, "SOFTWARE\\D\\E", &hKey));

@@ -50,6 +50,18 @@ uint32_t RegEnumKeyEx(HKEY hKey, uint32_t dwIndex, std::string* pcsName);
 uint32_t RegEnumValue(HKEY hKey, uint32_t dwIndex, std::string* pcsName, uint32_t* pdwType,
                       std::vector<uint8_t>* pData);
 
+// One value of each subkey: the value named csValueName of every direct
+// subkey of hKey that has one, in subkey name order. Read at once, where a
+// loop of RegEnumKeyEx, RegOpenKeyEx and RegQueryValueEx reads once per
+// subkey; a subkey without the value is left out.
+struct SSubkeyValue {
+    std::string csSubkey;
+    uint32_t dwType = REG_NONE;
+    std::vector<uint8_t> data;
+};
+uint32_t RegQuerySubkeyValues(HKEY hKey, const std::string& csValueName,
+                              std::vector<SSubkeyValue>* pValues);
+
 // Conveniences over the calls above. A text is stored with its terminating NUL,
 // as REG_SZ values are; a read text stops at the first NUL.
 uint32_t RegSetDword(HKEY hKey, const std::string& csValueName, uint32_t dwValue);

@@ -1,0 +1,144 @@
+#include "gui/ViewIconDlg.h"
+
+#include "common/Trace.h"
+#include "common/VexData.h"
+#include "gui/IconDlgRules.h"
+#include "gui/IconFieldChecks.h"
+#include "gui/IconSettingsForm.h"
+#include "gui/Prompter.h"
+#include "gui/SepPageBrowseDlg.h"
+#include "gui/StringTable.h"
+#include "platform/error.h"
+
+#include <QApplication>
+#include <QDialogButtonBox>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace {
+constexpr uint32_t kMsgNoShareName = 154;
+constexpr uint32_t kMsgPublishWarning = 145;
+constexpr uint32_t kMsgPortWarning = 5051;
+constexpr uint32_t kMsgUpdatedWithWarnings = 5059;
+constexpr uint32_t kMsgNotChanged = 5080;
+
+class CWaitCursor {
+public:
+    CWaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~CWaitCursor() { QApplication::restoreOverrideCursor(); }
+};
+
+std::string Trimmed(const std::string& csText) {
+    const size_t nFirst = csText.find_first_not_of(' ');
+    if (nFirst == std::string::npos)
+        return std::string();
+    return csText.substr(nFirst, csText.find_last_not_of(' ') - nFirst + 1);
+}
+} // namespace
+
+CViewIconDlg::CViewIconDlg(const std::string& csQueueName, const CPrinter& printer,
+                           QWidget* pParent)
+    : QDialog(pParent), m_csQueueName(csQueueName), m_printer(printer),
+      m_pForm(new CIconSettingsForm(CIconSettingsForm::eExistingQueue, ":/vexgui/modify-160.png",
+                                    this)) {
+    setObjectName("viewIconDlg");
+    setWindowTitle("Modify");
+    auto* pButtons = new QDialogButtonBox(this);
+    m_pOk = pButtons->addButton("&Modify", QDialogButtonBox::AcceptRole);
+    m_pOk->setObjectName("ok");
+    pButtons->addButton(QDialogButtonBox::Cancel);
+    connect(pButtons, &QDialogButtonBox::accepted, this, &CViewIconDlg::accept);
+    connect(pButtons, &QDialogButtonBox::rejected, this, &CViewIconDlg::reject);
+    connect(m_pForm, &CIconSettingsForm::ShareToggled, this, &CViewIconDlg::OnSharePrinter);
+    connect(m_pForm, &CIconSettingsForm::BrowseClicked, this, &CViewIconDlg::OnBrowse);
+    auto* pLayout = new QVBoxLayout(this);
+    pLayout->addWidget(m_pForm);
+    pLayout->addWidget(pButtons);
+}
+
+int CViewIconDlg::exec() {
+    OnInitDialog();
+    return QDialog::exec();
+}
+
+void CViewIconDlg::showEvent(QShowEvent* pEvent) {
+    OnInitDialog();
+    QDialog::showEvent(pEvent);
+}
+
+void CViewIconDlg::OnInitDialog() {
+    if (m_bInitDone)
+        return;
+    m_bInitDone = true;
+    CTraceScope scope("CViewIconDlg::OnInitDialog");
+    m_pForm->SetDriverTypesEnabled(false);
+    m_pForm->ShowDriverTypes(InstalledDriverTypes(m_printer.m_csPrinterModel));
+    m_pForm->SetPublishVisible(CVexData().GetOs() != eOsNT4);
+    // A queue that cannot be read shows empty fields.
+    if (m_queue.Open(m_csQueueName))
+        m_pForm->SetValues(m_queue.Values());
+    setWindowTitle("Modify " + QString::fromStdString(m_csQueueName));
+    OnSharePrinter();
+}
+
+void CViewIconDlg::OnSharePrinter() {
+    const SIconInfo values = m_pForm->Values();
+    const SShareState state =
+        ApplyShareRule(values.bShare, values.csShareName, values.bPublish, [this] {
+            return CVexData().GetShareName(m_printer.m_csPrinterModel, m_printer.m_csIpAddr);
+        });
+    m_pForm->SetShareName(QString::fromStdString(state.csShareName));
+    m_pForm->SetPublish(state.bPublish);
+    m_pForm->SetShareControls(state.bShareNameEnabled, state.bPublishEnabled,
+                              state.bShareLabelBlue);
+}
+
+void CViewIconDlg::OnBrowse() {
+    if (auto csPath = CSepPageBrowseDlg::Choose(this, m_pForm->SeparatorPage()))
+        m_pForm->SetSeparatorPage(*csPath);
+}
+
+void CViewIconDlg::accept() {
+    CTraceScope scope("CViewIconDlg::OnOK");
+    CWaitCursor wait;
+    SIconInfo values = m_pForm->Values();
+    values.csIconName = Trimmed(values.csIconName);
+    m_pForm->SetIconName(QString::fromStdString(values.csIconName));
+    // The queue's own names and port are no new names: they pass unchecked.
+    const SIconInfo& current = m_queue.Values();
+    if (auto failure = CIconFieldChecks::CheckAll(values, m_csQueueName, m_queue.ShareName(),
+                                                  current.csPortName)) {
+        if (failure->uiMessageId) {
+            const std::string csRoutine = std::string("CViewIconDlg::") + failure->pszCheck;
+            VexMessageText(this, failure->uiMessageId, failure->csText, EMsgButtons::Ok,
+                           EMsgIcon::Exclamation, csRoutine.c_str(), failure->iVexNumber);
+        }
+        m_pForm->FocusField(failure->eField);
+        scope.Result("invalid");
+        return;
+    }
+    if (m_queue.IsOpen() && values.bShare && values.csShareName.empty()) {
+        VexMessage(this, kMsgNoShareName, EMsgButtons::Ok, EMsgIcon::Exclamation);
+        m_pForm->FocusField(EIconField::ShareName);
+        scope.Result("no share name");
+        return;
+    }
+    const bool bWasOpen = m_queue.IsOpen();
+    const SQueueChange change = m_queue.Apply(values, CVexData().GetOs() != eOsNT4);
+    if (bWasOpen && !change.bApplied)
+        VexMessageText(
+            this, kMsgNotChanged,
+            FormatVexString(kMsgNotChanged, {m_csQueueName, platform::ErrorText(change.dwError)}),
+            EMsgButtons::Ok, EMsgIcon::Stop);
+    std::string csWarnings;
+    if (change.bPortWarning)
+        csWarnings += LoadVexString(kMsgPortWarning);
+    if (change.bPublishWarning)
+        csWarnings += LoadVexString(kMsgPublishWarning);
+    if (!csWarnings.empty())
+        VexMessageText(this, kMsgUpdatedWithWarnings,
+                       LoadVexString(kMsgUpdatedWithWarnings) + csWarnings, EMsgButtons::Ok,
+                       EMsgIcon::Exclamation);
+    scope.Result("applied=%d", change.bApplied);
+    QDialog::accept();
+}

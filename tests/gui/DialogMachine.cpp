@@ -63,11 +63,12 @@ CPrinter CDialogMachine::AddPrinter(int n, const std::string& csModel) {
 }
 
 uint32_t CDialogMachine::CreateQueue(const CPrinter& printer, const std::string& csQueueName,
-                                     const std::string& csShareName) {
+                                     const std::string& csShareName,
+                                     const std::string& csPortName) {
     SIconInfo request;
     request.csUUID = printer.m_csUUID;
     request.csPortAddress = printer.m_csIpAddr;
-    request.csPortName = "ZANTOR:" + printer.m_csIpAddr;
+    request.csPortName = csPortName.empty() ? "ZANTOR:" + printer.m_csIpAddr : csPortName;
     request.eDriverType = eDriverPcl6;
     request.csIconName = csQueueName;
     request.csPrinterModel = printer.m_csPrinterModel;

@@ -41,9 +41,9 @@ public:
     // machine lives).
     CPrinter AddPrinter(int n, const std::string& csModel = "Zantor Pressa A");
     // Creates a queue for the printer as the service would (the port monitor
-    // makes the port "ZANTOR:<address>"); the creation's result code.
+    // makes the port, "ZANTOR:<address>" unless named); the creation's result code.
     uint32_t CreateQueue(const CPrinter& printer, const std::string& csQueueName,
-                         const std::string& csShareName = "");
+                         const std::string& csShareName = "", const std::string& csPortName = "");
 
 private:
     vextest::CCreationMachine m_machine;

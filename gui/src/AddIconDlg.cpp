@@ -1,0 +1,212 @@
+#include "gui/AddIconDlg.h"
+
+#include "common/GtosPipeComm.h"
+#include "common/Trace.h"
+#include "common/VexData.h"
+#include "gui/CreationReport.h"
+#include "gui/IconDlgRules.h"
+#include "gui/IconFieldChecks.h"
+#include "gui/IconSettingsForm.h"
+#include "gui/Prompter.h"
+#include "gui/SepPageBrowseDlg.h"
+#include "gui/StringTable.h"
+
+#include <QApplication>
+#include <QDialogButtonBox>
+#include <QPushButton>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace {
+constexpr uint32_t kMsgCorruptedTree = 5040;
+constexpr uint32_t kMsgCreateTitle = 5019;
+constexpr uint32_t kMsgCreateFailed = 5011;
+
+class CWaitCursor {
+public:
+    CWaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~CWaitCursor() { QApplication::restoreOverrideCursor(); }
+};
+
+// Whether an internet session opens. The internet facility of the platform
+// layer is not in this tree yet: until it is, no session opens, and updated
+// driver software is not offered.
+bool InternetSessionOpens() {
+    return false;
+}
+
+std::string Trimmed(const std::string& csText) {
+    const size_t nFirst = csText.find_first_not_of(" \t");
+    if (nFirst == std::string::npos)
+        return std::string();
+    return csText.substr(nFirst, csText.find_last_not_of(" \t") - nFirst + 1);
+}
+} // namespace
+
+CAddIconDlg::CAddIconDlg(const CPrinter& printer, QWidget* pParent)
+    : QDialog(pParent), m_printer(printer),
+      m_pForm(new CIconSettingsForm(CIconSettingsForm::eNewQueue, ":/vexgui/create-145.png", this)),
+      m_pInternetTimer(new QTimer(this)) {
+    setObjectName("addIconDlg");
+    setWindowTitle(VexQString(kMsgCreateTitle));
+    auto* pButtons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    m_pOk = pButtons->button(QDialogButtonBox::Ok);
+    m_pOk->setObjectName("ok");
+    connect(pButtons, &QDialogButtonBox::accepted, this, &CAddIconDlg::accept);
+    connect(pButtons, &QDialogButtonBox::rejected, this, &CAddIconDlg::reject);
+    connect(m_pForm, &CIconSettingsForm::ShareToggled, this, &CAddIconDlg::OnSharePrinter);
+    connect(m_pForm, &CIconSettingsForm::InstallAdditionalToggled, this,
+            &CAddIconDlg::OnInstallAdditionalDrivers);
+    connect(m_pForm, &CIconSettingsForm::BrowseClicked, this, &CAddIconDlg::OnBrowse);
+    connect(m_pForm, &CIconSettingsForm::RequiredTextChanged, this, &CAddIconDlg::UpdateOkButton);
+    m_pInternetTimer->setInterval(kInternetRuleMs);
+    connect(m_pInternetTimer, &QTimer::timeout, this, &CAddIconDlg::UpdateCheckUpdates);
+    auto* pLayout = new QVBoxLayout(this);
+    pLayout->addWidget(m_pForm);
+    pLayout->addWidget(pButtons);
+}
+
+int CAddIconDlg::exec() {
+    if (!OnInitDialog())
+        return QDialog::Rejected;
+    return QDialog::exec();
+}
+
+void CAddIconDlg::showEvent(QShowEvent* pEvent) {
+    if (!OnInitDialog())
+        QTimer::singleShot(0, this, &CAddIconDlg::reject);
+    QDialog::showEvent(pEvent);
+}
+
+bool CAddIconDlg::OnInitDialog() {
+    if (m_bInitDone)
+        return m_bUsable;
+    m_bInitDone = true;
+    CTraceScope scope("CAddIconDlg::OnInitDialog");
+    CVexData data;
+    SIconInfo values;
+    values.bInstallAddl = data.GetInstallAdditionalDrivers();
+    values.bPublish = data.GetPublishActiveDir();
+    values.bShare = data.GetSharePrinter();
+    values.csComments = data.GetComments();
+    values.csIconName = data.GetIconName(m_printer.m_csPrinterModel);
+    values.csLocation = data.GetLocation();
+    values.csPortName = data.GetPortName(m_printer.m_csHostName.empty() ? m_printer.m_csIpAddr
+                                                                        : m_printer.m_csHostName);
+    values.csSepPage = data.GetSeparatorPage();
+    values.csShareName = data.GetShareName(m_printer.m_csPrinterModel, m_printer.m_csIpAddr);
+    values.eUseExisting = data.GetUseExistingDriver();
+    values.eUseExistingAddl = values.eUseExisting;
+    values.eDriverType = data.GetValidDriverType();
+    if (values.eDriverType == eDriverNone) {
+        VexMessage(this, kMsgCorruptedTree, EMsgButtons::Ok, EMsgIcon::Stop,
+                   "CAddIconDlg::OnInitDialog", 208);
+        TraceErr("(CAddIconDlg::OnInitDialog)Corrupted driver tree. No driver "
+                 "types exist.");
+        m_bUsable = false;
+        scope.Result(false);
+        return false;
+    }
+    // The types the model has no driver of are hidden; the choice moves to
+    // one that is shown, so that no hidden button carries it.
+    const std::array<bool, 3> installed = InstalledDriverTypes(m_printer.m_csPrinterModel);
+    m_pForm->ShowDriverTypes(installed);
+    const int32_t eShown = ShownDriverType(values.eDriverType, installed);
+    if (eShown != eDriverNone)
+        values.eDriverType = eShown;
+    m_pForm->SetPublishVisible(data.GetOs() != eOsNT4);
+    m_pForm->SetValues(values);
+    setWindowTitle(QString::fromStdString(m_printer.m_csIpAddr) + " - " +
+                   VexQString(kMsgCreateTitle));
+    OnSharePrinter();
+    OnInstallAdditionalDrivers();
+    UpdateOkButton();
+    UpdateCheckUpdates();
+    m_pInternetTimer->start();
+    scope.Result(true);
+    return true;
+}
+
+void CAddIconDlg::OnSharePrinter() {
+    const SIconInfo values = m_pForm->Values();
+    const SShareState state =
+        ApplyShareRule(values.bShare, values.csShareName, values.bPublish, [this] {
+            return CVexData().GetShareName(m_printer.m_csPrinterModel, m_printer.m_csIpAddr);
+        });
+    m_pForm->SetShareName(QString::fromStdString(state.csShareName));
+    m_pForm->SetPublish(state.bPublish);
+    m_pForm->SetShareControls(state.bShareNameEnabled, state.bPublishEnabled,
+                              state.bShareLabelBlue);
+}
+
+void CAddIconDlg::OnInstallAdditionalDrivers() {
+    m_pForm->SetAdditionalChoicesEnabled(m_pForm->IsInstallingAdditional());
+}
+
+void CAddIconDlg::OnBrowse() {
+    if (auto csPath = CSepPageBrowseDlg::Choose(this, m_pForm->SeparatorPage()))
+        m_pForm->SetSeparatorPage(*csPath);
+}
+
+void CAddIconDlg::UpdateOkButton() {
+    const SIconInfo values = m_pForm->Values();
+    m_pOk->setEnabled(IsOkAllowed(values.csIconName, values.csPortName, values.csShareName));
+}
+
+void CAddIconDlg::UpdateCheckUpdates() {
+    m_pForm->SetCheckUpdatesEnabled(IsInternetUsable(InternetSessionOpens));
+}
+
+void CAddIconDlg::accept() {
+    CTraceScope scope("CAddIconDlg::OnOK");
+    SIconInfo values = m_pForm->Values();
+    values.csIconName = Trimmed(values.csIconName);
+    m_pForm->SetIconName(QString::fromStdString(values.csIconName));
+    if (auto failure = CIconFieldChecks::CheckAll(values, "", "")) {
+        if (failure->uiMessageId) {
+            const std::string csRoutine = std::string("CAddIconDlg::") + failure->pszCheck;
+            VexMessageText(this, failure->uiMessageId, failure->csText, EMsgButtons::Ok,
+                           EMsgIcon::Exclamation, csRoutine.c_str(), failure->iVexNumber);
+        }
+        TraceInf("(CAddIconDlg::OnOK)data validation failed, returning to dialog");
+        m_pForm->FocusField(failure->eField);
+        scope.Result("invalid");
+        return;
+    }
+    TraceInf("(CAddIconDlg::OnOK)data validation succeeded");
+
+    SIconInfo request;
+    request.csUUID = m_printer.m_csUUID;
+    request.csPortName = values.csPortName;
+    request.eDriverType = values.eDriverType;
+    request.eUseExisting = values.eUseExisting;
+    request.eUseExistingAddl = values.eUseExistingAddl;
+    request.csIconName = values.csIconName;
+    request.bShare = values.bShare;
+    request.csShareName = values.bShare ? values.csShareName : std::string();
+    request.bPublish = values.bShare && values.bPublish;
+    request.csLocation = values.csLocation;
+    request.csComments = values.csComments;
+    request.csSepPage = values.csSepPage;
+    request.bInstallAddl = values.bInstallAddl;
+    int iRc = 1;
+    uint32_t uiWarnings = 0;
+    bool bPublishMissing = false;
+    {
+        CWaitCursor wait;
+        CGtosPipeComm comm;
+        comm.SendAddIconCmdToService(&m_printer, request);
+        iRc = comm.m_iRc;
+        uiWarnings = comm.m_uiWarnings;
+        bPublishMissing = PublishMissing(request.bPublish, request.csIconName);
+    }
+    const SCreationReport report =
+        ReportCreationResult(iRc, uiWarnings, bPublishMissing, /*bWithPortWarning=*/true);
+    if (report.iMessageId)
+        VexMessageText(this, uint32_t(report.iMessageId), report.csText, EMsgButtons::Ok,
+                       report.eIcon, "CAddIconDlg::OnOK", report.iVexNumber);
+    if (!report.bSuccess)
+        VexMessage(this, kMsgCreateFailed, EMsgButtons::Ok, EMsgIcon::Stop);
+    scope.Result("rc=%d warnings=%08x", iRc, uiWarnings);
+    QDialog::accept();
+}

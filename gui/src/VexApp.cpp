@@ -13,6 +13,7 @@
 #include "gui/StringTable.h"
 #include "gui/VexFrame.h"
 #include "platform/access.h"
+#include "platform/clock.h"
 #include "platform/error.h"
 #include "platform/section.h"
 #include "platform/service.h"
@@ -280,7 +281,7 @@ bool CVexApp::StartVexService() {
             while (status.dwCurrentState == SERVICE_START_PENDING &&
                    std::chrono::steady_clock::now() < deadline) {
                 const uint32_t dwCheckPoint = status.dwCheckPoint;
-                std::this_thread::sleep_for(std::chrono::milliseconds(status.dwWaitHint));
+                platform::Sleep(status.dwWaitHint);
                 if (!QueryServiceStatus(hService, &status)) {
                     TraceErr("(CVexApp::StartVexService)QueryServiceStatus failed.");
                     break;

@@ -2,14 +2,18 @@
 // display such as Xvfb) and saves pictures of its windows:
 //   vexgui-shots FOLDER
 // main-icons.png, main-details.png, side-panel.png, customize-columns.png,
-// sort-printers.png, discovery-progress.png. Run by scripts/screenshots.
+// sort-printers.png, discovery-progress.png, create-printer.png,
+// modify-printer.png, separator-page.png. Run by scripts/screenshots.
+#include "gui/AddIconDlg.h"
 #include "gui/ColumnSelectionDlg.h"
 #include "gui/ColumnSortDlg.h"
 #include "gui/PrinterListModel.h"
 #include "gui/PrinterView.h"
 #include "gui/ProcessingDlg.h"
+#include "gui/SepPageBrowseDlg.h"
 #include "gui/VexApp.h"
 #include "gui/VexFrame.h"
+#include "gui/ViewIconDlg.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -88,6 +92,35 @@ int main(int argc, char** argv) {
         dialog.move(pFrame->geometry().center() - dialog.rect().center());
         Settle(3 * CProcessingDlg::kTimerMs);
         bOk &= Shoot(&dialog, csFolder + "discovery-progress.png");
+    }
+    // The printer dialogs: create for a printer awaiting the user, Modify for
+    // the first queue of a created one, and the separator page chooser.
+    for (int i = 0; i < pView->RowCount(); ++i) {
+        const CPrinter& printer = pView->Model()->PrinterAt(i);
+        if (printer.m_VexState != eVexWaiting)
+            continue;
+        CAddIconDlg dialog(printer, pFrame);
+        dialog.show();
+        dialog.move(pFrame->geometry().center() - dialog.rect().center());
+        bOk &= Shoot(&dialog, csFolder + "create-printer.png");
+        break;
+    }
+    for (int i = 0; i < pView->RowCount(); ++i) {
+        const CPrinter& printer = pView->Model()->PrinterAt(i);
+        if (printer.m_VexState != eVexAdded || printer.m_csIconName.empty())
+            continue;
+        CViewIconDlg dialog(printer.m_csIconName.substr(0, printer.m_csIconName.find(", ")),
+                            printer, pFrame);
+        dialog.show();
+        dialog.move(pFrame->geometry().center() - dialog.rect().center());
+        bOk &= Shoot(&dialog, csFolder + "modify-printer.png");
+        break;
+    }
+    {
+        CSepPageBrowseDlg dialog(pFrame);
+        dialog.show();
+        dialog.move(pFrame->geometry().center() - dialog.rect().center());
+        bOk &= Shoot(&dialog, csFolder + "separator-page.png");
     }
     pFrame->close();
     return bOk ? 0 : 1;

@@ -69,7 +69,7 @@ CIconSettingsForm::CIconSettingsForm(EKind eKind, const QString& csBitmap, QWidg
     auto* pDriverBox = new QGroupBox("Driver type", this);
     const char* const kDriverNames[] = {"pcl6", "pcl5", "postScript"};
     const char* const kDriverTexts[] = {"PCL &6", "PCL &5", "Po&stScript"};
-    auto* pDriverRow = new QHBoxLayout(pDriverBox);
+    auto* pDriverRow = new QVBoxLayout(pDriverBox);
     for (int i = 0; i < 3; ++i) {
         m_driverTypes[size_t(i)] = Radio(pDriverBox, kDriverNames[i], kDriverTexts[i]);
         m_pDriverGroup->addButton(m_driverTypes[size_t(i)], i);
@@ -95,7 +95,12 @@ CIconSettingsForm::CIconSettingsForm(EKind eKind, const QString& csBitmap, QWidg
     int iRow = 0;
     pFields->addWidget(RequiredLabel("* &Printer name:", m_pIconName), iRow, 0);
     pFields->addWidget(m_pIconName, iRow++, 1, 1, 2);
-    pFields->addWidget(pDriverBox, iRow++, 0, 1, 3);
+    // The choices in two columns: the driver on the left, sharing and the
+    // additional drivers on the right.
+    auto* pGroups = new QGridLayout;
+    pGroups->addWidget(pDriverBox, 0, 0);
+    pGroups->addWidget(pShareBox, 0, 1);
+    pFields->addLayout(pGroups, iRow++, 0, 1, 3);
 
     if (eKind == eNewQueue) {
         auto* pExistingBox = new QGroupBox("When the driver is already installed", this);
@@ -109,9 +114,8 @@ CIconSettingsForm::CIconSettingsForm(EKind eKind, const QString& csBitmap, QWidg
             m_pExistingGroup->addButton(existing[i], i);
             pExistingColumn->addWidget(existing[i]);
         }
-        pFields->addWidget(pExistingBox, iRow++, 0, 1, 3);
+        pGroups->addWidget(pExistingBox, 1, 0);
     }
-    pFields->addWidget(pShareBox, iRow++, 0, 1, 3);
     if (eKind == eNewQueue) {
         auto* pAddlBox = new QGroupBox("Additional drivers", this);
         m_pInstallAddl = new QCheckBox("I&nstall additional drivers", pAddlBox);
@@ -125,7 +129,7 @@ CIconSettingsForm::CIconSettingsForm(EKind eKind, const QString& csBitmap, QWidg
             m_pAddlGroup->addButton(m_addlChoices[size_t(i)], i);
             pAddlGrid->addWidget(m_addlChoices[size_t(i)], 1, i);
         }
-        pFields->addWidget(pAddlBox, iRow++, 0, 1, 3);
+        pGroups->addWidget(pAddlBox, 1, 1);
         connect(m_pInstallAddl, &QCheckBox::toggled, this,
                 &CIconSettingsForm::InstallAdditionalToggled);
     }

@@ -16,6 +16,7 @@
 #include "gui/StateFilter.h"
 #include "gui/StringTable.h"
 #include "gui/VexApp.h"
+#include "gui/WaitCursor.h"
 
 #include <QApplication>
 #include <QHeaderView>
@@ -33,13 +34,6 @@ CPrinterView::EUpdateAnswer SendUpdateIcons(const CPrinter& printer) {
         return CPrinterView::eUpdateDone;
     return comm.m_bUnknownAnswer ? CPrinterView::eUpdateUnknown : CPrinterView::eUpdateFailed;
 }
-
-// The wait cursor for one scope.
-class CWaitCursor {
-public:
-    CWaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~CWaitCursor() { QApplication::restoreOverrideCursor(); }
-};
 } // namespace
 
 CPrinterView::CPrinterView(CColumnData* pColumns, QWidget* pParent)
@@ -91,6 +85,13 @@ CPrinterView::CPrinterView(CColumnData* pColumns, QWidget* pParent)
     }
     m_pStack->addWidget(m_pIconView);
     m_pStack->addWidget(m_pDetailsView);
+    connect(m_pIconView->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &CPrinterView::SelectionChanged);
+    connect(m_pIconView->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            &CPrinterView::SelectionChanged);
+    connect(m_pModel, &QAbstractItemModel::modelReset, this, &CPrinterView::SelectionChanged);
+    connect(m_pModel, &QAbstractItemModel::dataChanged, this, &CPrinterView::SelectionChanged);
+    CreateStateMenu();
     auto rowsChanged = [this] { emit RowCountChanged(RowCount()); };
     connect(m_pModel, &QAbstractItemModel::modelReset, this, rowsChanged);
     connect(m_pModel, &QAbstractItemModel::rowsInserted, this, rowsChanged);
@@ -360,6 +361,16 @@ void CPrinterView::SelectUuid(const std::string& csUUID, bool bClearFirst) {
         return;
     pSelection->setCurrentIndex(m_pModel->index(iRow, 0),
                                 QItemSelectionModel::Select | QItemSelectionModel::Rows);
+}
+
+std::vector<CPrinter> CPrinterView::SelectedPrinters() const {
+    std::vector<CPrinter> printers;
+    QModelIndexList rows = m_pIconView->selectionModel()->selectedRows();
+    std::sort(rows.begin(), rows.end(),
+              [](const QModelIndex& a, const QModelIndex& b) { return a.row() < b.row(); });
+    for (const QModelIndex& index : rows)
+        printers.push_back(m_pModel->PrinterAt(index.row()));
+    return printers;
 }
 
 int CPrinterView::RowCount() const {

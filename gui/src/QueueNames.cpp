@@ -39,7 +39,7 @@ std::unordered_map<std::string, std::string> PortAddresses() {
 } // namespace
 
 bool CQueueNames::Load() {
-    m_namesByAddress.clear();
+    m_queuesByAddress.clear();
     std::vector<uint8_t> buffer;
     uint32_t cbNeeded = 0;
     uint32_t cReturned = 0;
@@ -70,13 +70,17 @@ bool CQueueNames::Load() {
 }
 
 std::string CQueueNames::NamesFor(const std::string& csIpAddr) const {
-    auto it = m_namesByAddress.find(csIpAddr);
-    return it == m_namesByAddress.end() ? std::string() : it->second;
+    std::string csNames;
+    for (const std::string& csQueue : QueuesFor(csIpAddr))
+        csNames += (csNames.empty() ? "" : ", ") + csQueue;
+    return csNames;
+}
+
+std::vector<std::string> CQueueNames::QueuesFor(const std::string& csIpAddr) const {
+    auto it = m_queuesByAddress.find(csIpAddr);
+    return it == m_queuesByAddress.end() ? std::vector<std::string>() : it->second;
 }
 
 void CQueueNames::AddQueue(const std::string& csIpAddr, const std::string& csQueueName) {
-    std::string& csNames = m_namesByAddress[csIpAddr];
-    if (!csNames.empty())
-        csNames += ", ";
-    csNames += csQueueName;
+    m_queuesByAddress[csIpAddr].push_back(csQueueName);
 }

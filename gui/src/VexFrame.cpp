@@ -139,20 +139,35 @@ void CVexFrame::CreateMenus() {
     connect(AddCommand(m_pApplicationMenu, ID_APP_EXIT, "E&xit"), &QAction::triggered, this,
             &QWidget::close);
 
-    // The printer actions are carried out with the service; their entries are
-    // off until they are built.
+    // The printer actions are carried out with the service; each is enabled by
+    // its rule over the selected printers.
     m_pPrinterMenu = menuBar()->addMenu("&Printer");
-    AddCommand(m_pPrinterMenu, ID_PRINTER_ADD_ICON, "&Create printer...");
-    AddCommand(m_pPrinterMenu, ID_PRINTER_ADD_ICON_DEFAULTS, "Create printer using &defaults");
-    m_pPrinterMenu->addSeparator();
-    AddCommand(m_pPrinterMenu, ID_PRINTER_IGNORE, "&Ignore");
-    AddCommand(m_pPrinterMenu, ID_PRINTER_RESTORE, "R&estore");
-    AddCommand(m_pPrinterMenu, ID_PRINTER_REMOVE, "&Remove\tDEL");
-    m_pPrinterMenu->addSeparator();
-    AddCommand(m_pPrinterMenu, ID_PRINTER_MANAGE, "&Manage printers...");
-    for (int iCommand : {ID_PRINTER_ADD_ICON, ID_PRINTER_ADD_ICON_DEFAULTS, ID_PRINTER_IGNORE,
-                         ID_PRINTER_RESTORE, ID_PRINTER_REMOVE, ID_PRINTER_MANAGE})
-        Action(iCommand)->setEnabled(false);
+    const struct {
+        int iCommand;
+        const char* pszText;
+        void (CPrinterView::*handler)();
+    } kActions[] = {
+        {ID_PRINTER_ADD_ICON, "&Create printer...", &CPrinterView::OnPrinterAddIcon},
+        {ID_PRINTER_ADD_ICON_DEFAULTS, "Create printer using &defaults",
+         &CPrinterView::OnPrinterAddIconDefaults},
+        {0, nullptr, nullptr},
+        {ID_PRINTER_IGNORE, "&Ignore", &CPrinterView::OnPrinterIgnore},
+        {ID_PRINTER_RESTORE, "R&estore", &CPrinterView::OnPrinterRestore},
+        {ID_PRINTER_REMOVE, "&Remove\tDEL", &CPrinterView::OnPrinterRemove},
+        {0, nullptr, nullptr},
+        {ID_PRINTER_MANAGE, "&Manage printers...", &CPrinterView::OnPrinterManage},
+    };
+    for (const auto& action : kActions) {
+        if (!action.iCommand) {
+            m_pPrinterMenu->addSeparator();
+            continue;
+        }
+        connect(AddCommand(m_pPrinterMenu, action.iCommand, action.pszText), &QAction::triggered,
+                m_pView, action.handler);
+    }
+    connect(m_pView, &CPrinterView::SelectionChanged, this, &CVexFrame::UpdatePrinterActions);
+    connect(m_pPrinterMenu, &QMenu::aboutToShow, this, &CVexFrame::UpdatePrinterActions);
+    UpdatePrinterActions();
     auto triggerIfEnabled = [this](int iCommand) {
         if (Action(iCommand)->isEnabled())
             Action(iCommand)->trigger();
@@ -214,6 +229,31 @@ void CVexFrame::CreateMenus() {
     auto* pShiftF6 = new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F6), this);
     connect(pShiftF6, &QShortcut::activated, this, [this] { MoveFocus(false); });
     new QShortcut(QKeySequence(Qt::CTRL | Qt::ALT | Qt::SHIFT | Qt::Key_X), this);
+    // Ctrl+Alt+Shift+S: the hidden menu that forces a printer's state.
+    auto* pStateMenu =
+        new QShortcut(QKeySequence(Qt::CTRL | Qt::ALT | Qt::SHIFT | Qt::Key_S), this);
+    pStateMenu->setObjectName("command32809");
+    connect(pStateMenu, &QShortcut::activated, m_pView, &CPrinterView::OnStateMenu);
+}
+
+void CVexFrame::UpdatePrinterActions() {
+    const struct {
+        int iCommand;
+        EPrinterAction eAction;
+    } kRules[] = {
+        {ID_PRINTER_IGNORE, EPrinterAction::Ignore},
+        {ID_PRINTER_REMOVE, EPrinterAction::Remove},
+        {ID_PRINTER_RESTORE, EPrinterAction::Restore},
+        {ID_PRINTER_ADD_ICON, EPrinterAction::Create},
+        {ID_PRINTER_ADD_ICON_DEFAULTS, EPrinterAction::CreateDefaults},
+        {ID_PRINTER_MANAGE, EPrinterAction::Manage},
+    };
+    for (const auto& rule : kRules)
+        Action(rule.iCommand)->setEnabled(m_pView->ActionEnabled(rule.eAction));
+    // The create-printer dialog comes with its own module; without it the
+    // command has nothing to open.
+    if (!m_pView->HasAddIconDialog())
+        Action(ID_PRINTER_ADD_ICON)->setEnabled(false);
 }
 
 void CVexFrame::CreateToolBar() {

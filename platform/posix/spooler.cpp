@@ -14,6 +14,7 @@
 #include <mutex>
 #include <set>
 #include <strings.h>
+#include <unistd.h>
 #include <vector>
 
 namespace platform {
@@ -153,7 +154,12 @@ HPRINTER NewHandle(int64_t id, uint32_t access) {
     return handle;
 }
 
-const char* const kProfileBase = "Software\\Microsoft\\Windows NT\\CurrentVersion\\";
+// The profile of the calling user: as each Windows user has a hive of his
+// own, each user (by real user id) has a key of his own here.
+std::string ProfileKey(const std::string& csSection) {
+    return "Software\\Microsoft\\Windows NT\\CurrentVersion\\Profiles\\" +
+           std::to_string(::getuid()) + "\\" + csSection;
+}
 
 } // namespace
 
@@ -421,7 +427,7 @@ uint32_t GetProfileString(const std::string& csSection, const std::string& csKey
                           const std::string& csDefault, std::string* pcsReturned, uint32_t nSize) {
     std::string value = csDefault;
     HKEY hKey = nullptr;
-    if (RegOpenKeyEx(HKEY_CURRENT_USER, kProfileBase + csSection, &hKey) == ERROR_SUCCESS) {
+    if (RegOpenKeyEx(HKEY_CURRENT_USER, ProfileKey(csSection), &hKey) == ERROR_SUCCESS) {
         std::string stored;
         if (RegQueryString(hKey, csKey, &stored) == ERROR_SUCCESS)
             value = stored;
@@ -439,7 +445,7 @@ uint32_t GetProfileString(const std::string& csSection, const std::string& csKey
 bool WriteProfileString(const std::string& csSection, const std::string& csKey,
                         const char* pszValue) {
     HKEY hKey = nullptr;
-    uint32_t rc = RegCreateKeyEx(HKEY_CURRENT_USER, kProfileBase + csSection, &hKey);
+    uint32_t rc = RegCreateKeyEx(HKEY_CURRENT_USER, ProfileKey(csSection), &hKey);
     if (rc != ERROR_SUCCESS)
         return Fail(rc);
     rc = pszValue ? RegSetString(hKey, csKey, pszValue) : RegDeleteValue(hKey, csKey);

@@ -3,6 +3,7 @@
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 namespace {
 
@@ -39,8 +40,11 @@ TEST_F(VexsysSpoolerTest, ArrangeQueuesAndTheDefaultPrinter) {
     EXPECT_EQ("Laser 1332 (default)\tport=ZANTOR:9.8.7.65\tdriver=Laser 1332 PCL6\tshare=IP32_65\t"
               "attributes=0x0008 shared\tcomment=hall\tlocation=\tseparator=\n",
               output);
+    // The entry is the user's own.
     ASSERT_EQ(0, Vexsys({"reg", "get", "HKCU",
-                         "Software\\Microsoft\\Windows NT\\CurrentVersion\\windows", "device"},
+                         "Software\\Microsoft\\Windows NT\\CurrentVersion\\Profiles\\" +
+                             std::to_string(::getuid()) + "\\windows",
+                         "device"},
                         &output));
     EXPECT_NE(output.find("Laser 1332,Laser 1332 PCL6,ZANTOR:9.8.7.65"), std::string::npos)
         << output;

@@ -386,3 +386,27 @@ TEST_F(SpoolerTest, ProcessesRacingForNamesGetEachNameOnce) {
 }
 
 } // namespace
+
+// Writes args[0] as the calling user's default-printer entry, unless it is
+// "-", and prints nothing; the exit code is 0 when the entry then reads args[1].
+VEX_TEST_HELPER(profile_device_as) {
+    if (args.at(0) != "-" && !WriteProfileString("windows", "device", args.at(0).c_str()))
+        return 2;
+    std::string device;
+    GetProfileString("windows", "device", ",,,", &device, 256);
+    return device == args.at(1) ? 0 : 1;
+}
+
+TEST_F(SpoolerTest, EachUserHasADefaultPrinterOfHisOwn) {
+    if (!vextest::RunningAsRoot())
+        GTEST_SKIP() << "needs root to become another user";
+    using vextest::Identity;
+    ASSERT_TRUE(WriteProfileString("windows", "device", "Mine,Laser 1332 PCL6,LPT1:"));
+    EXPECT_EQ(vextest::RunHelperAs(Identity::Administrator, "profile_device_as", {"-", ",,,"}), 0);
+    EXPECT_EQ(vextest::RunHelperAs(Identity::Administrator, "profile_device_as",
+                                   {"Theirs,Laser 1332 PCL6,LPT1:", "Theirs,Laser 1332 PCL6,LPT1:"}),
+              0);
+    std::string device;
+    GetProfileString("windows", "device", ",,,", &device, 256);
+    EXPECT_EQ(device, "Mine,Laser 1332 PCL6,LPT1:");
+}

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "common/Printers.h"
+#include "gui/ActionRules.h"
 #include "gui/NotifyFlags.h"
 
 #include <QWidget>
@@ -13,6 +14,7 @@
 #include <vector>
 
 class CColumnData;
+class CGtosPipeComm;
 class CPrinterListModel;
 class CDiscoverThread;
 class QListView;
@@ -27,6 +29,12 @@ public:
     // How the service took a correction of a printer's queue names.
     enum EUpdateAnswer { eUpdateDone, eUpdateFailed, eUpdateUnknown };
     using UpdateIconsSender = std::function<EUpdateAnswer(const CPrinter&)>;
+    // Runs a modal dialog for a printer and gives its result (QDialog::Accepted
+    // or Rejected).
+    using PrinterDialogRunner = std::function<int(const CPrinter&, QWidget*)>;
+    // The pause after the commands of an action, while the service rewrites
+    // the list file.
+    static constexpr uint32_t kActionPauseMs = 2000;
 
     CPrinterView(CColumnData* pColumns, QWidget* pParent = nullptr);
     ~CPrinterView() override;
@@ -60,7 +68,30 @@ public:
     Q_INVOKABLE void OnNewPrinter();
     void OnAppDiscover();
 
+    // The printer actions (PrinterViewActions.cpp).
+    void OnPrinterIgnore();
+    void OnPrinterRestore();
+    void OnPrinterRemove();
+    void OnPrinterAddIcon();
+    void OnPrinterAddIconDefaults();
+    void OnPrinterManage();
+    // Ctrl+Alt+Shift+S: the state menu at the mouse cursor.
+    void OnStateMenu();
+    bool ActionEnabled(EPrinterAction eAction) const;
+    // The create-printer dialog; until one is set "Create printer" stays off.
+    void SetAddIconDialog(PrinterDialogRunner runner) { m_addIconDialog = std::move(runner); }
+    bool HasAddIconDialog() const { return bool(m_addIconDialog); }
+    // The printer management dialog (CInfoItemDlg unless replaced).
+    void SetManageDialog(PrinterDialogRunner runner) { m_manageDialog = std::move(runner); }
+    bool ManageBusy() const { return m_bManageBusy; }
+    // Replaces the pause after an action's commands (tests rewrite the list
+    // file there, as the service does meanwhile).
+    void SetActionPause(std::function<void()> pause) { m_actionPause = std::move(pause); }
+    QMenu* StateMenu() const { return m_pStateMenu; }
+
     std::vector<std::string> SelectedUuids() const;
+    // The selected rows' printers, in row order.
+    std::vector<CPrinter> SelectedPrinters() const;
     void SelectUuid(const std::string& csUUID, bool bClearFirst);
     int RowCount() const;
     CPrinterListModel* Model() const { return m_pModel; }
@@ -80,6 +111,8 @@ signals:
     // Delete and Enter in the list, for the frame's Remove and Manage commands.
     void DeletePressed();
     void EnterPressed();
+    // The selection or the rows changed: the actions' rules may give otherwise.
+    void SelectionChanged();
 
 protected:
     bool eventFilter(QObject* pObject, QEvent* pEvent) override;
@@ -90,6 +123,16 @@ private:
     void Redisplay(bool bReadFile);
     void FillList(int iListKind, bool bReadFile);
     QMenu* ContextMenuFor() const;
+    // The service check and the printers for Ignore, Restore and Remove.
+    void SendToEach(bool (CGtosPipeComm::*send)(const CPrinter*), uint32_t uiFailureMessage,
+                    const char* pszRoutine, int iVexNumber);
+    // Steps of both creations before the creation itself: the service check,
+    // the questions 132 and 5023. False: the action ends here.
+    bool ConfirmCreation(const char* pszRoutine, CPrinter* pPrinter);
+    // The pause after an action's commands; the window is repainted meanwhile
+    // but takes no input.
+    void ActionPause();
+    void CreateStateMenu();
 
     CColumnData* m_pColumns;
     CPrinters m_printers;
@@ -103,4 +146,9 @@ private:
     int m_iStyle = eStyleIcons;
     SNotifyFlags m_flags;
     UpdateIconsSender m_updateSender;
+    PrinterDialogRunner m_addIconDialog;
+    PrinterDialogRunner m_manageDialog;
+    std::function<void()> m_actionPause;
+    bool m_bManageBusy = false;
+    QMenu* m_pStateMenu = nullptr;
 };

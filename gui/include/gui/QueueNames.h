@@ -8,6 +8,7 @@
 
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 class CQueueNames {
 public:
@@ -22,10 +23,12 @@ public:
     // The names of the queues printing to the address, joined by ", " in the
     // spooler's enumeration order; "" when none does.
     std::string NamesFor(const std::string& csIpAddr) const;
+    // The same names one by one.
+    std::vector<std::string> QueuesFor(const std::string& csIpAddr) const;
 
     // For tests and Load: adds a queue printing to an address.
     void AddQueue(const std::string& csIpAddr, const std::string& csQueueName);
 
 private:
-    std::unordered_map<std::string, std::string> m_namesByAddress;
+    std::unordered_map<std::string, std::vector<std::string>> m_queuesByAddress;
 };

@@ -44,6 +44,8 @@ public:
     void OnViewStyle(int iStyle);
     // F6 (forward) and Shift+F6 (backward) between top bar, list and side panel.
     void MoveFocus(bool bForward);
+    // Enables each printer action by its rule over the selection.
+    void UpdatePrinterActions();
 
 protected:
     void showEvent(QShowEvent* pEvent) override;

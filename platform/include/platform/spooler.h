@@ -160,7 +160,9 @@ bool ReadMonitorRegistrations(std::vector<MonitorRegistration>* pMonitors);
 
 // The user's profile (the "win.ini" of the machine): section "windows", entry
 // "device" holds "printer,driver,port" of the default printer. These are not
-// spooler calls and work while the spooler is stopped.
+// spooler calls and work while the spooler is stopped. Each user has a
+// profile of his own (on POSIX by real user id), so one user's default
+// printer is not another's.
 // Copies at most nSize - 1 characters of the entry (or csDefault) into
 // *pcsReturned and returns their count.
 uint32_t GetProfileString(const std::string& csSection, const std::string& csKey,

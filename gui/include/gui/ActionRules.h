@@ -1,0 +1,26 @@
+// When the printer actions of the list are enabled, from the selected
+// printers' states and queue names; and the states the hidden state menu sets.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+enum class EPrinterAction { Ignore, Remove, Restore, Create, CreateDefaults, Manage };
+
+struct SSelectedPrinter {
+    int32_t iState = 0;
+    bool bHasQueues = false; // the printer's queue names are not empty
+};
+
+// selection: the selected rows in row order. bMarkHasQueues: the row at the
+// selection mark (the current row) has queue names. No selection disables all.
+bool ActionEnabled(EPrinterAction eAction, const std::vector<SSelectedPrinter>& selection,
+                   bool bMarkHasQueues);
+
+// The entries of the hidden state menu, in menu order.
+struct SStateMenuEntry {
+    int iCommand;
+    const char* pszText;
+    int32_t iState;
+};
+extern const SStateMenuEntry kStateMenuEntries[5];

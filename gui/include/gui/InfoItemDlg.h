@@ -1,0 +1,62 @@
+// CInfoItemDlg: "Manage printers", the workstation's printers that print to
+// one network printer. Deletes them (handing the user's default printer on
+// when it goes), makes one the default, or opens the Modify dialog for one.
+// Kept current by a 100 ms timer, so queues made or deleted elsewhere appear
+// and go while it is open.
+#pragma once
+
+#include "common/Printer.h"
+
+#include <QDialog>
+#include <functional>
+#include <string>
+
+class QPushButton;
+class QTimer;
+class QTreeWidget;
+class QTreeWidgetItem;
+
+class CInfoItemDlg : public QDialog {
+    Q_OBJECT
+public:
+    static constexpr int kTimerId = 7654;
+    static constexpr int kTimerMs = 100;
+    // The Modify dialog for a queue of the printer; until one is set the
+    // Modify button stays off.
+    using ModifyRunner = std::function<int(const std::string&, const CPrinter&, QWidget*)>;
+    static void SetModifyDialog(ModifyRunner runner);
+
+    CInfoItemDlg(const CPrinter& printer, QWidget* pParent = nullptr);
+
+    // Brings the rows in line with the spooler and the default printer,
+    // keeping the selection.
+    void Refresh();
+    // A tick of the timer: the buttons' rules, then Refresh.
+    void OnTimer();
+    void OnRemove();
+    void OnSetDefault();
+    void OnModify();
+
+    QTreeWidget* List() const { return m_pList; }
+    QTimer* Timer() const { return m_pTimer; }
+
+protected:
+    bool eventFilter(QObject* pObject, QEvent* pEvent) override;
+    void resizeEvent(QResizeEvent* pEvent) override;
+
+private:
+    // A row's printer name, without the default marker.
+    static std::string QueueName(const QTreeWidgetItem* pItem);
+    void FitColumn();
+    // After a removal with no default printer left: the row before the first
+    // removed one (or the first row, or the first printer of the workstation)
+    // becomes the default, and the user is told.
+    void HandDefaultOn(int iFirstRemoved);
+
+    CPrinter m_printer;
+    QTreeWidget* m_pList;
+    QPushButton* m_pSetDefault;
+    QPushButton* m_pModify;
+    QPushButton* m_pRemove;
+    QTimer* m_pTimer;
+};

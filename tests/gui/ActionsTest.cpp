@@ -20,6 +20,7 @@
 #include "service/GtosPipeWorkThread.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QMenu>
 #include <QPushButton>
 #include <QTimer>
@@ -413,4 +414,69 @@ TEST_F(CreateWithDefaultsTest, WarningsOfACreationAreShownInOneMessage) {
     EXPECT_EQ(prompter.Messages().back().eIcon, EMsgIcon::Stop);
     EXPECT_EQ(StateOf("u2"), eVexAddError);
     EXPECT_FALSE(Held());
+}
+
+// vexgui's actions run by an ordinary user of the administrators' group:
+// Ignore on u1, Create printer using defaults on u3, and in the management
+// dialog of u2 its queue "Back" made the default and then deleted. The exit
+// code tells the first step that went wrong.
+VEX_TEST_HELPER(gui_actions_as_administrator) {
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    int argc = 1;
+    char name[] = "vexgui";
+    char* argv[] = {name, nullptr};
+    QApplication application(argc, argv);
+    CScriptedPrompter prompter;
+    CVexApp app;
+    app.ColumnData().GetInformation();
+    if (!app.ProcessShellCommand())
+        return 2;
+    CPrinterView* pView = app.Frame()->View();
+    app.Frame()->show();
+    if (pView->RowCount() != 3)
+        return 7;
+    pView->SetActionPause([] {});
+    pView->SelectUuid("u1", true);
+    pView->OnPrinterIgnore();
+    pView->SelectUuid("u3", true);
+    pView->OnPrinterAddIconDefaults();
+    if (!prompter.Shown().empty())
+        return 3;
+    CInfoItemDlg dialog(pView->Model()->PrinterAt(pView->Model()->RowOfUuid("u2")));
+    QTreeWidget* pList = dialog.List();
+    if (pList->topLevelItemCount() != 2)
+        return 4;
+    pList->topLevelItem(1)->setSelected(true);
+    dialog.OnSetDefault();
+    if (pList->topLevelItem(1)->text(0).toStdString() != "Back (default printer)")
+        return 5;
+    dialog.OnRemove();
+    if (pList->topLevelItemCount() != 1 || prompter.Shown() != std::vector<uint32_t>{151, 129})
+        return 6;
+    return 0;
+}
+
+TEST_F(ActionsTest, AnAdministratorWhoIsNotRootRunsTheActions) {
+    if (!vextest::RunningAsRoot())
+        GTEST_SKIP() << "needs root to become another user";
+    vextest::CFakePrinter device(vextest::LoopbackAddress(3), "Zantor Pressa A");
+    ASSERT_TRUE(device.Listening());
+    CPrinter created = MakePrinter("u2", "10.0.0.2", eVexAdded);
+    created.m_csIconName = "Front, Back";
+    std::string csError;
+    ASSERT_TRUE(guidemo::AddQueues({created}, &csError)) << csError;
+    Open({MakePrinter("u1", "10.0.0.1", eVexWaiting), created,
+          MakePrinter("u3", device.Address(), eVexWaiting, "", "Zantor Pressa A")});
+    EXPECT_EQ(
+        vextest::RunHelperAs(vextest::Identity::Administrator, "gui_actions_as_administrator"), 0);
+    EXPECT_EQ(StateOf("u1"), eVexIgnore);
+    EXPECT_EQ(StateOf("u3"), eVexAdded);
+    platform::HPRINTER hPrinter = nullptr;
+    EXPECT_FALSE(platform::OpenPrinter("Back", &hPrinter, nullptr));
+    ASSERT_TRUE(platform::OpenPrinter("Zantor Pressa A", &hPrinter, nullptr));
+    platform::ClosePrinter(hPrinter);
+    // The default printer was the helper's own.
+    std::string csDevice;
+    platform::GetProfileString("windows", "device", ",,,", &csDevice, 256);
+    EXPECT_EQ(csDevice, ",,,");
 }

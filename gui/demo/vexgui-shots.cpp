@@ -3,10 +3,13 @@
 //   vexgui-shots FOLDER
 // main-icons.png, main-details.png, side-panel.png, customize-columns.png,
 // sort-printers.png, discovery-progress.png, create-printer.png,
-// modify-printer.png, separator-page.png. Run by scripts/screenshots.
+// modify-printer.png, separator-page.png, manage-printers.png,
+// state-menu.png. Run by scripts/screenshots.
 #include "gui/AddIconDlg.h"
 #include "gui/ColumnSelectionDlg.h"
 #include "gui/ColumnSortDlg.h"
+#include "gui/InfoItemDlg.h"
+#include "gui/ManagedQueues.h"
 #include "gui/PrinterListModel.h"
 #include "gui/PrinterView.h"
 #include "gui/ProcessingDlg.h"
@@ -19,9 +22,11 @@
 #include <QComboBox>
 #include <QEventLoop>
 #include <QListWidget>
+#include <QMenu>
 #include <QScreen>
 #include <QTextEdit>
 #include <QTimer>
+#include <QTreeWidget>
 #include <cstdio>
 
 namespace {
@@ -121,6 +126,32 @@ int main(int argc, char** argv) {
         dialog.show();
         dialog.move(pFrame->geometry().center() - dialog.rect().center());
         bOk &= Shoot(&dialog, csFolder + "separator-page.png");
+    }
+
+    // The printer actions: the management dialog of the printer with the most
+    // queues, one of them the default printer, and the hidden state menu.
+    {
+        int iRow = 0;
+        for (int i = 0; i < pView->RowCount(); ++i)
+            if (pView->Model()->PrinterAt(i).m_csIconName.size() >
+                pView->Model()->PrinterAt(iRow).m_csIconName.size())
+                iRow = i;
+        const CPrinter printer = pView->Model()->PrinterAt(iRow);
+        const std::string csNames = printer.m_csIconName;
+        managedqueues::SetDefaultPrinter(csNames.substr(0, csNames.find(',')));
+        CInfoItemDlg dialog(printer, pFrame);
+        dialog.show();
+        dialog.move(pFrame->geometry().center() - dialog.rect().center());
+        if (dialog.List()->topLevelItemCount() > 1)
+            dialog.List()->topLevelItem(1)->setSelected(true);
+        bOk &= Shoot(&dialog, csFolder + "manage-printers.png");
+    }
+    {
+        pView->SelectUuid(pView->Model()->PrinterAt(0).m_csUUID, true);
+        QMenu* pMenu = pView->StateMenu();
+        pMenu->popup(pFrame->geometry().center());
+        bOk &= Shoot(pMenu, csFolder + "state-menu.png");
+        pMenu->close();
     }
     pFrame->close();
     return bOk ? 0 : 1;

@@ -4,6 +4,7 @@
 #include "gui/ManagedQueues.h"
 #include "gui/Prompter.h"
 #include "gui/StringTable.h"
+#include "gui/ViewIconDlg.h"
 #include "gui/WaitCursor.h"
 
 #include <QGridLayout>
@@ -137,7 +138,7 @@ void CInfoItemDlg::OnTimer() {
         InfoButtons(int(selected.size()),
                     selected.size() == 1 && selected[0]->data(0, kDefaultRole).toInt() == 1);
     m_pRemove->setEnabled(buttons.bRemove);
-    m_pModify->setEnabled(buttons.bModify && bool(g_modifyDialog));
+    m_pModify->setEnabled(buttons.bModify);
     m_pSetDefault->setEnabled(buttons.bSetDefault);
     Refresh();
     FitColumn();
@@ -215,9 +216,15 @@ void CInfoItemDlg::OnSetDefault() {
 
 void CInfoItemDlg::OnModify() {
     const QList<QTreeWidgetItem*> selected = m_pList->selectedItems();
-    if (selected.size() != 1 || !g_modifyDialog)
+    if (selected.size() != 1)
         return;
-    g_modifyDialog(QueueName(selected[0]), m_printer, this);
+    const std::string csQueue = QueueName(selected[0]);
+    if (g_modifyDialog) {
+        g_modifyDialog(csQueue, m_printer, this);
+    } else {
+        CViewIconDlg dialog(csQueue, m_printer, this);
+        dialog.exec();
+    }
     Refresh();
 }
 

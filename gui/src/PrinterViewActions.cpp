@@ -4,6 +4,7 @@
 #include "common/GtosPipeComm.h"
 #include "common/Trace.h"
 #include "common/VexData.h"
+#include "gui/AddIconDlg.h"
 #include "gui/CreationReport.h"
 #include "gui/InfoItemDlg.h"
 #include "gui/PrinterListModel.h"
@@ -14,9 +15,9 @@
 #include "gui/WaitCursor.h"
 #include "platform/clock.h"
 
-#include <QListView>
 #include <QCursor>
 #include <QEventLoop>
+#include <QListView>
 #include <QMenu>
 #include <QTimer>
 
@@ -137,10 +138,17 @@ void CPrinterView::OnPrinterAddIcon() {
     CTraceScope scope("CPrinterView::OnPrinterAddIcon");
     CHoldScope hold(m_flags);
     CPrinter printer;
-    if (!m_addIconDialog || !ConfirmCreation("CPrinterView::OnPrinterAddIcon", &printer))
+    if (!ConfirmCreation("CPrinterView::OnPrinterAddIcon", &printer))
         return;
     // The dialog sends "Add Icon" and reports the outcome itself.
-    if (m_addIconDialog(printer, this) == QDialog::Accepted) {
+    int iResult = QDialog::Rejected;
+    if (m_addIconDialog) {
+        iResult = m_addIconDialog(printer, this);
+    } else {
+        CAddIconDlg dialog(printer, this);
+        iResult = dialog.exec();
+    }
+    if (iResult == QDialog::Accepted) {
         CWaitCursor wait;
         ActionPause();
     }

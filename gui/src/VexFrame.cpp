@@ -250,10 +250,6 @@ void CVexFrame::UpdatePrinterActions() {
     };
     for (const auto& rule : kRules)
         Action(rule.iCommand)->setEnabled(m_pView->ActionEnabled(rule.eAction));
-    // The create-printer dialog comes with its own module; without it the
-    // command has nothing to open.
-    if (!m_pView->HasAddIconDialog())
-        Action(ID_PRINTER_ADD_ICON)->setEnabled(false);
 }
 
 void CVexFrame::CreateToolBar() {

@@ -9,6 +9,7 @@
 #include "common/GtosPipeListenThread.h"
 #include "common/VexData.h"
 #include "gui/ActionRules.h"
+#include "gui/AddIconDlg.h"
 #include "gui/InfoItemDlg.h"
 #include "gui/PrinterListModel.h"
 #include "gui/PrinterView.h"
@@ -288,14 +289,12 @@ TEST_F(ActionsTest, CreationQuestionsAnsweredNoSendNothing) {
     printers[1].m_csIconName = "Queue";
     Open(printers);
     std::vector<std::string> dialogs;
-    EXPECT_FALSE(Enabled(kCreate)); // no dialog to open yet
     m_pView->SetAddIconDialog([&](const CPrinter& printer, QWidget*) {
         dialogs.push_back(printer.m_csUUID);
         return int(QDialog::Rejected);
     });
     CScriptedPrompter prompter({eAnswerNo, eAnswerNo, eAnswerNo, eAnswerYes});
     Select({"u1"});
-    m_pFrame->UpdatePrinterActions();
     EXPECT_TRUE(Enabled(kCreate));
     EXPECT_TRUE(Enabled(kDefaults));
     m_pView->OnPrinterAddIconDefaults(); // 132: No
@@ -326,6 +325,23 @@ TEST_F(ActionsTest, CreationQuestionsAnsweredNoSendNothing) {
     m_pView->OnPrinterAddIcon();
     EXPECT_EQ(dialogs, (std::vector<std::string>{"u1", "u2"}));
     EXPECT_EQ(m_iPauses, 1);
+}
+
+TEST_F(ActionsTest, CreatePrinterOpensTheCreateDialogForThePrinter) {
+    Open(FourPrinters());
+    CScriptedPrompter prompter;
+    Select({"u3"});
+    bool bOpened = false;
+    vexguitest::WhenModalOpens<CAddIconDlg>(m_pView, [&](CAddIconDlg* pDialog) {
+        bOpened = true;
+        EXPECT_TRUE(Held());
+        pDialog->reject();
+    });
+    m_pFrame->Action(kCreate)->trigger();
+    EXPECT_TRUE(bOpened);
+    EXPECT_TRUE(prompter.Shown().empty());
+    EXPECT_EQ(m_iPauses, 0); // cancelled: only a refresh
+    EXPECT_FALSE(Held());
 }
 
 TEST_F(ActionsTest, StateMenuChangesEverySelectedPrinter) {

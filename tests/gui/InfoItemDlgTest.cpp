@@ -5,6 +5,7 @@
 #include "DemoMachine.h"
 #include "GuiTestSupport.h"
 #include "gui/ManagedQueues.h"
+#include "gui/ViewIconDlg.h"
 #include "platform/spooler.h"
 
 #include <QPushButton>
@@ -115,7 +116,7 @@ TEST_F(InfoItemDlgTest, ButtonsFollowTheSelection) {
     EXPECT_FALSE(Enabled("button1162"));
     Select({2});
     EXPECT_TRUE(Enabled("button1162"));
-    EXPECT_FALSE(Enabled("button1161")); // no Modify dialog to open
+    EXPECT_TRUE(Enabled("button1161"));
     CInfoItemDlg::SetModifyDialog(
         [&](const std::string& csQueue, const CPrinter& printer, QWidget*) {
             EXPECT_EQ(csQueue, "Side");
@@ -123,8 +124,6 @@ TEST_F(InfoItemDlgTest, ButtonsFollowTheSelection) {
             ++iModified;
             return int(QDialog::Accepted);
         });
-    m_pDialog->OnTimer();
-    EXPECT_TRUE(Enabled("button1161"));
     m_pDialog->findChild<QPushButton*>("button1162")->click();
     EXPECT_EQ(managedqueues::DefaultPrinter(), "Side");
     std::string csDevice;
@@ -183,4 +182,16 @@ TEST_F(InfoItemDlgTest, RemovingEveryPrinterOfTheWorkstationShows130) {
     EXPECT_TRUE(Rows().empty());
     EXPECT_EQ(managedqueues::DefaultPrinter(), "");
     EXPECT_EQ(managedqueues::FirstLocalPrinter(), "");
+}
+
+TEST_F(InfoItemDlgTest, ModifyOpensThePropertiesOfTheSelectedQueue) {
+    Select({1});
+    bool bOpened = false;
+    vexguitest::WhenModalOpens<CViewIconDlg>(m_pDialog.get(), [&](CViewIconDlg* pDialog) {
+        bOpened = true;
+        pDialog->reject();
+    });
+    m_pDialog->findChild<QPushButton*>("button1161")->click();
+    EXPECT_TRUE(bOpened);
+    EXPECT_EQ(Rows().size(), 3u);
 }

@@ -21,8 +21,8 @@ class CInfoItemDlg : public QDialog {
 public:
     static constexpr int kTimerId = 7654;
     static constexpr int kTimerMs = 100;
-    // The Modify dialog for a queue of the printer; until one is set the
-    // Modify button stays off.
+    // Replaces the Modify dialog (CViewIconDlg) for tests; an empty runner
+    // restores it.
     using ModifyRunner = std::function<int(const std::string&, const CPrinter&, QWidget*)>;
     static void SetModifyDialog(ModifyRunner runner);
 

@@ -78,10 +78,9 @@ public:
     // Ctrl+Alt+Shift+S: the state menu at the mouse cursor.
     void OnStateMenu();
     bool ActionEnabled(EPrinterAction eAction) const;
-    // The create-printer dialog; until one is set "Create printer" stays off.
+    // Replace the create-printer dialog (CAddIconDlg) and the printer
+    // management dialog (CInfoItemDlg); an empty runner restores the dialog.
     void SetAddIconDialog(PrinterDialogRunner runner) { m_addIconDialog = std::move(runner); }
-    bool HasAddIconDialog() const { return bool(m_addIconDialog); }
-    // The printer management dialog (CInfoItemDlg unless replaced).
     void SetManageDialog(PrinterDialogRunner runner) { m_manageDialog = std::move(runner); }
     bool ManageBusy() const { return m_bManageBusy; }
     // Replaces the pause after an action's commands (tests rewrite the list

@@ -7,10 +7,13 @@
 #include "common/VexData.h"
 #include "gui/AboutDlg.h"
 #include "gui/AppText.h"
+#include "gui/DefaultValuesNotebook.h"
 #include "gui/PrinterView.h"
 #include "gui/Prompter.h"
+#include "gui/SettingsNotebook.h"
 #include "gui/StogPipeWorkThread.h"
 #include "gui/StringTable.h"
+#include "gui/TraceDlg.h"
 #include "gui/VexFrame.h"
 #include "platform/access.h"
 #include "platform/clock.h"
@@ -336,4 +339,19 @@ void CVexApp::OnAppReadme() {
     const std::string csPath = data.GetWorkingDir() + data.GetReadmeFile();
     // The desktop's own viewer for text files; the result is not looked at.
     QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(csPath)));
+}
+
+void CVexApp::OnAppSettings() {
+    CSettingsNotebook notebook(m_pFrame.get());
+    notebook.exec();
+}
+
+void CVexApp::OnAppValues() {
+    CDefaultValuesNotebook notebook(m_pFrame.get());
+    notebook.exec();
+}
+
+void CVexApp::OnAppTrace() {
+    CTraceDlg dialog(m_pFrame.get());
+    dialog.exec();
 }

@@ -30,6 +30,7 @@ enum : int {
     ID_APP_DISCOVER = 32788,
     ID_APP_SETTINGS = 32794,
     ID_APP_VALUES = 32802,
+    ID_APP_TRACE = 32792,
     ID_APP_EXIT = 57665,
     ID_PRINTER_ADD_ICON = 32782,
     ID_PRINTER_ADD_ICON_DEFAULTS = 32795,
@@ -132,9 +133,12 @@ void CVexFrame::CreateMenus() {
     connect(AddCommand(m_pApplicationMenu, ID_APP_DISCOVER, "&Discover printers..."),
             &QAction::triggered, m_pView, &CPrinterView::OnAppDiscover);
     m_pApplicationMenu->addSeparator();
-    // The notebooks come with their own dialogs; until then their entries are off.
-    AddCommand(m_pApplicationMenu, ID_APP_SETTINGS, "&Settings...")->setEnabled(false);
-    AddCommand(m_pApplicationMenu, ID_APP_VALUES, "Default &values...")->setEnabled(false);
+    QAction* pSettings = AddCommand(m_pApplicationMenu, ID_APP_SETTINGS, "&Settings...");
+    QAction* pValues = AddCommand(m_pApplicationMenu, ID_APP_VALUES, "Default &values...");
+    if (pApp) {
+        connect(pSettings, &QAction::triggered, pApp, &CVexApp::OnAppSettings);
+        connect(pValues, &QAction::triggered, pApp, &CVexApp::OnAppValues);
+    }
     m_pApplicationMenu->addSeparator();
     connect(AddCommand(m_pApplicationMenu, ID_APP_EXIT, "E&xit"), &QAction::triggered, this,
             &QWidget::close);
@@ -223,11 +227,16 @@ void CVexFrame::CreateMenus() {
     }
     m_pView->SetContextMenus(m_pPrinterMenu, m_pApplicationMenu);
 
-    // Hidden keys: F6 and Shift+F6 move the focus; Ctrl+Alt+Shift+X does nothing.
+    // Hidden keys: F6 and Shift+F6 move the focus; Ctrl+Alt+Shift+T opens the
+    // trace settings; Ctrl+Alt+Shift+X does nothing.
     auto* pF6 = new QShortcut(QKeySequence(Qt::Key_F6), this);
     connect(pF6, &QShortcut::activated, this, [this] { MoveFocus(true); });
     auto* pShiftF6 = new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F6), this);
     connect(pShiftF6, &QShortcut::activated, this, [this] { MoveFocus(false); });
+    auto* pTrace = new QShortcut(QKeySequence(Qt::CTRL | Qt::ALT | Qt::SHIFT | Qt::Key_T), this);
+    pTrace->setObjectName(QString("command%1").arg(ID_APP_TRACE));
+    if (pApp)
+        connect(pTrace, &QShortcut::activated, pApp, &CVexApp::OnAppTrace);
     new QShortcut(QKeySequence(Qt::CTRL | Qt::ALT | Qt::SHIFT | Qt::Key_X), this);
     // Ctrl+Alt+Shift+S: the hidden menu that forces a printer's state.
     auto* pStateMenu =

@@ -60,6 +60,9 @@ public:
 
     void OnAppAbout();
     void OnAppReadme();
+    void OnAppSettings();
+    void OnAppValues();
+    void OnAppTrace();
 
     CColumnData& ColumnData() { return m_columnData; }
     CVexFrame* Frame() const { return m_pFrame.get(); }

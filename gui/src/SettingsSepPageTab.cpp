@@ -4,6 +4,7 @@
 #include "common/Trace.h"
 #include "common/VexData.h"
 #include "gui/Prompter.h"
+#include "gui/SepPageBrowseDlg.h"
 #include "gui/StringTable.h"
 
 #include <QHBoxLayout>
@@ -32,8 +33,15 @@ CSettingsSepPageTab::CSettingsSepPageTab(QWidget* pParent)
     Body()->addWidget(pLabel);
     Body()->addLayout(pRow);
     Body()->addStretch();
-    m_pBrowse->setEnabled(false);
     connect(m_pSepPage, &QLineEdit::textEdited, this, [this] { SetModified(); });
+    connect(m_pBrowse, &QPushButton::clicked, this, &CSettingsSepPageTab::OnBrowse);
+}
+
+void CSettingsSepPageTab::OnBrowse() {
+    if (const auto csChosen = CSepPageBrowseDlg::Choose(this, m_pSepPage->text())) {
+        m_pSepPage->setText(*csChosen);
+        SetModified();
+    }
 }
 
 bool CSettingsSepPageTab::OnInitDialog() {

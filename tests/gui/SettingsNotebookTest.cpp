@@ -5,6 +5,7 @@
 #include "GuiTestSupport.h"
 #include "common/VexData.h"
 #include "gui/DefaultValuesNotebook.h"
+#include "gui/SepPageBrowseDlg.h"
 #include "gui/SettingsFields.h"
 #include "gui/TraceDlg.h"
 #include "gui/VexApp.h"
@@ -226,8 +227,6 @@ TEST_F(NotebookTest, SharingStartsWithThePublishRuleAndHidesPublishOnNt4) {
 
 TEST_F(NotebookTest, SeparatorPageIsCheckedAndEmptyMeansNone) {
     LayInstaller(eDriverPcl6);
-    const std::string csPage = m_root.WorkDir() + "sep.sep";
-    vextest::WriteFile(csPage, "page");
     CDefaultValuesNotebook notebook;
     notebook.show();
     notebook.Tabs()->setCurrentIndex(2);
@@ -245,7 +244,15 @@ TEST_F(NotebookTest, SeparatorPageIsCheckedAndEmptyMeansNone) {
     EXPECT_FALSE(notebook.ApplyNow());
     EXPECT_EQ(StoredText("Separator Page"), "(unset)");
 
-    Type(pPage, QString::fromStdString(csPage));
+    // A page of the system directory, through the chooser.
+    const std::string csPage = platform::GetSystemDirectory() + "banner.sep";
+    vextest::WriteFile(csPage, "banner");
+    vexguitest::WhenModalOpens<CSepPageBrowseDlg>(&notebook, [&](CSepPageBrowseDlg* pChooser) {
+        pChooser->selectFile(QString::fromStdString(csPage));
+        static_cast<QDialog*>(pChooser)->accept();
+    });
+    Child<QPushButton>(&notebook, "button1111")->click();
+    EXPECT_EQ(pPage->text().toStdString(), csPage);
     ASSERT_TRUE(notebook.ApplyNow());
     EXPECT_EQ(StoredText("Separator Page"), csPage);
     Type(pPage, "");

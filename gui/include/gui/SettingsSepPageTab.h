@@ -22,6 +22,9 @@ protected:
     bool OnApply() override;
 
 private:
+    // Puts the page chosen in the separator-page chooser into the edit.
+    void OnBrowse();
+
     QLineEdit* m_pSepPage;
     QPushButton* m_pBrowse;
     std::string m_csStoredSepPage;

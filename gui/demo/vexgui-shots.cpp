@@ -4,16 +4,20 @@
 // main-icons.png, main-details.png, side-panel.png, customize-columns.png,
 // sort-printers.png, discovery-progress.png, create-printer.png,
 // modify-printer.png, separator-page.png, manage-printers.png,
-// state-menu.png. Run by scripts/screenshots.
+// state-menu.png, settings-*.png, values-*.png, trace-configuration.png.
+// Run by scripts/screenshots.
 #include "gui/AddIconDlg.h"
 #include "gui/ColumnSelectionDlg.h"
 #include "gui/ColumnSortDlg.h"
+#include "gui/DefaultValuesNotebook.h"
 #include "gui/InfoItemDlg.h"
 #include "gui/ManagedQueues.h"
 #include "gui/PrinterListModel.h"
 #include "gui/PrinterView.h"
 #include "gui/ProcessingDlg.h"
 #include "gui/SepPageBrowseDlg.h"
+#include "gui/SettingsNotebook.h"
+#include "gui/TraceDlg.h"
 #include "gui/VexApp.h"
 #include "gui/VexFrame.h"
 #include "gui/ViewIconDlg.h"
@@ -24,6 +28,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QScreen>
+#include <QTabWidget>
 #include <QTextEdit>
 #include <QTimer>
 #include <QTreeWidget>
@@ -47,6 +52,20 @@ bool Shoot(QWidget* pWidget, const QString& csFile) {
     const bool bSaved = picture.save(csFile);
     std::printf("%s %s\n", bSaved ? "saved" : "FAILED", qPrintable(csFile));
     return bSaved;
+}
+
+// One picture per tab of a notebook, in the tabs' order.
+bool ShootTabs(CSettingsSheet* pNotebook, QWidget* pFrame, const QString& csFolder,
+               std::initializer_list<const char*> files) {
+    pNotebook->show();
+    pNotebook->move(pFrame->geometry().center() - pNotebook->rect().center());
+    bool bOk = true;
+    int iTab = 0;
+    for (const char* pszFile : files) {
+        pNotebook->Tabs()->setCurrentIndex(iTab++);
+        bOk &= Shoot(pNotebook, csFolder + pszFile);
+    }
+    return bOk;
 }
 } // namespace
 
@@ -152,6 +171,24 @@ int main(int argc, char** argv) {
         pMenu->popup(pFrame->geometry().center());
         bOk &= Shoot(pMenu, csFolder + "state-menu.png");
         pMenu->close();
+    }
+
+    // The settings notebooks and the trace dialog.
+    {
+        CSettingsNotebook notebook(pFrame);
+        bOk &=
+            ShootTabs(&notebook, pFrame, csFolder, {"settings-mode.png", "settings-discovery.png"});
+    }
+    {
+        CDefaultValuesNotebook notebook(pFrame);
+        bOk &= ShootTabs(&notebook, pFrame, csFolder,
+                         {"values-driver.png", "values-sharing.png", "values-separator-page.png"});
+    }
+    {
+        CTraceDlg dialog(pFrame);
+        dialog.show();
+        dialog.move(pFrame->geometry().center() - dialog.rect().center());
+        bOk &= Shoot(&dialog, csFolder + "trace-configuration.png");
     }
     pFrame->close();
     return bOk ? 0 : 1;

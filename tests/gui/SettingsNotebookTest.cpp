@@ -3,6 +3,7 @@
 // missing drivers, the share rule and the separator page check.
 #include "gui/SettingsNotebook.h"
 #include "GuiTestSupport.h"
+#include "LiveService.h"
 #include "common/VexData.h"
 #include "gui/DefaultValuesNotebook.h"
 #include "gui/SepPageBrowseDlg.h"
@@ -36,6 +37,33 @@ void LayInstaller(eDriverType eType) {
     const std::filesystem::path path = data.GetDriverInstallerPathAndFilename(data.GetOs(), eType);
     std::filesystem::create_directories(path.parent_path());
     vextest::WriteFile(path.string(), "installer");
+}
+
+// Both notebooks used by an administrator who is not root: manual mode, a TTL
+// of 7, new printers not shared. Exit code 0 when both closed with OK.
+VEX_TEST_HELPER(notebooks_as_user) {
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    int argc = 1;
+    char name[] = "vexgui";
+    char* argv[] = {name, nullptr};
+    QApplication application(argc, argv);
+    CScriptedPrompter prompter;
+    CSettingsNotebook settings;
+    settings.show();
+    settings.findChild<QRadioButton*>("radio1103")->click();
+    settings.Tabs()->setCurrentIndex(1);
+    QLineEdit* pTTL = settings.findChild<QLineEdit*>("edit1149");
+    pTTL->selectAll();
+    pTTL->insert("7");
+    settings.accept();
+    CDefaultValuesNotebook values;
+    values.show();
+    values.Tabs()->setCurrentIndex(1);
+    values.findChild<QCheckBox*>("check1077")->click();
+    values.accept();
+    const bool bClosed = settings.result() == QDialog::Accepted &&
+                         values.result() == QDialog::Accepted && !values.isVisible();
+    return bClosed && prompter.Shown().empty() ? 0 : 1;
 }
 
 class NotebookTest : public ::testing::Test {
@@ -144,6 +172,19 @@ TEST_F(NotebookTest, CancelWritesNothing) {
     EXPECT_EQ(notebook.result(), QDialog::Rejected);
     EXPECT_EQ(Stored("Op Mode"), kUnset);
     EXPECT_EQ(Stored("TTL"), kUnset);
+}
+
+TEST_F(NotebookTest, AnAdministratorWhoIsNotRootChangesTheSettings) {
+    if (!vextest::RunningAsRoot())
+        GTEST_SKIP() << "other users are played through setpriv, which needs root";
+    LayInstaller(eDriverPcl6);
+    CVexData().GetOpMode(); // the key tree exists, as after any start
+    EXPECT_EQ(vextest::RunHelperAs(vextest::Identity::Administrator, "notebooks_as_user"), 0);
+    EXPECT_EQ(Stored("Op Mode"), uint32_t(eModeManual));
+    EXPECT_EQ(Stored("TTL"), 7u);
+    EXPECT_EQ(Stored("Share"), 0u);
+    EXPECT_EQ(Stored("Publish"), 0u);
+    EXPECT_EQ(Stored("Additional"), kUnset);
 }
 
 TEST_F(NotebookTest, DriverTabOffersTheInstalledTypesOnly) {
@@ -288,5 +329,37 @@ TEST(NotebookMenuTest, MenuEntriesAndTheHiddenKeyOpenTheDialogs) {
     closeWhenOpen.operator()<CTraceDlg>("trace");
     emit pTrace->activated();
     EXPECT_EQ(opened, (std::vector<std::string>{"settings", "values", "trace"}));
+    EXPECT_TRUE(prompter.Shown().empty());
+}
+
+TEST(NotebookLiveTest, ModeChangedInTheNotebookIsTheRunningServicesNextDecision) {
+    vextest::CLiveService service(eModeManual);
+    ASSERT_TRUE(service.Ready()) << service.Error();
+    ASSERT_TRUE(service.Start());
+    // In manual mode a new printer is only listed.
+    ASSERT_TRUE(service.StartPrinters(
+        {"--first", "127.0.0.50", "--rounds", "1", "--uuid-prefix", "listed"}));
+    const std::string csListed = "listed-000000000001";
+    ASSERT_TRUE(
+        vextest::WaitFor([&] { return service.ListedUuid(csListed).m_VexState == eVexWaiting; },
+                         std::chrono::seconds(30)))
+        << service.Complaints();
+
+    CScriptedPrompter prompter;
+    CSettingsNotebook notebook;
+    notebook.show();
+    ASSERT_TRUE(notebook.findChild<QRadioButton*>("radio1103")->isChecked());
+    notebook.findChild<QRadioButton*>("radio1053")->click();
+    notebook.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+    ASSERT_EQ(notebook.result(), QDialog::Accepted);
+
+    // The service reads the mode for its next new printer: now it creates one.
+    ASSERT_TRUE(service.StartPrinters({"--first", "127.0.0.51", "--rounds", "1", "--uuid-prefix",
+                                       "created", "--print-port", "9100"}));
+    EXPECT_TRUE(vextest::WaitFor(
+        [&] { return service.ListedUuid("created-000000000001").m_VexState == eVexAdded; },
+        std::chrono::seconds(30)))
+        << service.Complaints();
+    EXPECT_EQ(service.ListedUuid(csListed).m_VexState, eVexWaiting);
     EXPECT_TRUE(prompter.Shown().empty());
 }

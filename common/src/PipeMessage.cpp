@@ -19,12 +19,14 @@ platform::PipeAccess PipeAccessOf(const char* pszName) {
                                                     : platform::PipeAccess::Default;
 }
 
-platform::HPIPE OpenPipeClient(const char* pszName, uint32_t dwBusyWaitMs) {
+platform::HPIPE OpenPipeClient(const char* pszName, uint32_t dwBusyWaitMs,
+                               uint32_t uPreferredUser) {
     using Clock = std::chrono::steady_clock;
     const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(dwBusyWaitMs);
     std::chrono::microseconds pause(50);
     for (;;) {
-        platform::HPIPE hPipe = platform::OpenNamedPipe(pszName, PipeAccessOf(pszName));
+        platform::HPIPE hPipe =
+            platform::OpenNamedPipe(pszName, PipeAccessOf(pszName), uPreferredUser);
         if (hPipe != platform::INVALID_PIPE_HANDLE ||
             platform::GetLastError() != platform::ERROR_PIPE_BUSY || Clock::now() >= deadline)
             return hPipe;

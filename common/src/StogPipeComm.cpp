@@ -2,6 +2,7 @@
 // kind (GUI).
 #include "common/StogPipeComm.h"
 
+#include "common/GuiSession.h"
 #include "common/PipeMessage.h"
 #include "common/Trace.h"
 
@@ -24,7 +25,11 @@ std::string CStogPipeComm::ErrorHandling(const std::string& csErrMsg) {
 bool CStogPipeComm::InitializeClientPipe() {
     CTraceScope scope("CStogPipeComm::InitializeClientPipe");
     ClosePipeHandle();
-    m_hPipe = OpenPipeClient(kStogPipeName);
+    // The GUI that runs is the one that recorded its session last: its user's
+    // pipe first, should another user's GUI have left a listening pipe too.
+    SGuiSession session;
+    const uint32_t uGuiUser = LoadGuiSession(&session) ? session.uiUserId : platform::kAnyPipeUser;
+    m_hPipe = OpenPipeClient(kStogPipeName, kPipeBusyWaitMs, uGuiUser);
     if (m_hPipe == platform::INVALID_PIPE_HANDLE) {
         // Usual when no GUI runs, hence only a warning.
         TraceWrn("%s",

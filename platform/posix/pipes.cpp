@@ -454,7 +454,7 @@ std::vector<std::pair<std::string, uid_t>> UserFolders(int runFd, const std::str
 
 } // namespace
 
-HPIPE OpenNamedPipe(const std::string& csName, PipeAccess eAccess) {
+HPIPE OpenNamedPipe(const std::string& csName, PipeAccess eAccess, uint32_t uPreferredUser) {
     std::string csBase;
     if (!BaseOfPipe(csName, &csBase))
         return INVALID_PIPE_HANDLE;
@@ -468,6 +468,9 @@ HPIPE OpenNamedPipe(const std::string& csName, PipeAccess eAccess) {
         folders.emplace_back(FolderName(csBase, true, 0), uid_t(-1));
     else
         folders = UserFolders(runFd, csBase);
+    std::stable_partition(folders.begin(), folders.end(), [&](const auto& folder) {
+        return uPreferredUser != kAnyPipeUser && folder.second == uid_t(uPreferredUser);
+    });
     bool bDenied = false;
     bool bServed = false;
     for (const auto& [csFolderName, uOwner] : folders) {

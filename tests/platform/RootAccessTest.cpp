@@ -222,6 +222,39 @@ TEST_F(RootAccessTest, EachUserHasTheirOwnNotificationPipe) {
         RootPath("run/vexnote@" + std::to_string(vextest::kOutsiderId) + ".pipe")));
 }
 
+TEST_F(RootAccessTest, APreferredUsersPipeIsJoinedBeforeOtherUsersPipes) {
+    // Root offers two instances of its own pipe, another user one of theirs.
+    HPIPE hMine1 = Serve("\\\\.\\pipe\\vexnote", PipeAccess::Default);
+    HPIPE hMine2 = Serve("\\\\.\\pipe\\vexnote", PipeAccess::Default);
+    ASSERT_NE(hMine1, nullptr);
+    ASSERT_NE(hMine2, nullptr);
+    const std::string csReady = Foreign() + "/ready";
+    ::chmod(Foreign().c_str(), 0777);
+    pid_t pid = vextest::StartHelperAs(Identity::Administrator, "serve_own_pipe", {csReady});
+    ASSERT_TRUE(vextest::WaitFor([&] { return vextest::ReadFile(csReady) == "ready"; }));
+    // Root's own first when root is preferred: the other user's instance stays
+    // free for the client that prefers that user, whatever order the folders
+    // are listed in.
+    HPIPE hToMine = OpenNamedPipe("\\\\.\\pipe\\vexnote", PipeAccess::Default, 0);
+    ASSERT_NE(hToMine, nullptr) << GetLastError();
+    HPIPE hToOther =
+        OpenNamedPipe("\\\\.\\pipe\\vexnote", PipeAccess::Default, vextest::kOutsiderId);
+    ASSERT_NE(hToOther, nullptr) << GetLastError();
+    ASSERT_TRUE(SetPipeReadTimeout(hToOther, 5000));
+    uint32_t n = 0;
+    ASSERT_TRUE(WritePipe(hToOther, "hello", 5, &n));
+    char buffer[16];
+    const bool bAnswered = ReadPipe(hToOther, buffer, sizeof buffer, &n);
+    EXPECT_TRUE(bAnswered && std::string(buffer, n) == "seen") << GetLastError();
+    ClosePipe(hToOther);
+    ClosePipe(hToMine);
+    if (!bAnswered)
+        ::kill(pid, SIGKILL); // it still waits for its client
+    EXPECT_EQ(vextest::WaitHelper(pid), bAnswered ? 0 : -SIGKILL);
+    ClosePipe(hMine1);
+    ClosePipe(hMine2);
+}
+
 TEST_F(RootAccessTest, OnlyAdministratorsMayOpenALockFile) {
     NamedMutex mutex("VexDataMutex");
     ASSERT_TRUE(mutex.IsValid());

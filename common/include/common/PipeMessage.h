@@ -52,7 +52,9 @@ bool ListenerMayRetry(uint32_t dwError, const platform::PipeCancel& cancel);
 // the open is tried again for up to dwBusyWaitMs: a listener offers its next
 // instance within moments, and failing at once would lose the command or the
 // notification. Any other failure returns at once (no listener: not found).
-platform::HPIPE OpenPipeClient(const char* pszName, uint32_t dwBusyWaitMs = kPipeBusyWaitMs);
+// Among users' own pipes, uPreferredUser's is tried first.
+platform::HPIPE OpenPipeClient(const char* pszName, uint32_t dwBusyWaitMs = kPipeBusyWaitMs,
+                               uint32_t uPreferredUser = platform::kAnyPipeUser);
 
 // Writes the text with its zero byte as one message. False (last error set) when
 // the write fails or writes nothing; ERROR_INSUFFICIENT_BUFFER, nothing written,

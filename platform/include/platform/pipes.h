@@ -85,8 +85,11 @@ bool ConnectNamedPipe(HPIPE hPipe);
 // once or not at all. eAccess names the kind of pipe meant, so a client never
 // takes a user's own pipe for the administrators' one. ERROR_ACCESS_DENIED
 // when the caller may not reach the pipe or no instance is held by its
-// rightful server.
-HPIPE OpenNamedPipe(const std::string& csName, PipeAccess eAccess = PipeAccess::Default);
+// rightful server. Among users' own pipes of the name, uPreferredUser's (when
+// not kAnyPipeUser) is tried first, the others after it.
+inline constexpr uint32_t kAnyPipeUser = UINT32_MAX;
+HPIPE OpenNamedPipe(const std::string& csName, PipeAccess eAccess = PipeAccess::Default,
+                    uint32_t uPreferredUser = kAnyPipeUser);
 
 // Sets a client's read mode; only PIPE_READMODE_MESSAGE is supported
 // (ERROR_INVALID_PARAMETER otherwise).

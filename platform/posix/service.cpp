@@ -7,6 +7,7 @@
 #include "internal/root_access.h"
 #include "internal/service_db.h"
 #include "internal/service_spawn.h"
+#include "internal/service_starts.h"
 #include "platform/error.h"
 #include "platform/process.h"
 #include "platform/root.h"
@@ -449,8 +450,20 @@ bool StartService(SC_HANDLE hService, uint32_t dwNumServiceArgs, const char** lp
             return Fail(ERROR_INVALID_PARAMETER);
         args.emplace_back(lpServiceArgVectors[i]);
     }
+    // An administrator who is not the owner has the start manager start it,
+    // so that the service runs as the owner all the same.
+    if (!IsRootOwner(::geteuid()))
+        return AskManagerToStart(hService->csName, args);
     return StartByName(hService->csName, args, 0);
 }
+
+namespace posix {
+
+bool StartServiceByName(const std::string& csName, const std::vector<std::string>& args) {
+    return StartByName(csName, args, 0);
+}
+
+} // namespace posix
 
 bool ControlService(SC_HANDLE hService, uint32_t dwControl, SERVICE_STATUS* lpServiceStatus) {
     if (!ValidHandle(hService, false))

@@ -12,7 +12,6 @@
 #include <dirent.h>
 #include <gtest/gtest.h>
 #include <spawn.h>
-#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -25,9 +24,6 @@ protected:
     void SetUp() override {
         std::string csError;
         ASSERT_TRUE(vextest::EnterPrivateNetwork(&csError)) << csError;
-        // The detached service process is handed to this process when its
-        // starter ends, so that its exit status can be read here.
-        ASSERT_EQ(::prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
         ::setenv("VEX_DELAY_PERCENT", "10", 1);
         std::string csOutput;
         ASSERT_EQ(Run("vexsys", {"setup", "--workdir", m_root.WorkDir()}, &csOutput), 0)
@@ -40,7 +36,6 @@ protected:
             ::kill(m_simPid, SIGTERM);
             ::waitpid(m_simPid, nullptr, 0);
         }
-        ::prctl(PR_SET_CHILD_SUBREAPER, 0);
         ::unsetenv("VEX_DELAY_PERCENT");
     }
 
@@ -68,7 +63,8 @@ protected:
     }
     std::string LogPath() const { return m_root.Path() + "/sim.log"; }
 
-    // The child of this process that runs vexsrv, or -1.
+    // The child of this process that runs vexsrv, or -1 (the test process is
+    // the subreaper of the detached services, so their exit status comes here).
     static pid_t ServiceProcess() {
         DIR* pDir = ::opendir("/proc");
         pid_t found = -1;

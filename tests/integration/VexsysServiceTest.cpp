@@ -5,7 +5,9 @@
 
 #include "platform/service.h"
 
+#include <csignal>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -37,13 +39,33 @@ TEST_F(VexsysServiceTest, AdministratorsStartAndControlServicesOutsidersCannot) 
                          vextest::TestServiceCommandLine("Echo", "normal")},
                         &output))
         << output;
-    // As the GUI does: start the service, send it 130.
+    // A member cannot run a service as itself: without the start manager the
+    // start is refused.
+    EXPECT_EQ(1, VexsysAs(vextest::Identity::Administrator, {"service", "start", "Echo"}, &output));
+    EXPECT_NE(output.find("error 5 "), std::string::npos) << output;
+    EXPECT_FALSE(platform::IsServiceRunning("Echo"));
+    // With it, as the GUI does: start the service, send it 130.
+    const std::string csManagerOut = root.Path() + "/manager.out";
+    const pid_t manager = vextest::StartProgram(vextest::ProgramPath("vexsys"),
+                                                {"service", "manager"}, csManagerOut);
+    ASSERT_TRUE(vextest::WaitFor([&] { return !vextest::ReadFile(csManagerOut).empty(); }));
+    // One manager at a time.
+    EXPECT_EQ(1, Vexsys({"service", "manager"}, &output));
+    EXPECT_NE(output.find("error 1056"), std::string::npos) << output;
     ASSERT_EQ(0, VexsysAs(vextest::Identity::Administrator, {"service", "start", "Echo"}, &output))
         << output;
     EXPECT_EQ(0, VexsysAs(vextest::Identity::Administrator, {"service", "control", "Echo", "130"},
                           &output))
         << output;
     EXPECT_EQ(vextest::ReadFile(vextest::TestServiceMarker("Echo", 130)), "x");
+    // The service runs as the root's owner, not as the member who started it.
+    struct stat st {};
+    ASSERT_EQ(::stat(vextest::TestServiceMarker("Echo", 130).c_str(), &st), 0);
+    EXPECT_EQ(st.st_uid, ::geteuid());
+    // Outsiders cannot reach the manager.
+    EXPECT_EQ(1, VexsysAs(vextest::Identity::Outsider, {"service", "start", "Echo"}, &output));
+    ::kill(manager, SIGTERM);
+    EXPECT_EQ(vextest::WaitHelper(manager), 0);
     // An outsider can neither stop it nor send it anything.
     EXPECT_EQ(1, VexsysAs(vextest::Identity::Outsider, {"service", "stop", "Echo"}, &output));
     EXPECT_TRUE(platform::IsServiceRunning("Echo"));

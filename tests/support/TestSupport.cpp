@@ -282,6 +282,11 @@ int RunProgram(const std::string& program, const std::vector<std::string>& args,
     return WaitHelper(pid);
 }
 
+pid_t StartProgram(const std::string& program, const std::vector<std::string>& args,
+                   const std::string& stdoutPath) {
+    return Spawn(program, args, stdoutPath, nullptr);
+}
+
 std::string ProgramPath(const std::string& name) {
     return std::string(VEX_BIN_DIR) + "/" + name;
 }

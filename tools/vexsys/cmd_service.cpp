@@ -6,6 +6,7 @@
 #include "platform/service.h"
 
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <thread>
 
@@ -53,6 +54,24 @@ const char* StartTypeName(uint32_t dwStartType) {
 int ServiceError(const std::string& what) {
     uint32_t err = GetLastError();
     return vexsys::Failure(what + ": error " + std::to_string(err) + " (" + ErrorText(err) + ")");
+}
+
+std::atomic<bool> g_stopManager{false};
+
+void StopManager(int) {
+    g_stopManager = true;
+}
+
+// Starts services for the administrators who are not the root's owner until
+// it is ended (SIGTERM, SIGINT).
+int RunStartManager() {
+    struct sigaction action {};
+    action.sa_handler = StopManager;
+    ::sigaction(SIGTERM, &action, nullptr);
+    ::sigaction(SIGINT, &action, nullptr);
+    std::printf("starting services for the administrators until ended\n");
+    std::fflush(stdout);
+    return ServeServiceStarts(g_stopManager) ? 0 : ServiceError("cannot serve starts");
 }
 
 // The manager and one service, closed when the command ends.
@@ -195,11 +214,15 @@ VEXSYS_COMMAND(service, "service",
                "service control NAME CODE      (1 stop, 4 interrogate, 128..255 the service's)\n"
                "service create NAME DISPLAY-NAME COMMAND-LINE [--start auto|demand|disabled] "
                "[--depend NAME]...\n"
-               "service delete NAME") {
+               "service delete NAME\n"
+               "service manager                (starts services for administrators who are "
+               "not the root's owner, until ended)") {
     using namespace vexsys;
     if (args.empty())
         return UsageError("service needs an action");
     const std::string& action = args[0];
+    if (action == "manager" && args.size() == 1)
+        return RunStartManager();
     SHandles handles;
     handles.hManager = OpenSCManager(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
     if (!handles.hManager)

@@ -19,6 +19,7 @@
 // the size given are numbers of ENUM_SERVICE_STATUS records.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -164,6 +165,14 @@ bool IsServiceRunning(const std::string& csServiceName);
 // asking, and marks them stopped: the emulated machine's power switch, for
 // test teardown and tools. Returns the number of processes ended.
 int TerminateAllServices();
+
+// The start manager of the machine, run by the system root's owner: starts the
+// services that administrators who are not the owner ask StartService for, so
+// that every service runs as the owner whoever starts it. Without a manager
+// such a start fails with ERROR_ACCESS_DENIED. Serves until stop is set; false
+// (last error set) at once when the caller is not a root owner or another
+// manager listens.
+bool ServeServiceStarts(const std::atomic<bool>& stop);
 
 // ---- service side ----
 

@@ -158,12 +158,13 @@ bool RecordGuiSession() {
     return true;
 }
 
-bool LoadGuiSession(SGuiSession* pSession) {
+bool LoadGuiSession(SGuiSession* pSession, bool bMissingIsWarning) {
     CTraceScope scope("LoadGuiSession");
     const std::string csPath = platform::RootPath(kRecordName);
     int fd = ::open(csPath.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
-        TraceWrn("(LoadGuiSession)No GUI session recorded (errno %d)", errno);
+        if (bMissingIsWarning || errno != ENOENT)
+            TraceWrn("(LoadGuiSession)No GUI session recorded (errno %d)", errno);
         scope.Result(false);
         return false;
     }

@@ -28,7 +28,8 @@ bool CStogPipeComm::InitializeClientPipe() {
     // The GUI that runs is the one that recorded its session last: its user's
     // pipe first, should another user's GUI have left a listening pipe too.
     SGuiSession session;
-    const uint32_t uGuiUser = LoadGuiSession(&session) ? session.uiUserId : platform::kAnyPipeUser;
+    const uint32_t uGuiUser =
+        LoadGuiSession(&session, false) ? session.uiUserId : platform::kAnyPipeUser;
     m_hPipe = OpenPipeClient(kStogPipeName, kPipeBusyWaitMs, uGuiUser);
     if (m_hPipe == platform::INVALID_PIPE_HANDLE) {
         // Usual when no GUI runs, hence only a warning.

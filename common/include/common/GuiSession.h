@@ -25,8 +25,9 @@ struct SGuiSession {
 // GUI, at start: records the calling process's user, group and session variables.
 bool RecordGuiSession();
 // Service: reads the record. False, with a trace line, when there is none or it
-// is malformed, too large, not a plain file, or not owned by the user it names.
-bool LoadGuiSession(SGuiSession* pSession);
+// is malformed, too large, not a plain file, or not owned by the user it names;
+// a record that does not exist is traced only when bMissingIsWarning.
+bool LoadGuiSession(SGuiSession* pSession, bool bMissingIsWarning = true);
 
 // The record's text form, and its reader (for the file and for tests).
 std::string FormatGuiSession(const SGuiSession& session);

@@ -1,6 +1,6 @@
-// The deciding parts of the printer dialogs, without a window: the share
-// rule, the internet rule, driver types, and the field checks with their
-// messages against a real spooler.
+// The deciding parts of the printer dialogs, without a window: the internet
+// rule, driver types, and the field checks with their messages against a real
+// spooler. (The share and OK rules are tested through the dialogs.)
 #include "DialogMachine.h"
 #include "GuiTestSupport.h"
 
@@ -14,35 +14,6 @@
 using namespace platform;
 
 namespace {
-
-TEST(IconDlgRulesTest, ShareRule) {
-    int iProposals = 0;
-    auto propose = [&iProposals] {
-        ++iProposals;
-        return std::string("IPA_2");
-    };
-    // Not sharing: an empty share name is refilled, Publish is cleared, both
-    // fields are disabled and the label loses its required colour.
-    SShareState state = ApplyShareRule(false, "", true, propose);
-    EXPECT_EQ(state.csShareName, "IPA_2");
-    EXPECT_FALSE(state.bPublish);
-    EXPECT_FALSE(state.bShareNameEnabled || state.bPublishEnabled || state.bShareLabelBlue);
-    // A name the user typed stays.
-    EXPECT_EQ(ApplyShareRule(false, "MINE", false, propose).csShareName, "MINE");
-    // Sharing keeps what is there and asks the spooler for nothing.
-    state = ApplyShareRule(true, "", true, propose);
-    EXPECT_EQ(state.csShareName, "");
-    EXPECT_TRUE(state.bPublish && state.bShareNameEnabled && state.bPublishEnabled &&
-                state.bShareLabelBlue);
-    EXPECT_EQ(iProposals, 1);
-}
-
-TEST(IconDlgRulesTest, OkNeedsTheThreeRequiredNames) {
-    EXPECT_TRUE(IsOkAllowed("Q", "P", "S"));
-    EXPECT_FALSE(IsOkAllowed("", "P", "S"));
-    EXPECT_FALSE(IsOkAllowed("Q", "", "S"));
-    EXPECT_FALSE(IsOkAllowed("Q", "P", ""));
-}
 
 TEST(IconDlgRulesTest, DriverTypes) {
     EXPECT_EQ(DriverTypeFromDriverName("Zantor Pressa A PCL6"), 0);

@@ -29,10 +29,10 @@ public:
 };
 
 std::string Trimmed(const std::string& csText) {
-    const size_t nFirst = csText.find_first_not_of(' ');
+    const size_t nFirst = csText.find_first_not_of(" \t");
     if (nFirst == std::string::npos)
         return std::string();
-    return csText.substr(nFirst, csText.find_last_not_of(' ') - nFirst + 1);
+    return csText.substr(nFirst, csText.find_last_not_of(" \t") - nFirst + 1);
 }
 } // namespace
 

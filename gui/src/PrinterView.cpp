@@ -78,6 +78,8 @@ CPrinterView::CPrinterView(CColumnData* pColumns, QWidget* pParent)
         pView->setSelectionBehavior(QAbstractItemView::SelectRows);
         pView->setContextMenuPolicy(Qt::CustomContextMenu);
         pView->installEventFilter(this);
+        // A double-click on a row asks for what Enter asks for: Manage printers.
+        connect(pView, &QAbstractItemView::doubleClicked, this, &CPrinterView::EnterPressed);
         connect(pView, &QWidget::customContextMenuRequested, this,
                 [this, pView](const QPoint& pos) {
                     ShowContextMenu(pView->viewport()->mapToGlobal(pos));

@@ -20,6 +20,7 @@
 #include "platform/spooler.h"
 #include "service/GtosPipeWorkThread.h"
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
 #include <QMenu>
@@ -386,6 +387,15 @@ TEST_F(ActionsTest, ManageOpensTheDialogForTheSelectedPrinter) {
         pDialog->findChild<QPushButton*>("button2")->click();
     });
     emit m_pView->EnterPressed();
+    EXPECT_EQ(iRows, 1);
+    // A double-click on the row opens it too.
+    iRows = -1;
+    vexguitest::WhenModalOpens<CInfoItemDlg>(m_pView, [&](CInfoItemDlg* pDialog) {
+        iRows = pDialog->List()->topLevelItemCount();
+        pDialog->reject();
+    });
+    auto* pTable = qobject_cast<QAbstractItemView*>(m_pView->CurrentView());
+    emit pTable->doubleClicked(pTable->currentIndex());
     EXPECT_EQ(iRows, 1);
     EXPECT_FALSE(m_pView->ManageBusy());
     EXPECT_FALSE(Held());

@@ -107,7 +107,8 @@ public:
 signals:
     void RowCountChanged(int iRows);
     void StatusText(const QString& csText);
-    // Delete and Enter in the list, for the frame's Remove and Manage commands.
+    // Delete and Enter in the list (and a double-click on a row), for the
+    // frame's Remove and Manage commands.
     void DeletePressed();
     void EnterPressed();
     // The selection or the rows changed: the actions' rules may give otherwise.

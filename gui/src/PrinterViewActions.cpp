@@ -39,14 +39,15 @@ private:
 };
 } // namespace
 
-bool CPrinterView::ActionEnabled(EPrinterAction eAction) const {
+std::vector<SSelectedPrinter> CPrinterView::SelectionForRules(bool* pbMarkHasQueues) const {
     std::vector<SSelectedPrinter> selection;
-    for (const CPrinter& printer : SelectedPrinters())
+    for (const QModelIndex& index : m_pIconView->selectionModel()->selectedRows()) {
+        const CPrinter& printer = m_pModel->PrinterAt(index.row());
         selection.push_back({printer.m_VexState, !printer.m_csIconName.empty()});
+    }
     const QModelIndex mark = m_pIconView->selectionModel()->currentIndex();
-    const bool bMarkHasQueues =
-        mark.isValid() && !m_pModel->PrinterAt(mark.row()).m_csIconName.empty();
-    return ::ActionEnabled(eAction, selection, bMarkHasQueues);
+    *pbMarkHasQueues = mark.isValid() && !m_pModel->PrinterAt(mark.row()).m_csIconName.empty();
+    return selection;
 }
 
 void CPrinterView::ActionPause() {

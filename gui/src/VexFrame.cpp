@@ -257,8 +257,10 @@ void CVexFrame::UpdatePrinterActions() {
         {ID_PRINTER_ADD_ICON_DEFAULTS, EPrinterAction::CreateDefaults},
         {ID_PRINTER_MANAGE, EPrinterAction::Manage},
     };
+    bool bMarkHasQueues = false;
+    const std::vector<SSelectedPrinter> selection = m_pView->SelectionForRules(&bMarkHasQueues);
     for (const auto& rule : kRules)
-        Action(rule.iCommand)->setEnabled(m_pView->ActionEnabled(rule.eAction));
+        Action(rule.iCommand)->setEnabled(ActionEnabled(rule.eAction, selection, bMarkHasQueues));
 }
 
 void CVexFrame::CreateToolBar() {

@@ -77,7 +77,9 @@ public:
     void OnPrinterManage();
     // Ctrl+Alt+Shift+S: the state menu at the mouse cursor.
     void OnStateMenu();
-    bool ActionEnabled(EPrinterAction eAction) const;
+    // The selected rows as the actions' rules see them, and whether the row
+    // at the selection mark has queue names.
+    std::vector<SSelectedPrinter> SelectionForRules(bool* pbMarkHasQueues) const;
     // Replace the create-printer dialog (CAddIconDlg) and the printer
     // management dialog (CInfoItemDlg); an empty runner restores the dialog.
     void SetAddIconDialog(PrinterDialogRunner runner) { m_addIconDialog = std::move(runner); }

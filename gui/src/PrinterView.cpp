@@ -214,8 +214,7 @@ void CPrinterView::SaveColumnWidths() {
 }
 
 void CPrinterView::ReconcileTick() {
-    CQueueNames queues;
-    if (!queues.Load())
+    if (!m_queues.Refresh())
         return; // names unknown this tick: nothing to correct
     std::vector<CPrinter> corrections;
     if (!m_printers.Lock())
@@ -224,7 +223,7 @@ void CPrinterView::ReconcileTick() {
     int iStatus = 0;
     CPrinter corrected;
     while (CPrinter* pPrinter = m_printers.GetNext(iHandle, iStatus))
-        if (ReconcilePrinter(*pPrinter, queues, &corrected))
+        if (ReconcilePrinter(*pPrinter, m_queues, &corrected))
             corrections.push_back(corrected);
     m_printers.Unlock();
     if (corrections.empty())

@@ -69,6 +69,23 @@ bool CQueueNames::Load() {
     return true;
 }
 
+bool CQueueNames::Refresh() {
+    // The stamps come first, so that a change during the read makes the next
+    // Refresh read again.
+    const ChangeStamp spooler = SpoolerChangeStamp();
+    const ChangeStamp registry = RegChangeStamp();
+    if (!spooler.Valid() || !registry.Valid() || spooler != m_spoolerStamp ||
+        registry != m_registryStamp) {
+        m_spoolerStamp = ChangeStamp{};
+        m_registryStamp = ChangeStamp{};
+        if (!Load())
+            return false;
+        m_spoolerStamp = spooler;
+        m_registryStamp = registry;
+    }
+    return true;
+}
+
 std::string CQueueNames::NamesFor(const std::string& csIpAddr) const {
     std::string csNames;
     for (const std::string& csQueue : QueuesFor(csIpAddr))

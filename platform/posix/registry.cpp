@@ -358,6 +358,10 @@ uint32_t RegQuerySubkeyValues(HKEY hKey, const std::string& csValueName,
     return pValues->empty() ? Missing(hKey, ERROR_SUCCESS) : ERROR_SUCCESS;
 }
 
+ChangeStamp RegChangeStamp() {
+    return Store().Stamp();
+}
+
 uint32_t RegSetDword(HKEY hKey, const std::string& csValueName, uint32_t dwValue) {
     uint8_t bytes[4];
     std::memcpy(bytes, &dwValue, 4);

@@ -304,6 +304,10 @@ bool DeletePrinter(HPRINTER hPrinter) {
     return true;
 }
 
+ChangeStamp SpoolerChangeStamp() {
+    return SpoolerAnswers() ? Store().Stamp() : ChangeStamp{};
+}
+
 bool EnumPrinters(uint32_t Flags, uint32_t Level, uint8_t* pPrinterEnum, uint32_t cbBuf,
                   uint32_t* pcbNeeded, uint32_t* pcReturned) {
     if (!SpoolerAnswers())

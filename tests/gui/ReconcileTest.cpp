@@ -11,6 +11,7 @@
 #include "platform/spooler.h"
 
 #include <gtest/gtest.h>
+#include <thread>
 
 using vexguitest::MakePrinter;
 
@@ -110,6 +111,41 @@ TEST(QueueNames, ReadsQueuesPortsAndTheMonitorsAddresses) {
     EXPECT_EQ(queues.NamesFor("10.0.0.11"), ""); // a too short configInfo has no address
     EXPECT_EQ(queues.NamesFor("127.0.0.1"), "");
     vextest::StopSpoolerService();
+}
+
+TEST(QueueNames, RefreshSeesChangesOfOtherThreadsAndProcesses) {
+    vextest::TempRoot root;
+    CQueueNames queues;
+    EXPECT_FALSE(queues.Refresh()); // the spooler is not running
+    ASSERT_TRUE(vextest::StartSpoolerService());
+    platform::DRIVER_INFO_3 driver{3, "Laser PCL6", nullptr, "drv.dll", "drv.gpd", "ui.dll"};
+    ASSERT_TRUE(platform::AddPrinterDriver(3, &driver));
+    AddMonitorPort("ZP_1", 10, 0, 0, 9);
+    platform::PORT_INFO_2 port{"ZP_1", nullptr, "", platform::PORT_TYPE_WRITE};
+    ASSERT_TRUE(platform::AddPortEx(2, &port, "Standard TCP/IP Port"));
+    AddQueue("Nine", "ZP_1");
+    ASSERT_TRUE(queues.Refresh());
+    EXPECT_EQ(queues.NamesFor("10.0.0.9"), "Nine");
+    ASSERT_TRUE(queues.Refresh());
+    EXPECT_EQ(queues.NamesFor("10.0.0.9"), "Nine");
+
+    // The monitor moves the port to another address (another reader of the registry).
+    std::thread([] { AddMonitorPort("ZP_1", 10, 0, 0, 10); }).join();
+    ASSERT_TRUE(queues.Refresh());
+    EXPECT_EQ(queues.NamesFor("10.0.0.9"), "");
+    EXPECT_EQ(queues.NamesFor("10.0.0.10"), "Nine");
+    // A queue added by another program.
+    std::string csOutput;
+    ASSERT_EQ(vextest::RunProgram(
+                  vextest::ProgramPath("vexsys"),
+                  {"printer", "add", "Ten", "--port", "ZP_1", "--driver", "Laser PCL6"}, &csOutput),
+              0)
+        << csOutput;
+    ASSERT_TRUE(queues.Refresh());
+    EXPECT_EQ(queues.NamesFor("10.0.0.10"), "Nine, Ten");
+    // A stopped spooler makes the names unknown again.
+    ASSERT_TRUE(vextest::StopSpoolerService());
+    EXPECT_FALSE(queues.Refresh());
 }
 
 TEST(KplChanges, FirstDifferenceDecidesOneMessage) {

@@ -116,6 +116,32 @@ TEST_F(RegistryTest, OneValueOfEverySubkeyAtOnce) {
     RegCloseKey(hPorts);
 }
 
+TEST_F(RegistryTest, StampMovesWithEveryWriteAndOnlyThen) {
+    HKEY hKey = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyEx(HKEY_LOCAL_MACHINE, "SOFTWARE\\S", &hKey));
+    const ChangeStamp first = RegChangeStamp();
+    ASSERT_TRUE(first.Valid());
+    uint32_t dwValue = 0;
+    RegQueryDword(hKey, "x", &dwValue);
+    std::vector<SSubkeyValue> values;
+    RegQuerySubkeyValues(HKEY_LOCAL_MACHINE, "x", &values);
+    EXPECT_EQ(RegChangeStamp(), first); // reads leave it
+    RegSetDword(hKey, "x", 1);
+    const ChangeStamp own = RegChangeStamp();
+    EXPECT_NE(own, first);
+    // Another thread has a connection of its own, as another process has.
+    std::thread([] {
+        HKEY hOther = nullptr;
+        RegOpenKeyEx(HKEY_LOCAL_MACHINE, "SOFTWARE\\S", &hOther);
+        RegSetDword(hOther, "y", 2);
+        RegCloseKey(hOther);
+    }).join();
+    const ChangeStamp other = RegChangeStamp();
+    EXPECT_NE(other, own);
+    EXPECT_EQ(RegChangeStamp(), other);
+    RegCloseKey(hKey);
+}
+
 TEST_F(RegistryTest, DeletingKeys) {
     HKEY hKey = nullptr;
     ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyEx(HKEY_LOCAL_MACHINE, "SOFTWARE\\D\\E", &hKey));

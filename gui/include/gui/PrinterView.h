@@ -6,6 +6,7 @@
 #include "common/Printers.h"
 #include "gui/ActionRules.h"
 #include "gui/NotifyFlags.h"
+#include "gui/QueueNames.h"
 
 #include <QWidget>
 #include <functional>
@@ -153,4 +154,6 @@ private:
     std::function<void()> m_actionPause;
     bool m_bManageBusy = false;
     QMenu* m_pStateMenu = nullptr;
+    // The workstation's queues as the last tick read them.
+    CQueueNames m_queues;
 };

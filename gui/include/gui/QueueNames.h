@@ -3,8 +3,11 @@
 // monitor keeps for each of its ports (bytes 532..535 of "configInfo").
 //
 // Read once per reconciliation tick, so that a tick costs one spooler
-// enumeration and one pass over the port data however many printers are known.
+// enumeration and one read of the port data however many printers are known,
+// and only after the spooler or the registry has changed.
 #pragma once
+
+#include "platform/change_stamp.h"
 
 #include <string>
 #include <unordered_map>
@@ -20,6 +23,10 @@ public:
     // Enumerates the local printers and the monitor's ports. False when the
     // spooler cannot be enumerated; the names are then unknown, not empty.
     bool Load();
+    // Loads again only when the spooler's or the registry's contents may have
+    // changed since the last Refresh of the calling thread; false, as Load,
+    // when the spooler does not run or cannot be enumerated.
+    bool Refresh();
     // The names of the queues printing to the address, joined by ", " in the
     // spooler's enumeration order; "" when none does.
     std::string NamesFor(const std::string& csIpAddr) const;
@@ -31,4 +38,6 @@ public:
 
 private:
     std::unordered_map<std::string, std::vector<std::string>> m_queuesByAddress;
+    platform::ChangeStamp m_spoolerStamp;
+    platform::ChangeStamp m_registryStamp;
 };

@@ -7,6 +7,7 @@
 // case. Safe for many threads and several processes at once.
 #pragma once
 
+#include "platform/change_stamp.h"
 #include "platform/error.h"
 
 #include <cstdint>
@@ -61,6 +62,9 @@ struct SSubkeyValue {
 };
 uint32_t RegQuerySubkeyValues(HKEY hKey, const std::string& csValueName,
                               std::vector<SSubkeyValue>* pValues);
+
+// The registry's stamp for the calling thread (see change_stamp.h).
+ChangeStamp RegChangeStamp();
 
 // Conveniences over the calls above. A text is stored with its terminating NUL,
 // as REG_SZ values are; a read text stops at the first NUL.

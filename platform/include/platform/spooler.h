@@ -22,6 +22,8 @@
 // the attribute.
 #pragma once
 
+#include "platform/change_stamp.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -91,6 +93,10 @@ struct PRINTER_DEFAULTS {
 
 struct PrinterHandle;
 using HPRINTER = PrinterHandle*;
+
+// The spooler's stamp for the calling thread (see change_stamp.h): the local
+// printers, ports, drivers and monitors; invalid while the spooler does not run.
+ChangeStamp SpoolerChangeStamp();
 
 // Printers. OpenPrinter without defaults (or with no access asked) opens for
 // use only; SetPrinter needs PRINTER_ACCESS_ADMINISTER and DeletePrinter needs

@@ -5,6 +5,7 @@
 #include "platform/root.h"
 #include "root_access.h"
 
+#include <atomic>
 #include <fcntl.h>
 #include <map>
 #include <memory>
@@ -17,6 +18,7 @@ namespace {
 
 struct Connection {
     sqlite3* db = nullptr;
+    uint64_t uSerial = 0; // this process's number of the connection, from 1
     std::map<std::string, sqlite3_stmt*> statements;
     ~Connection() {
         for (auto& [sql, stmt] : statements)
@@ -99,7 +101,9 @@ static Connection* ConnectionFor(const char* pszFile, const char* pszSchema) {
     ::close(rootFd);
     if (!bReady)
         return nullptr;
+    static std::atomic<uint64_t> s_uConnections{0};
     auto conn = std::make_unique<Connection>();
+    conn->uSerial = ++s_uConnections;
     // Read and write where the rights allow it, else read only.
     if (sqlite3_open_v2(path.c_str(), &conn->db,
                         SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOFOLLOW | SQLITE_OPEN_NOMUTEX,
@@ -142,6 +146,19 @@ sqlite3_stmt* SqliteStore::Prepare(const char* pszSql) {
     }
     conn->statements.emplace(pszSql, stmt);
     return stmt;
+}
+
+ChangeStamp SqliteStore::Stamp() {
+    Connection* conn = ConnectionFor(m_pszFile, m_pszSchema);
+    if (!conn)
+        return {};
+    // data_version moves with every commit of another connection; this
+    // connection's own writes are counted apart.
+    StatementScope stmt(Prepare("PRAGMA data_version"));
+    if (!stmt || sqlite3_step(stmt.get()) != SQLITE_ROW)
+        return {};
+    return ChangeStamp{conn->uSerial, sqlite3_column_int64(stmt.get(), 0),
+                       sqlite3_total_changes64(conn->db)};
 }
 
 SqliteTransaction::SqliteTransaction(sqlite3* db) : m_db(db) {

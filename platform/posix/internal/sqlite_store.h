@@ -6,6 +6,8 @@
 // user who may only read a store gets a connection that reads.
 #pragma once
 
+#include "platform/change_stamp.h"
+
 #include <sqlite3.h>
 #include <string>
 
@@ -23,6 +25,8 @@ public:
     // Wrap it in a StatementScope so that it is reset again after use: a
     // statement left mid-way holds a read snapshot and hides other writers.
     sqlite3_stmt* Prepare(const char* pszSql);
+    // The calling thread's stamp of the store (invalid when it cannot be opened).
+    ChangeStamp Stamp();
 
 private:
     const char* m_pszFile;

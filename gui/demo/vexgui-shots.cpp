@@ -6,6 +6,7 @@
 // modify-printer.png, separator-page.png, manage-printers.png,
 // state-menu.png, settings-*.png, values-*.png, trace-configuration.png.
 // Run by scripts/screenshots.
+#include "common/VexData.h"
 #include "gui/AddIconDlg.h"
 #include "gui/ColumnSelectionDlg.h"
 #include "gui/ColumnSortDlg.h"
@@ -185,7 +186,10 @@ int main(int argc, char** argv) {
                          {"values-driver.png", "values-sharing.png", "values-separator-page.png"});
     }
     {
+        // The service's trace on for the picture, so that its group shows locked.
+        CVexData().SetTraceOn(eExeService, true);
         CTraceDlg dialog(pFrame);
+        CVexData().SetTraceOn(eExeService, false);
         dialog.show();
         dialog.move(pFrame->geometry().center() - dialog.rect().center());
         bOk &= Shoot(&dialog, csFolder + "trace-configuration.png");

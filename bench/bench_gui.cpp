@@ -87,9 +87,12 @@ private:
     int m_iQueued = 0;
 };
 
+// Made and ended by main, around the benchmarks: a static would end after the
+// threads' store connections, too late to stop the Spooler.
+CGuiMachine* g_pMachine = nullptr;
+
 CGuiMachine& Machine() {
-    static CGuiMachine machine;
-    return machine;
+    return *g_pMachine;
 }
 
 // The main window as the start-up leaves it (shown, list filled), with the
@@ -255,7 +258,12 @@ int main(int argc, char** argv) {
     ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
     QApplication application(argc, argv);
     benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
+    {
+        CGuiMachine machine;
+        g_pMachine = &machine;
+        benchmark::RunSpecifiedBenchmarks();
+        g_pMachine = nullptr;
+    }
     benchmark::Shutdown();
     return 0;
 }

@@ -1,5 +1,6 @@
 // The per-thread last error and the one errno translation table of the POSIX side.
 #include "platform/error.h"
+#include "platform/internet.h"
 
 #include <cerrno>
 #include <unordered_map>
@@ -260,6 +261,20 @@ std::string ErrorText(uint32_t dwError) {
                           "refused it."},
         {WSAEHOSTUNREACH, "A socket operation was attempted to an unreachable host."},
         {WSAHOST_NOT_FOUND, "No such host is known."},
+        {ERROR_INTERNET_TIMEOUT, "The operation timed out"},
+        {ERROR_INTERNET_EXTENDED_ERROR, "An extended error was returned from the server."},
+        {ERROR_INTERNET_INTERNAL_ERROR, "An internal error has occurred."},
+        {ERROR_INTERNET_INVALID_URL, "The URL is invalid."},
+        {ERROR_INTERNET_UNRECOGNIZED_SCHEME, "The URL does not use a recognized protocol"},
+        {ERROR_INTERNET_NAME_NOT_RESOLVED, "The server name or address could not be resolved"},
+        {ERROR_INTERNET_OPERATION_CANCELLED, "The operation was canceled"},
+        {ERROR_INTERNET_INCORRECT_HANDLE_TYPE,
+         "The type of handle supplied is incorrect for this operation"},
+        {ERROR_INTERNET_CANNOT_CONNECT, "A connection with the server could not be established"},
+        {ERROR_INTERNET_CONNECTION_ABORTED, "The connection with the server was terminated "
+                                            "abnormally"},
+        {ERROR_INTERNET_SECURE_FAILURE, "A security error occurred"},
+        {ERROR_HTTP_HEADER_NOT_FOUND, "The requested header could not be located"},
     };
     auto it = texts.find(dwError);
     return it == texts.end() ? std::string() : std::string(it->second);

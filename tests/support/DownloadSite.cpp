@@ -38,7 +38,7 @@ void Stop(pid_t pid) {
 
 } // namespace
 
-CDownloadSite::CDownloadSite() {
+CDownloadSite::CDownloadSite(uint32_t uKBytesPerSecond) {
     std::string csNetError;
     if (!EnterPrivateNetwork(&csNetError)) {
         m_csError = "no private network: " + csNetError;
@@ -52,12 +52,14 @@ CDownloadSite::CDownloadSite() {
     m_csState = szTemplate;
     m_csFolder = m_csState + "/site";
     std::filesystem::create_directories(m_csFolder);
-    WriteFile(m_csState + "/lighttpd.conf", "server.document-root = \"" + m_csFolder +
-                                                "\"\n"
-                                                "server.bind = \"127.0.0.1\"\nserver.port = 80\n"
-                                                "server.errorlog = \"" +
-                                                m_csState +
-                                                "/lighttpd.log\"\nserver.modules = ()\n");
+    std::string csConfig = "server.document-root = \"" + m_csFolder + "\"\n";
+    csConfig += "server.bind = \"127.0.0.1\"\nserver.port = 80\n";
+    csConfig += "server.errorlog = \"" + m_csState + "/lighttpd.log\"\n";
+    csConfig += "server.modules = (\"mod_accesslog\")\n";
+    csConfig += "accesslog.filename = \"" + m_csState + "/access.log\"\n";
+    if (uKBytesPerSecond)
+        csConfig += "connection.kbytes-per-second = " + std::to_string(uKBytesPerSecond) + "\n";
+    WriteFile(m_csState + "/lighttpd.conf", csConfig);
     m_http = Start({"lighttpd", "-D", "-f", m_csState + "/lighttpd.conf"}, m_csState + "/http.out");
     // Debian's own Python, which has the FTP server module.
     m_ftp = Start(
@@ -92,6 +94,10 @@ pid_t CDownloadSite::Start(const std::vector<std::string>& argv, const std::stri
     args.push_back(nullptr);
     ::execvp(args[0], args.data());
     ::_exit(127);
+}
+
+std::string CDownloadSite::Requests() const {
+    return ReadFile(m_csState + "/access.log") + ReadFile(m_csState + "/ftp.log");
 }
 
 bool CDownloadSite::Lay(const std::vector<std::string>& args) {

@@ -5,6 +5,7 @@
 // machine. Packages and checksum files are laid with drvsite.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <sys/types.h>
 #include <vector>
@@ -13,7 +14,8 @@ namespace vextest {
 
 class CDownloadSite {
 public:
-    CDownloadSite();
+    // uKBytesPerSecond: the web server's pace per connection (0: as fast as it can).
+    explicit CDownloadSite(uint32_t uKBytesPerSecond = 0);
     ~CDownloadSite();
     CDownloadSite(const CDownloadSite&) = delete;
     CDownloadSite& operator=(const CDownloadSite&) = delete;
@@ -25,6 +27,9 @@ public:
     static std::string HttpRoot() { return "http://127.0.0.1"; }
     static std::string FtpRoot() { return "ftp://127.0.0.1"; }
 
+    // What the servers were asked so far: the web server's access log and the
+    // FTP server's log, one request a line.
+    std::string Requests() const;
     // Runs drvsite --site FOLDER with the arguments; true on success.
     bool Lay(const std::vector<std::string>& args);
     // The site's file for a path below the folder (as laid by drvsite).

@@ -76,6 +76,7 @@ class CPackageWriter {
 public:
     explicit CPackageWriter(const fs::path& path) : m_pArchive(archive_write_new()) {
         archive_write_add_filter_gzip(m_pArchive);
+        archive_write_set_filter_option(m_pArchive, "gzip", "compression-level", "1");
         archive_write_set_format_pax_restricted(m_pArchive);
         m_bOk = archive_write_open_filename(m_pArchive, path.c_str()) == ARCHIVE_OK;
     }

@@ -4,6 +4,8 @@
 #include "common/Trace.h"
 #include "common/VexData.h"
 #include "gui/CreationReport.h"
+#include "gui/DriverSite.h"
+#include "gui/DriverUpdateDlg.h"
 #include "gui/IconDlgRules.h"
 #include "gui/IconFieldChecks.h"
 #include "gui/IconSettingsForm.h"
@@ -27,13 +29,6 @@ public:
     CWaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
     ~CWaitCursor() { QApplication::restoreOverrideCursor(); }
 };
-
-// Whether an internet session opens. The internet facility of the platform
-// layer is not in this tree yet: until it is, no session opens, and updated
-// driver software is not offered.
-bool InternetSessionOpens() {
-    return false;
-}
 
 std::string Trimmed(const std::string& csText) {
     const size_t nFirst = csText.find_first_not_of(" \t");
@@ -174,6 +169,21 @@ void CAddIconDlg::accept() {
         return;
     }
     TraceInf("(CAddIconDlg::OnOK)data validation succeeded");
+    if (values.eUseExisting == kCheckForUpdates) {
+        // A newer driver package first: Cancel stays here, "no newer
+        // software" ends the creation.
+        CDriverUpdateDlg update(eDriverType(values.eDriverType), this);
+        const int iUpdate = update.exec();
+        if (iUpdate == QDialog::Rejected) {
+            scope.Result("update cancelled");
+            return;
+        }
+        if (iUpdate == CDriverUpdateDlg::kNoNewerSoftware) {
+            scope.Result("no newer software");
+            QDialog::done(QDialog::Rejected);
+            return;
+        }
+    }
 
     SIconInfo request;
     request.csUUID = m_printer.m_csUUID;

@@ -6,15 +6,12 @@
 #include "platform/process.h"
 #include "platform/registry.h"
 
-#include <cctype>
-
 using namespace platform;
 
 const char* const kDriverSiteValue = "Driver download site";
 
 namespace {
 
-const char* const kBrowserKey = "Software\\Microsoft\\Internet Explorer";
 const char* const kInternetSettingsKey =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
 const char* const kWizardKey =
@@ -41,16 +38,6 @@ bool QueryString(HKEY hRoot, const char* pszKey, const char* pszValue, std::stri
     bool bOk = RegQueryString(hKey, pszValue, pcsValue) == ERROR_SUCCESS;
     RegCloseKey(hKey);
     return bOk;
-}
-
-bool EqualNoCase(const std::string& a, const std::string& b) {
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) !=
-            std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
 }
 
 } // namespace
@@ -81,28 +68,11 @@ bool BuildDriverAddresses(const std::string& csRoot, eOs os, eDriverType eType,
     return false;
 }
 
-bool IsInternetUsable() {
-    CTraceScope scope("IsInternetUsable", TRACE_DET);
-    std::string csVersion, csMonikers;
-    bool bUsable = QueryString(HKEY_LOCAL_MACHINE, kBrowserKey, "Version", &csVersion) &&
-                   !csVersion.empty() && std::isdigit(static_cast<unsigned char>(csVersion[0])) &&
-                   csVersion[0] - '0' > 3 &&
-                   QueryString(HKEY_LOCAL_MACHINE, kBrowserKey, "MkEnabled", &csMonikers) &&
-                   EqualNoCase(csMonikers, "Yes");
-    if (bUsable) {
-        HKEY hKey = nullptr;
-        bUsable = RegOpenKeyEx(HKEY_CURRENT_USER, kInternetSettingsKey, &hKey) == ERROR_SUCCESS;
-        if (bUsable)
-            RegCloseKey(hKey);
-    }
-    if (bUsable) {
-        HINTERNET hSession = InternetOpen("", INTERNET_OPEN_TYPE_PRECONFIG);
-        bUsable = hSession != nullptr;
-        if (hSession)
-            InternetCloseHandle(hSession);
-    }
-    scope.Result(bUsable);
-    return bUsable;
+bool InternetSessionOpens() {
+    HINTERNET hSession = InternetOpen("", INTERNET_OPEN_TYPE_PRECONFIG);
+    if (hSession)
+        InternetCloseHandle(hSession);
+    return hSession != nullptr;
 }
 
 bool IsProxyEnabled() {

@@ -4,6 +4,7 @@
 #include "gui/DriverChecksum.h"
 #include "gui/DriverInstall.h"
 #include "gui/DriverVersion.h"
+#include "gui/IconDlgRules.h"
 #include "platform/clock.h"
 #include "platform/files.h"
 #include "platform/os.h"
@@ -132,7 +133,8 @@ bool CDriverUpdate::FindPackageSize() {
 SUpdateEnd CDriverUpdate::Connect() {
     CTraceScope scope("CDriverUpdate::Connect");
     m_sink.SetPhase(0);
-    if (!IsInternetUsable() && m_sink.AskToConnect() && !StartConnectionWizard())
+    if (!IsInternetUsable(InternetSessionOpens) && m_sink.AskToConnect() &&
+        !StartConnectionWizard())
         return Fail(133);
     if (!m_gate.Checkpoint())
         return Fail(0);

@@ -26,6 +26,9 @@ public:
 
     // How often "Check for updated software" is looked at again.
     static constexpr int kInternetRuleMs = 100;
+    // The existing-driver choice "Check for updated software": OK first runs
+    // the driver update (CDriverUpdateDlg).
+    static constexpr int kCheckForUpdates = 2;
 
 protected:
     void showEvent(QShowEvent* pEvent) override;

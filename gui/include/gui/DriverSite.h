@@ -29,10 +29,9 @@ bool BuildDriverAddresses(const std::string& csRoot, eOs os, eDriverType eType,
                           const std::string& csLanguageFolder, const std::string& csLanguageCode,
                           SDriverAddresses* pAddresses);
 
-// Whether the workstation can use the internet: a browser of version 4 or
-// later is installed with its monikers enabled, the user has Internet
-// settings, and an internet session opens.
-bool IsInternetUsable();
+// Whether an internet session opens with the user's preconfigured access (the
+// last part of the internet rule, IsInternetUsable in IconDlgRules.h).
+bool InternetSessionOpens();
 // Whether the user's Internet settings switch a proxy on.
 bool IsProxyEnabled();
 // Starts the connection wizard, found by the "Path" value of its "App Paths"

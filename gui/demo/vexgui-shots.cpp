@@ -4,13 +4,15 @@
 // main-icons.png, main-details.png, side-panel.png, customize-columns.png,
 // sort-printers.png, discovery-progress.png, create-printer.png,
 // modify-printer.png, separator-page.png, manage-printers.png,
-// state-menu.png, settings-*.png, values-*.png, trace-configuration.png.
+// state-menu.png, settings-*.png, values-*.png, trace-configuration.png,
+// driver-update.png (with the download site of scripts/screenshots).
 // Run by scripts/screenshots.
 #include "common/VexData.h"
 #include "gui/AddIconDlg.h"
 #include "gui/ColumnSelectionDlg.h"
 #include "gui/ColumnSortDlg.h"
 #include "gui/DefaultValuesNotebook.h"
+#include "gui/DriverUpdateDlg.h"
 #include "gui/InfoItemDlg.h"
 #include "gui/ManagedQueues.h"
 #include "gui/PrinterListModel.h"
@@ -25,6 +27,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QListWidget>
 #include <QMenu>
@@ -146,6 +149,20 @@ int main(int argc, char** argv) {
         dialog.show();
         dialog.move(pFrame->geometry().center() - dialog.rect().center());
         bOk &= Shoot(&dialog, csFolder + "separator-page.png");
+    }
+
+    // The driver update while it downloads from the paced local site: the
+    // worker is held at its next block once a third has come, for a still picture.
+    {
+        CDriverUpdateDlg dialog(eDriverPcl6, pFrame);
+        dialog.show();
+        dialog.move(pFrame->geometry().center() - dialog.rect().center());
+        QElapsedTimer waited;
+        waited.start();
+        while (dialog.Position() < 330 && dialog.isVisible() && waited.elapsed() < 60000)
+            Settle(20);
+        dialog.Gate().Pause();
+        bOk &= dialog.Phase() == 1 && Shoot(&dialog, csFolder + "driver-update.png");
     }
 
     // The printer actions: the management dialog of the printer with the most

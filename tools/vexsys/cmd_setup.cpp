@@ -88,13 +88,37 @@ bool EnsureAdministratorsGroup(std::string* pcsError) {
     return true;
 }
 
+// The web browser and the user's Internet settings a workstation of the
+// system's kind has, which decide whether updated drivers can be looked for.
+bool LayInternetSettings() {
+    using namespace platform;
+    HKEY hKey = nullptr;
+    if (RegCreateKeyEx(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Internet Explorer", &hKey) !=
+        ERROR_SUCCESS)
+        return false;
+    bool bOk = RegSetString(hKey, "Version", "6.0.2900.2180") == ERROR_SUCCESS &&
+               RegSetString(hKey, "MkEnabled", "Yes") == ERROR_SUCCESS;
+    RegCloseKey(hKey);
+    if (!bOk || RegCreateKeyEx(HKEY_CURRENT_USER,
+                               "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings",
+                               &hKey) != ERROR_SUCCESS)
+        return false;
+    uint32_t dwEnable = 0;
+    if (RegQueryDword(hKey, "ProxyEnable", &dwEnable) != ERROR_SUCCESS)
+        bOk = RegSetDword(hKey, "ProxyEnable", 0) == ERROR_SUCCESS;
+    RegCloseKey(hKey);
+    return bOk;
+}
+
 } // namespace
 
-VEXSYS_COMMAND(setup, "setup", "setup [--workdir DIR] [--language N] [--os-version MAJOR.MINOR]") {
+VEXSYS_COMMAND(setup, "setup",
+               "setup [--workdir DIR] [--language N] [--os-version MAJOR.MINOR] [--site URL]") {
     using namespace vexsys;
     std::string workDir = platform::RootPath("work");
     unsigned long long language = 1;
     unsigned long long major = 5, minor = 1;
+    std::string site; // the driver download site's root address
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& option = args[i];
         if (i + 1 >= args.size())
@@ -102,6 +126,8 @@ VEXSYS_COMMAND(setup, "setup", "setup [--workdir DIR] [--language N] [--os-versi
         const std::string& value = args[++i];
         if (option == "--workdir") {
             workDir = value;
+        } else if (option == "--site") {
+            site = value;
         } else if (option == "--language") {
             if (!ParseNumber(value, 15, &language) || language == 0)
                 return UsageError("--language takes a number from 1 to 15, not '" + value + "'");
@@ -140,7 +166,9 @@ VEXSYS_COMMAND(setup, "setup", "setup [--workdir DIR] [--language N] [--os-versi
     CVexData data;
     if (!data.AddStringData(CVexData::kMainKey, "Working directory", workDir) ||
         !data.AddNumData(CVexData::kMainKey, "Language", uint32_t(language)) ||
-        !data.AddNumData(CVexData::kMainKey, "First time", 1))
+        !data.AddNumData(CVexData::kMainKey, "First time", 1) ||
+        (!site.empty() && !data.AddStringData(CVexData::kMainKey, "Driver download site", site)) ||
+        !LayInternetSettings())
         return Failure("cannot write the settings into the registry");
     if (!RegisterSpooler(&error))
         return Failure(error);

@@ -12,6 +12,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <ctime>
+#include <fcntl.h>
 #include <mutex>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -57,10 +58,29 @@ thread_local bool t_inRestart = false;
 struct STraceSettings {
     bool bOn = false;
     std::string csPath;
+    std::string csRefusedName; // a stored file name that was not used
     bool bWrapOn = false;
     int32_t iWrapSize = 0;
     uint32_t uiLevel = 0;
 };
+
+bool IsPlainFileName(const std::string& csName) {
+    return !csName.empty() && csName != "." && csName != ".." &&
+           csName.find_first_of("/\\") == std::string::npos;
+}
+
+// Creates or empties the trace file; a link planted in its place is never
+// followed (the service writes its trace as the system root's owner).
+FILE* CreateTraceFile(const std::string& csPath) {
+    const int fd =
+        ::open(csPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0660);
+    if (fd < 0)
+        return nullptr;
+    FILE* pFile = ::fdopen(fd, "w");
+    if (!pFile)
+        ::close(fd);
+    return pFile;
+}
 
 STraceSettings ReadSettings(eExe exe) {
     t_inRestart = true;
@@ -68,7 +88,14 @@ STraceSettings ReadSettings(eExe exe) {
     CVexData data;
     settings.bOn = data.GetTraceOn(exe);
     if (settings.bOn) {
-        settings.csPath = data.GetWorkingDir() + data.GetTraceFile(exe);
+        // The trace is a file of the working folder: a stored name that would
+        // lead out of it falls back to the program's own name.
+        std::string csFile = data.GetTraceFile(exe);
+        if (!IsPlainFileName(csFile)) {
+            settings.csRefusedName = csFile;
+            csFile = CVexData::DefaultTraceFile(exe);
+        }
+        settings.csPath = data.GetWorkingDir() + csFile;
         settings.bWrapOn = data.GetTraceWrapOn(exe);
         settings.iWrapSize = data.GetTraceWrapSize(exe);
         settings.uiLevel = data.GetTraceLevel(exe);
@@ -79,8 +106,8 @@ STraceSettings ReadSettings(eExe exe) {
 
 // Opens the trace anew with the given ending for the previous file. Called with
 // restartLock held.
-void OpenTrace(STraceState& state, const std::string& csEnding) {
-    STraceSettings settings = ReadSettings(state.exe);
+void SwapTraceFile(STraceState& state, const STraceSettings& settings,
+                   const std::string& csEnding) {
     std::lock_guard lock(state.writeLock);
     if (state.file) {
         std::fclose(state.file);
@@ -96,12 +123,22 @@ void OpenTrace(STraceState& state, const std::string& csEnding) {
     platform::SetFileAttributes(csOld, platform::FILE_ATTRIBUTE_NORMAL);
     platform::DeleteFile(csOld);
     platform::MoveFile(settings.csPath, csOld, false);
-    state.file = std::fopen(settings.csPath.c_str(), "w");
+    state.file = CreateTraceFile(settings.csPath);
     if (!state.file) {
         state.bInitialised = false;
         return;
     }
     trace_detail::g_activeLevels.store(settings.uiLevel, std::memory_order_relaxed);
+}
+
+void OpenTrace(STraceState& state, const std::string& csEnding) {
+    const STraceSettings settings = ReadSettings(state.exe);
+    SwapTraceFile(state, settings, csEnding);
+    if (!settings.csRefusedName.empty())
+        trace_detail::WriteLine(TRACE_ERR,
+                                "(TraceInit)Trace file name '%s' leads out of the working "
+                                "folder; the trace is written to '%s'",
+                                settings.csRefusedName.c_str(), settings.csPath.c_str());
 }
 
 void Restart(bool bOnlyWhenOverSize) {

@@ -482,9 +482,11 @@ int32_t CVexData::GetTraceWrapSize(eExe exe) {
 bool CVexData::SetTraceWrapSize(eExe exe, int32_t iSize) {
     return AddNumData(kTraceKey, TraceValue(exe, " trace wrap size"), uint32_t(iSize));
 }
+std::string CVexData::DefaultTraceFile(eExe exe) {
+    return exe == eExeGui ? "vexgui.log" : "vexsrv.log";
+}
 std::string CVexData::GetTraceFile(eExe exe) {
-    return GetStringData(kTraceKey, TraceValue(exe, " trace file"),
-                         exe == eExeGui ? "vexgui.log" : "vexsrv.log");
+    return GetStringData(kTraceKey, TraceValue(exe, " trace file"), DefaultTraceFile(exe));
 }
 bool CVexData::SetTraceFile(eExe exe, const std::string& csFile) {
     return AddStringData(kTraceKey, TraceValue(exe, " trace file"), csFile);

@@ -188,6 +188,30 @@ TEST_F(TraceTest, RestartReadsTheSettingsAnew) {
     EXPECT_EQ(std::string::npos, vextest::ReadFile(root.WorkDir() + "other.log").find("gone"));
 }
 
+TEST_F(TraceTest, TheTraceNeverLeavesTheWorkingFolderNorFollowsALink) {
+    root.EnableTrace(eExeService);
+    const std::string csOutside = root.Path() + "/outside.txt";
+    vextest::WriteFile(csOutside, "keep");
+    // A name leading out of the folder falls back to the program's own name.
+    CVexData().SetTraceFile(eExeService, "../outside.txt");
+    TraceInit(eExeService, ".bak");
+    TraceInf("inside");
+    EXPECT_EQ(vextest::ReadFile(csOutside), "keep");
+    const std::string csTrace = vextest::ReadFile(TracePath());
+    EXPECT_NE(csTrace.find("ERR (TraceInit)Trace file name '../outside.txt' leads out of the "
+                           "working folder; the trace is written to '" +
+                           TracePath() + "'"),
+              std::string::npos)
+        << csTrace;
+    EXPECT_NE(csTrace.find("inside"), std::string::npos);
+    // A link planted under the trace's own name is not written through.
+    CVexData().SetTraceFile(eExeService, "planted.log");
+    std::filesystem::create_symlink(csOutside, root.WorkDir() + "planted.log");
+    TraceRestart();
+    TraceInf("through the link");
+    EXPECT_EQ(vextest::ReadFile(csOutside), "keep");
+}
+
 TEST_F(TraceTest, ManyThreadsWhileRollingNeverMixLines) {
     root.EnableTrace(eExeService, 0x7F, true, 20000);
     TraceInit(eExeService, ".bak");

@@ -107,7 +107,9 @@ public:
     bool SetTraceWrapOn(eExe exe, bool bOn);
     int32_t GetTraceWrapSize(eExe exe);
     bool SetTraceWrapSize(eExe exe, int32_t iSize);
+    // The trace file's name in the working folder, and the program's own one.
     std::string GetTraceFile(eExe exe);
+    static std::string DefaultTraceFile(eExe exe);
     bool SetTraceFile(eExe exe, const std::string& csFile);
 
     // Columns key.

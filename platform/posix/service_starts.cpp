@@ -78,7 +78,7 @@ void ServeOneStart(int fd) {
 
 } // namespace
 
-bool ServeServiceStarts(const std::atomic<bool>& stop) {
+bool ServeServiceStarts(const std::atomic<bool>& stop, const std::function<void()>& onListening) {
     if (!IsRootOwner(::geteuid()))
         return Fail(ERROR_ACCESS_DENIED);
     const int runFd = OpenRootFolder("run");
@@ -98,6 +98,8 @@ bool ServeServiceStarts(const std::atomic<bool>& stop) {
         ::close(runFd);
         return false;
     }
+    if (onListening)
+        onListening();
     while (!stop.load()) {
         if (!WaitReadable(listenFd, 100))
             continue;

@@ -69,9 +69,11 @@ int RunStartManager() {
     action.sa_handler = StopManager;
     ::sigaction(SIGTERM, &action, nullptr);
     ::sigaction(SIGINT, &action, nullptr);
-    std::printf("starting services for the administrators until ended\n");
-    std::fflush(stdout);
-    return ServeServiceStarts(g_stopManager) ? 0 : ServiceError("cannot serve starts");
+    const auto announce = [] {
+        std::printf("starting services for the administrators until ended\n");
+        std::fflush(stdout);
+    };
+    return ServeServiceStarts(g_stopManager, announce) ? 0 : ServiceError("cannot serve starts");
 }
 
 // The manager and one service, closed when the command ends.

@@ -21,6 +21,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -171,8 +172,9 @@ int TerminateAllServices();
 // that every service runs as the owner whoever starts it. Without a manager
 // such a start fails with ERROR_ACCESS_DENIED. Serves until stop is set; false
 // (last error set) at once when the caller is not a root owner or another
-// manager listens.
-bool ServeServiceStarts(const std::atomic<bool>& stop);
+// manager listens. onListening runs once the manager can be reached.
+bool ServeServiceStarts(const std::atomic<bool>& stop,
+                        const std::function<void()>& onListening = {});
 
 // ---- service side ----
 

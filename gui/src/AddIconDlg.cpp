@@ -12,6 +12,7 @@
 #include "gui/Prompter.h"
 #include "gui/SepPageBrowseDlg.h"
 #include "gui/StringTable.h"
+#include "gui/WaitCursor.h"
 
 #include <QApplication>
 #include <QDialogButtonBox>
@@ -23,19 +24,6 @@ namespace {
 constexpr uint32_t kMsgCorruptedTree = 5040;
 constexpr uint32_t kMsgCreateTitle = 5019;
 constexpr uint32_t kMsgCreateFailed = 5011;
-
-class CWaitCursor {
-public:
-    CWaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~CWaitCursor() { QApplication::restoreOverrideCursor(); }
-};
-
-std::string Trimmed(const std::string& csText) {
-    const size_t nFirst = csText.find_first_not_of(" \t");
-    if (nFirst == std::string::npos)
-        return std::string();
-    return csText.substr(nFirst, csText.find_last_not_of(" \t") - nFirst + 1);
-}
 } // namespace
 
 CAddIconDlg::CAddIconDlg(const CPrinter& printer, QWidget* pParent)
@@ -155,7 +143,7 @@ void CAddIconDlg::UpdateCheckUpdates() {
 void CAddIconDlg::accept() {
     CTraceScope scope("CAddIconDlg::OnOK");
     SIconInfo values = m_pForm->Values();
-    values.csIconName = Trimmed(values.csIconName);
+    values.csIconName = CIconFieldChecks::TrimmedName(values.csIconName);
     m_pForm->SetIconName(QString::fromStdString(values.csIconName));
     if (auto failure = CIconFieldChecks::CheckAll(values, "", "")) {
         if (failure->uiMessageId) {

@@ -91,3 +91,10 @@ std::optional<SFieldFailure> CIconFieldChecks::CheckAll(const SIconInfo& values,
             return failure;
     return std::nullopt;
 }
+
+std::string CIconFieldChecks::TrimmedName(const std::string& csName) {
+    const size_t nFirst = csName.find_first_not_of(" \t");
+    if (nFirst == std::string::npos)
+        return std::string();
+    return csName.substr(nFirst, csName.find_last_not_of(" \t") - nFirst + 1);
+}

@@ -8,6 +8,7 @@
 #include "gui/Prompter.h"
 #include "gui/SepPageBrowseDlg.h"
 #include "gui/StringTable.h"
+#include "gui/WaitCursor.h"
 #include "platform/error.h"
 
 #include <QApplication>
@@ -21,19 +22,6 @@ constexpr uint32_t kMsgPublishWarning = 145;
 constexpr uint32_t kMsgPortWarning = 5051;
 constexpr uint32_t kMsgUpdatedWithWarnings = 5059;
 constexpr uint32_t kMsgNotChanged = 5080;
-
-class CWaitCursor {
-public:
-    CWaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~CWaitCursor() { QApplication::restoreOverrideCursor(); }
-};
-
-std::string Trimmed(const std::string& csText) {
-    const size_t nFirst = csText.find_first_not_of(" \t");
-    if (nFirst == std::string::npos)
-        return std::string();
-    return csText.substr(nFirst, csText.find_last_not_of(" \t") - nFirst + 1);
-}
 } // namespace
 
 CViewIconDlg::CViewIconDlg(const std::string& csQueueName, const CPrinter& printer,
@@ -102,7 +90,7 @@ void CViewIconDlg::accept() {
     CTraceScope scope("CViewIconDlg::OnOK");
     CWaitCursor wait;
     SIconInfo values = m_pForm->Values();
-    values.csIconName = Trimmed(values.csIconName);
+    values.csIconName = CIconFieldChecks::TrimmedName(values.csIconName);
     m_pForm->SetIconName(QString::fromStdString(values.csIconName));
     // The queue's own names and port are no new names: they pass unchecked.
     const SIconInfo& current = m_queue.Values();

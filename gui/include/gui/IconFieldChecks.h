@@ -27,6 +27,8 @@ public:
     // may hold a colon).
     static constexpr const char* kNameChars = "!\\/:*?<>|,";
     static constexpr const char* kPortChars = "!\\/*?<>|,";
+    // A queue name as the dialogs take it: without leading and trailing blanks and tabs.
+    static std::string TrimmedName(const std::string& csName);
 
     // Each gives the failure, or nothing when the value passes.
     static std::optional<SFieldFailure> CheckIconName(const std::string& csName,

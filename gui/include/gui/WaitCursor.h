@@ -1,4 +1,4 @@
-// The wait cursor for one scope.
+// The wait cursor over the whole application while an object of this class lives.
 #pragma once
 
 #include <QApplication>

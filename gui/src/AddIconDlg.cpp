@@ -111,15 +111,7 @@ bool CAddIconDlg::OnInitDialog() {
 }
 
 void CAddIconDlg::OnSharePrinter() {
-    const SIconInfo values = m_pForm->Values();
-    const SShareState state =
-        ApplyShareRule(values.bShare, values.csShareName, values.bPublish, [this] {
-            return CVexData().GetShareName(m_printer.m_csPrinterModel, m_printer.m_csIpAddr);
-        });
-    m_pForm->SetShareName(QString::fromStdString(state.csShareName));
-    m_pForm->SetPublish(state.bPublish);
-    m_pForm->SetShareControls(state.bShareNameEnabled, state.bPublishEnabled,
-                              state.bShareLabelBlue);
+    m_pForm->ApplyShareRule(m_printer);
 }
 
 void CAddIconDlg::OnInstallAdditionalDrivers() {

@@ -1,5 +1,8 @@
 #include "gui/IconSettingsForm.h"
 
+#include "common/VexData.h"
+#include "gui/IconDlgRules.h"
+
 #include <QBitmap>
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -285,4 +288,15 @@ bool CIconSettingsForm::IsInstallingAdditional() const {
 
 QString CIconSettingsForm::SeparatorPage() const {
     return m_pSepPage->text();
+}
+
+void CIconSettingsForm::ApplyShareRule(const CPrinter& printer) {
+    const SIconInfo values = Values();
+    const SShareState state =
+        ::ApplyShareRule(values.bShare, values.csShareName, values.bPublish, [&printer] {
+            return CVexData().GetShareName(printer.m_csPrinterModel, printer.m_csIpAddr);
+        });
+    SetShareName(QString::fromStdString(state.csShareName));
+    SetPublish(state.bPublish);
+    SetShareControls(state.bShareNameEnabled, state.bPublishEnabled, state.bShareLabelBlue);
 }

@@ -70,15 +70,7 @@ void CViewIconDlg::OnInitDialog() {
 }
 
 void CViewIconDlg::OnSharePrinter() {
-    const SIconInfo values = m_pForm->Values();
-    const SShareState state =
-        ApplyShareRule(values.bShare, values.csShareName, values.bPublish, [this] {
-            return CVexData().GetShareName(m_printer.m_csPrinterModel, m_printer.m_csIpAddr);
-        });
-    m_pForm->SetShareName(QString::fromStdString(state.csShareName));
-    m_pForm->SetPublish(state.bPublish);
-    m_pForm->SetShareControls(state.bShareNameEnabled, state.bPublishEnabled,
-                              state.bShareLabelBlue);
+    m_pForm->ApplyShareRule(m_printer);
 }
 
 void CViewIconDlg::OnBrowse() {

@@ -447,11 +447,7 @@ TEST_F(CreateWithDefaultsTest, WarningsOfACreationAreShownInOneMessage) {
 // dialog of u2 its queue "Back" made the default and then deleted. The exit
 // code tells the first step that went wrong.
 VEX_TEST_HELPER(gui_actions_as_administrator) {
-    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    int argc = 1;
-    char name[] = "vexgui";
-    char* argv[] = {name, nullptr};
-    QApplication application(argc, argv);
+    vexguitest::COffscreenApplication application;
     CScriptedPrompter prompter;
     CVexApp app;
     app.ColumnData().GetInformation();

@@ -28,11 +28,7 @@ using vexguitest::SQueueRecord;
 // the queue ARGS[3] for the printer (UUID, address, model), then gives it a
 // comment through Modify.
 VEX_TEST_HELPER(dialogs_as_administrator) {
-    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    int argc = 1;
-    char name[] = "vexgui";
-    char* argv[] = {name, nullptr};
-    QApplication application(argc, argv);
+    vexguitest::COffscreenApplication application;
     CScriptedPrompter prompter;
     CPrinter printer;
     printer.m_csUUID = args.at(0);

@@ -34,6 +34,11 @@ private:
     ::testing::AddGlobalTestEnvironment(new CGuiEnvironment);
 } // namespace
 
+COffscreenApplication::COffscreenApplication() {
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    m_pApp = std::make_unique<QApplication>(m_argc, m_argv);
+}
+
 bool WaitForUi(const std::function<bool()>& condition, std::chrono::milliseconds deadline) {
     const auto end = std::chrono::steady_clock::now() + deadline;
     while (!condition()) {

@@ -41,6 +41,18 @@ void WhenModalOpens(QObject* pOwner, std::function<void(TDialog*)> action) {
 
 // Answers each box with the next scripted answer (Yes, or OK, when the script
 // is used up) and records the message ids shown. Installed for its life.
+// The application of a helper process (a test run as another user), offscreen.
+class COffscreenApplication {
+public:
+    COffscreenApplication();
+
+private:
+    int m_argc = 1;
+    char m_name[7] = "vexgui";
+    char* m_argv[2] = {m_name, nullptr};
+    std::unique_ptr<QApplication> m_pApp;
+};
+
 class CScriptedPrompter : public CPrompter {
 public:
     explicit CScriptedPrompter(std::deque<int> answers = {});

@@ -42,11 +42,7 @@ void LayInstaller(eDriverType eType) {
 // Both notebooks used by an administrator who is not root: manual mode, a TTL
 // of 7, new printers not shared. Exit code 0 when both closed with OK.
 VEX_TEST_HELPER(notebooks_as_user) {
-    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    int argc = 1;
-    char name[] = "vexgui";
-    char* argv[] = {name, nullptr};
-    QApplication application(argc, argv);
+    vexguitest::COffscreenApplication application;
     CScriptedPrompter prompter;
     CSettingsNotebook settings;
     settings.show();

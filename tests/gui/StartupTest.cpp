@@ -21,11 +21,7 @@ using vexguitest::CScriptedPrompter;
 VEX_TEST_HELPER(gui_outsider) {
     if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0)
         return 3;
-    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    int argc = 1;
-    char name[] = "vexgui";
-    char* argv[] = {name, nullptr};
-    QApplication application(argc, argv);
+    vexguitest::COffscreenApplication application;
     CScriptedPrompter prompter;
     CVexApp app;
     const bool bStarted = app.InitInstance({});

@@ -170,11 +170,7 @@ namespace {
 // The trace dialog of an administrator who is not root: switches the
 // service's trace off. Exit code 0 when the setting was written.
 VEX_TEST_HELPER(trace_dialog_as_user) {
-    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    int argc = 1;
-    char name[] = "vexgui";
-    char* argv[] = {name, nullptr};
-    QApplication application(argc, argv);
+    vexguitest::COffscreenApplication application;
     CScriptedPrompter prompter;
     CTraceDlg dialog;
     dialog.show();

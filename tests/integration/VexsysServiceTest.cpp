@@ -18,14 +18,7 @@ protected:
     }
     int VexsysAs(vextest::Identity eWho, const std::vector<std::string>& args,
                  std::string* output = nullptr) {
-        const std::string id = std::to_string(vextest::kOutsiderId);
-        std::vector<std::string> full{"--reuid=" + id, "--regid=" + id,
-                                      eWho == vextest::Identity::Outsider
-                                          ? std::string("--clear-groups")
-                                          : "--groups=" + std::to_string(vextest::kTestAdminGroup),
-                                      vextest::ProgramPath("vexsys")};
-        full.insert(full.end(), args.begin(), args.end());
-        return vextest::RunProgram("/usr/bin/setpriv", full, output);
+        return vextest::RunProgramAs(eWho, vextest::ProgramPath("vexsys"), args, output);
     }
     vextest::TempRoot root;
 };
@@ -46,8 +39,8 @@ TEST_F(VexsysServiceTest, AdministratorsStartAndControlServicesOutsidersCannot) 
     EXPECT_FALSE(platform::IsServiceRunning("Echo"));
     // With it, as the GUI does: start the service, send it 130.
     const std::string csManagerOut = root.Path() + "/manager.out";
-    const pid_t manager = vextest::StartProgram(vextest::ProgramPath("vexsys"),
-                                                {"service", "manager"}, csManagerOut);
+    const pid_t manager =
+        vextest::StartProgram(vextest::ProgramPath("vexsys"), {"service", "manager"}, csManagerOut);
     ASSERT_TRUE(vextest::WaitFor([&] { return !vextest::ReadFile(csManagerOut).empty(); }));
     // One manager at a time.
     EXPECT_EQ(1, Vexsys({"service", "manager"}, &output));

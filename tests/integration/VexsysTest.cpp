@@ -19,14 +19,7 @@ protected:
     // vexsys run as another user through setpriv, as an attacker would run it.
     int VexsysAs(vextest::Identity eWho, const std::vector<std::string>& args,
                  std::string* output = nullptr) {
-        const std::string id = std::to_string(vextest::kOutsiderId);
-        std::vector<std::string> full{"--reuid=" + id, "--regid=" + id,
-                                      eWho == vextest::Identity::Outsider
-                                          ? std::string("--clear-groups")
-                                          : "--groups=" + std::to_string(vextest::kTestAdminGroup),
-                                      vextest::ProgramPath("vexsys")};
-        full.insert(full.end(), args.begin(), args.end());
-        return vextest::RunProgram("/usr/bin/setpriv", full, output);
+        return vextest::RunProgramAs(eWho, vextest::ProgramPath("vexsys"), args, output);
     }
     vextest::TempRoot root;
 };

@@ -239,17 +239,27 @@ int RunHelper(const std::string& name, const std::vector<std::string>& args) {
     return WaitHelper(StartHelper(name, args));
 }
 
-pid_t StartHelperAs(Identity eWho, const std::string& name, const std::vector<std::string>& args) {
-    if (eWho == Identity::Self)
-        return StartHelper(name, args);
+namespace {
+// The setpriv command line that runs program with args as eWho (not Self).
+std::vector<std::string> AsIdentity(Identity eWho, const std::string& program,
+                                    const std::vector<std::string>& args) {
     const std::string id = std::to_string(kOutsiderId);
     std::vector<std::string> full{"--reuid=" + id, "--regid=" + id,
                                   eWho == Identity::Outsider
                                       ? std::string("--clear-groups")
                                       : "--groups=" + std::to_string(kTestAdminGroup),
-                                  g_selfPath, "--vex-helper=" + name};
+                                  program};
     full.insert(full.end(), args.begin(), args.end());
-    return Spawn("/usr/bin/setpriv", full, "", nullptr);
+    return full;
+}
+} // namespace
+
+pid_t StartHelperAs(Identity eWho, const std::string& name, const std::vector<std::string>& args) {
+    if (eWho == Identity::Self)
+        return StartHelper(name, args);
+    std::vector<std::string> helperArgs{"--vex-helper=" + name};
+    helperArgs.insert(helperArgs.end(), args.begin(), args.end());
+    return Spawn("/usr/bin/setpriv", AsIdentity(eWho, g_selfPath, helperArgs), "", nullptr);
 }
 
 int RunHelperAs(Identity eWho, const std::string& name, const std::vector<std::string>& args) {
@@ -280,6 +290,13 @@ int RunProgram(const std::string& program, const std::vector<std::string>& args,
     if (output)
         *output = text;
     return WaitHelper(pid);
+}
+
+int RunProgramAs(Identity eWho, const std::string& program, const std::vector<std::string>& args,
+                 std::string* output) {
+    if (eWho == Identity::Self)
+        return RunProgram(program, args, output);
+    return RunProgram("/usr/bin/setpriv", AsIdentity(eWho, program, args), output);
 }
 
 pid_t StartProgram(const std::string& program, const std::vector<std::string>& args,

@@ -95,6 +95,9 @@ bool RunningAsRoot();
 // Runs a program with arguments; returns its exit code and collects its output.
 int RunProgram(const std::string& program, const std::vector<std::string>& args,
                std::string* output = nullptr);
+// Runs a program as another user (through setpriv, as an attacker would).
+int RunProgramAs(Identity eWho, const std::string& program, const std::vector<std::string>& args,
+                 std::string* output = nullptr);
 // Starts a program with arguments, its standard output to stdoutPath when one
 // is given; returns its pid (WaitHelper collects it) or -1.
 pid_t StartProgram(const std::string& program, const std::vector<std::string>& args,

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "common/IconInfo.h"
+#include "common/Printer.h"
 #include "gui/IconFieldChecks.h"
 
 #include <QString>
@@ -37,6 +38,9 @@ public:
     void SetPublishVisible(bool bVisible);
     // The share rule's outcome: share name and Publish enabled, the label's colour.
     void SetShareControls(bool bShareNameEnabled, bool bPublishEnabled, bool bLabelBlue);
+    // Applies the share rule to the shown values; an empty share name is refilled
+    // with the proposal for the printer.
+    void ApplyShareRule(const CPrinter& printer);
     void SetShareName(const QString& csName);
     void SetPublish(bool bPublish);
     void SetAdditionalChoicesEnabled(bool bEnabled);

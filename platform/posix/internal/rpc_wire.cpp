@@ -56,8 +56,9 @@ bool ReadUuid(NdrReader& r, uint8_t uuid[16]) {
 
 // ---- sockets with a deadline ----
 
+// Rounded up: poll() must not wake before the deadline.
 int MsLeft(Clock::time_point deadline) {
-    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+    auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
     return int(std::max<int64_t>(0, std::min<int64_t>(left.count(), 1 << 30)));
 }
 
@@ -68,9 +69,9 @@ int WaitFd(int fd, short events, Clock::time_point deadline) {
         int n = ::poll(&pfd, 1, MsLeft(deadline));
         if (n > 0)
             return 0;
-        if (n == 0)
+        if (n == 0 && Clock::now() >= deadline)
             return ETIMEDOUT;
-        if (errno != EINTR)
+        if (n < 0 && errno != EINTR)
             return errno;
     }
 }

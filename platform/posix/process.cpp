@@ -404,13 +404,14 @@ WaitResult Process::Wait(uint32_t dwMilliseconds) {
     }
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(dwMilliseconds);
     for (;;) {
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        // Rounded up: the wait never ends before its time.
+        auto left = std::chrono::ceil<std::chrono::milliseconds>(
             deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0)
             return Reap(false) ? WaitResult::Signaled : WaitResult::Timeout;
         if (m_pidFd >= 0) {
             pollfd pfd{m_pidFd, POLLIN, 0};
-            int ms = int(std::min<int64_t>(left.count() + 1, 1 << 30));
+            int ms = int(std::min<int64_t>(left.count(), 1 << 30));
             if (::poll(&pfd, 1, ms) < 0 && errno != EINTR) {
                 FailErrno();
                 return WaitResult::Failed;

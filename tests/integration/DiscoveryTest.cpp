@@ -153,12 +153,15 @@ protected:
         return CPrinter();
     }
     // The service's error and warning lines, for a failure's message.
-    std::string Complaints() {
+    std::string Complaints() { return TraceLinesWith({" ERR ", " WRN "}); }
+    // The service's trace lines that name one of the parts, for a failure's message.
+    std::string TraceLinesWith(std::initializer_list<const char*> parts) {
         std::string csLines;
         for (const std::string& csLine :
              vextest::Lines(vextest::ReadFile(Root().WorkDir() + "vexsrv.log")))
-            if (csLine.find(" ERR ") != std::string::npos ||
-                csLine.find(" WRN ") != std::string::npos)
+            if (std::any_of(parts.begin(), parts.end(), [&](const char* pszPart) {
+                    return csLine.find(pszPart) != std::string::npos;
+                }))
                 csLines += csLine + "\n";
         return csLines;
     }
@@ -332,7 +335,7 @@ TEST_F(DiscoveryTest, StopRightAfterAChangeKeepsTheChange) {
     ASSERT_TRUE(vextest::WaitFor(
         [&] { return TraceHas("(CWriteThread::Run)Change to known printer list occurred"); }));
     StopService();
-    EXPECT_EQ(Listed().size(), 1u);
+    EXPECT_EQ(Listed().size(), 1u) << TraceLinesWith({"Write", "Stop", "Add", "Remove"});
 }
 
 TEST_F(DiscoveryTest, HostilePrintersDoNotStopTheDiscoveryOfOthers) {

@@ -1,10 +1,9 @@
 // The service's command-pipe listener: one worker thread per GUI connection.
 #include "common/GtosPipeListenThread.h"
 
+#include "common/PipeAcceptLoop.h"
 #include "common/PipeMessage.h"
 #include "common/Trace.h"
-#include "platform/clock.h"
-#include "platform/error.h"
 
 #include <system_error>
 
@@ -42,20 +41,6 @@ void CGtosPipeListenThread::JoinWorkers(bool bAll) {
     }
     for (auto& pWorker : ended)
         pWorker->thread.join();
-}
-
-platform::HPIPE CGtosPipeListenThread::CreateInstance() {
-    // Every local user may connect: the GUI runs as the desktop's user.
-    platform::HPIPE hPipe = platform::CreateNamedPipe(
-        kGtosPipeName, platform::PIPE_UNLIMITED_INSTANCES, kPipeBufferSize, kPipeBufferSize,
-        platform::NMPWAIT_WAIT_FOREVER, platform::PipeAccess::EveryLocalUser);
-    if (hPipe == platform::INVALID_PIPE_HANDLE) {
-        TraceErr("(CGtosPipeListenThread::Listen)CreateNamedPipe failed : %s",
-                 platform::ErrorText(platform::GetLastError()).c_str());
-        return hPipe;
-    }
-    platform::SetPipeCancel(hPipe, m_pCancel);
-    return hPipe;
 }
 
 void CGtosPipeListenThread::RunWorker(SWorker* pWorker) {
@@ -131,47 +116,17 @@ bool CGtosPipeListenThread::NoneIdle() {
 
 void CGtosPipeListenThread::Listen() {
     CTraceScope scope("CGtosPipeListenThread::Listen");
-    platform::HPIPE hOffered = platform::INVALID_PIPE_HANDLE;
-    while (!m_pCancel->IsCancelled()) {
-        if (hOffered == platform::INVALID_PIPE_HANDLE) {
-            hOffered = CreateInstance();
-            if (hOffered == platform::INVALID_PIPE_HANDLE) {
-                if (!ListenerMayRetry(platform::GetLastError(), *m_pCancel))
-                    break;
-                continue;
-            }
+    // Every local user may connect: the GUI runs as the desktop's user.
+    AcceptPipeConnections(
+        {kGtosPipeName, platform::PipeAccess::EveryLocalUser, "CGtosPipeListenThread::Listen"},
+        m_pCancel,
+        [this](platform::HPIPE hConnected) {
+            HandOver(hConnected);
+            JoinWorkers(false);
+        },
+        [this] {
             if (NoneIdle())
                 StartWorker(nullptr); // ready for the next connection
-        }
-        if (!platform::ConnectNamedPipe(hOffered) &&
-            platform::GetLastError() != platform::ERROR_PIPE_CONNECTED) {
-            const uint32_t dwError = platform::GetLastError();
-            platform::ClosePipe(hOffered);
-            hOffered = platform::INVALID_PIPE_HANDLE;
-            if (dwError == platform::ERROR_OPERATION_ABORTED && m_pCancel->IsCancelled())
-                break;
-            TraceErr("(CGtosPipeListenThread::Listen)ConnectNamedPipe failed : %s",
-                     platform::ErrorText(dwError).c_str());
-            if (!ListenerMayRetry(dwError, *m_pCancel))
-                break;
-            continue;
-        }
-        // The next instance is offered before the connected one is handed over,
-        // so the pipe never reads as absent between two connections (a GUI
-        // would take that for a service that does not run). A failed offer is
-        // tried again at the top of the loop.
-        platform::HPIPE hConnected = hOffered;
-        hOffered = CreateInstance();
-        // A client that says nothing is dropped after a while.
-        platform::SetPipeReadTimeout(hConnected, platform::ScaledDelay(kPipeIdleClientMs));
-        HandOver(hConnected);
-        JoinWorkers(false);
-        if (hOffered != platform::INVALID_PIPE_HANDLE && NoneIdle())
-            StartWorker(nullptr); // ready for the next connection
-    }
-    if (hOffered != platform::INVALID_PIPE_HANDLE)
-        platform::ClosePipe(hOffered);
-    if (m_pCancel->IsCancelled())
-        TraceInf("(CGtosPipeListenThread::Listen)Stopped");
+        });
     JoinWorkers(true);
 }

@@ -35,13 +35,6 @@ platform::HPIPE OpenPipeClient(const char* pszName, uint32_t dwBusyWaitMs,
     }
 }
 
-bool ListenerMayRetry(uint32_t dwError, const platform::PipeCancel& cancel) {
-    if (cancel.IsCancelled() || dwError == platform::ERROR_ACCESS_DENIED ||
-        dwError == platform::ERROR_INVALID_NAME || dwError == platform::ERROR_INVALID_PARAMETER)
-        return false;
-    return !cancel.WaitForCancel(kListenerRetryPauseMs);
-}
-
 bool WritePipeMessage(platform::HPIPE hPipe, const std::string& csText) {
     const size_t nBytes = csText.size() + 1;
     if (nBytes > kPipeBufferSize)

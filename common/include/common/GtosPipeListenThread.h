@@ -65,8 +65,6 @@ private:
     };
     static constexpr size_t kIdleWorkers = 4;
 
-    // A new instance of the pipe, or INVALID_PIPE_HANDLE after the error line.
-    platform::HPIPE CreateInstance();
     // True when no worker waits for a connection.
     bool NoneIdle();
     // Starts a worker thread, with a connection or idle; false after the error line.

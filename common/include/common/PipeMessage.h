@@ -39,15 +39,6 @@ constexpr uint32_t kPipeIdleClientMs = 10000;
 // queue runs the driver package's installer, which may take minutes; a
 // service that never answers must not hang the GUI.
 constexpr uint32_t kCommandAnswerWaitMs = 300000;
-// The pause before a listener offers its pipe again after a failure.
-constexpr uint32_t kListenerRetryPauseMs = 200;
-
-// After a listener failed to offer or connect an instance (dwError): true when
-// it should try again, which it may after a pause (resources run short, a
-// client misbehaved: what clients do never ends a listener); false when it is
-// cancelled or the pipe cannot be served at all (no right to it, a bad name).
-bool ListenerMayRetry(uint32_t dwError, const platform::PipeCancel& cancel);
-
 // Opens a pipe as its client. While every instance is busy (ERROR_PIPE_BUSY)
 // the open is tried again for up to dwBusyWaitMs: a listener offers its next
 // instance within moments, and failing at once would lose the command or the

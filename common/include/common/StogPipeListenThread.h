@@ -31,9 +31,6 @@ public:
     void Stop();
 
 private:
-    // A new instance of the pipe, or INVALID_PIPE_HANDLE after the error line.
-    platform::HPIPE CreateInstance();
-
     StogPipeWorkProc m_workProc;
     std::shared_ptr<platform::PipeCancel> m_pCancel;
 };

@@ -35,6 +35,23 @@ std::string InstallerName() {
 
 CIconManager::CIconManager() : m_eOs(CVexData().GetOs()) {}
 
+bool CIconManager::RestartSpoolerBetweenCreations(int iAttempts) {
+    CTraceScope scope("CIconManager::RestartSpoolerBetweenCreations");
+    NamedMutex mutex(kMutexName);
+    const bool bOwned = mutex.Wait() == WaitResult::Signaled;
+    if (!bOwned)
+        TraceErr("(CIconManager::RestartSpoolerBetweenCreations)Cannot take %s, error %d",
+                 kMutexName, int(GetLastError()));
+    CSpooler spooler;
+    bool bRestarted = false;
+    for (int i = 0; i < iAttempts && !bRestarted; ++i)
+        bRestarted = spooler.RestartSpooler();
+    if (bOwned)
+        mutex.Release();
+    scope.Result(bRestarted);
+    return bRestarted;
+}
+
 uint32_t CIconManager::Add(SIconInfo request, SIconInfo* pActual, uint32_t* puiWarnings) {
     CTraceScope scope("CIconManager::Add");
     *pActual = request;
@@ -46,16 +63,18 @@ uint32_t CIconManager::Add(SIconInfo request, SIconInfo* pActual, uint32_t* puiW
         scope.Result("rc=%d, warnings=%08x", int(ICON_BAD_REQUEST), 0u);
         return ICON_BAD_REQUEST;
     }
-    if (!CSpooler().IsSpoolerRunning()) {
-        TraceErr("(CIconManager::Add)Spooler down, giving up");
-        scope.Result("rc=%d, warnings=%08x", int(ICON_SPOOLER_DOWN), 0u);
-        return ICON_SPOOLER_DOWN;
-    }
     NamedMutex mutex(kMutexName);
     if (mutex.Wait() != WaitResult::Signaled) {
         TraceErr("(CIconManager::Add)Cannot take %s, error %d", kMutexName, int(GetLastError()));
         scope.Result("rc=%d, warnings=%08x", int(ICON_FAILED), 0u);
         return ICON_FAILED;
+    }
+    // Asked once the mutex is held: a restart of the spooler holds it too.
+    if (!CSpooler().IsSpoolerRunning()) {
+        TraceErr("(CIconManager::Add)Spooler down, giving up");
+        mutex.Release();
+        scope.Result("rc=%d, warnings=%08x", int(ICON_SPOOLER_DOWN), 0u);
+        return ICON_SPOOLER_DOWN;
     }
     m_uiWarnings = 0;
     m_Requested = m_Actual = request;

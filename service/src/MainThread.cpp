@@ -7,6 +7,7 @@
 #include "platform/clock.h"
 #include "service/AdvertThread.h"
 #include "service/GtosPipeListenThreadProc.h"
+#include "service/IconManager.h"
 #include "service/ListenThread.h"
 #include "service/PortMonInstall.h"
 #include "service/RequestThread.h"
@@ -77,8 +78,8 @@ void CMainThread::Run() {
     CSpooler spooler;
     platform::Sleep(kSpoolerFirstWaitMs);
     WaitForSpooler(spooler);
-    for (int i = 0; i < kSpoolerRestartAttempts && !spooler.RestartSpooler(); ++i) {
-    }
+    // The workers already run: a printer announced now may be being created.
+    CIconManager::RestartSpoolerBetweenCreations(kSpoolerRestartAttempts);
     WaitForSpooler(spooler);
     for (int iLoop = 0;; ++iLoop) {
         TraceInf("(CMainThread::Run)main thread loop #%d", iLoop);

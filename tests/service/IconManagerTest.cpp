@@ -4,6 +4,7 @@
 #include "TestService.h"
 #include "TestSupport.h"
 
+#include "common/Spooler.h"
 #include "common/VexData.h"
 #include "platform/error.h"
 #include "platform/os.h"
@@ -17,6 +18,7 @@
 #include <future>
 #include <gtest/gtest.h>
 #include <strings.h>
+#include <thread>
 
 using namespace platform;
 
@@ -174,6 +176,40 @@ TEST_F(IconManagerTest, RefusedRequestsComeBackUnchangedWithoutTheMutex) {
     EXPECT_EQ(uint32_t(ICON_BAD_REQUEST), Add(shared, &actual, &warnings));
     ::kill(holder, SIGKILL);
     vextest::WaitHelper(holder);
+}
+
+TEST_F(IconManagerTest, SpoolerRestartAndCreationsWaitForEachOther) {
+    vextest::CFakePrinter printer(vextest::LoopbackAddress(3), "Zantor Pressa A");
+    ASSERT_TRUE(printer.Listening());
+    std::string held = machine.Root().Path() + "/held";
+    pid_t holder = vextest::StartHelper("hold_icon_mutex", {held});
+    ASSERT_TRUE(vextest::WaitFor([&] { return std::filesystem::exists(held); }));
+    // A creation under way: the restart waits, and the spooler keeps running.
+    auto restart = std::async(std::launch::async,
+                              [] { return CIconManager::RestartSpoolerBetweenCreations(8); });
+    for (int i = 0; i < 30; ++i) {
+        ASSERT_TRUE(CSpooler().IsSpoolerRunning()) << "after " << i * 10 << " ms";
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_EQ(std::future_status::timeout, restart.wait_for(std::chrono::milliseconds(0)));
+    ::kill(holder, SIGKILL);
+    vextest::WaitHelper(holder);
+    ASSERT_EQ(std::future_status::ready, restart.wait_for(std::chrono::seconds(30)));
+    EXPECT_TRUE(restart.get());
+    EXPECT_TRUE(CSpooler().IsSpoolerRunning());
+
+    // A creation asked for while the mutex is held judges the spooler once it
+    // has the mutex, not before: it waits and then creates the queue.
+    holder = vextest::StartHelper("hold_icon_mutex", {held + "2"});
+    ASSERT_TRUE(vextest::WaitFor([&] { return std::filesystem::exists(held + "2"); }));
+    ASSERT_TRUE(vextest::StopSpoolerService());
+    auto created = std::async(std::launch::async,
+                              [&] { return Add(Request(printer.Address()), &actual, &warnings); });
+    EXPECT_EQ(std::future_status::timeout, created.wait_for(std::chrono::milliseconds(200)));
+    ASSERT_TRUE(vextest::StartSpoolerService());
+    ::kill(holder, SIGKILL);
+    vextest::WaitHelper(holder);
+    EXPECT_EQ(uint32_t(ICON_OK), created.get());
 }
 
 TEST_F(IconManagerTest, UnsharedQueueDropsShareNameAndPublishing) {

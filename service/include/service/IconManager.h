@@ -57,6 +57,12 @@ public:
     CIconManager();
     ~CIconManager() = default;
 
+    // Restarts the spooler with its dependants (up to iAttempts times, until
+    // one succeeds) under "VexIconMutex": the spooler never goes down under a
+    // queue being created, and a creation asked for meanwhile waits for the
+    // spooler to be back. True when a restart succeeded.
+    static bool RestartSpoolerBetweenCreations(int iAttempts);
+
     uint32_t Add(SIconInfo request, SIconInfo* pActual, uint32_t* puiWarnings);
     uint32_t AddWithDefaults(const std::string& csUUID, const std::string& csPortAddress,
                              const std::string& csPrinterModel, const std::string& csIpAddr,

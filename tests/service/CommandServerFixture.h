@@ -67,7 +67,8 @@ protected:
     // One connection: the command, its answer, then "Quit". "<no pipe>" or
     // "<no answer>" when the exchange broke.
     static std::string Exchange(const std::string& csCommand) {
-        platform::HPIPE hPipe = OpenPipeClient(kGtosPipeName);
+        // As patient as the GUI while every instance is busy.
+        platform::HPIPE hPipe = OpenPipeClient(kGtosPipeName, kCommandPipeBusyWaitMs);
         if (hPipe == platform::INVALID_PIPE_HANDLE)
             return "<no pipe>";
         std::string csAnswer;

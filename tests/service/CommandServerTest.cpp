@@ -155,6 +155,7 @@ TEST_F(CommandServerTest, SixtyFourClientsAtOnceGetConsistentAnswers) {
     std::map<std::string, int> ignored;  // successful "Ignore"s by UUID
     std::map<std::string, int> restored; // successful "Restore"s by UUID
     int nFailedExchanges = 0;
+    std::string csFirstFailure;
     std::vector<std::thread> clients;
     for (int i = 0; i < nClients; ++i) {
         clients.emplace_back([&, i] {
@@ -167,14 +168,14 @@ TEST_F(CommandServerTest, SixtyFourClientsAtOnceGetConsistentAnswers) {
                 std::lock_guard lock(mutex);
                 if (csAnswer.ends_with("\nSuccess"))
                     ++(bIgnore ? ignored : restored)[csUUID];
-                else if (!csAnswer.ends_with("\nFailure"))
-                    ++nFailedExchanges;
+                else if (!csAnswer.ends_with("\nFailure") && ++nFailedExchanges == 1)
+                    csFirstFailure = csAnswer;
             }
         });
     }
     for (std::thread& client : clients)
         client.join();
-    EXPECT_EQ(nFailedExchanges, 0);
+    EXPECT_EQ(nFailedExchanges, 0) << csFirstFailure;
 
     ASSERT_TRUE(m_printers.Write());
     CPrinters stored;

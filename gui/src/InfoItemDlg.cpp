@@ -100,9 +100,9 @@ std::string CInfoItemDlg::QueueName(const QTreeWidgetItem* pItem) {
 }
 
 void CInfoItemDlg::Refresh() {
-    std::vector<std::string> queues;
-    if (!QueuesFor(m_printer.m_csIpAddr, &queues))
+    if (!m_queues.Refresh())
         return; // the spooler cannot tell now: the rows stay as they are
+    const std::vector<std::string> queues = m_queues.QueuesFor(m_printer.m_csIpAddr);
     const std::string csDefault = DefaultPrinter();
     const std::set<std::string> present(queues.begin(), queues.end());
     std::set<std::string> listed;

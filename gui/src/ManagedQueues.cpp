@@ -1,10 +1,11 @@
 #include "gui/ManagedQueues.h"
 
 #include "common/Trace.h"
-#include "gui/QueueNames.h"
 #include "gui/StringTable.h"
 #include "platform/error.h"
 #include "platform/spooler.h"
+
+#include <vector>
 
 using namespace platform;
 
@@ -35,14 +36,6 @@ std::string StripDefaultMarker(const std::string& csRowText) {
     if (csMarker.empty() || nAt == std::string::npos)
         return csRowText;
     return csRowText.substr(0, nAt) + csRowText.substr(nAt + csMarker.size());
-}
-
-bool QueuesFor(const std::string& csIpAddr, std::vector<std::string>* pQueues) {
-    CQueueNames queues;
-    if (!queues.Load())
-        return false;
-    *pQueues = queues.QueuesFor(csIpAddr);
-    return true;
 }
 
 std::string DefaultPrinter() {

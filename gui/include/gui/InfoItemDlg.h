@@ -6,6 +6,7 @@
 #pragma once
 
 #include "common/Printer.h"
+#include "gui/QueueNames.h"
 
 #include <QDialog>
 #include <functional>
@@ -54,6 +55,7 @@ private:
     void HandDefaultOn(int iFirstRemoved);
 
     CPrinter m_printer;
+    CQueueNames m_queues; // read again only after the spooler or the registry changed
     QTreeWidget* m_pList;
     QPushButton* m_pSetDefault;
     QPushButton* m_pModify;

@@ -4,7 +4,6 @@
 #pragma once
 
 #include <string>
-#include <vector>
 
 namespace managedqueues {
 
@@ -13,9 +12,6 @@ std::string DefaultMarker();
 // The row text without the marker's last occurrence.
 std::string StripDefaultMarker(const std::string& csRowText);
 
-// The queues printing to the address, in the spooler's order. False when the
-// spooler cannot tell (the list is then unknown, not empty).
-bool QueuesFor(const std::string& csIpAddr, std::vector<std::string>* pQueues);
 // The user's default printer: the first part of the profile entry "device"
 // of section "windows"; "" for none.
 std::string DefaultPrinter();

@@ -12,6 +12,7 @@
 #include "DemoMachine.h"
 #include "common/VexData.h"
 #include "gui/ColumnData.h"
+#include "gui/InfoItemDlg.h"
 #include "gui/PrinterListModel.h"
 #include "gui/PrinterView.h"
 #include "gui/QueueNames.h"
@@ -24,6 +25,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QTimer>
+#include <QTreeWidget>
 #include <benchmark/benchmark.h>
 #include <memory>
 #include <sys/prctl.h>
@@ -165,6 +167,28 @@ BENCHMARK(BM_ReconcileTick)->Arg(1000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_QueueNamesLoad)->Arg(1000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReconcileTick)->Arg(10000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_QueueNamesLoad)->Arg(10000)->Unit(benchmark::kMillisecond);
+
+// The printer management dialog's tick (every 100 ms while it is open), for
+// one printer among as many queues.
+void BM_InfoDialogTick(benchmark::State& state) {
+    const int iCount = int(state.range(0));
+    if (!Machine().Ready() || !Machine().LayCreatedPrinters(iCount)) {
+        state.SkipWithError("cannot lay the printers");
+        return;
+    }
+    CWindow window;
+    if (!window.Open() || window.View()->RowCount() != iCount) {
+        state.SkipWithError("the window did not open with every printer");
+        return;
+    }
+    CInfoItemDlg dialog(window.View()->Model()->PrinterAt(0));
+    dialog.Timer()->stop();
+    for (auto _ : state)
+        dialog.OnTimer();
+    if (dialog.List()->topLevelItemCount() != 1)
+        state.SkipWithError("the dialog does not show the printer's queue");
+}
+BENCHMARK(BM_InfoDialogTick)->Arg(1000)->Unit(benchmark::kMillisecond);
 
 void BM_WindowToFilledList(benchmark::State& state) {
     const int iCount = int(state.range(0));

@@ -126,27 +126,36 @@ private:
     bool m_bOpen = false;
 };
 
-void BM_ReconcileTick(benchmark::State& state) {
+// Lays state.range(0) created printers with their queues and opens the window
+// on them; null after the benchmark's error.
+std::unique_ptr<CWindow> OpenOnCreatedPrinters(benchmark::State& state) {
     const int iCount = int(state.range(0));
     if (!Machine().Ready() || !Machine().LayCreatedPrinters(iCount)) {
         state.SkipWithError("cannot lay the printers");
-        return;
+        return nullptr;
     }
-    CWindow window;
-    if (!window.Open() || window.View()->RowCount() != iCount) {
+    auto pWindow = std::make_unique<CWindow>();
+    if (!pWindow->Open() || pWindow->View()->RowCount() != iCount) {
         state.SkipWithError("the window did not open with every printer");
-        return;
+        return nullptr;
     }
+    return pWindow;
+}
+
+void BM_ReconcileTick(benchmark::State& state) {
+    const std::unique_ptr<CWindow> pWindow = OpenOnCreatedPrinters(state);
+    if (!pWindow)
+        return;
     int iSent = 0;
-    window.View()->SetUpdateIconsSender([&iSent](const CPrinter&) {
+    pWindow->View()->SetUpdateIconsSender([&iSent](const CPrinter&) {
         ++iSent;
         return CPrinterView::eUpdateDone;
     });
     for (auto _ : state)
-        window.View()->ReconcileTick();
+        pWindow->View()->ReconcileTick();
     if (iSent != 0)
         state.SkipWithError("a tick corrected a printer: the queues do not match");
-    state.counters["printers"] = iCount;
+    state.counters["printers"] = double(state.range(0));
 }
 
 void BM_QueueNamesLoad(benchmark::State& state) {
@@ -171,17 +180,10 @@ BENCHMARK(BM_QueueNamesLoad)->Arg(10000)->Unit(benchmark::kMillisecond);
 // The printer management dialog's tick (every 100 ms while it is open), for
 // one printer among as many queues.
 void BM_InfoDialogTick(benchmark::State& state) {
-    const int iCount = int(state.range(0));
-    if (!Machine().Ready() || !Machine().LayCreatedPrinters(iCount)) {
-        state.SkipWithError("cannot lay the printers");
+    const std::unique_ptr<CWindow> pWindow = OpenOnCreatedPrinters(state);
+    if (!pWindow)
         return;
-    }
-    CWindow window;
-    if (!window.Open() || window.View()->RowCount() != iCount) {
-        state.SkipWithError("the window did not open with every printer");
-        return;
-    }
-    CInfoItemDlg dialog(window.View()->Model()->PrinterAt(0));
+    CInfoItemDlg dialog(pWindow->View()->Model()->PrinterAt(0));
     dialog.Timer()->stop();
     for (auto _ : state)
         dialog.OnTimer();

@@ -21,8 +21,8 @@
 
 using namespace platform;
 using vexguitest::CScriptedPrompter;
-using vexguitest::ReadQueue;
-using vexguitest::SQueueRecord;
+using vextest::ReadQueue;
+using vextest::SQueueRecord;
 
 // The dialogs run by an ordinary user of the administrators' group: creates
 // the queue ARGS[3] for the printer (UUID, address, model), then gives it a

@@ -71,8 +71,8 @@ TEST_F(CreateWithUpdateTest, ANewerPackageIsInstalledAndThePrinterCreatedWithIt)
     EXPECT_EQ("2.0", data.GetDriverVer(eDriverPcl6));
     EXPECT_TRUE(
         std::filesystem::exists(data.GetDriverPath(data.GetOs(), eDriverPcl6) + "data.cab"));
-    vexguitest::SQueueRecord queue;
-    ASSERT_TRUE(vexguitest::ReadQueue("Updated", &queue));
+    vextest::SQueueRecord queue;
+    ASSERT_TRUE(vextest::ReadQueue("Updated", &queue));
     EXPECT_EQ("Zantor Pressa A PCL6", queue.csDriver);
 }
 
@@ -83,8 +83,8 @@ TEST_F(CreateWithUpdateTest, NothingNewerClosesTheDialogWithoutAPrinter) {
     EXPECT_EQ(QDialog::Rejected, dialog.result());
     EXPECT_FALSE(dialog.isVisible());
     EXPECT_TRUE(prompter.Shown().empty());
-    vexguitest::SQueueRecord queue;
-    EXPECT_FALSE(vexguitest::ReadQueue("Not made", &queue));
+    vextest::SQueueRecord queue;
+    EXPECT_FALSE(vextest::ReadQueue("Not made", &queue));
 }
 
 TEST_F(CreateWithUpdateTest, AFailedUpdateKeepsTheDialogOpenWithItsEntries) {
@@ -98,8 +98,8 @@ TEST_F(CreateWithUpdateTest, AFailedUpdateKeepsTheDialogOpenWithItsEntries) {
     dialog.findChild<QRadioButton*>("useExisting")->click();
     dialog.findChild<QPushButton*>("ok")->click();
     EXPECT_EQ(QDialog::Accepted, dialog.result());
-    vexguitest::SQueueRecord queue;
-    EXPECT_TRUE(vexguitest::ReadQueue("Kept", &queue));
+    vextest::SQueueRecord queue;
+    EXPECT_TRUE(vextest::ReadQueue("Kept", &queue));
 }
 
 } // namespace

@@ -11,25 +11,6 @@ using namespace platform;
 
 namespace vexguitest {
 
-bool ReadQueue(const std::string& csName, SQueueRecord* pQueue) {
-    uint32_t needed = 0, count = 0;
-    EnumPrinters(PRINTER_ENUM_LOCAL, 2, nullptr, 0, &needed, &count);
-    std::vector<uint64_t> buffer(needed / 8 + 1);
-    auto* bytes = reinterpret_cast<uint8_t*>(buffer.data());
-    if (!EnumPrinters(PRINTER_ENUM_LOCAL, 2, bytes, needed, &needed, &count))
-        return false;
-    const auto* printers = reinterpret_cast<const PRINTER_INFO_2*>(bytes);
-    for (uint32_t i = 0; i < count; ++i) {
-        const PRINTER_INFO_2& p = printers[i];
-        if (csName == p.pPrinterName) {
-            *pQueue = {p.pPrinterName, p.pShareName, p.pPortName, p.pDriverName,
-                       p.pComment,     p.pLocation,  p.pSepFile,  p.Attributes};
-            return true;
-        }
-    }
-    return false;
-}
-
 CDialogMachine::CDialogMachine() {
     if (!m_machine.Ready())
         return;

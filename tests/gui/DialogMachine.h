@@ -17,14 +17,6 @@
 
 namespace vexguitest {
 
-// A queue as the spooler holds it.
-struct SQueueRecord {
-    std::string csName, csShare, csPort, csDriver, csComment, csLocation, csSepFile;
-    uint32_t dwAttributes = 0;
-};
-// False when the spooler has no queue of that name.
-bool ReadQueue(const std::string& csName, SQueueRecord* pQueue);
-
 class CDialogMachine {
 public:
     CDialogMachine();

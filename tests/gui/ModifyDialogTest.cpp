@@ -19,8 +19,8 @@
 
 using namespace platform;
 using vexguitest::CScriptedPrompter;
-using vexguitest::ReadQueue;
-using vexguitest::SQueueRecord;
+using vextest::ReadQueue;
+using vextest::SQueueRecord;
 
 namespace {
 

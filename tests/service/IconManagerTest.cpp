@@ -24,30 +24,6 @@ using namespace platform;
 
 namespace {
 
-struct SQueue {
-    std::string csName, csShare, csPort, csDriver, csComment, csLocation, csSepFile;
-    uint32_t dwAttributes = 0;
-};
-
-bool FindQueue(const std::string& csName, SQueue* pQueue) {
-    uint32_t needed = 0, count = 0;
-    EnumPrinters(PRINTER_ENUM_LOCAL, 2, nullptr, 0, &needed, &count);
-    std::vector<uint64_t> buffer(needed / 8 + 1);
-    auto* bytes = reinterpret_cast<uint8_t*>(buffer.data());
-    if (!EnumPrinters(PRINTER_ENUM_LOCAL, 2, bytes, needed, &needed, &count))
-        return false;
-    auto* printers = reinterpret_cast<const PRINTER_INFO_2*>(bytes);
-    for (uint32_t i = 0; i < count; ++i) {
-        const PRINTER_INFO_2& p = printers[i];
-        if (csName == p.pPrinterName) {
-            *pQueue = {p.pPrinterName, p.pShareName, p.pPortName, p.pDriverName,
-                       p.pComment,     p.pLocation,  p.pSepFile,  p.Attributes};
-            return true;
-        }
-    }
-    return false;
-}
-
 std::string RecordedAddress(const std::string& csPort) {
     HKEY hKey;
     std::string key = "SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\Zantor TCP/IP Network "
@@ -131,8 +107,8 @@ TEST_F(IconManagerTest, CreatesTheQueueWithEveryRequestedValue) {
 
     ASSERT_EQ(uint32_t(ICON_OK), Add(request, &actual, &warnings));
     EXPECT_EQ(0u, warnings);
-    SQueue queue;
-    ASSERT_TRUE(FindQueue(request.csIconName, &queue));
+    vextest::SQueueRecord queue;
+    ASSERT_TRUE(vextest::ReadQueue(request.csIconName, &queue));
     EXPECT_EQ("Zantor Pressa A PCL6", queue.csDriver);
     EXPECT_EQ(request.csPortName, queue.csPort);
     EXPECT_EQ("PRESSA", queue.csShare);
@@ -221,8 +197,8 @@ TEST_F(IconManagerTest, UnsharedQueueDropsShareNameAndPublishing) {
     EXPECT_EQ(uint32_t(ICON_WARN_SHARE_NAME_DROPPED | ICON_WARN_PUBLISH_CHANGED), warnings);
     EXPECT_TRUE(actual.csShareName.empty());
     EXPECT_FALSE(actual.bPublish);
-    SQueue queue;
-    ASSERT_TRUE(FindQueue(request.csIconName, &queue));
+    vextest::SQueueRecord queue;
+    ASSERT_TRUE(vextest::ReadQueue(request.csIconName, &queue));
     EXPECT_EQ(0u, queue.dwAttributes);
     EXPECT_EQ("", queue.csShare);
 }
@@ -240,8 +216,8 @@ TEST_F(IconManagerTest, Nt4SharesWithoutPublishing) {
     ASSERT_EQ(uint32_t(ICON_OK), Add(request, &actual, &warnings));
     EXPECT_EQ(uint32_t(ICON_WARN_PUBLISH_CHANGED), warnings);
     EXPECT_FALSE(actual.bPublish);
-    SQueue queue;
-    ASSERT_TRUE(FindQueue(request.csIconName, &queue));
+    vextest::SQueueRecord queue;
+    ASSERT_TRUE(vextest::ReadQueue(request.csIconName, &queue));
     EXPECT_EQ(uint32_t(PRINTER_ATTRIBUTE_SHARED), queue.dwAttributes);
 }
 
@@ -257,8 +233,8 @@ TEST_F(IconManagerTest, TakenPortNameGivesTheMonitorsNameAndAWarning) {
     ASSERT_EQ(uint32_t(ICON_OK), Add(request, &actual, &warnings));
     EXPECT_EQ(uint32_t(ICON_WARN_OTHER_PORT_NAME), warnings);
     EXPECT_EQ("ZANTOR:shared (2)", actual.csPortName);
-    SQueue queue;
-    ASSERT_TRUE(FindQueue(request.csIconName, &queue));
+    vextest::SQueueRecord queue;
+    ASSERT_TRUE(vextest::ReadQueue(request.csIconName, &queue));
     EXPECT_EQ("ZANTOR:shared (2)", queue.csPort);
     EXPECT_EQ(second.Address(), RecordedAddress("ZANTOR:shared (2)"));
     EXPECT_EQ(first.Address(), RecordedAddress("ZANTOR:shared"));
@@ -297,8 +273,8 @@ TEST_F(IconManagerTest, ThePackagesInstallerRefusesWhatItDoesNotKnow) {
     // A port the spooler does not know: the spooler refuses, nothing is made.
     EXPECT_EQ(uint32_t(ICON_FAILED),
               manager.CallDriverInstaller(setup + " -i q \"Laser 1332 PCL6\" NOPORT:", folder));
-    SQueue queue;
-    EXPECT_FALSE(FindQueue("q", &queue));
+    vextest::SQueueRecord queue;
+    EXPECT_FALSE(vextest::ReadQueue("q", &queue));
 }
 
 TEST_F(IconManagerTest, AdditionalDriversOnXpForAModelWithoutNt4Driver) {
@@ -372,8 +348,8 @@ TEST_F(IconManagerTest, MonitorAnswersBecomeResultsAndWarnings) {
     // Nobody listens: the printer refuses the connection.
     SIconInfo request = Request(vextest::LoopbackAddress(9));
     EXPECT_EQ(uint32_t(ICON_PRINTER_SILENT), Add(request, &actual, &warnings));
-    SQueue queue;
-    EXPECT_FALSE(FindQueue(request.csIconName, &queue));
+    vextest::SQueueRecord queue;
+    EXPECT_FALSE(vextest::ReadQueue(request.csIconName, &queue));
 
     // A model the monitor refuses.
     vextest::CFakePrinter refused(vextest::LoopbackAddress(10), "Zantor Pressa B");
@@ -442,10 +418,10 @@ TEST_F(IconManagerTest, CreationsAreSerialisedAcrossThreadsAndProcesses) {
     EXPECT_EQ(uint32_t(ICON_OK), second.get());
     EXPECT_EQ(0, vextest::WaitHelper(other));
     // Each proposal saw the queues made before it: one plain name, two numbered.
-    SQueue queue;
-    EXPECT_TRUE(FindQueue("Zantor Pressa A", &queue));
-    EXPECT_TRUE(FindQueue("Zantor Pressa A (2)", &queue));
-    EXPECT_TRUE(FindQueue("Zantor Pressa A (3)", &queue));
+    vextest::SQueueRecord queue;
+    EXPECT_TRUE(vextest::ReadQueue("Zantor Pressa A", &queue));
+    EXPECT_TRUE(vextest::ReadQueue("Zantor Pressa A (2)", &queue));
+    EXPECT_TRUE(vextest::ReadQueue("Zantor Pressa A (3)", &queue));
     EXPECT_NE(actualA.csIconName, actualB.csIconName);
     EXPECT_EQ("ZANTOR:" + a.Address(), actualA.csPortName);
 }

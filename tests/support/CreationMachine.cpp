@@ -3,6 +3,7 @@
 
 #include "TestService.h"
 #include "platform/root.h"
+#include "platform/spooler.h"
 
 #include <arpa/inet.h>
 #include <cstdlib>
@@ -11,8 +12,29 @@
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <vector>
 
 namespace vextest {
+
+bool ReadQueue(const std::string& csName, SQueueRecord* pQueue) {
+    using namespace platform;
+    uint32_t needed = 0, count = 0;
+    EnumPrinters(PRINTER_ENUM_LOCAL, 2, nullptr, 0, &needed, &count);
+    std::vector<uint64_t> buffer(needed / 8 + 1);
+    auto* bytes = reinterpret_cast<uint8_t*>(buffer.data());
+    if (!EnumPrinters(PRINTER_ENUM_LOCAL, 2, bytes, needed, &needed, &count))
+        return false;
+    const auto* printers = reinterpret_cast<const PRINTER_INFO_2*>(bytes);
+    for (uint32_t i = 0; i < count; ++i) {
+        const PRINTER_INFO_2& p = printers[i];
+        if (csName == p.pPrinterName) {
+            *pQueue = {p.pPrinterName, p.pShareName, p.pPortName, p.pDriverName,
+                       p.pComment,     p.pLocation,  p.pSepFile,  p.Attributes};
+            return true;
+        }
+    }
+    return false;
+}
 
 std::string LoopbackAddress(int n) {
     unsigned pid = unsigned(::getpid());

@@ -7,6 +7,7 @@
 #include "TestSupport.h"
 
 #include <atomic>
+#include <cstdint>
 #include <string>
 #include <thread>
 
@@ -14,6 +15,14 @@ namespace vextest {
 
 // A loopback address of this process's own: 127.<pid bits>.<n>.
 std::string LoopbackAddress(int n);
+
+// A queue as the spooler holds it.
+struct SQueueRecord {
+    std::string csName, csShare, csPort, csDriver, csComment, csLocation, csSepFile;
+    uint32_t dwAttributes = 0;
+};
+// False when the spooler has no queue of that name.
+bool ReadQueue(const std::string& csName, SQueueRecord* pQueue);
 
 // A printer's print port: accepts on ADDRESS:9100 and answers the monitor's
 // PJL questions with its model and, when bReadOnly, a read-only community.

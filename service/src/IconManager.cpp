@@ -38,16 +38,14 @@ CIconManager::CIconManager() : m_eOs(CVexData().GetOs()) {}
 bool CIconManager::RestartSpoolerBetweenCreations(int iAttempts) {
     CTraceScope scope("CIconManager::RestartSpoolerBetweenCreations");
     NamedMutex mutex(kMutexName);
-    const bool bOwned = mutex.Wait() == WaitResult::Signaled;
-    if (!bOwned)
+    NamedMutexLock lock(mutex);
+    if (!lock.Owned())
         TraceErr("(CIconManager::RestartSpoolerBetweenCreations)Cannot take %s, error %d",
                  kMutexName, int(GetLastError()));
     CSpooler spooler;
     bool bRestarted = false;
     for (int i = 0; i < iAttempts && !bRestarted; ++i)
         bRestarted = spooler.RestartSpooler();
-    if (bOwned)
-        mutex.Release();
     scope.Result(bRestarted);
     return bRestarted;
 }
@@ -64,7 +62,8 @@ uint32_t CIconManager::Add(SIconInfo request, SIconInfo* pActual, uint32_t* puiW
         return ICON_BAD_REQUEST;
     }
     NamedMutex mutex(kMutexName);
-    if (mutex.Wait() != WaitResult::Signaled) {
+    NamedMutexLock lock(mutex);
+    if (!lock.Owned()) {
         TraceErr("(CIconManager::Add)Cannot take %s, error %d", kMutexName, int(GetLastError()));
         scope.Result("rc=%d, warnings=%08x", int(ICON_FAILED), 0u);
         return ICON_FAILED;
@@ -72,7 +71,6 @@ uint32_t CIconManager::Add(SIconInfo request, SIconInfo* pActual, uint32_t* puiW
     // Asked once the mutex is held: a restart of the spooler holds it too.
     if (!CSpooler().IsSpoolerRunning()) {
         TraceErr("(CIconManager::Add)Spooler down, giving up");
-        mutex.Release();
         scope.Result("rc=%d, warnings=%08x", int(ICON_SPOOLER_DOWN), 0u);
         return ICON_SPOOLER_DOWN;
     }
@@ -90,7 +88,6 @@ uint32_t CIconManager::Add(SIconInfo request, SIconInfo* pActual, uint32_t* puiW
         InstallAddlDrivers(m_Requested.csPrinterModel);
     *pActual = m_Actual;
     *puiWarnings = m_uiWarnings;
-    mutex.Release();
     scope.Result("rc=%d, warnings=%08x", int(rc), m_uiWarnings);
     return rc;
 }
@@ -102,8 +99,8 @@ uint32_t CIconManager::AddWithDefaults(const std::string& csUUID, const std::str
     CTraceScope scope("CIconManager::AddWithDefaults");
     // The names proposed here must still be free when Add uses them.
     NamedMutex mutex(kMutexName);
-    bool bOwned = mutex.Wait() == WaitResult::Signaled;
-    if (!bOwned)
+    NamedMutexLock lock(mutex);
+    if (!lock.Owned())
         TraceErr("(CIconManager::AddWithDefaults)Cannot take %s, error %d", kMutexName,
                  int(GetLastError()));
     CVexData data;
@@ -125,8 +122,6 @@ uint32_t CIconManager::AddWithDefaults(const std::string& csUUID, const std::str
     info.csIconName = data.GetIconName(csPrinterModel);
     info.csPortName = data.GetPortName(csPortAddress);
     uint32_t rc = Add(info, pActual, puiWarnings);
-    if (bOwned)
-        mutex.Release();
     scope.Result("rc=%d, warnings=%08x", int(rc), *puiWarnings);
     return rc;
 }

@@ -140,9 +140,12 @@ void CRequestThread::KeepForLater(const SRequest& request, const CPrinter& print
     m_bKept = true;
 }
 
-void CRequestThread::RefuseNewcomer(int eAdmission, const SRequest& request) {
+bool CRequestThread::Admitted(const SRequest& request) {
     // Shared by the workers: one line now and then, however many are refused.
     static CThrottledWarning addressFull, listFull;
+    const CPrinters::EAdmission eAdmission = m_pPrinters->Admits(request.csIpAddr);
+    if (eAdmission == CPrinters::eAdmitted)
+        return true;
     if (eAdmission == CPrinters::eListFull)
         listFull.Occurred("(CRequestThread::HandleAlive)Known printer list full (" +
                           std::to_string(CPrinters::kMaxPrinters) + " printers); new printer " +
@@ -152,6 +155,7 @@ void CRequestThread::RefuseNewcomer(int eAdmission, const SRequest& request) {
                              " has brought " + std::to_string(CPrinters::kMaxPerAddress) +
                              " printers into the list already; new printer " + request.csUUID +
                              " not added");
+    return false;
 }
 
 void CRequestThread::HandleByeBye(SRequest request) {
@@ -199,15 +203,23 @@ void CRequestThread::HandleAlive(SRequest request) {
 
     // 1-3: look the printer up, add it or claim it.
     CListLock lock(m_pPrinters);
-    if (!m_pPrinters->Find(request.csUUID, printer)) {
-        const CPrinters::EAdmission eAdmission = m_pPrinters->Admits(request.csIpAddr);
-        if (eAdmission != CPrinters::eAdmitted) {
-            RefuseNewcomer(eAdmission, request);
+    bool bKnown = m_pPrinters->Find(request.csUUID, printer);
+    bool bSupported = true;
+    if (!bKnown) {
+        if (!Admitted(request))
             return;
-        }
-        CVexData vexData;
+        // The model check reads the driver package's files: the other workers
+        // need the list meanwhile. The printer may have come in by then.
+        lock.Release();
+        bSupported = CVexData().IsModelSupported(request.csModel);
+        lock.Take();
+        bKnown = m_pPrinters->Find(request.csUUID, printer);
+    }
+    if (!bKnown) {
+        if (!Admitted(request))
+            return;
         int32_t iState = eVexWaiting;
-        if (!vexData.IsModelSupported(request.csModel)) {
+        if (!bSupported) {
             TraceWrn("(CRequestThread::HandleAlive)Received advertisement for new printer that is "
                      "unsupported; printer model='%s'",
                      request.csModel.c_str());

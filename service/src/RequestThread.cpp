@@ -93,9 +93,9 @@ void CRequestThread::Run() {
 
 void CRequestThread::RunOnce() {
     SRequest request;
-    if (!m_pRequests->Remove(request))
+    std::string csHost;
+    if (!m_pRequests->Remove(request, &csHost))
         return;
-    const std::string csHost = request.csIpAddr;
     const std::string csUUID = request.csUUID;
     Handle(std::move(request));
     // What was kept while this worker processed the printer is its to run. A

@@ -42,25 +42,6 @@ bool CRequests::OfferTurn(const std::string& csHost, SHost& host) {
     return true;
 }
 
-void CRequests::MoveToHost(const std::string& csKey, const std::string& csOld,
-                           const std::string& csNew) {
-    auto itOld = m_hosts.find(csOld);
-    if (itOld != m_hosts.end()) {
-        std::deque<std::string>& keys = itOld->second.keys;
-        for (auto it = keys.begin(); it != keys.end(); ++it)
-            if (*it == csKey) {
-                keys.erase(it);
-                break;
-            }
-        // A host in line with nothing left is skipped when its turn comes.
-        if (keys.empty() && itOld->second.nOpen == 0 && !itOld->second.bInTurn)
-            m_hosts.erase(itOld);
-    }
-    SHost& host = m_hosts[csNew];
-    host.keys.push_back(csKey);
-    OfferTurn(csNew, host);
-}
-
 bool CRequests::Add(const SRequest& request) {
     CTraceScope scope("CRequests::Add");
     std::lock_guard lock(m_cs);
@@ -74,8 +55,6 @@ bool CRequests::Add(const SRequest& request) {
             scope.Result(true);
             return true;
         }
-        if (request.csIpAddr != waiting.csIpAddr)
-            MoveToHost(csKey, waiting.csIpAddr, request.csIpAddr);
         waiting = request;
         if (TraceOn(TRACE_DET))
             TraceRequest("Add", "Replaced waiting", request);
@@ -99,7 +78,7 @@ bool CRequests::Add(const SRequest& request) {
     return true;
 }
 
-bool CRequests::Remove(SRequest& request) {
+bool CRequests::Remove(SRequest& request, std::string* pcsHost) {
     CTraceScope scope("CRequests::Remove");
     TraceInf("(CRequests::Remove)Going into wait for items in list");
     if (m_event.Wait() != platform::WaitResult::Signaled)
@@ -125,6 +104,8 @@ bool CRequests::Remove(SRequest& request) {
             continue; // cannot happen: every key has its slot
         request = std::move(itWaiting->second.request);
         m_waiting.erase(itWaiting);
+        if (pcsHost)
+            *pcsHost = csHost;
         ++host.nOpen;
         ++m_nOpen;
         // Back in line behind the others.
@@ -141,18 +122,18 @@ bool CRequests::Remove(SRequest& request) {
     return bTaken;
 }
 
-void CRequests::Done(const std::string& csIpAddr) {
+void CRequests::Done(const std::string& csHost) {
     CTraceScope scope("CRequests::Done");
     std::lock_guard lock(m_cs);
-    auto itHost = m_hosts.find(csIpAddr);
+    auto itHost = m_hosts.find(csHost);
     if (itHost == m_hosts.end() || itHost->second.nOpen == 0) {
-        TraceErr("(CRequests::Done)No open request for address %s", csIpAddr.c_str());
+        TraceErr("(CRequests::Done)No open request for address %s", csHost.c_str());
         return;
     }
     SHost& host = itHost->second;
     --host.nOpen;
     --m_nOpen;
-    if (OfferTurn(csIpAddr, host))
+    if (OfferTurn(csHost, host))
         m_event.Set();
     else if (host.keys.empty() && host.nOpen == 0 && !host.bInTurn)
         m_hosts.erase(itHost);

@@ -81,22 +81,26 @@ TEST(RequestQueueTest, AWaitingRequestIsReplacedByANewerOne) {
     EXPECT_TRUE(requests.IsEmpty());
 }
 
-TEST(RequestQueueTest, ARequestFromANewAddressWaitsInThatAddressesTurn) {
+TEST(RequestQueueTest, ARequestFromANewAddressKeepsThePlaceOfTheOneItReplaces) {
     CRequests requests;
     ASSERT_TRUE(requests.Add(Request("10.0.0.1", "a1")));
     ASSERT_TRUE(requests.Add(Request("10.0.0.1", "moving")));
     ASSERT_TRUE(requests.Add(Request("10.0.0.2", "b1")));
     ASSERT_TRUE(requests.Add(Request("10.0.0.3", "moving", 2)));
     SRequest request;
+    std::string csHost;
     EXPECT_EQ(Next(requests), "a1");
     EXPECT_EQ(Next(requests), "b1");
-    ASSERT_TRUE(requests.Remove(request));
+    ASSERT_TRUE(requests.Remove(request, &csHost));
     EXPECT_EQ(request.csUUID, "moving");
     EXPECT_EQ(request.csIpAddr, "10.0.0.3");
+    EXPECT_EQ(csHost, "10.0.0.1");
     EXPECT_TRUE(requests.IsEmpty());
     // Every address's open request is handed back: the queue is idle.
-    for (const char* pszAddr : {"10.0.0.1", "10.0.0.2", "10.0.0.3"})
-        requests.Done(pszAddr);
+    requests.Done("10.0.0.1");
+    EXPECT_FALSE(requests.IsIdle());
+    requests.Done("10.0.0.1");
+    requests.Done("10.0.0.2");
     EXPECT_TRUE(requests.IsIdle());
 }
 

@@ -59,10 +59,12 @@ public:
     // Blocks until a request may be taken and moves it out: the next address
     // in turn whose open requests are below kOpenPerHost, its oldest request.
     // False when woken with nothing to take (the caller waits again). Each
-    // request taken is handed back with Done when its work has ended.
-    bool Remove(SRequest& request);
-    // The work on a request taken from csIpAddr has ended.
-    void Done(const std::string& csIpAddr);
+    // request taken is handed back with Done when its work has ended, with the
+    // address it was taken from (pcsHost; a request that replaced a waiting one
+    // from another address keeps that one's place).
+    bool Remove(SRequest& request, std::string* pcsHost = nullptr);
+    // The work on a request taken from csHost has ended.
+    void Done(const std::string& csHost);
 
     // Keeps a request whose printer another worker processes, unless a newer
     // one of the same UUID and kind is kept already.
@@ -91,7 +93,6 @@ private:
     static void TraceRequest(const char* pszRoutine, const char* pszVerb, const SRequest& request);
     // Puts the host in line when it has work and room; true when it did.
     bool OfferTurn(const std::string& csHost, SHost& host);
-    void MoveToHost(const std::string& csKey, const std::string& csOld, const std::string& csNew);
     void Counted();
 
     const size_t m_nBound;

@@ -276,7 +276,7 @@ TEST_F(RequestThreadTest, TenChangesMakeOneWrite) {
         SRequest request = Alive(0);
         request.csUUID = "uuid-" + std::to_string(i);
         request.csIpAddr = "127.0.0." + std::to_string(i); // one printer per address
-        request.iPort = 1; // no queries: quick changes
+        request.iPort = 1;                                 // no queries: quick changes
         thread.HandleAlive(request);
     }
     round.join();

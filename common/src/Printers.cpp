@@ -177,9 +177,31 @@ bool CPrinters::Add(const CPrinter& printer) {
                  size_t(m_iCount - iPos) * sizeof(SKnownPrinter));
     m_pEntries[iPos] = {pPrinter, pExtraInfo};
     ++m_iCount;
+    ++m_perAddress[pPrinter->m_csIpAddr];
     SetNeedsWriting("CPrinters::Add");
     TraceInf("(CPrinters::Add)Added printer:\n       %s", pPrinter->Describe(1).c_str());
     return true;
+}
+
+void CPrinters::Uncount(const std::string& csIpAddr) {
+    auto it = m_perAddress.find(csIpAddr);
+    if (it != m_perAddress.end() && --it->second <= 0)
+        m_perAddress.erase(it);
+}
+
+int CPrinters::CountAt(const std::string& csIpAddr) {
+    std::lock_guard lock(m_cs);
+    auto it = m_perAddress.find(csIpAddr);
+    return it == m_perAddress.end() ? 0 : it->second;
+}
+
+CPrinters::EAdmission CPrinters::Admits(const std::string& csIpAddr) {
+    std::lock_guard lock(m_cs);
+    if (m_iCount >= kMaxPrinters)
+        return eListFull;
+    if (CountAt(csIpAddr) >= kMaxPerAddress)
+        return eAddressFull;
+    return eAdmitted;
 }
 
 bool CPrinters::Remove(const std::string& csUUID) {
@@ -192,6 +214,7 @@ bool CPrinters::Remove(const std::string& csUUID) {
     }
     TraceInf("(CPrinters::Remove)Removing printer:\n       %s",
              m_pEntries[iPos].m_pPrinter->Describe(1).c_str());
+    Uncount(m_pEntries[iPos].m_pPrinter->m_csIpAddr);
     delete m_pEntries[iPos].m_pPrinter;
     delete m_pEntries[iPos].m_pExtraInfo;
     std::memmove(&m_pEntries[iPos], &m_pEntries[iPos + 1],
@@ -232,6 +255,10 @@ bool CPrinters::UpdatePrinter(const CPrinter& printer) {
         return false;
     TraceInf("(CPrinters::UpdatePrinter)Updated printer:\n       old: %s\n       new: %s",
              stored.Describe(1).c_str(), printer.Describe(1).c_str());
+    if (stored.m_csIpAddr != printer.m_csIpAddr) {
+        Uncount(stored.m_csIpAddr);
+        ++m_perAddress[printer.m_csIpAddr];
+    }
     stored = printer;
     SetNeedsWriting("CPrinters::UpdatePrinter");
     scope.Result("printer updated");

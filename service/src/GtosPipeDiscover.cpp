@@ -66,7 +66,8 @@ bool CGtosPipeWorkThread::DiscoverPrinters() {
     }
     TraceInf("(CGtosPipeWorkThread::DiscoverPrinters)Adverts list empty");
 
-    WaitQuiet([this] { return m_pRequests->IsEmpty(); },
+    // Idle, not only empty: a request taken by a worker is not worked off yet.
+    WaitQuiet([this] { return m_pRequests->IsIdle(); },
               "(CGtosPipeWorkThread::DiscoverPrinters)Requests list empty, time #%d",
               "(CGtosPipeWorkThread::DiscoverPrinters)Requests list not empty, sleeping a "
               "while...");

@@ -68,7 +68,8 @@ void CMainThread::Start() {
     StartWorker(ListenThreadProc, &m_threadData);
     StartWorker(GtosPipeListenThreadProc, &m_threadData);
     StartWorker(AdvertThreadProc, &m_threadData);
-    StartWorker(RequestThreadProc, &m_threadData);
+    for (int i = 0; i < CRequestThread::kWorkers; ++i)
+        StartWorker(RequestThreadProc, &m_threadData);
     StartWorker(WriteThreadProc, &m_threadData);
     Run();
 }

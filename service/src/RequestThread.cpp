@@ -9,6 +9,7 @@
 #include "service/GuiLauncher.h"
 #include "service/IconManager.h"
 #include "service/ThreadData.h"
+#include "service/TraceText.h"
 
 #include <mutex>
 
@@ -92,17 +93,69 @@ void CRequestThread::Run() {
 
 void CRequestThread::RunOnce() {
     SRequest request;
-    if (!m_pRequests->Remove(request))
+    std::string csHost;
+    if (!m_pRequests->Remove(request, &csHost))
         return;
+    const std::string csUUID = request.csUUID;
+    Handle(std::move(request));
+    // What was kept while this worker processed the printer is its to run. A
+    // request kept again has found another worker on the printer, which runs
+    // the rest.
+    for (bool bOwner = m_bClaimed; bOwner && m_pRequests->TakeParked(csUUID, request);) {
+        TraceInf("(CRequestThread::Run)Running the request kept while printer %s was processed",
+                 csUUID.c_str());
+        Handle(std::move(request));
+        bOwner = !m_bKept;
+    }
+    m_pRequests->Done(csHost);
+}
+
+void CRequestThread::Handle(SRequest request) {
     TraceDet("(CRequestThread::Run)Removed request:\n       meth=%d; name=%s; addr=%s; UUID=%s; "
              "URL=%s; mod=%s; ucode=%s; port=%d; seqnum=%d",
              int(request.eMethod), request.csHostName.c_str(), request.csIpAddr.c_str(),
              request.csUUID.c_str(), request.csURL.c_str(), request.csModel.c_str(),
              request.csMicrocodeLevel.c_str(), int(request.iPort), int(request.ulSeqNum));
+    m_bClaimed = false;
+    m_bKept = false;
     if (request.eMethod == ESsdpMethod::BYEBYE)
         HandleByeBye(std::move(request));
     else
         HandleAlive(std::move(request));
+}
+
+void CRequestThread::KeepForLater(const SRequest& request, const CPrinter& printer,
+                                  const CPrinterExtraInfo& extra) {
+    const uint32_t ulStored = extra.m_ulMostRecentSeqNum;
+    const bool bNotNewer = request.ulSeqNum != 0 && ulStored != 0 && request.ulSeqNum <= ulStored;
+    if (bNotNewer && request.csIpAddr == printer.m_csIpAddr &&
+        request.csMicrocodeLevel == printer.m_csMicrocodeLevel) {
+        TraceWrn("(CRequestThread::HandleAlive)Someone else already processing this printer, "
+                 "discarding request");
+        return;
+    }
+    TraceInf("(CRequestThread::HandleAlive)Someone else already processing this printer, request "
+             "kept until it is done");
+    m_pRequests->Park(request);
+    m_bKept = true;
+}
+
+bool CRequestThread::Admitted(const SRequest& request) {
+    // Shared by the workers: one line now and then, however many are refused.
+    static CThrottledWarning addressFull, listFull;
+    const CPrinters::EAdmission eAdmission = m_pPrinters->Admits(request.csIpAddr);
+    if (eAdmission == CPrinters::eAdmitted)
+        return true;
+    if (eAdmission == CPrinters::eListFull)
+        listFull.Occurred("(CRequestThread::HandleAlive)Known printer list full (" +
+                          std::to_string(CPrinters::kMaxPrinters) + " printers); new printer " +
+                          request.csUUID + " from " + request.csIpAddr + " not added");
+    else
+        addressFull.Occurred("(CRequestThread::HandleAlive)Address " + request.csIpAddr +
+                             " has brought " + std::to_string(CPrinters::kMaxPerAddress) +
+                             " printers into the list already; new printer " + request.csUUID +
+                             " not added");
+    return false;
 }
 
 void CRequestThread::HandleByeBye(SRequest request) {
@@ -119,6 +172,15 @@ void CRequestThread::HandleByeBye(SRequest request) {
         TraceInf("(CRequestThread::HandleByeBye)Received duplicate or old ByeBye for UUID %s, "
                  "discarding",
                  request.csUUID.c_str());
+        return;
+    }
+    // The worker on the printer would store its location over the cleared one.
+    if (extra.m_uiFlags & EXTRA_FLAG_PROCESSING) {
+        TraceInf("(CRequestThread::HandleByeBye)Someone else already processing this printer, "
+                 "ByeBye for UUID %s kept until it is done",
+                 request.csUUID.c_str());
+        m_pRequests->Park(request);
+        m_bKept = true;
         return;
     }
     TraceInf("(CRequestThread::HandleByeBye)Received ByeBye for UUID %s, clearing cached info, if "
@@ -141,10 +203,23 @@ void CRequestThread::HandleAlive(SRequest request) {
 
     // 1-3: look the printer up, add it or claim it.
     CListLock lock(m_pPrinters);
-    if (!m_pPrinters->Find(request.csUUID, printer)) {
-        CVexData vexData;
+    bool bKnown = m_pPrinters->Find(request.csUUID, printer);
+    bool bSupported = true;
+    if (!bKnown) {
+        if (!Admitted(request))
+            return;
+        // The model check reads the driver package's files: the other workers
+        // need the list meanwhile. The printer may have come in by then.
+        lock.Release();
+        bSupported = CVexData().IsModelSupported(request.csModel);
+        lock.Take();
+        bKnown = m_pPrinters->Find(request.csUUID, printer);
+    }
+    if (!bKnown) {
+        if (!Admitted(request))
+            return;
         int32_t iState = eVexWaiting;
-        if (!vexData.IsModelSupported(request.csModel)) {
+        if (!bSupported) {
             TraceWrn("(CRequestThread::HandleAlive)Received advertisement for new printer that is "
                      "unsupported; printer model='%s'",
                      request.csModel.c_str());
@@ -171,6 +246,7 @@ void CRequestThread::HandleAlive(SRequest request) {
         extra.m_uiFlags = EXTRA_FLAG_PROCESSING;
         extra.m_ulMostRecentSeqNum = request.ulSeqNum;
         m_pPrinters->UpdateExtraInfo(request.csUUID, extra);
+        m_bClaimed = true;
         bNew = true;
     } else {
         if (TraceOn(TRACE_DET))
@@ -178,8 +254,7 @@ void CRequestThread::HandleAlive(SRequest request) {
                      printer.Describe(1).c_str());
         m_pPrinters->FindExtraInfo(request.csUUID, extra);
         if (extra.m_uiFlags & EXTRA_FLAG_PROCESSING) {
-            TraceWrn("(CRequestThread::HandleAlive)Someone else already processing this printer, "
-                     "discarding request");
+            KeepForLater(request, printer, extra);
             return;
         }
         const uint32_t ulStored = extra.m_ulMostRecentSeqNum;
@@ -194,6 +269,7 @@ void CRequestThread::HandleAlive(SRequest request) {
         extra.m_uiFlags |= EXTRA_FLAG_PROCESSING;
         extra.m_ulMostRecentSeqNum = request.ulSeqNum;
         m_pPrinters->UpdateExtraInfo(request.csUUID, extra);
+        m_bClaimed = true;
     }
 
     // 4-6: the network work, without the lock.

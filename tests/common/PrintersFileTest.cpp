@@ -659,3 +659,27 @@ TEST_F(PrintersFileTest, VexsysKplShowsRecordsOrWhereTheFileIsDamaged) {
 }
 
 } // namespace
+
+namespace {
+
+// The caps on newcomers never drop a known printer: a file written before them
+// loads whole, and the list counts its printers per address from the load on.
+TEST_F(PrintersFileTest, AFileWithManyPrintersOfOneAddressLoadsWhole) {
+    for (int i = 0; i < 20; ++i) {
+        CPrinter p = Make(i);
+        p.m_csIpAddr = "10.9.9.9";
+        ASSERT_TRUE(list.Add(p));
+    }
+    ASSERT_TRUE(list.Write());
+    CPrinters reread;
+    reread.SetKplPath(path);
+    ASSERT_TRUE(reread.Read(true));
+    EXPECT_EQ(reread.GetCount(), 20);
+    EXPECT_EQ(reread.CountAt("10.9.9.9"), 20);
+    EXPECT_EQ(reread.Admits("10.9.9.9"), CPrinters::eAddressFull);
+    EXPECT_EQ(reread.Admits("10.9.9.8"), CPrinters::eAdmitted);
+    ASSERT_TRUE(reread.Read(true)); // a second load replaces the counts too
+    EXPECT_EQ(reread.CountAt("10.9.9.9"), 20);
+}
+
+} // namespace

@@ -20,6 +20,7 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <memory>
+#include <set>
 #include <thread>
 
 using namespace platform;
@@ -383,6 +384,88 @@ TEST_F(DiscoveryTest, HostilePrintersDoNotStopTheDiscoveryOfOthers) {
     }
     EXPECT_GT(lRssKb, 0);
     EXPECT_LT(lRssKb, 200 * 1024);
+}
+
+// The requests of a burst for one printer run one at a time and the newest
+// is not lost: the last record of the printer's extra information holds it.
+TEST_F(DiscoveryTest, ABurstForOnePrinterEndsWithItsNewestNumberStored) {
+    Root().EnableTrace(eExeService, 0x17); // and details: the extra information's updates
+    StartService();
+    Sim({"--rounds", "50", "--interval", "0.001", "--latency", "20"});
+    auto lastExtra = [&] {
+        const std::string csLog = vextest::ReadFile(Root().WorkDir() + "vexsrv.log");
+        const size_t nAt = csLog.rfind("new: URL=");
+        return nAt == std::string::npos ? std::string()
+                                        : csLog.substr(nAt, csLog.find('\n', nAt) - nAt);
+    };
+    EXPECT_TRUE(vextest::WaitFor(
+        [&] { return lastExtra().find(";f=00000000;seq=50") != std::string::npos; },
+        std::chrono::seconds(30)))
+        << lastExtra() << "\n"
+        << Complaints();
+}
+
+TEST_F(DiscoveryTest, AFastPrinterIsDoneWhileASlowOneIsStillAsked) {
+    ::setenv("VEX_DELAY_PERCENT", "100", 1); // the slow answers stay within the time-outs
+    StartService();
+    const int iSlow = Sim({"--first", "127.0.0.2", "--latency", "4000", "--config", "7",
+                           "--uuid-prefix", "slow", "--rounds", "1"});
+    ASSERT_TRUE(vextest::WaitFor([&] { return LogLines(iSlow, "GET /desc.xml") == 1; }));
+    Sim({"--first", "127.0.0.3", "--config", "5", "--uuid-prefix", "fast", "--rounds", "1",
+         "--http-port", "8081"});
+    ASSERT_TRUE(vextest::WaitFor([&] { return ListedAt("127.0.0.3").m_uiPrtConfig1Var == 5u; }))
+        << Complaints();
+    // The slow printer's description is still on its way: its word comes later.
+    EXPECT_EQ(LogLines(iSlow, "POST"), 0u);
+    EXPECT_TRUE(vextest::WaitFor([&] { return ListedAt("127.0.0.2").m_uiPrtConfig1Var == 7u; },
+                                 std::chrono::seconds(20)));
+}
+
+TEST_F(DiscoveryTest, AHostOfBlackHolesHoldsNoRealPrinterUp) {
+    ::setenv("VEX_DELAY_PERCENT", "100", 1); // each black hole holds its worker 5 s
+    StartService();
+    // One printer on 127.0.2.1, 500 black holes behind it on 127.0.2.2.
+    const int iHoles = 0;
+    ASSERT_EQ(Sim({"--first", "127.0.2.1", "--blackhole", "500", "--uuid-prefix", "bh",
+                   "--interval", "5", "--http-port", "8081"}),
+              iHoles);
+    // Both of the host's turns are taken by black holes before the real ones come.
+    ASSERT_TRUE(vextest::WaitFor([&] { return LogLines(iHoles, "127.0.2.2 GET") >= 2; }));
+    const int iReal = Sim({"--count", "20", "--first", "127.0.0.2", "--rounds", "1"});
+    // One at a time, the eight black holes the list takes would hold them 40 s;
+    // here they hold two workers and the others serve the real printers.
+    EXPECT_TRUE(
+        vextest::WaitFor([&] { return LogLines(iReal, "POST") == 20; }, std::chrono::seconds(15)))
+        << LogLines(iReal, "POST");
+    size_t nHoles = 0;
+    for (const CPrinter& printer : Listed())
+        nHoles += printer.m_csIpAddr == "127.0.2.2";
+    EXPECT_LE(nHoles, size_t(CPrinters::kMaxPerAddress));
+}
+
+TEST_F(DiscoveryTest, AutomaticModeCreatesEveryQueueOfManyLatePrintersOnce) {
+    ::setenv("VEX_DELAY_PERCENT", "100", 1); // creation's time limits in full
+    SetMode(eModeAutomatic);
+    StartService();
+    // One model: its queue names run from "NAME" through "NAME (99)".
+    constexpr size_t kPrinters = 90;
+    Sim({"--count", std::to_string(kPrinters), "--first", "127.0.3.1", "--model", "Zantor Pressa A",
+         "--latency", "20", "--rounds", "1", "--print-port", "9100"});
+    auto created = [&] {
+        size_t n = 0;
+        for (const CPrinter& printer : Listed())
+            n += printer.m_VexState == eVexAdded || printer.m_VexState == eVexAddError;
+        return n;
+    };
+    ASSERT_TRUE(vextest::WaitFor([&] { return created() == kPrinters; }, std::chrono::seconds(240)))
+        << created() << "\n"
+        << Complaints();
+    std::set<std::string> names;
+    for (const CPrinter& printer : Listed()) {
+        EXPECT_EQ(printer.m_VexState, eVexAdded) << printer.Describe(1);
+        EXPECT_TRUE(names.insert(printer.m_csIconName).second) << printer.m_csIconName;
+    }
+    EXPECT_EQ(names.size(), kPrinters);
 }
 
 } // namespace

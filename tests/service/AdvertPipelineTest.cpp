@@ -32,6 +32,7 @@ protected:
         if (bQueued) {
             SRequest request;
             EXPECT_TRUE(requests.Remove(request));
+            requests.Done(request.csIpAddr);
             if (pRequest)
                 *pRequest = request;
         }

@@ -2,13 +2,16 @@
 // state-variable location, the decision by mode, byebyes, and the writer.
 #include "FakeHttpServer.h"
 #include "TestSupport.h"
+#include "TraceLog.h"
 
 #include "common/Printers.h"
 #include "common/VexData.h"
 #include "service/RequestThread.h"
 #include "service/WriteThread.h"
 
+#include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <gtest/gtest.h>
 #include <thread>
 
@@ -272,7 +275,8 @@ TEST_F(RequestThreadTest, TenChangesMakeOneWrite) {
     for (uint32_t i = 1; i <= 10; ++i) {
         SRequest request = Alive(0);
         request.csUUID = "uuid-" + std::to_string(i);
-        request.iPort = 1; // no queries: quick changes
+        request.csIpAddr = "127.0.0." + std::to_string(i); // one printer per address
+        request.iPort = 1;                                 // no queries: quick changes
         thread.HandleAlive(request);
     }
     round.join();
@@ -281,6 +285,121 @@ TEST_F(RequestThreadTest, TenChangesMakeOneWrite) {
     reread.SetKplPath(printers.GetKplPath());
     ASSERT_TRUE(reread.Read());
     EXPECT_EQ(reread.GetCount(), 10);
+}
+
+// While one worker queries the printer, requests for it come to a second one.
+class RequestDuringQueryTest : public RequestThreadTest {
+protected:
+    void SetUp() override {
+        RequestThreadTest::SetUp();
+        iPort = during.Port();
+    }
+    // Runs the queued request on the first worker; the first query of the
+    // printer hands meanwhile() to the second.
+    void RunWith(std::function<void()> meanwhile) {
+        m_meanwhile = std::move(meanwhile);
+        ASSERT_TRUE(requests.Add(Alive(1)));
+        first.RunOnce();
+        EXPECT_TRUE(requests.IsIdle());
+    }
+    std::function<void()> m_meanwhile;
+    CFakeHttpServer during{[this](const std::string& csRequest) {
+        if (m_meanwhile) {
+            auto meanwhile = std::move(m_meanwhile);
+            m_meanwhile = nullptr;
+            meanwhile();
+        }
+        return csRequest.rfind("GET ", 0) == 0 ? DescriptionAnswer(iPort) : SoapAnswer(csReturn);
+    }};
+    size_t Posts() { return during.CountStartingWith("POST "); }
+    CRequestThread first{&requests, &printers};
+};
+
+TEST_F(RequestDuringQueryTest, NewsIsKeptAndRunWhenTheFirstIsDone) {
+    RunWith([&] {
+        thread.HandleAlive(Alive(1)); // the same again: no news, dropped
+        SRequest moved = Alive(2);
+        moved.csMicrocodeLevel = "A9";
+        thread.HandleAlive(Alive(3));
+        thread.HandleAlive(moved); // older than the one kept: the kept one stays
+    });
+    EXPECT_EQ(Posts(), 2u);
+    EXPECT_EQ(Extra().m_ulMostRecentSeqNum, 3u);
+    EXPECT_EQ(Extra().m_uiFlags & EXTRA_FLAG_PROCESSING, 0u);
+    EXPECT_EQ(Stored().m_csMicrocodeLevel, "A1");
+}
+
+TEST_F(RequestDuringQueryTest, AByeByeWaitsForTheQueriesAndThenClearsTheLocation) {
+    RunWith([&] { thread.HandleByeBye(ByeBye(2)); });
+    CPrinterExtraInfo extra = Extra();
+    EXPECT_EQ(extra.m_iCachedStateVarPort, -1);
+    EXPECT_EQ(extra.m_csCachedStateVarURL, "");
+    EXPECT_EQ(extra.m_ulMostRecentSeqNum, 2u);
+}
+
+TEST_F(RequestThreadTest, OneAddressBringsEightNewPrintersAtMost) {
+    CTraceLog log(root, TRACE_WRN);
+    for (int i = 1; i <= 12; ++i) {
+        SRequest request = Alive(0);
+        request.csUUID = "flood-" + std::to_string(i);
+        request.iPort = 1; // no queries
+        thread.HandleAlive(request);
+    }
+    EXPECT_EQ(printers.GetCount(), CPrinters::kMaxPerAddress);
+    EXPECT_EQ(printers.CountAt("127.0.0.1"), CPrinters::kMaxPerAddress);
+    EXPECT_TRUE(log.Has("WRN", "(CRequestThread::HandleAlive)Address 127.0.0.1 has brought 8 "
+                               "printers into the list already; new printer flood-9 not added "
+                               "(1 times since the last report)"));
+    // Three more refused within the interval: counted, not traced.
+    EXPECT_FALSE(log.Has("WRN", "(CRequestThread::HandleAlive)Address 127.0.0.1 has brought 8 "
+                                "printers into the list already; new printer flood-10 not added "
+                                "(1 times since the last report)"));
+    // Known printers from the address still update; another address still adds.
+    SRequest known = Alive(0, "Laser 1332", "B5");
+    known.csUUID = "flood-3";
+    known.iPort = 1;
+    thread.HandleAlive(known);
+    CPrinter printer;
+    ASSERT_TRUE(printers.Find("flood-3", printer));
+    EXPECT_EQ(printer.m_csMicrocodeLevel, "B5");
+    SRequest other = Alive(0);
+    other.csIpAddr = "127.0.0.2";
+    other.iPort = 1;
+    thread.HandleAlive(other);
+    EXPECT_EQ(printers.CountAt("127.0.0.2"), 1);
+    // A printer that leaves the address (removed, or moved by DHCP) makes room.
+    printers.Remove("flood-1");
+    ASSERT_TRUE(printers.Find("flood-2", printer));
+    printer.m_csIpAddr = "127.0.0.3";
+    ASSERT_TRUE(printers.UpdatePrinter(printer));
+    EXPECT_EQ(printers.Admits("127.0.0.1"), CPrinters::eAdmitted);
+    EXPECT_EQ(printers.CountAt("127.0.0.1"), CPrinters::kMaxPerAddress - 2);
+}
+
+TEST_F(RequestThreadTest, AFullListRefusesTheNewcomerAndKeepsTheKnown) {
+    CPrinter printer;
+    printer.m_csPrinterModel = "Laser 1332";
+    for (int i = 0; i < CPrinters::kMaxPrinters; ++i) {
+        char szUuid[32];
+        std::snprintf(szUuid, sizeof szUuid, "k%06d", i);
+        printer.m_csUUID = szUuid;
+        printer.m_csIpAddr = "10." + std::to_string(i / 4096) + "." +
+                             std::to_string(i % 4096 / 16) + "." + std::to_string(i % 16);
+        ASSERT_TRUE(printers.Add(printer));
+    }
+    EXPECT_EQ(printers.Admits("127.0.0.1"), CPrinters::eListFull);
+    SRequest newcomer = Alive(0);
+    newcomer.iPort = 1;
+    thread.HandleAlive(newcomer);
+    EXPECT_FALSE(printers.Find("uuid-1", printer));
+    EXPECT_EQ(printers.GetCount(), CPrinters::kMaxPrinters);
+    // A known printer still updates.
+    SRequest known = Alive(0);
+    known.csUUID = "k000005";
+    known.iPort = 1;
+    thread.HandleAlive(known);
+    ASSERT_TRUE(printers.Find("k000005", printer));
+    EXPECT_EQ(printer.m_csIpAddr, "127.0.0.1");
 }
 
 } // namespace

@@ -47,19 +47,23 @@ struct SOptions {
     std::string csLogFile;   // one line per HTTP request: address, method, path
     int iBurstGapUs = 0;     // pause between the datagrams of one round
     bool bVerbose = false;   // a line on stdout when each round is out (wall-clock time)
+    int iLatencyMs = 0;      // each HTTP answer this late
+    int iBlackHoles = 0;     // extra UUIDs from one address whose web server never answers
 };
 
 struct SPrinter {
     std::string csAddr;
     std::string csUuid;
     uint32_t uiSeq;
+    bool bBlackHole = false; // accepts HTTP connections and never answers
 };
 
 // Parses the command line; false (after a message on stderr) for bad options.
 bool ParseOptions(int argc, char** argv, SOptions* pOptions);
 void PrintUsage();
 
-// The printers of the options, on consecutive addresses (x.y.z.0 and .255 skipped).
+// The printers of the options, on consecutive addresses (x.y.z.0 and .255
+// skipped), then the black holes, all on the address after the last printer.
 bool MakePrinters(const SOptions& options, std::vector<SPrinter>* pPrinters);
 
 // SSDP texts.

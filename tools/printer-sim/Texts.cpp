@@ -99,7 +99,10 @@ void PrintUsage() {
         "  --burst-gap-us N     pause between the datagrams of a round (0)\n"
         "  --ready FILE         write FILE once the sockets are ready\n"
         "  --verbose            print 'round N sent at SECONDS' (wall clock) after each round\n"
-        "  --log FILE           append 'ADDR METHOD PATH' for every HTTP request\n",
+        "  --log FILE           append 'ADDR METHOD PATH' for every HTTP request\n"
+        "  --latency MS         each HTTP answer MS milliseconds late (0)\n"
+        "  --blackhole N        N more UUIDs, all from the address after the last printer,\n"
+        "                       whose web server accepts and never answers (0)\n",
         stderr);
 }
 
@@ -175,6 +178,12 @@ bool ParseOptions(int argc, char** argv, SOptions* pOptions) {
             pOptions->csReadyFile = pszValue;
         else if (csOption == "--log")
             pOptions->csLogFile = pszValue;
+        else if (csOption == "--latency")
+            bOk = ParseNumber(pszValue, 0, 600000, &llValue) &&
+                  ((pOptions->iLatencyMs = int(llValue)), true);
+        else if (csOption == "--blackhole")
+            bOk = ParseNumber(pszValue, 0, 1000000, &llValue) &&
+                  ((pOptions->iBlackHoles = int(llValue)), true);
         else
             bOk = false;
         if (!bOk) {
@@ -192,10 +201,10 @@ bool MakePrinters(const SOptions& options, std::vector<SPrinter>* pPrinters) {
         return false;
     }
     uint32_t uiAddr = ntohl(addr.s_addr);
-    for (int i = 0; i < options.iCount; ++i) {
+    // Loopback only: nothing this program sends may leave the machine.
+    auto nextAddr = [&uiAddr](std::string* pcsAddr) {
         while ((uiAddr & 0xFF) == 0 || (uiAddr & 0xFF) == 0xFF)
             ++uiAddr;
-        // Loopback only: nothing this program sends may leave the machine.
         if ((uiAddr >> 24) != 127) {
             std::fprintf(stderr, "printer-sim: addresses must lie in 127.0.0.0/8\n");
             return false;
@@ -204,9 +213,22 @@ bool MakePrinters(const SOptions& options, std::vector<SPrinter>* pPrinters) {
         next.s_addr = htonl(uiAddr++);
         char szAddr[INET_ADDRSTRLEN];
         ::inet_ntop(AF_INET, &next, szAddr, sizeof szAddr);
-        char szUuid[128];
+        *pcsAddr = szAddr;
+        return true;
+    };
+    char szUuid[128];
+    std::string csAddr;
+    for (int i = 0; i < options.iCount; ++i) {
+        if (!nextAddr(&csAddr))
+            return false;
         std::snprintf(szUuid, sizeof szUuid, "%s-%012d", options.csUuidPrefix.c_str(), i + 1);
-        pPrinters->push_back({szAddr, szUuid, options.uiSeqStart});
+        pPrinters->push_back({csAddr, szUuid, options.uiSeqStart});
+    }
+    if (options.iBlackHoles > 0 && !nextAddr(&csAddr))
+        return false;
+    for (int i = 0; i < options.iBlackHoles; ++i) {
+        std::snprintf(szUuid, sizeof szUuid, "%s-b%011d", options.csUuidPrefix.c_str(), i + 1);
+        pPrinters->push_back({csAddr, szUuid, options.uiSeqStart, true});
     }
     return true;
 }

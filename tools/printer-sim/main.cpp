@@ -7,7 +7,8 @@
 // and print listeners on any address (the address a connection came to tells
 // the printer) and the signals; a second thread sends the announcement rounds,
 // so that a slowly paced round never holds the answers up. Both send through
-// one socket that sets each printer's source address.
+// one socket that sets each printer's source address. Answers that are to come
+// late (--latency) wait in a timer list that bounds the loop's wait.
 #include "Sim.h"
 
 #include <arpa/inet.h>
@@ -23,6 +24,7 @@
 #include <map>
 #include <mutex>
 #include <netinet/in.h>
+#include <queue>
 #include <sys/epoll.h>
 #include <sys/resource.h>
 #include <sys/signalfd.h>
@@ -47,6 +49,15 @@ struct SConnection {
     std::string csOut;
     size_t nSent = 0;
     bool bAnswered = false;
+    uint64_t uiSerial = 0; // tells a late answer's connection from a later one on the fd
+};
+
+// An answer held back by the latency: due at tDue for the connection fd, serial.
+struct SLateAnswer {
+    std::chrono::steady_clock::time_point tDue;
+    int fd;
+    uint64_t uiSerial;
+    bool operator>(const SLateAnswer& other) const { return tDue > other.tDue; }
 };
 
 class CSimulator {
@@ -81,12 +92,18 @@ private:
     void OnPrintData(int fd, SConnection& conn);
     void OnConnection(int fd, uint32_t events);
     void Close(int fd);
+    // Lets the answer of the connection go out.
+    void StartAnswer(int fd);
+    // Starts the answers that are due; the milliseconds to the next, or -1.
+    int StartDueAnswers();
     void Log(const SConnection& conn, const std::string& csMethod, const std::string& csPath);
 
     SOptions m_options;
     std::vector<SPrinter> m_printers;
     std::unordered_map<std::string, int> m_byAddr;
     std::map<int, SConnection> m_connections;
+    uint64_t m_uiSerials = 0;
+    std::priority_queue<SLateAnswer, std::vector<SLateAnswer>, std::greater<>> m_late;
     int m_epoll = -1, m_search = -1, m_sender = -1, m_http = -1, m_print = -1, m_signals = -1;
     int m_iRound = 0;
     std::mutex m_seqMutex; // the printers' sequence counters, used by both threads
@@ -262,6 +279,7 @@ void CSimulator::OnAccept(int iListen) {
         conn.bPrintPort = iListen == m_print;
         conn.iPrinter = it->second;
         conn.csPeer = szPeer;
+        conn.uiSerial = ++m_uiSerials;
         Watch(fd, EPOLLIN | EPOLLRDHUP);
     }
 }
@@ -322,13 +340,16 @@ void CSimulator::OnConnection(int fd, uint32_t events) {
                 : conn.csIn.substr(nMethodEnd + 1, nPathEnd - nMethodEnd - 1);
         Log(conn, csMethod, csPath);
         conn.bAnswered = true;
-        if (m_options.eFault == EFault::Silent)
+        const SPrinter& printer = m_printers[size_t(conn.iPrinter)];
+        if (m_options.eFault == EFault::Silent || printer.bBlackHole)
             return; // keep the connection, say nothing
-        conn.csOut = HttpAnswer(m_options, m_printers[size_t(conn.iPrinter)], csMethod, csPath);
-        epoll_event ev{};
-        ev.events = EPOLLIN | EPOLLOUT | EPOLLRDHUP;
-        ev.data.fd = fd;
-        ::epoll_ctl(m_epoll, EPOLL_CTL_MOD, fd, &ev);
+        conn.csOut = HttpAnswer(m_options, printer, csMethod, csPath);
+        if (m_options.iLatencyMs > 0)
+            m_late.push(
+                {std::chrono::steady_clock::now() + std::chrono::milliseconds(m_options.iLatencyMs),
+                 fd, conn.uiSerial});
+        else
+            StartAnswer(fd);
     }
     if ((events & EPOLLOUT) && conn.nSent < conn.csOut.size()) {
         ssize_t n = ::send(fd, conn.csOut.data() + conn.nSent, conn.csOut.size() - conn.nSent,
@@ -348,6 +369,27 @@ void CSimulator::OnConnection(int fd, uint32_t events) {
     }
     if (events & (EPOLLRDHUP | EPOLLHUP | EPOLLERR))
         Close(fd);
+}
+
+void CSimulator::StartAnswer(int fd) {
+    epoll_event ev{};
+    ev.events = EPOLLIN | EPOLLOUT | EPOLLRDHUP;
+    ev.data.fd = fd;
+    ::epoll_ctl(m_epoll, EPOLL_CTL_MOD, fd, &ev);
+}
+
+int CSimulator::StartDueAnswers() {
+    const auto now = std::chrono::steady_clock::now();
+    while (!m_late.empty() && m_late.top().tDue <= now) {
+        const SLateAnswer late = m_late.top();
+        m_late.pop();
+        auto it = m_connections.find(late.fd);
+        if (it != m_connections.end() && it->second.uiSerial == late.uiSerial)
+            StartAnswer(late.fd);
+    }
+    if (m_late.empty())
+        return -1;
+    return int(std::chrono::ceil<std::chrono::milliseconds>(m_late.top().tDue - now).count());
 }
 
 void CSimulator::OnPrintData(int fd, SConnection& conn) {
@@ -375,7 +417,7 @@ int CSimulator::Run() {
     std::thread announcer([this] { Announce(); });
     epoll_event events[256];
     for (;;) {
-        int n = ::epoll_wait(m_epoll, events, 256, -1);
+        int n = ::epoll_wait(m_epoll, events, 256, StartDueAnswers());
         if (n < 0 && errno == EINTR)
             continue;
         for (int i = 0; i < n; ++i) {

@@ -37,6 +37,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <unordered_map>
 #include <vector>
 
 namespace platform {
@@ -59,6 +60,12 @@ public:
     static constexpr int kGrowBy = 50;
     // The machine-wide mutex around every read and write of the file.
     static const char* const kKplMutexName;
+    // Caps on newcomers, so that no host can grow the list without end: a real
+    // printer has one UUID per address, a multi-function device or an address
+    // handed on by DHCP a few more.
+    static constexpr int kMaxPerAddress = 8;
+    static constexpr int kMaxPrinters = 65536;
+    enum EAdmission { eAdmitted, eAddressFull, eListFull };
 
     CPrinters();
     virtual ~CPrinters();
@@ -86,6 +93,12 @@ public:
     // unchanged) for an empty UUID or IP address, a UUID already listed, or
     // no memory.
     bool Add(const CPrinter& printer);
+    // Whether a printer not in the list, announced from csIpAddr, may join it.
+    // The caps bind newcomers only: Add and Read never refuse a known printer,
+    // and a known printer that moves to a full address still moves.
+    EAdmission Admits(const std::string& csIpAddr);
+    // Printers listed with the address.
+    int CountAt(const std::string& csIpAddr);
     bool Remove(const std::string& csUUID);
     void RemoveAll();
     // Replaces the stored record of the same UUID; false when it is not listed,
@@ -137,6 +150,7 @@ private:
     CPrinter* NextEntry(int& iHandle, int& iStatus, CPrinterExtraInfo** ppExtraInfo,
                         const char* pszName);
     bool SetNeedsWriting(const char* pszRoutine);
+    void Uncount(const std::string& csIpAddr);
 
     platform::NamedMutex& KplMutex();
     // Runs step under the list lock with this thread's LockKPLFile hold, if any,
@@ -160,6 +174,9 @@ private:
     SKnownPrinter* m_pEntries = nullptr;
     int m_iCapacity = 0;
     int m_iCount = 0;
+    // Entries per address, kept by Add, Remove and UpdatePrinter (an address
+    // changed in place through GetNext is not counted).
+    std::unordered_map<std::string, int> m_perAddress;
 
     std::once_flag m_kplMutexMade;
     std::unique_ptr<platform::NamedMutex> m_pKplMutex;

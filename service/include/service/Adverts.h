@@ -14,8 +14,9 @@ struct SAdvert {
 
 class CAdverts : public CWorkQueue<SAdvert> {
 public:
-    // Room for a burst of several thousand datagrams.
-    static constexpr size_t kBound = 8192;
+    // Room for a large site announcing at once; a datagram is kept in about
+    // 500 bytes, so about 32 MB at the bound.
+    static constexpr size_t kBound = 65536;
     explicit CAdverts(size_t nBound = kBound);
     ~CAdverts() override;
 

@@ -1,8 +1,8 @@
 // CMainThread: the service's single main object. It owns the adverts queue,
 // the requests queue and the known printer list, loads the list when the
-// service starts, starts the five worker threads (SSDP listener, command-pipe
-// listener, advert parser, request processor, KPL writer) and then keeps the
-// service's main thread alive.
+// service starts, starts the worker threads (SSDP listener, command-pipe
+// listener, advert parser, the pool of request workers, KPL writer) and then
+// keeps the service's main thread alive.
 #pragma once
 
 #include "common/Printers.h"

@@ -1,4 +1,4 @@
-// CWorkQueue: the design that the adverts queue and the requests queue share.
+// CWorkQueue: the design of the adverts queue.
 // A first-in first-out list of records under a lock, with an automatic-reset
 // event that is signalled while the list holds a record, for one consumer.
 //

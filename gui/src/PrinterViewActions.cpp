@@ -22,6 +22,8 @@
 #include <QMenu>
 #include <QTimer>
 #include <algorithm>
+#include <chrono>
+#include <filesystem>
 
 namespace {
 // Holds the service's notifications back for one action. A "New Printer" that
@@ -63,7 +65,7 @@ std::string NewQueue(const std::vector<std::string>& before,
     return std::string();
 }
 
-// "'A', 'B'" for the printers' models and addresses, for the Remove question.
+// One line per printer, its model and address, for the Remove question.
 std::string PrinterList(const std::vector<CPrinter>& printers) {
     std::string csList;
     for (const CPrinter& printer : printers)
@@ -88,16 +90,37 @@ std::vector<SSelectedPrinter> CPrinterView::SelectionForRules(bool* pbMarkHasQue
     return selection;
 }
 
-void CPrinterView::ActionPause() {
+CPrinterView::SKplStamp CPrinterView::KplStamp() const {
+    std::error_code ec;
+    const std::filesystem::path path(m_printers.GetKplPath());
+    SKplStamp stamp;
+    stamp.time = std::filesystem::last_write_time(path, ec);
+    stamp.size = ec ? 0 : std::filesystem::file_size(path, ec);
+    stamp.bExists = !ec;
+    return stamp;
+}
+
+void CPrinterView::ActionPause(const SKplStamp& before) {
     // The window is painted but takes no input meanwhile: the cursor says so.
     CWaitCursor wait;
     if (m_actionPause) {
         m_actionPause();
         return;
     }
-    QEventLoop loop;
-    QTimer::singleShot(int(platform::ScaledDelay(kActionPauseMs)), &loop, &QEventLoop::quit);
-    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    // The pause is for the service's rewrite of the list file: once the file
+    // has changed it has nothing more to wait for.
+    const auto deadline = std::chrono::steady_clock::now() +
+                          std::chrono::milliseconds(platform::ScaledDelay(kActionPauseMs));
+    while (KplStamp() == before) {
+        const auto now = std::chrono::steady_clock::now();
+        if (now >= deadline)
+            break;
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now);
+        QEventLoop loop;
+        QTimer::singleShot(int(std::min<int64_t>(left.count(), kPausePollMs)), &loop,
+                           &QEventLoop::quit);
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+    }
 }
 
 int CPrinterView::SendEach(bool (CGtosPipeComm::*send)(const CPrinter*),
@@ -122,10 +145,11 @@ void CPrinterView::SendToEach(bool (CGtosPipeComm::*send)(const CPrinter*),
     if (!CVexApp::ServiceCheck(this))
         return;
     bool bFailed = false;
+    const SKplStamp before = KplStamp();
     const int iDone = SendEach(send, SelectedPrinters(), &bFailed);
     if (bFailed)
         VexMessage(this, uiFailureMessage, EMsgButtons::Ok, EMsgIcon::Stop, pszRoutine, iVexNumber);
-    ActionPause();
+    ActionPause(before);
     RefreshView();
     if (iDone > 0)
         emit Outcome(QString::fromStdString(FormatVexString(uiOutcome, {PrinterCount(iDone)})));
@@ -162,12 +186,13 @@ void CPrinterView::OnPrinterRemove() {
         if (bDeleteQueues)
             iQueues = DeleteQueuesOf(printers);
         bool bFailed = false;
+        const SKplStamp before = KplStamp();
         const int iDone =
             SendEach(&CGtosPipeComm::SendRemovePrinterCmdToService, printers, &bFailed);
         if (bFailed)
             VexMessage(this, 5043, EMsgButtons::Ok, EMsgIcon::Stop, "CPrinterView::OnPrinterRemove",
                        211);
-        ActionPause();
+        ActionPause(before);
         RefreshView();
         if (iDone > 0)
             emit Outcome(QString::fromStdString(
@@ -222,6 +247,7 @@ void CPrinterView::OnPrinterAddIcon() {
     if (!ConfirmCreation("CPrinterView::OnPrinterAddIcon", &printer))
         return;
     const std::vector<std::string> before = QueuesNow(printer.m_csIpAddr);
+    const SKplStamp kplBefore = KplStamp();
     // The dialog sends "Add Icon" and reports the outcome itself.
     int iResult = QDialog::Rejected;
     if (m_addIconDialog) {
@@ -231,7 +257,7 @@ void CPrinterView::OnPrinterAddIcon() {
         iResult = dialog.exec();
     }
     if (iResult == QDialog::Accepted)
-        ActionPause();
+        ActionPause(kplBefore);
     RefreshView();
     if (iResult == QDialog::Accepted)
         ReportCreated(printer, before);
@@ -255,8 +281,9 @@ void CPrinterView::OnPrinterAddIconDefaults() {
     CGtosPipeComm comm;
     {
         CWaitCursor wait;
+        const SKplStamp kplBefore = KplStamp();
         comm.SendAddIconWithDefaultsCmdToService(&printer);
-        ActionPause();
+        ActionPause(kplBefore);
     }
     const bool bPublishMissing = PublishMissing(data.GetPublishActiveDir(), csIconName);
     RefreshView();
@@ -311,6 +338,7 @@ void CPrinterView::OnStateMenu() {
     disconnect(chosen);
     if (iState < 0)
         return;
+    const SKplStamp before = KplStamp();
     {
         CWaitCursor wait;
         CGtosPipeComm comm;
@@ -318,6 +346,6 @@ void CPrinterView::OnStateMenu() {
         for (const CPrinter& printer : SelectedPrinters())
             comm.SendChangeStateCmdToService(&printer, iState);
     }
-    ActionPause();
+    ActionPause(before);
     RefreshView();
 }

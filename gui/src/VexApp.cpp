@@ -51,6 +51,21 @@ void PaintedWait(uint32_t dwMilliseconds) {
                        &QEventLoop::quit);
     loop.exec(QEventLoop::ExcludeUserInputEvents);
 }
+// One wait hint of a start-pending service, asked again every poll, so a
+// service that runs sooner is not waited for: false when a query fails.
+bool WaitOutHint(SC_HANDLE hService, SERVICE_STATUS* pStatus) {
+    const auto hintEnd =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(pStatus->dwWaitHint);
+    do {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            hintEnd - std::chrono::steady_clock::now());
+        PaintedWait(uint32_t(std::clamp<int64_t>(left.count(), 0, kPollMs)));
+        if (!QueryServiceStatus(hService, pStatus))
+            return false;
+    } while (pStatus->dwCurrentState == SERVICE_START_PENDING &&
+             std::chrono::steady_clock::now() < hintEnd);
+    return true;
+}
 } // namespace
 
 CVexApp::CVexApp() {
@@ -304,12 +319,12 @@ bool CVexApp::StartVexService() {
             while (status.dwCurrentState == SERVICE_START_PENDING &&
                    std::chrono::steady_clock::now() < deadline) {
                 const uint32_t dwCheckPoint = status.dwCheckPoint;
-                PaintedWait(status.dwWaitHint);
-                if (!QueryServiceStatus(hService, &status)) {
+                if (!WaitOutHint(hService, &status)) {
                     TraceErr("(CVexApp::StartVexService)QueryServiceStatus failed.");
                     break;
                 }
-                if (status.dwCheckPoint <= dwCheckPoint)
+                if (status.dwCurrentState == SERVICE_START_PENDING &&
+                    status.dwCheckPoint <= dwCheckPoint)
                     break;
             }
             bRunning = status.dwCurrentState == SERVICE_RUNNING;

@@ -9,6 +9,7 @@
 #include "gui/QueueNames.h"
 
 #include <QWidget>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
@@ -42,6 +43,7 @@ public:
     // The pause after the commands of an action, while the service rewrites
     // the list file.
     static constexpr uint32_t kActionPauseMs = 2000;
+    static constexpr int kPausePollMs = 20;
 
     CPrinterView(CColumnData* pColumns, QWidget* pParent = nullptr);
     ~CPrinterView() override;
@@ -157,9 +159,18 @@ private:
     // Steps of both creations before the creation itself: the service check,
     // the questions 132 and 5023. False: the action ends here.
     bool ConfirmCreation(const char* pszRoutine, CPrinter* pPrinter);
-    // The pause after an action's commands; the window is repainted meanwhile
-    // but takes no input.
-    void ActionPause();
+    // What the list file looks like now, to see the service's rewrite.
+    struct SKplStamp {
+        std::filesystem::file_time_type time{};
+        uintmax_t size = 0;
+        bool bExists = false;
+        bool operator==(const SKplStamp&) const = default;
+    };
+    SKplStamp KplStamp() const;
+    // The pause after an action's commands, until the service has rewritten
+    // the list file (changed since before), for at most kActionPauseMs; the
+    // window is repainted meanwhile but takes no input.
+    void ActionPause(const SKplStamp& before);
     void CreateStateMenu();
 
     CColumnData* m_pColumns;

@@ -2,6 +2,7 @@
 
 #include "common/TestPage.h"
 #include "common/Trace.h"
+#include "gui/DialogFit.h"
 #include "gui/ManagedQueues.h"
 #include "gui/Prompter.h"
 #include "gui/StringTable.h"
@@ -93,6 +94,7 @@ CInfoItemDlg::CInfoItemDlg(const CPrinter& printer, QWidget* pParent)
     pGrid->addWidget(m_pTestPageResult, 3, 0, 1, 3);
     pGrid->setColumnStretch(1, 1);
     resize(480, 300);
+    FitDialog(this);
 
     Refresh();
     if (m_pList->topLevelItemCount() > 0)

@@ -7,6 +7,7 @@
 #include "GuiTestSupport.h"
 #include "TestService.h"
 #include "common/GtosPipeListenThread.h"
+#include "common/Spooler.h"
 #include "common/VexData.h"
 #include "gui/ActionRules.h"
 #include "gui/AddIconDlg.h"
@@ -473,6 +474,13 @@ VEX_TEST_HELPER(gui_actions_as_administrator) {
     dialog.OnSetDefault();
     if (pList->topLevelItem(1)->text(0).toStdString() != "Back (default printer)")
         return 5;
+    // The test page goes through the spooler as this administrator.
+    dialog.OnTimer();
+    dialog.OnPrintTestPage();
+    if (!dialog.findChild<QLabel*>("testPageResult")
+             ->text()
+             .startsWith("The test page was sent to 'Back' (job "))
+        return 8;
     dialog.OnRemove();
     if (pList->topLevelItemCount() != 1 || prompter.Shown() != std::vector<uint32_t>{151, 129})
         return 6;
@@ -517,7 +525,7 @@ TEST_F(ActionsTest, OutcomesAndTheServiceStateAreInTheStatusBar) {
     // The outcome stays until the service's state changes.
     m_pFrame->ShowServiceState();
     EXPECT_EQ(m_pFrame->StatusPane()->text().toStdString(), "Restored 1 printer");
-    ASSERT_TRUE(vextest::StopAndWait(CVexApp::kServiceName));
+    ASSERT_TRUE(CSpooler().VexStopService(CVexApp::kServiceName));
     m_pFrame->ShowServiceState();
     EXPECT_EQ(m_pFrame->StatusPane()->text(), VexQString(5098));
     EXPECT_TRUE(prompter.Shown().empty());

@@ -14,7 +14,11 @@ class CFormScrollArea : public QScrollArea {
 public:
     using QScrollArea::QScrollArea;
     QSize sizeHint() const override {
-        const QSize form = widget() ? widget()->sizeHint() : QSize();
+        const QSize form = widget() ? widget()
+                                          ->sizeHint()
+                                          .expandedTo(widget()->minimumSizeHint())
+                                          .expandedTo(widget()->minimumSize())
+                                    : QSize();
         return form + QSize(2 * frameWidth(), 2 * frameWidth());
     }
     QSize minimumSizeHint() const override {

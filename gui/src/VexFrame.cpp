@@ -194,8 +194,9 @@ void CVexFrame::CreateMenus() {
             [=] { triggerIfEnabled(ID_PRINTER_REMOVE); });
     connect(m_pView, &CPrinterView::EnterPressed, this, [=] {
         bool bMarkHasQueues = false;
+        const std::vector<SSelectedPrinter> selection = m_pView->SelectionForRules(&bMarkHasQueues);
         EPrinterAction eAction = EPrinterAction::Manage;
-        if (DefaultAction(m_pView->SelectionForRules(&bMarkHasQueues), bMarkHasQueues, &eAction))
+        if (DefaultAction(selection, bMarkHasQueues, &eAction))
             triggerIfEnabled(eAction == EPrinterAction::Manage ? ID_PRINTER_MANAGE
                                                                : ID_PRINTER_ADD_ICON);
     });

@@ -254,8 +254,9 @@ TEST_F(InfoItemDlgTest, ARenameThroughModifyKeepsTheDefaultAndNoNewQueueTakesIt)
     });
     m_pDialog->findChild<QPushButton*>("button1161")->click();
     EXPECT_EQ(managedqueues::DefaultPrinter(), "Reception Laser");
+    // The renamed queue comes as a new row, at the end.
     EXPECT_EQ(Rows(),
-              (std::vector<std::string>{"Front", "Reception Laser (default printer)", "Side"}));
+              (std::vector<std::string>{"Front", "Side", "Reception Laser (default printer)"}));
 
     // A new queue under the freed name is not the default.
     CPrinter again = m_managed;

@@ -52,7 +52,9 @@ private:
         // The window frame's share of the dialog's outer size.
         const QSize frame = m_pDialog->frameGeometry().size() - m_pDialog->size();
         const QSize room = (bound.size() - frame).expandedTo(m_pDialog->minimumSizeHint());
-        const QSize size = m_pDialog->size().boundedTo(room);
+        // The whole wish where there is room (the platform's first size may
+        // be less), else the room.
+        const QSize size = m_pDialog->sizeHint().expandedTo(m_pDialog->size()).boundedTo(room);
         if (size != m_pDialog->size())
             m_pDialog->resize(size);
         const QRect centre = pParent && pParent->isVisible() ? pParent->frameGeometry() : bound;

@@ -34,5 +34,7 @@ TEST(DialogFitTest, AFormTallerThanItsWindowScrollsInADialogThatFits) {
 
     // A form with room keeps its whole size: nothing scrolls.
     QDialog* pSmall = makeDialog(120);
-    EXPECT_GE(pSmall->findChild<QScrollArea*>("formScrollArea")->viewport()->height(), 120);
+    auto* pSmallArea = pSmall->findChild<QScrollArea*>("formScrollArea");
+    EXPECT_TRUE(vexguitest::WaitForUi([&] { return pSmallArea->viewport()->height() >= 120; }))
+        << pSmallArea->viewport()->height();
 }

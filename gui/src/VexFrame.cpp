@@ -192,7 +192,7 @@ void CVexFrame::CreateMenus() {
     };
     connect(m_pView, &CPrinterView::DeletePressed, this,
             [=] { triggerIfEnabled(ID_PRINTER_REMOVE); });
-    connect(m_pView, &CPrinterView::EnterPressed, this, [=] {
+    connect(m_pView, &CPrinterView::EnterPressed, this, [this, triggerIfEnabled] {
         bool bMarkHasQueues = false;
         const std::vector<SSelectedPrinter> selection = m_pView->SelectionForRules(&bMarkHasQueues);
         EPrinterAction eAction = EPrinterAction::Manage;

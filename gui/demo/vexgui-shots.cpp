@@ -3,10 +3,12 @@
 //   vexgui-shots FOLDER
 // main-icons.png, main-details.png, side-panel.png, customize-columns.png,
 // sort-printers.png, discovery-progress.png, create-printer.png,
-// modify-printer.png, separator-page.png, manage-printers.png,
-// state-menu.png, settings-*.png, values-*.png, trace-configuration.png,
-// driver-update.png (with the download site of scripts/screenshots).
-// Run by scripts/screenshots.
+// modify-printer.png, separator-page.png, manage-printers.png (after "Print
+// test page"), remove-confirmation.png, readme.png, state-menu.png,
+// settings-*.png, values-*.png, trace-configuration.png, driver-update.png
+// (with the download site of scripts/screenshots). Run by scripts/screenshots.
+//   vexgui-shots --main FILE
+// only the main window, for scripts/demo --gui without a display.
 #include "common/VexData.h"
 #include "gui/AddIconDlg.h"
 #include "gui/ColumnSelectionDlg.h"
@@ -18,6 +20,7 @@
 #include "gui/PrinterListModel.h"
 #include "gui/PrinterView.h"
 #include "gui/ProcessingDlg.h"
+#include "gui/ReadmeDlg.h"
 #include "gui/SepPageBrowseDlg.h"
 #include "gui/SettingsNotebook.h"
 #include "gui/TraceDlg.h"
@@ -37,6 +40,7 @@
 #include <QTimer>
 #include <QTreeWidget>
 #include <cstdio>
+#include <string>
 
 namespace {
 // Lets the window system draw for a while.
@@ -74,8 +78,9 @@ bool ShootTabs(CSettingsSheet* pNotebook, QWidget* pFrame, const QString& csFold
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: vexgui-shots FOLDER\n");
+    const bool bMainOnly = argc == 3 && std::string(argv[1]) == "--main";
+    if (argc != 2 && !bMainOnly) {
+        std::fprintf(stderr, "usage: vexgui-shots FOLDER | vexgui-shots --main FILE\n");
         return 2;
     }
     QApplication application(argc, argv);
@@ -86,6 +91,11 @@ int main(int argc, char** argv) {
     CVexFrame* pFrame = app.Frame();
     pFrame->setGeometry(40, 40, 1000, 560);
     CPrinterView* pView = pFrame->View();
+    if (bMainOnly) {
+        const bool bSaved = Shoot(pFrame, QString::fromLocal8Bit(argv[2]));
+        pFrame->close();
+        return bSaved ? 0 : 1;
+    }
     bool bOk = true;
 
     pFrame->OnViewStyle(CPrinterView::eStyleIcons);
@@ -181,7 +191,33 @@ int main(int argc, char** argv) {
         dialog.move(pFrame->geometry().center() - dialog.rect().center());
         if (dialog.List()->topLevelItemCount() > 1)
             dialog.List()->topLevelItem(1)->setSelected(true);
+        dialog.OnTimer();
+        dialog.OnPrintTestPage();
         bOk &= Shoot(&dialog, csFolder + "manage-printers.png");
+    }
+    // Remove's question for two printers, answered No once it is pictured.
+    {
+        pView->SelectUuid(pView->Model()->PrinterAt(0).m_csUUID, true);
+        pView->SelectUuid(pView->Model()->PrinterAt(1).m_csUUID, false);
+        QTimer::singleShot(300, [&] {
+            if (QWidget* pBox = QApplication::activeModalWidget()) {
+                bOk &= Shoot(pBox, csFolder + "remove-confirmation.png");
+                static_cast<QDialog*>(pBox)->reject();
+            } else {
+                bOk = false;
+            }
+        });
+        pView->OnPrinterRemove();
+    }
+    {
+        app.OnAppReadme();
+        if (QWidget* pReadme = app.Readme()) {
+            pReadme->move(pFrame->geometry().center() - pReadme->rect().center());
+            bOk &= Shoot(pReadme, csFolder + "readme.png");
+            pReadme->close();
+        } else {
+            bOk = false;
+        }
     }
     {
         pView->SelectUuid(pView->Model()->PrinterAt(0).m_csUUID, true);

@@ -46,3 +46,17 @@ bool ActionEnabled(EPrinterAction eAction, const std::vector<SSelectedPrinter>& 
     }
     return false;
 }
+
+bool DefaultAction(const std::vector<SSelectedPrinter>& selection, bool bMarkHasQueues,
+                   EPrinterAction* peAction) {
+    if (ActionEnabled(EPrinterAction::Manage, selection, bMarkHasQueues)) {
+        *peAction = EPrinterAction::Manage;
+        return true;
+    }
+    if (selection.size() == 1 && selection[0].iState == eVexWaiting &&
+        ActionEnabled(EPrinterAction::Create, selection, bMarkHasQueues)) {
+        *peAction = EPrinterAction::Create;
+        return true;
+    }
+    return false;
+}

@@ -4,6 +4,7 @@
 #include "common/Trace.h"
 #include "common/VexData.h"
 #include "gui/CreationReport.h"
+#include "gui/DialogFit.h"
 #include "gui/DriverSite.h"
 #include "gui/DriverUpdateDlg.h"
 #include "gui/IconDlgRules.h"
@@ -45,8 +46,10 @@ CAddIconDlg::CAddIconDlg(const CPrinter& printer, QWidget* pParent)
     m_pInternetTimer->setInterval(kInternetRuleMs);
     connect(m_pInternetTimer, &QTimer::timeout, this, &CAddIconDlg::UpdateCheckUpdates);
     auto* pLayout = new QVBoxLayout(this);
-    pLayout->addWidget(m_pForm);
+    // The form scrolls where the dialog is given less than it asks for.
+    pLayout->addWidget(ScrollableForm(m_pForm, this));
     pLayout->addWidget(pButtons);
+    FitDialog(this);
 }
 
 int CAddIconDlg::exec() {

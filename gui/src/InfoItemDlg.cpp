@@ -1,11 +1,14 @@
 #include "gui/InfoItemDlg.h"
 
+#include "common/TestPage.h"
 #include "common/Trace.h"
+#include "gui/DialogFit.h"
 #include "gui/ManagedQueues.h"
 #include "gui/Prompter.h"
 #include "gui/StringTable.h"
 #include "gui/ViewIconDlg.h"
 #include "gui/WaitCursor.h"
+#include "platform/error.h"
 
 #include <QGridLayout>
 #include <QHeaderView>
@@ -32,7 +35,9 @@ CInfoItemDlg::CInfoItemDlg(const CPrinter& printer, QWidget* pParent)
     : QDialog(pParent), m_printer(printer), m_pList(new QTreeWidget(this)),
       m_pSetDefault(new QPushButton("&Set as Default Printer", this)),
       m_pModify(new QPushButton("&Modify...", this)),
-      m_pRemove(new QPushButton("&Remove...", this)), m_pTimer(new QTimer(this)) {
+      m_pRemove(new QPushButton("&Remove...", this)),
+      m_pTestPage(new QPushButton("Print &test page", this)), m_pTestPageResult(new QLabel(this)),
+      m_pTimer(new QTimer(this)) {
     CTraceScope scope("CInfoItemDlg::OnInitDialog");
     setObjectName("infoItemDlg");
     setWindowTitle("Manage Printers");
@@ -40,12 +45,16 @@ CInfoItemDlg::CInfoItemDlg(const CPrinter& printer, QWidget* pParent)
     m_pSetDefault->setObjectName("button1162");
     m_pModify->setObjectName("button1161");
     m_pRemove->setObjectName("button1160");
+    m_pTestPage->setObjectName("buttonTestPage");
+    m_pTestPageResult->setObjectName("testPageResult");
+    m_pTestPageResult->setWordWrap(true);
     auto* pClose = new QPushButton("&Close", this);
     pClose->setObjectName("button2");
     connect(pClose, &QPushButton::clicked, this, &QDialog::reject);
     connect(m_pSetDefault, &QPushButton::clicked, this, &CInfoItemDlg::OnSetDefault);
     connect(m_pModify, &QPushButton::clicked, this, &CInfoItemDlg::OnModify);
     connect(m_pRemove, &QPushButton::clicked, this, &CInfoItemDlg::OnRemove);
+    connect(m_pTestPage, &QPushButton::clicked, this, &CInfoItemDlg::OnPrintTestPage);
 
     m_pList->setColumnCount(1);
     m_pList->setHeaderHidden(true);
@@ -71,7 +80,7 @@ CInfoItemDlg::CInfoItemDlg(const CPrinter& printer, QWidget* pParent)
     pPrinters->setBuddy(m_pList);
 
     auto* pButtons = new QVBoxLayout;
-    for (QPushButton* pButton : {m_pSetDefault, m_pModify, m_pRemove})
+    for (QPushButton* pButton : {m_pSetDefault, m_pModify, m_pRemove, m_pTestPage})
         pButtons->addWidget(pButton);
     pButtons->addStretch();
     pButtons->addWidget(pClose);
@@ -82,8 +91,10 @@ CInfoItemDlg::CInfoItemDlg(const CPrinter& printer, QWidget* pParent)
     pGrid->addWidget(pPrinters, 1, 0, 1, 2);
     pGrid->addWidget(m_pList, 2, 0, 1, 2);
     pGrid->addLayout(pButtons, 2, 2);
+    pGrid->addWidget(m_pTestPageResult, 3, 0, 1, 3);
     pGrid->setColumnStretch(1, 1);
     resize(480, 300);
+    FitDialog(this);
 
     Refresh();
     if (m_pList->topLevelItemCount() > 0)
@@ -140,6 +151,7 @@ void CInfoItemDlg::OnTimer() {
     m_pRemove->setEnabled(buttons.bRemove);
     m_pModify->setEnabled(buttons.bModify);
     m_pSetDefault->setEnabled(buttons.bSetDefault);
+    m_pTestPage->setEnabled(buttons.bModify);
     Refresh();
     FitColumn();
 }
@@ -226,6 +238,26 @@ void CInfoItemDlg::OnModify() {
         dialog.exec();
     }
     Refresh();
+}
+
+void CInfoItemDlg::OnPrintTestPage() {
+    CTraceScope scope("CInfoItemDlg::OnPrintTestPage");
+    const QList<QTreeWidgetItem*> selected = m_pList->selectedItems();
+    if (selected.size() != 1)
+        return;
+    const std::string csQueue = QueueName(selected[0]);
+    uint32_t uiJob = 0;
+    bool bOk = false;
+    {
+        CWaitCursor wait;
+        bOk = CTestPage().Print(csQueue, &uiJob);
+    }
+    const std::string csResult =
+        bOk ? FormatVexString(5090, {csQueue, std::to_string(uiJob)})
+            : FormatVexString(5091, {csQueue, platform::ErrorText(platform::GetLastError())});
+    TraceInf("(CInfoItemDlg::OnPrintTestPage)%s", csResult.c_str());
+    m_pTestPageResult->setText(QString::fromStdString(csResult));
+    scope.Result(bOk);
 }
 
 bool CInfoItemDlg::eventFilter(QObject* pObject, QEvent* pEvent) {

@@ -6,17 +6,14 @@
 #include "gui/PrinterCompare.h"
 #include "gui/PrinterRowText.h"
 #include "gui/StateFilter.h"
+#include "gui/StateIcons.h"
 
 #include <algorithm>
 #include <numeric>
 #include <unordered_map>
 
 CPrinterListModel::CPrinterListModel(const CColumnData* pColumns, QObject* pParent)
-    : QAbstractTableModel(pParent), m_pColumns(pColumns) {
-    m_icon.addFile(":/vexgui/printer-16.png");
-    m_icon.addFile(":/vexgui/printer-32.png");
-    m_icon.addFile(":/vexgui/printer-48.png");
-}
+    : QAbstractTableModel(pParent), m_pColumns(pColumns) {}
 
 void CPrinterListModel::Fill(CPrinters& printers, int iListKind) {
     beginResetModel();
@@ -117,7 +114,9 @@ QVariant CPrinterListModel::data(const QModelIndex& index, int iRole) const {
     case Qt::DisplayRole:
         return QString::fromStdString(ColumnText(printer, m_pColumns->GetColumnId(index.column())));
     case Qt::DecorationRole:
-        return index.column() == 0 ? QVariant(m_icon) : QVariant();
+        return index.column() == 0 ? QVariant(StateIcon(OverlayFor(printer))) : QVariant();
+    case Qt::ToolTipRole:
+        return RowToolTip(printer);
     case kUuidRole:
         return QString::fromStdString(printer.m_csUUID);
     default:

@@ -14,16 +14,19 @@
 #include "gui/QueueNames.h"
 #include "gui/Reconcile.h"
 #include "gui/StateFilter.h"
+#include "gui/StateIcons.h"
 #include "gui/StringTable.h"
 #include "gui/VexApp.h"
 #include "gui/WaitCursor.h"
 
 #include <QApplication>
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QKeyEvent>
 #include <QListView>
 #include <QMenu>
 #include <QStackedWidget>
+#include <QToolTip>
 #include <QTreeView>
 #include <QVBoxLayout>
 
@@ -64,7 +67,9 @@ CPrinterView::CPrinterView(CColumnData* pColumns, QWidget* pParent)
     m_pDetailsView->header()->setSectionsMovable(false);
     m_pDetailsView->header()->setSectionsClickable(true);
     m_pDetailsView->header()->setSortIndicatorShown(true);
-    m_pDetailsView->header()->setStretchLastSection(false);
+    // The last column takes what the window has left.
+    m_pDetailsView->header()->setStretchLastSection(true);
+    m_pDetailsView->viewport()->installEventFilter(this);
     connect(m_pDetailsView->header(), &QHeaderView::sectionClicked, this,
             &CPrinterView::OnColumnClick);
 
@@ -145,7 +150,7 @@ void CPrinterView::RefreshView() {
     CTraceScope scope("CPrinterView::RefreshView");
     emit StatusText(VexQString(5037));
     Redisplay(true);
-    emit StatusText(VexQString(57345));
+    emit ServiceStateMayHaveChanged();
 }
 
 void CPrinterView::SortPrinters(int iDisplayIndex) {
@@ -414,7 +419,35 @@ void CPrinterView::FocusList() {
                                                        QItemSelectionModel::NoUpdate);
 }
 
+bool CPrinterView::CellCutOff(const QModelIndex& index) const {
+    if (!index.isValid())
+        return false;
+    constexpr int kCellMargins = 12;
+    int iNeeded =
+        m_pDetailsView->fontMetrics().horizontalAdvance(index.data().toString()) + kCellMargins;
+    if (index.column() == 0)
+        iNeeded += m_pDetailsView->iconSize().width() + 4;
+    return iNeeded > m_pDetailsView->visualRect(index).width();
+}
+
+QString CPrinterView::ToolTipFor(const QModelIndex& index) const {
+    if (!index.isValid())
+        return {};
+    if (CellCutOff(index))
+        return index.data().toString();
+    return RowToolTip(m_pModel->PrinterAt(index.row()));
+}
+
 bool CPrinterView::eventFilter(QObject* pObject, QEvent* pEvent) {
+    if (pObject == m_pDetailsView->viewport() && pEvent->type() == QEvent::ToolTip) {
+        auto* pHelp = static_cast<QHelpEvent*>(pEvent);
+        const QString csTip = ToolTipFor(m_pDetailsView->indexAt(pHelp->pos()));
+        if (csTip.isEmpty())
+            QToolTip::hideText();
+        else
+            QToolTip::showText(pHelp->globalPos(), csTip, m_pDetailsView->viewport());
+        return true;
+    }
     if (pEvent->type() == QEvent::KeyPress) {
         auto* pKey = static_cast<QKeyEvent*>(pEvent);
         switch (pKey->key()) {

@@ -7,6 +7,7 @@
 #include "gui/AddIconDlg.h"
 #include "gui/CreationReport.h"
 #include "gui/InfoItemDlg.h"
+#include "gui/ManagedQueues.h"
 #include "gui/PrinterListModel.h"
 #include "gui/PrinterView.h"
 #include "gui/Prompter.h"
@@ -20,24 +21,63 @@
 #include <QListView>
 #include <QMenu>
 #include <QTimer>
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
 
 namespace {
-// Holds the service's notifications back for one action.
+// Holds the service's notifications back for one action. A "New Printer" that
+// came meanwhile is not lost: its notice follows once the action is over.
 class CHoldScope {
 public:
-    explicit CHoldScope(SNotifyFlags& flags) : m_flags(flags) {
+    explicit CHoldScope(CPrinterView* pView) : m_pView(pView), m_flags(pView->Flags()) {
         m_flags.m_bHoldKplUpdates = true;
         m_flags.m_bHoldNewPrinters = true;
     }
     ~CHoldScope() {
         m_flags.m_bHoldKplUpdates = false;
         m_flags.m_bHoldNewPrinters = false;
+        PostHeldNotice(m_pView);
     }
 
 private:
+    CPrinterView* m_pView;
     SNotifyFlags& m_flags;
 };
+
+// "1 printer", "3 printers".
+std::string PrinterCount(int iCount) {
+    return iCount == 1 ? LoadVexString(5096) : FormatVexString(5097, {std::to_string(iCount)});
+}
+
+// The queues of the address now; empty when the spooler cannot tell.
+std::vector<std::string> QueuesNow(const std::string& csIpAddr) {
+    CQueueNames queues;
+    return queues.Load() ? queues.QueuesFor(csIpAddr) : std::vector<std::string>();
+}
+
+// The first queue of after that is not in before.
+std::string NewQueue(const std::vector<std::string>& before,
+                     const std::vector<std::string>& after) {
+    for (const std::string& csQueue : after)
+        if (std::find(before.begin(), before.end(), csQueue) == before.end())
+            return csQueue;
+    return std::string();
+}
+
+// One line per printer, its model and address, for the Remove question.
+std::string PrinterList(const std::vector<CPrinter>& printers) {
+    std::string csList;
+    for (const CPrinter& printer : printers)
+        csList += "  " + printer.m_csPrinterModel + " (" + printer.m_csIpAddr + ")\n";
+    return csList;
+}
 } // namespace
+
+void PostHeldNotice(CPrinterView* pView) {
+    if (pView->Flags().m_bNewPrinterHeld.exchange(false))
+        QMetaObject::invokeMethod(pView, "OnNewPrinter", Qt::QueuedConnection);
+}
 
 std::vector<SSelectedPrinter> CPrinterView::SelectionForRules(bool* pbMarkHasQueues) const {
     std::vector<SSelectedPrinter> selection;
@@ -50,70 +90,135 @@ std::vector<SSelectedPrinter> CPrinterView::SelectionForRules(bool* pbMarkHasQue
     return selection;
 }
 
-void CPrinterView::ActionPause() {
+CPrinterView::SKplStamp CPrinterView::KplStamp() const {
+    std::error_code ec;
+    const std::filesystem::path path(m_printers.GetKplPath());
+    SKplStamp stamp;
+    stamp.time = std::filesystem::last_write_time(path, ec);
+    stamp.size = ec ? 0 : std::filesystem::file_size(path, ec);
+    stamp.bExists = !ec;
+    return stamp;
+}
+
+void CPrinterView::ActionPause(const SKplStamp& before) {
+    // The window is painted but takes no input meanwhile: the cursor says so.
+    CWaitCursor wait;
     if (m_actionPause) {
         m_actionPause();
         return;
     }
-    QEventLoop loop;
-    QTimer::singleShot(int(platform::ScaledDelay(kActionPauseMs)), &loop, &QEventLoop::quit);
-    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    // The pause is for the service's rewrite of the list file: once the file
+    // has changed it has nothing more to wait for.
+    const auto deadline = std::chrono::steady_clock::now() +
+                          std::chrono::milliseconds(platform::ScaledDelay(kActionPauseMs));
+    while (KplStamp() == before) {
+        const auto now = std::chrono::steady_clock::now();
+        if (now >= deadline)
+            break;
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now);
+        QEventLoop loop;
+        QTimer::singleShot(int(std::min<int64_t>(left.count(), kPausePollMs)), &loop,
+                           &QEventLoop::quit);
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+    }
+}
+
+int CPrinterView::SendEach(bool (CGtosPipeComm::*send)(const CPrinter*),
+                           const std::vector<CPrinter>& printers, bool* pbFailed) {
+    CWaitCursor wait;
+    CGtosPipeComm comm;
+    int iDone = 0;
+    *pbFailed = false;
+    for (const CPrinter& printer : printers) {
+        if ((comm.*send)(&printer))
+            ++iDone;
+        else
+            *pbFailed = true;
+    }
+    return iDone;
 }
 
 void CPrinterView::SendToEach(bool (CGtosPipeComm::*send)(const CPrinter*),
-                              uint32_t uiFailureMessage, const char* pszRoutine, int iVexNumber) {
-    CHoldScope hold(m_flags);
+                              uint32_t uiFailureMessage, uint32_t uiOutcome, const char* pszRoutine,
+                              int iVexNumber) {
+    CHoldScope hold(this);
     if (!CVexApp::ServiceCheck(this))
         return;
     bool bFailed = false;
-    {
-        CWaitCursor wait;
-        CGtosPipeComm comm;
-        for (const CPrinter& printer : SelectedPrinters())
-            if (!(comm.*send)(&printer))
-                bFailed = true;
-    }
+    const SKplStamp before = KplStamp();
+    const int iDone = SendEach(send, SelectedPrinters(), &bFailed);
     if (bFailed)
         VexMessage(this, uiFailureMessage, EMsgButtons::Ok, EMsgIcon::Stop, pszRoutine, iVexNumber);
-    ActionPause();
+    ActionPause(before);
     RefreshView();
+    if (iDone > 0)
+        emit Outcome(QString::fromStdString(FormatVexString(uiOutcome, {PrinterCount(iDone)})));
 }
 
 void CPrinterView::OnPrinterIgnore() {
     CTraceScope scope("CPrinterView::OnPrinterIgnore");
-    SendToEach(&CGtosPipeComm::SendIgnorePrinterCmdToService, 5041, "CPrinterView::OnPrinterIgnore",
-               209);
+    SendToEach(&CGtosPipeComm::SendIgnorePrinterCmdToService, 5041, 5093,
+               "CPrinterView::OnPrinterIgnore", 209);
 }
 
 void CPrinterView::OnPrinterRestore() {
     CTraceScope scope("CPrinterView::OnPrinterRestore");
-    SendToEach(&CGtosPipeComm::SendRestorePrinterCmdToService, 5042,
+    SendToEach(&CGtosPipeComm::SendRestorePrinterCmdToService, 5042, 5094,
                "CPrinterView::OnPrinterRestore", 210);
 }
 
 void CPrinterView::OnPrinterRemove() {
     CTraceScope scope("CPrinterView::OnPrinterRemove");
-    CHoldScope hold(m_flags);
+    CHoldScope hold(this);
     if (!CVexApp::ServiceCheck(this))
         return;
+    const std::vector<CPrinter> printers = SelectedPrinters();
+    // The described question, then the printers it is about.
     const std::string csQuestion =
-        FormatVexString(5035, {LoadVexString(5008), LoadVexString(5009), LoadVexString(5010)});
-    if (VexMessageText(this, 5035, csQuestion, EMsgButtons::YesNo, EMsgIcon::Question,
-                       "CPrinterView::OnPrinterRemove", 204) == eAnswerYes) {
+        FormatVexString(5035, {LoadVexString(5008), LoadVexString(5009), LoadVexString(5010)}) +
+        "\n\n" + FormatVexString(5101, {PrinterList(printers)});
+    bool bDeleteQueues = false;
+    if (VexMessageWithCheckBox(this, 5035, csQuestion, LoadVexString(5100), &bDeleteQueues,
+                               "CPrinterView::OnPrinterRemove", 204) == eAnswerYes) {
+        // The queues go first, as Manage printers deletes them, while the
+        // printers' addresses are still known.
+        int iQueues = 0;
+        if (bDeleteQueues)
+            iQueues = DeleteQueuesOf(printers);
         bool bFailed = false;
-        {
-            CWaitCursor wait;
-            CGtosPipeComm comm;
-            for (const CPrinter& printer : SelectedPrinters())
-                if (!comm.SendRemovePrinterCmdToService(&printer))
-                    bFailed = true;
-        }
+        const SKplStamp before = KplStamp();
+        const int iDone =
+            SendEach(&CGtosPipeComm::SendRemovePrinterCmdToService, printers, &bFailed);
         if (bFailed)
             VexMessage(this, 5043, EMsgButtons::Ok, EMsgIcon::Stop, "CPrinterView::OnPrinterRemove",
                        211);
-        ActionPause();
+        ActionPause(before);
+        RefreshView();
+        if (iDone > 0)
+            emit Outcome(QString::fromStdString(
+                bDeleteQueues
+                    ? FormatVexString(5104, {PrinterCount(iDone), std::to_string(iQueues)})
+                    : FormatVexString(5095, {PrinterCount(iDone)})));
+        return;
     }
     RefreshView();
+}
+
+int CPrinterView::DeleteQueuesOf(const std::vector<CPrinter>& printers) {
+    CWaitCursor wait;
+    int iDeleted = 0;
+    for (const CPrinter& printer : printers) {
+        for (const std::string& csQueue : QueuesNow(printer.m_csIpAddr)) {
+            if (managedqueues::DeleteQueue(csQueue)) {
+                ++iDeleted;
+            } else {
+                VexMessageText(this, 5105, FormatVexString(5105, {csQueue}), EMsgButtons::Ok,
+                               EMsgIcon::Stop);
+                return iDeleted;
+            }
+        }
+    }
+    return iDeleted;
 }
 
 bool CPrinterView::ConfirmCreation(const char* pszRoutine, CPrinter* pPrinter) {
@@ -137,10 +242,12 @@ bool CPrinterView::ConfirmCreation(const char* pszRoutine, CPrinter* pPrinter) {
 
 void CPrinterView::OnPrinterAddIcon() {
     CTraceScope scope("CPrinterView::OnPrinterAddIcon");
-    CHoldScope hold(m_flags);
+    CHoldScope hold(this);
     CPrinter printer;
     if (!ConfirmCreation("CPrinterView::OnPrinterAddIcon", &printer))
         return;
+    const std::vector<std::string> before = QueuesNow(printer.m_csIpAddr);
+    const SKplStamp kplBefore = KplStamp();
     // The dialog sends "Add Icon" and reports the outcome itself.
     int iResult = QDialog::Rejected;
     if (m_addIconDialog) {
@@ -149,29 +256,38 @@ void CPrinterView::OnPrinterAddIcon() {
         CAddIconDlg dialog(printer, this);
         iResult = dialog.exec();
     }
-    if (iResult == QDialog::Accepted) {
-        CWaitCursor wait;
-        ActionPause();
-    }
+    if (iResult == QDialog::Accepted)
+        ActionPause(kplBefore);
     RefreshView();
+    if (iResult == QDialog::Accepted)
+        ReportCreated(printer, before);
+}
+
+void CPrinterView::ReportCreated(const CPrinter& printer, const std::vector<std::string>& before) {
+    const std::string csQueue = NewQueue(before, QueuesNow(printer.m_csIpAddr));
+    if (!csQueue.empty())
+        emit Outcome(QString::fromStdString(FormatVexString(5092, {csQueue, printer.m_csIpAddr})));
 }
 
 void CPrinterView::OnPrinterAddIconDefaults() {
     CTraceScope scope("CPrinterView::OnPrinterAddIconDefaults");
-    CHoldScope hold(m_flags);
+    CHoldScope hold(this);
     CPrinter printer;
     if (!ConfirmCreation("CPrinterView::OnPrinterAddIconDefaults", &printer))
         return;
+    const std::vector<std::string> before = QueuesNow(printer.m_csIpAddr);
     CVexData data;
     const std::string csIconName = data.GetIconName(printer.m_csPrinterModel);
     CGtosPipeComm comm;
     {
         CWaitCursor wait;
+        const SKplStamp kplBefore = KplStamp();
         comm.SendAddIconWithDefaultsCmdToService(&printer);
-        ActionPause();
+        ActionPause(kplBefore);
     }
     const bool bPublishMissing = PublishMissing(data.GetPublishActiveDir(), csIconName);
     RefreshView();
+    ReportCreated(printer, before);
     const SCreationReport report =
         ReportCreationResult(comm.m_iRc, comm.m_uiWarnings, bPublishMissing, false);
     if (report.iMessageId)
@@ -199,6 +315,7 @@ void CPrinterView::OnPrinterManage() {
     }
     m_flags.m_bHoldNewPrinters = false;
     m_bManageBusy = false;
+    PostHeldNotice(this);
 }
 
 void CPrinterView::CreateStateMenu() {
@@ -221,6 +338,7 @@ void CPrinterView::OnStateMenu() {
     disconnect(chosen);
     if (iState < 0)
         return;
+    const SKplStamp before = KplStamp();
     {
         CWaitCursor wait;
         CGtosPipeComm comm;
@@ -228,6 +346,6 @@ void CPrinterView::OnStateMenu() {
         for (const CPrinter& printer : SelectedPrinters())
             comm.SendChangeStateCmdToService(&printer, iState);
     }
-    ActionPause();
+    ActionPause(before);
     RefreshView();
 }

@@ -3,6 +3,7 @@
 #include "common/Trace.h"
 #include "gui/StringTable.h"
 
+#include <QCheckBox>
 #include <QMessageBox>
 
 namespace {
@@ -13,6 +14,13 @@ int CMessageBoxPrompter::Show(QWidget* pOwner, const SVexMessage& message) {
     QMessageBox box(pOwner);
     box.setWindowTitle(VexQString(57344));
     box.setText(QString::fromStdString(message.csText));
+    QCheckBox* pCheck = nullptr;
+    if (!message.csCheckBox.empty() && message.pbChecked) {
+        pCheck = new QCheckBox(QString::fromStdString(message.csCheckBox), &box);
+        pCheck->setObjectName("messageCheckBox");
+        pCheck->setChecked(*message.pbChecked);
+        box.setCheckBox(pCheck);
+    }
     switch (message.eIcon) {
     case EMsgIcon::Information:
         box.setIcon(QMessageBox::Information);
@@ -30,10 +38,15 @@ int CMessageBoxPrompter::Show(QWidget* pOwner, const SVexMessage& message) {
     if (message.eButtons == EMsgButtons::YesNo) {
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
         box.setDefaultButton(QMessageBox::Yes);
-        return box.exec() == QMessageBox::Yes ? eAnswerYes : eAnswerNo;
+        const int iAnswer = box.exec() == QMessageBox::Yes ? eAnswerYes : eAnswerNo;
+        if (pCheck)
+            *message.pbChecked = pCheck->isChecked();
+        return iAnswer;
     }
     box.setStandardButtons(QMessageBox::Ok);
     box.exec();
+    if (pCheck)
+        *message.pbChecked = pCheck->isChecked();
     return eAnswerOk;
 }
 
@@ -57,4 +70,13 @@ int VexMessageText(QWidget* pOwner, uint32_t uiId, const std::string& csText, EM
     if (pszRoutine && iVexNumber)
         TraceDet("(%s)Message VEX%d displayed to user.", pszRoutine, iVexNumber);
     return GetPrompter().Show(pOwner, SVexMessage{uiId, csText, eButtons, eIcon});
+}
+
+int VexMessageWithCheckBox(QWidget* pOwner, uint32_t uiId, const std::string& csText,
+                           const std::string& csCheckBox, bool* pbChecked, const char* pszRoutine,
+                           int iVexNumber) {
+    if (pszRoutine && iVexNumber)
+        TraceDet("(%s)Message VEX%d displayed to user.", pszRoutine, iVexNumber);
+    return GetPrompter().Show(pOwner, SVexMessage{uiId, csText, EMsgButtons::YesNo,
+                                                  EMsgIcon::Question, csCheckBox, pbChecked});
 }

@@ -10,11 +10,13 @@
 #include "gui/DefaultValuesNotebook.h"
 #include "gui/PrinterView.h"
 #include "gui/Prompter.h"
+#include "gui/ReadmeDlg.h"
 #include "gui/SettingsNotebook.h"
 #include "gui/StogPipeWorkThread.h"
 #include "gui/StringTable.h"
 #include "gui/TraceDlg.h"
 #include "gui/VexFrame.h"
+#include "gui/WaitCursor.h"
 #include "platform/access.h"
 #include "platform/clock.h"
 #include "platform/error.h"
@@ -22,10 +24,11 @@
 #include "platform/service.h"
 
 #include <QApplication>
-#include <QDesktopServices>
+#include <QEventLoop>
 #include <QScreen>
 #include <QSplashScreen>
-#include <QUrl>
+#include <QTimer>
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -35,6 +38,34 @@ CVexApp* CVexApp::s_pInstance = nullptr;
 
 namespace {
 constexpr int kPollMs = 50;
+
+// A wait on the window thread: the windows are painted meanwhile (the
+// question box that asked goes away at once) but take no input.
+void PaintedWait(uint32_t dwMilliseconds) {
+    if (!QCoreApplication::instance()) {
+        platform::Sleep(dwMilliseconds);
+        return;
+    }
+    QEventLoop loop;
+    QTimer::singleShot(int(std::min<uint32_t>(dwMilliseconds, INT32_MAX)), &loop,
+                       &QEventLoop::quit);
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+}
+// One wait hint of a start-pending service, asked again every poll, so a
+// service that runs sooner is not waited for: false when a query fails.
+bool WaitOutHint(SC_HANDLE hService, SERVICE_STATUS* pStatus) {
+    const auto hintEnd =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(pStatus->dwWaitHint);
+    do {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            hintEnd - std::chrono::steady_clock::now());
+        PaintedWait(uint32_t(std::clamp<int64_t>(left.count(), 0, kPollMs)));
+        if (!QueryServiceStatus(hService, pStatus))
+            return false;
+    } while (pStatus->dwCurrentState == SERVICE_START_PENDING &&
+             std::chrono::steady_clock::now() < hintEnd);
+    return true;
+}
 } // namespace
 
 CVexApp::CVexApp() {
@@ -136,7 +167,11 @@ bool CVexApp::CheckService() {
         TraceErr("(CVexApp::InitInstance)Vex service not running");
         return false;
     }
-    bool bStarted = StartVexService();
+    bool bStarted = false;
+    {
+        CWaitCursor wait;
+        bStarted = StartVexService();
+    }
     if (!bStarted) {
         VexMessage(nullptr, 5016, EMsgButtons::Ok, EMsgIcon::Stop, "CVexApp::InitInstance", 201);
         TraceErr("(CVexApp::InitInstance)Vex failed to start service");
@@ -284,12 +319,12 @@ bool CVexApp::StartVexService() {
             while (status.dwCurrentState == SERVICE_START_PENDING &&
                    std::chrono::steady_clock::now() < deadline) {
                 const uint32_t dwCheckPoint = status.dwCheckPoint;
-                platform::Sleep(status.dwWaitHint);
-                if (!QueryServiceStatus(hService, &status)) {
+                if (!WaitOutHint(hService, &status)) {
                     TraceErr("(CVexApp::StartVexService)QueryServiceStatus failed.");
                     break;
                 }
-                if (status.dwCheckPoint <= dwCheckPoint)
+                if (status.dwCurrentState == SERVICE_START_PENDING &&
+                    status.dwCheckPoint <= dwCheckPoint)
                     break;
             }
             bRunning = status.dwCurrentState == SERVICE_RUNNING;
@@ -334,11 +369,33 @@ void CVexApp::OnAppAbout() {
     dialog.exec();
 }
 
+CReadmeDlg* CVexApp::Readme() const {
+    return m_pReadme;
+}
+
 void CVexApp::OnAppReadme() {
+    CTraceScope scope("CVexApp::OnAppReadme");
     CVexData data;
     const std::string csPath = data.GetWorkingDir() + data.GetReadmeFile();
-    // The desktop's own viewer for text files; the result is not looked at.
-    QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(csPath)));
+    // A window of the program's own: no desktop's launcher is needed, and a
+    // readme that cannot be shown is said, not silently passed over.
+    if (m_pReadme)
+        m_pReadme->close();
+    auto* pDialog = new CReadmeDlg(m_pFrame.get());
+    pDialog->setAttribute(Qt::WA_DeleteOnClose);
+    std::string csError;
+    if (!pDialog->Load(csPath, &csError)) {
+        delete pDialog;
+        TraceErr("(CVexApp::OnAppReadme)%s: %s", csPath.c_str(), csError.c_str());
+        VexMessageText(m_pFrame.get(), 5102, FormatVexString(5102, {csPath, csError}),
+                       EMsgButtons::Ok, EMsgIcon::Exclamation);
+        scope.Result(false);
+        return;
+    }
+    m_pReadme = pDialog;
+    m_pReadme->show();
+    m_pReadme->raise();
+    scope.Result(true);
 }
 
 void CVexApp::OnAppSettings() {

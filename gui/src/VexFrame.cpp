@@ -1,5 +1,6 @@
 #include "gui/VexFrame.h"
 
+#include "common/Spooler.h"
 #include "common/Trace.h"
 #include "common/VexData.h"
 #include "gui/AppText.h"
@@ -8,6 +9,7 @@
 #include "gui/StateFilter.h"
 #include "gui/StringTable.h"
 #include "gui/VexApp.h"
+#include "platform/service.h"
 
 #include <QActionGroup>
 #include <QApplication>
@@ -17,6 +19,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QShortcut>
+#include <QSplitter>
 #include <QStatusBar>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -88,15 +91,18 @@ bool CVexFrame::Create() {
     m_pSidePanel = new QTextEdit(this);
     m_pSidePanel->setObjectName("sidePanel");
     m_pSidePanel->setReadOnly(true);
-    m_pSidePanel->setFixedWidth(kSidePanelWidth);
     m_pSidePanel->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    auto* pCentral = new QWidget(this);
-    auto* pLayout = new QHBoxLayout(pCentral);
-    pLayout->setContentsMargins(0, 0, 0, 0);
-    pLayout->setSpacing(2);
-    pLayout->addWidget(m_pSidePanel);
-    pLayout->addWidget(m_pView, 1);
-    setCentralWidget(pCentral);
+    // The user may narrow the side panel or drag it shut; the list takes the rest.
+    m_pSplitter = new QSplitter(Qt::Horizontal, this);
+    m_pSplitter->setObjectName("sideSplitter");
+    m_pSplitter->setChildrenCollapsible(true);
+    m_pSplitter->addWidget(m_pSidePanel);
+    m_pSplitter->addWidget(m_pView);
+    m_pSplitter->setCollapsible(1, false);
+    m_pSplitter->setStretchFactor(0, 0);
+    m_pSplitter->setStretchFactor(1, 1);
+    m_pSplitter->setSizes({kSidePanelWidth, 900 - kSidePanelWidth});
+    setCentralWidget(m_pSplitter);
 
     CVexData data;
     m_pToolBar->setVisible(data.GetShowToolbar());
@@ -123,6 +129,14 @@ bool CVexFrame::Create() {
     m_pTimer->setObjectName("reconcileTimer");
     connect(m_pTimer, &QTimer::timeout, m_pView, &CPrinterView::ReconcileTick);
     m_pTimer->start(kReconcileMs);
+    m_pStateTimer = new QTimer(this);
+    m_pStateTimer->setObjectName("serviceStateTimer");
+    connect(m_pStateTimer, &QTimer::timeout, this, [this] {
+        // A menu open shows its fly-by text; it is left alone until the menu closes.
+        if (!QApplication::activePopupWidget())
+            ShowServiceState();
+    });
+    m_pStateTimer->start(kServiceStateMs);
     scope.Result(true);
     return true;
 }
@@ -178,8 +192,14 @@ void CVexFrame::CreateMenus() {
     };
     connect(m_pView, &CPrinterView::DeletePressed, this,
             [=] { triggerIfEnabled(ID_PRINTER_REMOVE); });
-    connect(m_pView, &CPrinterView::EnterPressed, this,
-            [=] { triggerIfEnabled(ID_PRINTER_MANAGE); });
+    connect(m_pView, &CPrinterView::EnterPressed, this, [this, triggerIfEnabled] {
+        bool bMarkHasQueues = false;
+        const std::vector<SSelectedPrinter> selection = m_pView->SelectionForRules(&bMarkHasQueues);
+        EPrinterAction eAction = EPrinterAction::Manage;
+        if (DefaultAction(selection, bMarkHasQueues, &eAction))
+            triggerIfEnabled(eAction == EPrinterAction::Manage ? ID_PRINTER_MANAGE
+                                                               : ID_PRINTER_ADD_ICON);
+    });
 
     QMenu* pView = menuBar()->addMenu("&View");
     QAction* pToolbar = AddCommand(pView, ID_VIEW_TOOLBAR, "&Toolbar");
@@ -314,9 +334,37 @@ void CVexFrame::CreateStatusBar() {
     showCount(0);
     connect(m_pView, &CPrinterView::RowCountChanged, this, showCount);
     connect(m_pView, &CPrinterView::StatusText, this, [this](const QString& csText) {
+        statusBar()->clearMessage();
+        m_bOutcomeShown = false;
         m_pStatusPane->setText(csText);
         m_pStatusPane->repaint();
     });
+    connect(m_pView, &CPrinterView::ServiceStateMayHaveChanged, this, &CVexFrame::ShowServiceState);
+    connect(m_pView, &CPrinterView::Outcome, this, &CVexFrame::ShowOutcome);
+    ShowServiceState();
+}
+
+void CVexFrame::ShowServiceState() {
+    uint32_t uiText = 57345;
+    if (!platform::IsServiceRunning(CSpooler::kSpoolerServiceName))
+        uiText = 5099;
+    else if (!platform::IsServiceRunning(CVexApp::kServiceName))
+        uiText = 5098;
+    const QString csState = VexQString(uiText);
+    // Fly-by help ends with the menu that showed it.
+    statusBar()->clearMessage();
+    // An action's outcome stays until the service's state changes.
+    if (m_bOutcomeShown && csState == m_csServiceState)
+        return;
+    m_bOutcomeShown = false;
+    m_csServiceState = csState;
+    m_pStatusPane->setText(csState);
+}
+
+void CVexFrame::ShowOutcome(const QString& csText) {
+    statusBar()->clearMessage();
+    m_bOutcomeShown = true;
+    m_pStatusPane->setText(csText);
 }
 
 void CVexFrame::showEvent(QShowEvent* pEvent) {

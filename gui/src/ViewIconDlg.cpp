@@ -2,6 +2,7 @@
 
 #include "common/Trace.h"
 #include "common/VexData.h"
+#include "gui/DialogFit.h"
 #include "gui/IconDlgRules.h"
 #include "gui/IconFieldChecks.h"
 #include "gui/IconSettingsForm.h"
@@ -40,8 +41,10 @@ CViewIconDlg::CViewIconDlg(const std::string& csQueueName, const CPrinter& print
     connect(m_pForm, &CIconSettingsForm::ShareToggled, this, &CViewIconDlg::OnSharePrinter);
     connect(m_pForm, &CIconSettingsForm::BrowseClicked, this, &CViewIconDlg::OnBrowse);
     auto* pLayout = new QVBoxLayout(this);
-    pLayout->addWidget(m_pForm);
+    // The form scrolls where the dialog is given less than it asks for.
+    pLayout->addWidget(ScrollableForm(m_pForm, this));
     pLayout->addWidget(pButtons);
+    FitDialog(this);
 }
 
 int CViewIconDlg::exec() {

@@ -219,6 +219,8 @@ std::string ErrorText(uint32_t dwError) {
         {ERROR_INVALID_PRINTER_COMMAND, "The printer command is invalid."},
         {ERROR_PRINTER_DELETED, "The specified printer has been deleted."},
         {ERROR_INVALID_PRINTER_STATE, "The state of the printer is invalid."},
+        {ERROR_SPL_NO_STARTDOC, "The StartDocPrinter call was not issued."},
+        {ERROR_INVALID_DATATYPE, "The specified datatype is invalid."},
         {RPC_S_SERVER_UNAVAILABLE, "The RPC server is unavailable."},
         {RPC_S_CALL_FAILED, "The remote procedure call failed."},
         {RPC_S_CALL_FAILED_DNE, "The remote procedure call failed and did not execute."},

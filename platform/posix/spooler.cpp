@@ -6,6 +6,7 @@
 // printer's row id, so a rename through one handle leaves other handles valid.
 #include "platform/spooler.h"
 
+#include "internal/spooler_handles.h"
 #include "internal/spooler_store.h"
 #include "platform/error.h"
 #include "platform/os.h"
@@ -19,24 +20,21 @@
 
 namespace platform {
 
-struct PrinterHandle {
-    int64_t id;
-    uint32_t access;
-};
-
 namespace {
-
-using namespace posix::spooler;
-
 // Handles handed out and not yet closed, so a stale or foreign pointer is
 // refused instead of being followed.
 std::mutex g_handlesMutex;
 std::set<PrinterHandle*> g_handles;
+} // namespace
 
-bool ValidHandle(HPRINTER hPrinter) {
+bool posix::spooler::ValidHandle(HPRINTER hPrinter) {
     std::lock_guard<std::mutex> lock(g_handlesMutex);
     return g_handles.count(hPrinter) != 0;
 }
+
+namespace {
+
+using namespace posix::spooler;
 
 bool IsValidPrinterName(const std::string& csName) {
     if (csName.empty() || csName.size() > MAX_PRINTER_NAME)
@@ -156,9 +154,35 @@ HPRINTER NewHandle(int64_t id, uint32_t access) {
 
 // The profile of the calling user: as each Windows user has a hive of his
 // own, each user (by real user id) has a key of his own here.
+const char* const kProfilesKey = "Software\\Microsoft\\Windows NT\\CurrentVersion\\Profiles";
+
 std::string ProfileKey(const std::string& csSection) {
-    return "Software\\Microsoft\\Windows NT\\CurrentVersion\\Profiles\\" +
-           std::to_string(::getuid()) + "\\" + csSection;
+    return std::string(kProfilesKey) + "\\" + std::to_string(::getuid()) + "\\" + csSection;
+}
+
+// Every user's default-printer entry ("printer,driver,port" in the profile's
+// section "windows") that names csName: set to pszDevice, or removed when it
+// is null. Users' profiles lie side by side under one key.
+void RetargetDefaults(const std::string& csName, const char* pszDevice) {
+    HKEY hProfiles = nullptr;
+    if (RegOpenKeyEx(HKEY_CURRENT_USER, kProfilesKey, &hProfiles) != ERROR_SUCCESS)
+        return;
+    std::string csUser;
+    for (uint32_t i = 0; RegEnumKeyEx(hProfiles, i, &csUser) == ERROR_SUCCESS; ++i) {
+        HKEY hWindows = nullptr;
+        if (RegOpenKeyEx(hProfiles, csUser + "\\windows", &hWindows) != ERROR_SUCCESS)
+            continue;
+        std::string csDevice;
+        if (RegQueryString(hWindows, "device", &csDevice) == ERROR_SUCCESS &&
+            SameText(csDevice.substr(0, csDevice.find(',')), csName)) {
+            if (pszDevice)
+                RegSetString(hWindows, "device", pszDevice);
+            else
+                RegDeleteValue(hWindows, "device");
+        }
+        RegCloseKey(hWindows);
+    }
+    RegCloseKey(hProfiles);
 }
 
 } // namespace
@@ -185,6 +209,7 @@ bool ClosePrinter(HPRINTER hPrinter) {
         if (!g_handles.erase(hPrinter))
             return Fail(ERROR_INVALID_HANDLE);
     }
+    DiscardJob(hPrinter);
     delete hPrinter;
     return true;
 }
@@ -223,6 +248,9 @@ HPRINTER AddPrinter(uint32_t Level, const PRINTER_INFO_2* pPrinter) {
         Fail(ERROR_GEN_FAILURE);
         return nullptr;
     }
+    // No printer had this name: an entry naming it is left from one renamed
+    // or deleted outside this spooler, and must not make the new one a default.
+    RetargetDefaults(row.name, nullptr);
     return NewHandle(id, PRINTER_ALL_ACCESS);
 }
 
@@ -281,7 +309,15 @@ bool SetPrinter(HPRINTER hPrinter, uint32_t Level, const PRINTER_INFO_2* pPrinte
         if (sqlite3_step(upd.get()) != SQLITE_DONE)
             return Fail(ERROR_GEN_FAILURE);
     }
-    return tx.Commit() || Fail(ERROR_GEN_FAILURE);
+    if (!tx.Commit())
+        return Fail(ERROR_GEN_FAILURE);
+    // The users' default follows the queue through a rename (and a changed
+    // driver or port), as the entry names all three.
+    if (current.name != row.name || current.driver != row.driver || current.port != row.port) {
+        const std::string csDevice = row.name + "," + row.driver + "," + row.port;
+        RetargetDefaults(current.name, csDevice.c_str());
+    }
+    return true;
 }
 
 bool DeletePrinter(HPRINTER hPrinter) {
@@ -296,11 +332,9 @@ bool DeletePrinter(HPRINTER hPrinter) {
         return false;
     if (!Execute("DELETE FROM spl_printers WHERE id=?", {}, hPrinter->id))
         return false;
-    // The default printer is gone with it.
-    std::string device;
-    GetProfileString("windows", "device", "", &device, 1024);
-    if (SameText(device.substr(0, device.find(',')), row.name))
-        WriteProfileString("windows", "device", nullptr);
+    Execute("DELETE FROM spl_jobs WHERE printer_id=?", {}, hPrinter->id);
+    // The default printer is gone with it, for every user.
+    RetargetDefaults(row.name, nullptr);
     return true;
 }
 

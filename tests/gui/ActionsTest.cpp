@@ -7,6 +7,7 @@
 #include "GuiTestSupport.h"
 #include "TestService.h"
 #include "common/GtosPipeListenThread.h"
+#include "common/Spooler.h"
 #include "common/VexData.h"
 #include "gui/ActionRules.h"
 #include "gui/AddIconDlg.h"
@@ -23,6 +24,7 @@
 #include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
+#include <QLabel>
 #include <QMenu>
 #include <QPushButton>
 #include <QTimer>
@@ -472,6 +474,13 @@ VEX_TEST_HELPER(gui_actions_as_administrator) {
     dialog.OnSetDefault();
     if (pList->topLevelItem(1)->text(0).toStdString() != "Back (default printer)")
         return 5;
+    // The test page goes through the spooler as this administrator.
+    dialog.OnTimer();
+    dialog.OnPrintTestPage();
+    if (!dialog.findChild<QLabel*>("testPageResult")
+             ->text()
+             .startsWith("The test page was sent to 'Back' (job "))
+        return 8;
     dialog.OnRemove();
     if (pList->topLevelItemCount() != 1 || prompter.Shown() != std::vector<uint32_t>{151, 129})
         return 6;
@@ -501,4 +510,111 @@ TEST_F(ActionsTest, AnAdministratorWhoIsNotRootRunsTheActions) {
     std::string csDevice;
     platform::GetProfileString("windows", "device", ",,,", &csDevice, 256);
     EXPECT_EQ(csDevice, ",,,");
+}
+
+TEST_F(ActionsTest, OutcomesAndTheServiceStateAreInTheStatusBar) {
+    Open(FourPrinters());
+    CScriptedPrompter prompter;
+    EXPECT_EQ(m_pFrame->StatusPane()->text(), VexQString(57345));
+    Select({"u1", "u2"});
+    m_pView->OnPrinterIgnore();
+    EXPECT_EQ(m_pFrame->StatusPane()->text().toStdString(), "Ignored 2 printers");
+    Select({"u1"});
+    m_pView->OnPrinterRestore();
+    EXPECT_EQ(m_pFrame->StatusPane()->text().toStdString(), "Restored 1 printer");
+    // The outcome stays until the service's state changes.
+    m_pFrame->ShowServiceState();
+    EXPECT_EQ(m_pFrame->StatusPane()->text().toStdString(), "Restored 1 printer");
+    ASSERT_TRUE(CSpooler().VexStopService(CVexApp::kServiceName));
+    m_pFrame->ShowServiceState();
+    EXPECT_EQ(m_pFrame->StatusPane()->text(), VexQString(5098));
+    EXPECT_TRUE(prompter.Shown().empty());
+}
+
+TEST_F(ActionsTest, RemoveNamesThePrintersAndDeletesTheirQueuesOnlyWhenAsked) {
+    CPrinter kept = MakePrinter("u5", "10.0.0.5", eVexAdded, "host", "Laser 1332");
+    kept.m_csIconName = "Kept";
+    CPrinter gone = MakePrinter("u6", "10.0.0.6", eVexAdded, "host", "Zantor Pressa B");
+    gone.m_csIconName = "Gone 1, Gone 2";
+    std::string csError;
+    ASSERT_TRUE(guidemo::AddQueues({kept, gone}, &csError)) << csError;
+    Open({kept, gone});
+    CScriptedPrompter prompter;
+    // Unticked, as the box comes: the queue stays.
+    prompter.m_onShow = [](const SVexMessage& message) {
+        EXPECT_EQ(message.csCheckBox, "Also &delete their print queues");
+        ASSERT_NE(message.pbChecked, nullptr);
+        EXPECT_FALSE(*message.pbChecked);
+    };
+    Select({"u5"});
+    m_pView->OnPrinterRemove();
+    ASSERT_EQ(prompter.Shown(), std::vector<uint32_t>{5035});
+    EXPECT_NE(
+        prompter.Messages()[0].csText.find("The printers to remove:\n  Laser 1332 (10.0.0.5)"),
+        std::string::npos)
+        << prompter.Messages()[0].csText;
+    EXPECT_EQ(StateOf("u5"), -1);
+    platform::HPRINTER hPrinter = nullptr;
+    ASSERT_TRUE(platform::OpenPrinter("Kept", &hPrinter, nullptr));
+    platform::ClosePrinter(hPrinter);
+    EXPECT_EQ(m_pFrame->StatusPane()->text().toStdString(), "Removed 1 printer");
+
+    // Ticked: the queues go through the same deletion as Manage printers.
+    prompter.m_onShow = [](const SVexMessage& message) { *message.pbChecked = true; };
+    Select({"u6"});
+    m_pView->OnPrinterRemove();
+    EXPECT_EQ(StateOf("u6"), -1);
+    for (const char* pszQueue : {"Gone 1", "Gone 2"})
+        EXPECT_FALSE(platform::OpenPrinter(pszQueue, &hPrinter, nullptr)) << pszQueue;
+    ASSERT_TRUE(platform::OpenPrinter("Kept", &hPrinter, nullptr));
+    platform::ClosePrinter(hPrinter);
+    EXPECT_EQ(m_pFrame->StatusPane()->text().toStdString(),
+              "Removed 1 printer and deleted 2 print queues");
+    EXPECT_EQ(prompter.Shown().size(), 2u);
+}
+
+TEST_F(ActionsTest, EnterCreatesForAnAwaitingPrinterAndManagesACreatedOne) {
+    std::vector<CPrinter> printers = guidemo::MakePrinters(3); // the second is created
+    std::string csError;
+    ASSERT_TRUE(guidemo::AddQueues(printers, &csError)) << csError;
+    printers.push_back(MakePrinter("u9", "10.0.0.9", eVexUnsupported));
+    Open(printers);
+    CScriptedPrompter prompter;
+    std::vector<std::string> opened;
+    m_pView->SetAddIconDialog([&](const CPrinter& printer, QWidget*) {
+        opened.push_back("create " + printer.m_csUUID);
+        return int(QDialog::Rejected);
+    });
+    m_pView->SetManageDialog([&](const CPrinter& printer, QWidget*) {
+        opened.push_back("manage " + printer.m_csUUID);
+        return int(QDialog::Rejected);
+    });
+    ASSERT_EQ(printers[0].m_VexState, eVexWaiting);
+    Select({printers[0].m_csUUID});
+    emit m_pView->EnterPressed();
+    Select({printers[1].m_csUUID});
+    emit m_pView->EnterPressed();
+    // Nothing obvious for an unsupported printer or for two rows.
+    Select({"u9"});
+    emit m_pView->EnterPressed();
+    Select({printers[0].m_csUUID, printers[2].m_csUUID});
+    emit m_pView->EnterPressed();
+    EXPECT_EQ(opened, (std::vector<std::string>{"create " + printers[0].m_csUUID,
+                                                "manage " + printers[1].m_csUUID}));
+}
+
+TEST_F(ActionsTest, ANewPrinterHeldDuringAnActionIsNotLost) {
+    Open(FourPrinters());
+    CScriptedPrompter prompter;
+    // The notification worker holds a "New Printer" while the dialog is open.
+    m_pView->SetAddIconDialog([this](const CPrinter&, QWidget*) {
+        EXPECT_TRUE(m_pView->Flags().m_bHoldNewPrinters);
+        m_pView->Flags().m_bNewPrinterHeld = true;
+        return int(QDialog::Rejected);
+    });
+    Select({"u4"});
+    m_pView->OnPrinterAddIcon();
+    EXPECT_TRUE(WaitForUi([&] { return prompter.Shown() == std::vector<uint32_t>{5039}; }));
+    EXPECT_FALSE(m_pView->Flags().m_bNewPrinterHeld);
+    EXPECT_FALSE(Held());
 }

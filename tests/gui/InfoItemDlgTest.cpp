@@ -4,10 +4,14 @@
 #include "gui/InfoItemDlg.h"
 #include "DemoMachine.h"
 #include "GuiTestSupport.h"
+#include "common/TestPage.h"
 #include "gui/ManagedQueues.h"
 #include "gui/ViewIconDlg.h"
+#include "platform/error.h"
 #include "platform/spooler.h"
 
+#include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
 #include <QTreeWidget>
@@ -194,4 +198,70 @@ TEST_F(InfoItemDlgTest, ModifyOpensThePropertiesOfTheSelectedQueue) {
     m_pDialog->findChild<QPushButton*>("button1161")->click();
     EXPECT_TRUE(bOpened);
     EXPECT_EQ(Rows().size(), 3u);
+}
+
+TEST_F(InfoItemDlgTest, PrintTestPageRecordsAJobAndSaysSo) {
+    QPushButton* pButton = m_pDialog->findChild<QPushButton*>("buttonTestPage");
+    ASSERT_NE(pButton, nullptr);
+    Select({0, 1});
+    EXPECT_FALSE(pButton->isEnabled());
+    Select({1});
+    ASSERT_TRUE(pButton->isEnabled());
+    pButton->click();
+    const QString csResult = m_pDialog->findChild<QLabel*>("testPageResult")->text();
+    EXPECT_TRUE(csResult.startsWith("The test page was sent to 'Back' (job "))
+        << csResult.toStdString();
+
+    // The spooler holds the job on the chosen queue only.
+    auto jobsOf = [](const char* pszQueue) {
+        platform::HPRINTER h = nullptr;
+        EXPECT_TRUE(platform::OpenPrinter(pszQueue, &h, nullptr));
+        uint32_t needed = 0, returned = 0;
+        std::vector<uint64_t> storage(512);
+        EXPECT_TRUE(platform::EnumJobs(h, 0, 10, 1, reinterpret_cast<uint8_t*>(storage.data()),
+                                       4096, &needed, &returned))
+            << platform::GetLastError();
+        std::vector<platform::JOB_INFO_1> jobs;
+        auto* p = reinterpret_cast<const platform::JOB_INFO_1*>(storage.data());
+        jobs.assign(p, p + returned);
+        platform::ClosePrinter(h);
+        return jobs;
+    };
+    const std::vector<platform::JOB_INFO_1> jobs = jobsOf("Back");
+    ASSERT_EQ(jobs.size(), 1u);
+    EXPECT_STREQ(jobs[0].pDocument, CTestPage::kDocumentName);
+    EXPECT_EQ(jobs[0].Status, platform::JOB_STATUS_PRINTED);
+    EXPECT_GT(jobs[0].Size, 100u);
+    EXPECT_TRUE(csResult.contains(QString("job %1)").arg(jobs[0].JobId)));
+    EXPECT_TRUE(jobsOf("Front").empty());
+
+    // A queue gone meanwhile: the failure is said in the dialog.
+    Delete("Back");
+    pButton->click();
+    EXPECT_TRUE(m_pDialog->findChild<QLabel*>("testPageResult")
+                    ->text()
+                    .startsWith("The test page could not be sent to 'Back': "));
+}
+
+TEST_F(InfoItemDlgTest, ARenameThroughModifyKeepsTheDefaultAndNoNewQueueTakesIt) {
+    ASSERT_TRUE(managedqueues::SetDefaultPrinter("Back"));
+    Select({1});
+    CScriptedPrompter prompter;
+    vexguitest::WhenModalOpens<CViewIconDlg>(m_pDialog.get(), [](CViewIconDlg* pDialog) {
+        auto* pName = pDialog->findChild<QLineEdit*>("iconName");
+        pName->setText("Reception Laser");
+        pDialog->findChild<QPushButton*>("ok")->click();
+    });
+    m_pDialog->findChild<QPushButton*>("button1161")->click();
+    EXPECT_EQ(managedqueues::DefaultPrinter(), "Reception Laser");
+    // The renamed queue comes as a new row, at the end.
+    EXPECT_EQ(Rows(),
+              (std::vector<std::string>{"Front", "Side", "Reception Laser (default printer)"}));
+
+    // A new queue under the freed name is not the default.
+    CPrinter again = m_managed;
+    again.m_csIconName = "Back";
+    std::string csError;
+    ASSERT_TRUE(guidemo::AddQueues({again}, &csError)) << csError;
+    EXPECT_EQ(managedqueues::DefaultPrinter(), "Reception Laser");
 }

@@ -1,5 +1,6 @@
 // The main window and its printer list: filter, texts, sorting, columns,
-// selection, settings and the reconciliation tick.
+// selection, settings, the reconciliation tick, state overlays, tool tips,
+// the status bar's word on the service and the readme.
 #include "DemoMachine.h"
 #include "GuiTestSupport.h"
 #include "TestService.h"
@@ -8,6 +9,9 @@
 #include "gui/ColumnSelectionDlg.h"
 #include "gui/PrinterListModel.h"
 #include "gui/PrinterView.h"
+#include "gui/ReadmeDlg.h"
+#include "gui/StateIcons.h"
+#include "gui/StringTable.h"
 #include "gui/VexApp.h"
 #include "gui/VexFrame.h"
 #include "platform/spooler.h"
@@ -19,12 +23,16 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSplitter>
+#include <QStatusBar>
 #include <QTextEdit>
 #include <QTimer>
 #include <QToolBar>
 #include <QTreeView>
 #include <gtest/gtest.h>
+#include <set>
 
 using vexguitest::CGuiRoot;
 using vexguitest::CScriptedPrompter;
@@ -278,4 +286,116 @@ TEST_F(MainWindowTest, StoppedSpoolerChangesNoPrinter) {
     ASSERT_TRUE(vextest::StopSpoolerService());
     m_pView->ReconcileTick();
     EXPECT_EQ(iSent, 0);
+}
+
+TEST_F(MainWindowTest, EachStateHasItsOverlayAndEachRowATooltip) {
+    CPrinter cantPrint = MakePrinter("u6", "10.0.0.6", eVexAdded);
+    cantPrint.m_uiPrtConfig1Var = 0x40000000; // one of the two bits: no printing here
+    CPrinter created = MakePrinter("u7", "10.0.0.7", eVexAdded, "g-host", "Laser 1332");
+    created.m_csIconName = "Front, Back";
+    std::vector<CPrinter> printers = MixedPrinters();
+    printers.push_back(cantPrint);
+    printers.push_back(created);
+    CVexData().SetViewList(0); // all printers
+    Open(printers);
+    const struct {
+        const char* pszUUID;
+        EStateOverlay eOverlay;
+    } kCases[] = {{"u1", EStateOverlay::Awaiting},  {"u2", EStateOverlay::Ignored},
+                  {"u3", EStateOverlay::Error},     {"u4", EStateOverlay::Unsupported},
+                  {"u6", EStateOverlay::CantPrint}, {"u7", EStateOverlay::Created}};
+    std::vector<QImage> images;
+    for (const auto& c : kCases) {
+        const int iRow = m_pView->Model()->RowOfUuid(c.pszUUID);
+        ASSERT_GE(iRow, 0) << c.pszUUID;
+        EXPECT_EQ(OverlayFor(m_pView->Model()->PrinterAt(iRow)), c.eOverlay) << c.pszUUID;
+        // The row's icon (both views use it) carries the overlay's badge.
+        const QIcon icon = m_pView->Model()
+                               ->data(m_pView->Model()->index(iRow, 0), Qt::DecorationRole)
+                               .value<QIcon>();
+        const QImage image = icon.pixmap(32, 32).toImage();
+        EXPECT_NE(image, StateIcon(EStateOverlay::None).pixmap(32, 32).toImage()) << c.pszUUID;
+        images.push_back(image);
+    }
+    // One look per state.
+    for (size_t i = 0; i < images.size(); ++i)
+        for (size_t j = i + 1; j < images.size(); ++j)
+            EXPECT_NE(images[i], images[j]) << i << " " << j;
+
+    const int iRow = m_pView->Model()->RowOfUuid("u7");
+    const QString csTip =
+        m_pView->Model()->data(m_pView->Model()->index(iRow, 2), Qt::ToolTipRole).toString();
+    EXPECT_EQ(csTip.toStdString(),
+              "State: Printer created\nPrinter model: Laser 1332\nPrinter name(s): Front, Back");
+}
+
+TEST_F(MainWindowTest, TheLastColumnStretchesAndACutCellShowsItsText) {
+    const std::string csModel = "Laser 1332 with a model name no column shows whole";
+    Open({MakePrinter("u1", "10.0.0.1", eVexWaiting, "host", csModel)});
+    m_pFrame->OnViewStyle(CPrinterView::eStyleDetails);
+    auto* pTable = m_pFrame->findChild<QTreeView*>("detailsView");
+    const int iLast = m_pView->Model()->columnCount() - 1;
+    m_pFrame->resize(1200, 500);
+    ASSERT_TRUE(WaitForUi([&] {
+        return pTable->header()->sectionViewportPosition(iLast) +
+                   pTable->header()->sectionSize(iLast) ==
+               pTable->viewport()->width();
+    }));
+
+    const int iModel = m_app.ColumnData().GetColumnIndex(eColumnModel);
+    ASSERT_GT(iModel, 0);
+    ASSERT_LT(iModel, iLast);
+    pTable->setColumnWidth(iModel, 40);
+    const QModelIndex model = m_pView->Model()->index(0, iModel);
+    EXPECT_TRUE(m_pView->CellCutOff(model));
+    EXPECT_EQ(m_pView->ToolTipFor(model).toStdString(), csModel);
+    pTable->setColumnWidth(iModel, 700);
+    EXPECT_FALSE(m_pView->CellCutOff(model));
+    EXPECT_TRUE(m_pView->ToolTipFor(model).startsWith("State: Awaiting user action"));
+}
+
+TEST_F(MainWindowTest, TheSidePanelCanBeNarrowedOrClosed) {
+    Open(MixedPrinters());
+    QSplitter* pSplitter = m_pFrame->Splitter();
+    ASSERT_NE(pSplitter, nullptr);
+    // Narrowed as far as the panel goes.
+    pSplitter->setSizes({20, 840});
+    EXPECT_LT(pSplitter->sizes()[0], 100);
+    pSplitter->setSizes({0, 860});
+    EXPECT_EQ(pSplitter->sizes()[0], 0);
+    EXPECT_GT(pSplitter->sizes()[1], 0);
+}
+
+TEST_F(MainWindowTest, TheStatusBarTellsTheServicesStateAndDropsFlyByText) {
+    Open(MixedPrinters());
+    // No service is installed in this root.
+    EXPECT_EQ(m_pFrame->StatusPane()->text(), VexQString(5098));
+    m_pFrame->statusBar()->showMessage("Discovers printers that Ambrel can work with");
+    m_pView->RefreshView();
+    EXPECT_TRUE(m_pFrame->statusBar()->currentMessage().isEmpty());
+    EXPECT_EQ(m_pFrame->StatusPane()->text(), VexQString(5098));
+    ASSERT_TRUE(vextest::StopSpoolerService());
+    m_pFrame->statusBar()->showMessage("fly-by");
+    ASSERT_TRUE(WaitForUi([this] { return m_pFrame->StatusPane()->text() == VexQString(5099); }));
+    EXPECT_TRUE(m_pFrame->statusBar()->currentMessage().isEmpty());
+}
+
+TEST_F(MainWindowTest, ReadmeIsShownOrItsFailureSaid) {
+    Open(MixedPrinters());
+    CScriptedPrompter prompter;
+    CVexData data;
+    const std::string csPath = data.GetWorkingDir() + data.GetReadmeFile();
+    m_app.OnAppReadme();
+    ASSERT_EQ(prompter.Shown(), std::vector<uint32_t>{5102});
+    EXPECT_NE(prompter.Messages()[0].csText.find(csPath), std::string::npos);
+    EXPECT_EQ(m_app.Readme(), nullptr);
+
+    vextest::WriteFile(csPath, "Zantor Ambrel readme\nline two\n");
+    m_app.OnAppReadme();
+    EXPECT_EQ(prompter.Shown().size(), 1u);
+    ASSERT_NE(m_app.Readme(), nullptr);
+    EXPECT_TRUE(m_app.Readme()->isVisible());
+    EXPECT_EQ(m_app.Readme()->Text()->toPlainText(), "Zantor Ambrel readme\nline two\n");
+    m_app.Readme()->close();
+    EXPECT_TRUE(WaitForUi([this] { return m_app.Readme() == nullptr; }));
 }

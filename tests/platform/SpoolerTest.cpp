@@ -6,6 +6,7 @@
 
 #include "platform/error.h"
 #include "platform/os.h"
+#include "platform/registry.h"
 #include "platform/spooler.h"
 
 #include <gtest/gtest.h>
@@ -403,10 +404,178 @@ TEST_F(SpoolerTest, EachUserHasADefaultPrinterOfHisOwn) {
     using vextest::Identity;
     ASSERT_TRUE(WriteProfileString("windows", "device", "Mine,Laser 1332 PCL6,LPT1:"));
     EXPECT_EQ(vextest::RunHelperAs(Identity::Administrator, "profile_device_as", {"-", ",,,"}), 0);
-    EXPECT_EQ(vextest::RunHelperAs(Identity::Administrator, "profile_device_as",
-                                   {"Theirs,Laser 1332 PCL6,LPT1:", "Theirs,Laser 1332 PCL6,LPT1:"}),
-              0);
+    EXPECT_EQ(
+        vextest::RunHelperAs(Identity::Administrator, "profile_device_as",
+                             {"Theirs,Laser 1332 PCL6,LPT1:", "Theirs,Laser 1332 PCL6,LPT1:"}),
+        0);
     std::string device;
     GetProfileString("windows", "device", ",,,", &device, 256);
     EXPECT_EQ(device, "Mine,Laser 1332 PCL6,LPT1:");
+}
+
+namespace {
+const char kProfiles[] = "Software\\Microsoft\\Windows NT\\CurrentVersion\\Profiles";
+
+// Another user's default-printer entry, as that user's own profile holds it.
+bool SetOtherUsersDevice(const char* pszDevice) {
+    HKEY hKey = nullptr;
+    if (RegCreateKeyEx(HKEY_CURRENT_USER, std::string(kProfiles) + "\\424242\\windows", &hKey) !=
+        ERROR_SUCCESS)
+        return false;
+    const bool bOk = RegSetString(hKey, "device", pszDevice) == ERROR_SUCCESS;
+    RegCloseKey(hKey);
+    return bOk;
+}
+
+std::string OtherUsersDevice() {
+    HKEY hKey = nullptr;
+    std::string device = "(none)";
+    if (RegOpenKeyEx(HKEY_CURRENT_USER, std::string(kProfiles) + "\\424242\\windows", &hKey) ==
+        ERROR_SUCCESS) {
+        RegQueryString(hKey, "device", &device);
+        RegCloseKey(hKey);
+    }
+    return device;
+}
+
+std::string MyDevice() {
+    std::string device;
+    GetProfileString("windows", "device", ",,,", &device, 256);
+    return device;
+}
+
+bool Rename(const char* pszFrom, const char* pszTo) {
+    PRINTER_DEFAULTS all{nullptr, nullptr, PRINTER_ALL_ACCESS};
+    HPRINTER h = nullptr;
+    if (!OpenPrinter(pszFrom, &h, &all))
+        return false;
+    PRINTER_INFO_2 info = Record(pszTo);
+    const bool bOk = SetPrinter(h, 2, &info, 0);
+    ClosePrinter(h);
+    return bOk;
+}
+
+std::vector<JOB_INFO_1> Jobs(HPRINTER h) {
+    return ReadAll<JOB_INFO_1>([h](uint8_t* p, uint32_t cb, uint32_t* n, uint32_t* r) {
+        return EnumJobs(h, 0, 100, 1, p, cb, n, r);
+    });
+}
+} // namespace
+
+TEST_F(SpoolerTest, TheDefaultPrinterFollowsARenameForEveryUser) {
+    ASSERT_TRUE(Add(Record("Laser 1332")));
+    ASSERT_TRUE(Add(Record("Other")));
+    ASSERT_TRUE(WriteProfileString("windows", "device", "Laser 1332,Laser 1332 PCL6,LPT1:"));
+    ASSERT_TRUE(SetOtherUsersDevice("laser 1332,Laser 1332 PCL6,LPT1:"));
+
+    ASSERT_TRUE(Rename("Laser 1332", "Reception Laser")) << GetLastError();
+    EXPECT_EQ(MyDevice(), "Reception Laser,Laser 1332 PCL6,LPT1:");
+    EXPECT_EQ(OtherUsersDevice(), "Reception Laser,Laser 1332 PCL6,LPT1:");
+
+    // Renaming another printer leaves the default alone.
+    ASSERT_TRUE(Rename("Other", "Other 2"));
+    EXPECT_EQ(MyDevice(), "Reception Laser,Laser 1332 PCL6,LPT1:");
+
+    // The freed name, taken by a new queue, is nobody's default.
+    ASSERT_TRUE(Add(Record("Laser 1332")));
+    EXPECT_EQ(MyDevice(), "Reception Laser,Laser 1332 PCL6,LPT1:");
+}
+
+TEST_F(SpoolerTest, ANewPrinterNeverInheritsAStaleDefault) {
+    // Left from a queue that went without this spooler's knowledge.
+    ASSERT_TRUE(WriteProfileString("windows", "device", "Laser 1332,Old driver,LPT1:"));
+    ASSERT_TRUE(SetOtherUsersDevice("Laser 1332,Old driver,LPT1:"));
+    ASSERT_TRUE(Add(Record("Unrelated")));
+    EXPECT_EQ(MyDevice(), "Laser 1332,Old driver,LPT1:");
+    ASSERT_TRUE(Add(Record("Laser 1332")));
+    EXPECT_EQ(MyDevice(), ",,,");
+    EXPECT_EQ(OtherUsersDevice(), "(none)");
+}
+
+TEST_F(SpoolerTest, DeletingAPrinterClearsEveryUsersDefault) {
+    ASSERT_TRUE(Add(Record("Gone")));
+    ASSERT_TRUE(SetOtherUsersDevice("Gone,Laser 1332 PCL6,LPT1:"));
+    PRINTER_DEFAULTS all{nullptr, nullptr, PRINTER_ALL_ACCESS};
+    HPRINTER h = nullptr;
+    ASSERT_TRUE(OpenPrinter("Gone", &h, &all));
+    ASSERT_TRUE(DeletePrinter(h));
+    ClosePrinter(h);
+    EXPECT_EQ(OtherUsersDevice(), "(none)");
+}
+
+TEST_F(SpoolerTest, AJobIsRecordedWithItsPrinterDocumentAndSize) {
+    ASSERT_TRUE(Add(Record("Laser 1332")));
+    HPRINTER h = nullptr;
+    ASSERT_TRUE(OpenPrinter("Laser 1332", &h, nullptr));
+    const DOC_INFO_1 doc{"Test page", nullptr, "RAW"};
+    const uint32_t uiJob = StartDocPrinter(h, 1, &doc);
+    ASSERT_NE(uiJob, 0u) << GetLastError();
+    // One job per handle at a time.
+    EXPECT_EQ(StartDocPrinter(h, 1, &doc), 0u);
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_PRINTER_STATE);
+    uint32_t uiWritten = 0;
+    ASSERT_TRUE(WritePrinter(h, "Hello\f", 6, &uiWritten));
+    EXPECT_EQ(uiWritten, 6u);
+    ASSERT_TRUE(WritePrinter(h, "abcd", 4, &uiWritten));
+    std::vector<JOB_INFO_1> jobs = Jobs(h);
+    ASSERT_EQ(jobs.size(), 1u);
+    EXPECT_EQ(jobs[0].Status, JOB_STATUS_SPOOLING);
+    ASSERT_TRUE(EndDocPrinter(h));
+
+    jobs = Jobs(h);
+    ASSERT_EQ(jobs.size(), 1u);
+    EXPECT_EQ(jobs[0].JobId, uiJob);
+    EXPECT_STREQ(jobs[0].pPrinterName, "Laser 1332");
+    EXPECT_STREQ(jobs[0].pDocument, "Test page");
+    EXPECT_STREQ(jobs[0].pDatatype, "RAW");
+    EXPECT_EQ(jobs[0].Size, 10u);
+    EXPECT_EQ(jobs[0].Status, JOB_STATUS_PRINTED);
+    EXPECT_GT(jobs[0].Submitted, int64_t(1600000000));
+    EXPECT_STRNE(jobs[0].pUserName, "");
+
+    // Written or ended without a job: refused.
+    EXPECT_FALSE(WritePrinter(h, "x", 1, &uiWritten));
+    EXPECT_EQ(GetLastError(), ERROR_SPL_NO_STARTDOC);
+    EXPECT_FALSE(EndDocPrinter(h));
+    EXPECT_EQ(GetLastError(), ERROR_SPL_NO_STARTDOC);
+    ClosePrinter(h);
+}
+
+TEST_F(SpoolerTest, JobsThatCannotPrintAreRefusedOrDiscarded) {
+    ASSERT_TRUE(Add(Record("Laser 1332")));
+    HPRINTER h = nullptr;
+    ASSERT_TRUE(OpenPrinter("Laser 1332", &h, nullptr));
+    const DOC_INFO_1 toFile{"Doc", "/tmp/out.prn", nullptr};
+    EXPECT_EQ(StartDocPrinter(h, 1, &toFile), 0u);
+    EXPECT_EQ(GetLastError(), ERROR_NOT_SUPPORTED);
+    const DOC_INFO_1 emf{"Doc", nullptr, "NT EMF 1.008"};
+    EXPECT_EQ(StartDocPrinter(h, 1, &emf), 0u);
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_DATATYPE);
+    EXPECT_EQ(StartDocPrinter(h, 1, nullptr), 0u);
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(StartDocPrinter(h, 2, &emf), 0u);
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_LEVEL);
+
+    // Closed before its end: nothing is left of the job.
+    const DOC_INFO_1 doc{"Unfinished", nullptr, nullptr};
+    ASSERT_NE(StartDocPrinter(h, 1, &doc), 0u);
+    ClosePrinter(h);
+    ASSERT_TRUE(OpenPrinter("Laser 1332", &h, nullptr));
+    EXPECT_TRUE(Jobs(h).empty());
+
+    // A printer's jobs go with it; a handle to the deleted printer refuses jobs.
+    ASSERT_NE(StartDocPrinter(h, 1, &doc), 0u);
+    ASSERT_TRUE(EndDocPrinter(h));
+    PRINTER_DEFAULTS all{nullptr, nullptr, PRINTER_ALL_ACCESS};
+    HPRINTER hAll = nullptr;
+    ASSERT_TRUE(OpenPrinter("Laser 1332", &hAll, &all));
+    ASSERT_TRUE(DeletePrinter(hAll));
+    ClosePrinter(hAll);
+    EXPECT_EQ(StartDocPrinter(h, 1, &doc), 0u);
+    EXPECT_EQ(GetLastError(), ERROR_PRINTER_DELETED);
+    ClosePrinter(h);
+    ASSERT_TRUE(Add(Record("Laser 1332")));
+    ASSERT_TRUE(OpenPrinter("Laser 1332", &h, nullptr));
+    EXPECT_TRUE(Jobs(h).empty());
+    ClosePrinter(h);
 }

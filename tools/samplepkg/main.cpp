@@ -3,7 +3,7 @@
 // driver letter with an .inf file naming the models and a driver installer
 // "setup", and the port monitor folders with the monitor file
 // "zantornpmon.dll", stamped with the package's monitor version, and its
-// "monitor.inf".
+// "monitor.inf"; and the readme "read.me" in the working directory itself.
 //
 // The installer and the monitor are the stand-ins built beside this program
 // (setup, zantornpmon.dll), unless others are given.
@@ -150,6 +150,22 @@ std::string ToUtf16(const std::string& text) {
     return out;
 }
 
+// The readme of the package: what it holds and where to start.
+std::string ReadmeText(const SOptions& options) {
+    const char* eol = platform::LineEnding();
+    std::string text = std::string("Zantor Ambrel - sample driver package") + eol + eol +
+                       "Zantor Ambrel finds the network printers of Zantor Printing Systems and "
+                       "creates print queues for them on this workstation." +
+                       eol + eol + "Printer models of this package:" + eol;
+    for (const std::string& model : options.models)
+        text += "  " + model + eol;
+    text += std::string(eol) +
+            "Open Ambrel, choose a printer that awaits your action and press Enter to create "
+            "a printer for it." +
+            eol;
+    return text;
+}
+
 bool WriteText(const fs::path& path, const std::string& text) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out << text;
@@ -285,6 +301,9 @@ int main(int argc, char** argv) {
             }
         }
     }
+    CVexData data;
+    if (!WriteText(fs::path(options.csWorkDir) / data.GetReadmeFile(), ReadmeText(options)))
+        return 1;
     std::printf("Sample driver package laid into %s (%zu models)\n", files.c_str(),
                 options.models.size());
     return 0;

@@ -8,6 +8,7 @@
 #include "platform/spooler.h"
 
 #include <cstdio>
+#include <ctime>
 #include <map>
 #include <strings.h>
 #include <vector>
@@ -162,6 +163,53 @@ int PrinterDefault(const vexsys::Args& args) {
     return 0;
 }
 
+// The jobs of one printer, or of every printer when csName is empty.
+int JobList(const std::string& csName) {
+    std::vector<std::string> names;
+    if (!csName.empty()) {
+        names.push_back(csName);
+    } else {
+        std::vector<uint64_t> storage;
+        std::vector<PRINTER_INFO_2> printers;
+        if (!vexsys::ReadAll<PRINTER_INFO_2>(
+                [](uint8_t* p, uint32_t cb, uint32_t* n, uint32_t* r) {
+                    return EnumPrinters(PRINTER_ENUM_LOCAL, 2, p, cb, n, r);
+                },
+                &storage, &printers))
+            return SpoolerError("cannot list the printers");
+        for (const PRINTER_INFO_2& p : printers)
+            names.push_back(p.pPrinterName);
+    }
+    for (const std::string& name : names) {
+        HPRINTER hPrinter = nullptr;
+        if (!OpenPrinter(name, &hPrinter, nullptr))
+            return SpoolerError("cannot open the printer '" + name + "'");
+        std::vector<uint64_t> storage;
+        std::vector<JOB_INFO_1> jobs;
+        const bool bOk = vexsys::ReadAll<JOB_INFO_1>(
+            [hPrinter](uint8_t* p, uint32_t cb, uint32_t* n, uint32_t* r) {
+                return EnumJobs(hPrinter, 0, UINT32_MAX, 1, p, cb, n, r);
+            },
+            &storage, &jobs);
+        const uint32_t rc = GetLastError();
+        ClosePrinter(hPrinter);
+        SetLastError(rc);
+        if (!bOk)
+            return SpoolerError("cannot list the jobs of '" + name + "'");
+        for (const JOB_INFO_1& j : jobs) {
+            char submitted[32] = "";
+            const std::time_t t = std::time_t(j.Submitted);
+            std::tm utc{};
+            if (gmtime_r(&t, &utc))
+                std::strftime(submitted, sizeof submitted, "%Y-%m-%d %H:%M:%S UTC", &utc);
+            std::printf("%u\tprinter=%s\tdocument=%s\tuser=%s\tsize=%u\tsubmitted=%s\t%s\n",
+                        j.JobId, j.pPrinterName, j.pDocument, j.pUserName, j.Size, submitted,
+                        (j.Status & JOB_STATUS_PRINTED) ? "printed" : "spooling");
+        }
+    }
+    return 0;
+}
+
 int PortList() {
     std::vector<uint64_t> storage;
     std::vector<PORT_INFO_2> ports;
@@ -247,7 +295,8 @@ VEXSYS_COMMAND(printer, "printer",
                "[--published]\n"
                "            [--comment TEXT] [--location TEXT] [--separator FILE]\n"
                "printer delete NAME\n"
-               "printer default [NAME]   (shows or sets the default printer)") {
+               "printer default [NAME]   (shows or sets the default printer)\n"
+               "printer jobs [NAME]      (the print jobs of one printer or of all)") {
     using namespace vexsys;
     const std::string verb = args.empty() ? "" : args[0];
     if (verb == "list" && args.size() == 1)
@@ -258,7 +307,9 @@ VEXSYS_COMMAND(printer, "printer",
         return PrinterDelete(args[1]);
     if (verb == "default" && args.size() <= 2)
         return PrinterDefault(args);
-    return UsageError("printer list|add|delete|default (see vexsys help)");
+    if (verb == "jobs" && args.size() <= 2)
+        return JobList(args.size() == 2 ? args[1] : "");
+    return UsageError("printer list|add|delete|default|jobs (see vexsys help)");
 }
 
 VEXSYS_COMMAND(port, "port",

@@ -17,6 +17,12 @@ struct SSelectedPrinter {
 bool ActionEnabled(EPrinterAction eAction, const std::vector<SSelectedPrinter>& selection,
                    bool bMarkHasQueues);
 
+// What Enter and a double-click on a row do: Manage printers where it is
+// enabled (a created printer), else Create printer for one printer awaiting
+// user action. False: nothing.
+bool DefaultAction(const std::vector<SSelectedPrinter>& selection, bool bMarkHasQueues,
+                   EPrinterAction* peAction);
+
 // The entries of the hidden state menu, in menu order.
 struct SStateMenuEntry {
     int iCommand;

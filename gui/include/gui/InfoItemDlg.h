@@ -1,6 +1,7 @@
 // CInfoItemDlg: "Manage printers", the workstation's printers that print to
 // one network printer. Deletes them (handing the user's default printer on
-// when it goes), makes one the default, or opens the Modify dialog for one.
+// when it goes), makes one the default, opens the Modify dialog for one, or
+// sends a test page to one.
 // Kept current by a 100 ms timer, so queues made or deleted elsewhere appear
 // and go while it is open.
 #pragma once
@@ -12,6 +13,7 @@
 #include <functional>
 #include <string>
 
+class QLabel;
 class QPushButton;
 class QTimer;
 class QTreeWidget;
@@ -37,6 +39,9 @@ public:
     void OnRemove();
     void OnSetDefault();
     void OnModify();
+    // Sends a test page to the selected printer and says in the dialog how
+    // it went.
+    void OnPrintTestPage();
 
     QTreeWidget* List() const { return m_pList; }
     QTimer* Timer() const { return m_pTimer; }
@@ -60,5 +65,7 @@ private:
     QPushButton* m_pSetDefault;
     QPushButton* m_pModify;
     QPushButton* m_pRemove;
+    QPushButton* m_pTestPage;
+    QLabel* m_pTestPageResult;
     QTimer* m_pTimer;
 };

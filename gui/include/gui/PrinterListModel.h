@@ -44,5 +44,4 @@ public:
 private:
     const CColumnData* m_pColumns;
     std::vector<CPrinter> m_rows;
-    QIcon m_icon;
 };

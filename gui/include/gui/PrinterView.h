@@ -9,6 +9,7 @@
 #include "gui/QueueNames.h"
 
 #include <QWidget>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
@@ -20,8 +21,14 @@ class CPrinterListModel;
 class CDiscoverThread;
 class QListView;
 class QMenu;
+class QModelIndex;
 class QStackedWidget;
 class QTreeView;
+
+class CPrinterView;
+// Shows the notice of a "New Printer" held back while an action ran, once
+// the window thread is free again.
+void PostHeldNotice(CPrinterView* pView);
 
 class CPrinterView : public QWidget {
     Q_OBJECT
@@ -36,6 +43,7 @@ public:
     // The pause after the commands of an action, while the service rewrites
     // the list file.
     static constexpr uint32_t kActionPauseMs = 2000;
+    static constexpr int kPausePollMs = 20;
 
     CPrinterView(CColumnData* pColumns, QWidget* pParent = nullptr);
     ~CPrinterView() override;
@@ -106,12 +114,20 @@ public:
     // The context menu from the keyboard: at the current row, or the list's corner.
     void ShowContextMenuForKeyboard();
     void FocusList();
+    // Whether a cell of the details table is too narrow for its text.
+    bool CellCutOff(const QModelIndex& index) const;
+    // A cell's tool tip: its whole text when cut off, else the row's summary.
+    QString ToolTipFor(const QModelIndex& index) const;
 
 signals:
     void RowCountChanged(int iRows);
     void StatusText(const QString& csText);
+    // After a refresh: the status bar shows the service's state again.
+    void ServiceStateMayHaveChanged();
+    // What an action did, for the status bar.
+    void Outcome(const QString& csText);
     // Delete and Enter in the list (and a double-click on a row), for the
-    // frame's Remove and Manage commands.
+    // frame's Remove command and the row's default action.
     void DeletePressed();
     void EnterPressed();
     // The selection or the rows changed: the actions' rules may give otherwise.
@@ -126,15 +142,35 @@ private:
     void Redisplay(bool bReadFile);
     void FillList(int iListKind, bool bReadFile);
     QMenu* ContextMenuFor() const;
-    // The service check and the printers for Ignore, Restore and Remove.
+    // Sends the command for each printer under the wait cursor; how many the
+    // service took, and whether any failed.
+    int SendEach(bool (CGtosPipeComm::*send)(const CPrinter*),
+                 const std::vector<CPrinter>& printers, bool* pbFailed);
+    // The service check and the selected printers for Ignore and Restore;
+    // uiOutcome names what was done in the status bar.
     void SendToEach(bool (CGtosPipeComm::*send)(const CPrinter*), uint32_t uiFailureMessage,
-                    const char* pszRoutine, int iVexNumber);
+                    uint32_t uiOutcome, const char* pszRoutine, int iVexNumber);
+    // Remove's "Also delete their print queues": the printers' queues, deleted
+    // as Manage printers deletes them; how many went (the first failure stops).
+    int DeleteQueuesOf(const std::vector<CPrinter>& printers);
+    // "Created 'NAME' for ADDRESS" in the status bar for the queue that is new
+    // since before.
+    void ReportCreated(const CPrinter& printer, const std::vector<std::string>& before);
     // Steps of both creations before the creation itself: the service check,
     // the questions 132 and 5023. False: the action ends here.
     bool ConfirmCreation(const char* pszRoutine, CPrinter* pPrinter);
-    // The pause after an action's commands; the window is repainted meanwhile
-    // but takes no input.
-    void ActionPause();
+    // What the list file looks like now, to see the service's rewrite.
+    struct SKplStamp {
+        std::filesystem::file_time_type time{};
+        uintmax_t size = 0;
+        bool bExists = false;
+        bool operator==(const SKplStamp&) const = default;
+    };
+    SKplStamp KplStamp() const;
+    // The pause after an action's commands, until the service has rewritten
+    // the list file (changed since before), for at most kActionPauseMs; the
+    // window is repainted meanwhile but takes no input.
+    void ActionPause(const SKplStamp& before);
     void CreateStateMenu();
 
     CColumnData* m_pColumns;

@@ -17,6 +17,10 @@ struct SVexMessage {
     std::string csText; // the text shown (the string, formatted where it has places)
     EMsgButtons eButtons;
     EMsgIcon eIcon;
+    // A check box under the text, when csCheckBox is not empty: shown with
+    // *pbChecked and written back to it when the box closes.
+    std::string csCheckBox;
+    bool* pbChecked = nullptr;
 };
 
 class CPrompter {
@@ -44,3 +48,7 @@ int VexMessage(QWidget* pOwner, uint32_t uiId, EMsgButtons eButtons, EMsgIcon eI
 // The same with a text made by the caller (a formatted string uiId).
 int VexMessageText(QWidget* pOwner, uint32_t uiId, const std::string& csText, EMsgButtons eButtons,
                    EMsgIcon eIcon, const char* pszRoutine = nullptr, int iVexNumber = 0);
+// A question with a check box (its label csCheckBox, its value in *pbChecked).
+int VexMessageWithCheckBox(QWidget* pOwner, uint32_t uiId, const std::string& csText,
+                           const std::string& csCheckBox, bool* pbChecked, const char* pszRoutine,
+                           int iVexNumber);

@@ -6,12 +6,14 @@
 #include "gui/ColumnData.h"
 
 #include <QObject>
+#include <QPointer>
 #include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
 class CStogPipeListenThread;
+class CReadmeDlg;
 class CVexFrame;
 class CPrinterView;
 class QSplashScreen;
@@ -60,6 +62,8 @@ public:
 
     void OnAppAbout();
     void OnAppReadme();
+    // The readme window while it is open, else null.
+    CReadmeDlg* Readme() const;
     void OnAppSettings();
     void OnAppValues();
     void OnAppTrace();
@@ -86,4 +90,5 @@ private:
     platform::SectionHandle* m_hPromptInstance = nullptr;
     std::unique_ptr<CStogPipeListenThread> m_pListener;
     std::thread m_listenerThread;
+    QPointer<CReadmeDlg> m_pReadme; // the readme window, while it is open
 };

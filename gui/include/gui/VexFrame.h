@@ -1,6 +1,8 @@
 // CVexFrame: the main window. Menus, the toolbar, the top bar with the state
-// filter, the side panel describing the chosen state, the status bar, and the
-// printer list; its 100 ms timer keeps each printer's queue names current.
+// filter, the side panel describing the chosen state (beside the list in a
+// splitter), the status bar, and the printer list; its 100 ms timer keeps each
+// printer's queue names current, and a slower one the status bar's word on
+// the service.
 #pragma once
 
 #include <QMainWindow>
@@ -13,6 +15,7 @@ class QComboBox;
 class QLabel;
 class QMenu;
 class QPushButton;
+class QSplitter;
 class QTextEdit;
 class QTimer;
 class QToolBar;
@@ -21,6 +24,7 @@ class CVexFrame : public QMainWindow {
     Q_OBJECT
 public:
     static constexpr int kReconcileMs = 100;
+    static constexpr int kServiceStateMs = 1000;
 
     explicit CVexFrame(CColumnData* pColumns, QWidget* pParent = nullptr);
     ~CVexFrame() override;
@@ -36,6 +40,14 @@ public:
     QToolBar* ToolBar() const { return m_pToolBar; }
     QLabel* CountPane() const { return m_pCountPane; }
     QTimer* ReconcileTimer() const { return m_pTimer; }
+    QLabel* StatusPane() const { return m_pStatusPane; }
+    QSplitter* Splitter() const { return m_pSplitter; }
+    // The status pane's text when no action speaks: what the service manager
+    // says of the spooler and the service. A menu's fly-by text goes with it.
+    void ShowServiceState();
+    // An action's outcome in the status pane, until the next one or the next
+    // change of the service's state.
+    void ShowOutcome(const QString& csText);
 
     void OnSelChangeLists(int iIndex);
     void ChangeLeftPanelText(int iListKind);
@@ -74,6 +86,10 @@ private:
     QLabel* m_pStatusPane = nullptr;
     QLabel* m_pCountPane = nullptr;
     QTimer* m_pTimer = nullptr;
+    QTimer* m_pStateTimer = nullptr;
+    QSplitter* m_pSplitter = nullptr;
+    QString m_csServiceState;
+    bool m_bOutcomeShown = false;
     bool m_bActivated = false;
     bool m_bSaved = false;
 };

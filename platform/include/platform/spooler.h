@@ -109,15 +109,19 @@ bool ClosePrinter(HPRINTER hPrinter);
 // Adds a local printer (level 2) and opens it with all access; null on failure:
 // 1801 bad name, 1802 the name exists, 1796 unknown port, 1797 no such driver
 // for this machine's environment, 1215 shared without a share name, 2118 the
-// share name is in use by another shared printer.
+// share name is in use by another shared printer. A default-printer entry of
+// any user that still names a printer of the new name is stale and removed, so
+// a new printer never becomes a default nobody chose.
 HPRINTER AddPrinter(uint32_t Level, const PRINTER_INFO_2* pPrinter);
 bool GetPrinter(HPRINTER hPrinter, uint32_t Level, uint8_t* pPrinter, uint32_t cbBuf,
                 uint32_t* pcbNeeded);
 // Level 2 with command 0 replaces every field, the name included (a rename);
-// the checks are those of AddPrinter. Null texts count as empty.
+// the checks are those of AddPrinter. Null texts count as empty. A rename
+// carries every user's default-printer entry that names the printer with it.
 bool SetPrinter(HPRINTER hPrinter, uint32_t Level, const PRINTER_INFO_2* pPrinter,
                 uint32_t Command);
-// Deletes the printer; a default-printer entry that names it is removed.
+// Deletes the printer with its jobs; every user's default-printer entry that
+// names it is removed.
 bool DeletePrinter(HPRINTER hPrinter);
 // Flags must include PRINTER_ENUM_LOCAL; level 2. In creation order.
 bool EnumPrinters(uint32_t Flags, uint32_t Level, uint8_t* pPrinterEnum, uint32_t cbBuf,
@@ -148,6 +152,43 @@ bool AddPrinterDriver(uint32_t Level, const DRIVER_INFO_3* pDriverInfo);
 // Removes every version of the driver in the environment; ERROR_PRINTER_DRIVER_IN_USE
 // while a printer of this machine's environment uses it.
 bool DeletePrinterDriver(const char* pEnvironment, const std::string& csDriverName);
+
+// Print jobs. A job is started on an open printer, written and ended through
+// the same handle; closing the handle before EndDocPrinter discards the job.
+// pOutputFile must be null or empty (printing to a file is not offered), and
+// pDatatype null or "RAW". WritePrinter without a started job gives
+// ERROR_SPL_NO_STARTDOC; a second StartDocPrinter on the handle gives
+// ERROR_INVALID_PRINTER_STATE.
+struct DOC_INFO_1 {
+    const char* pDocName;
+    const char* pOutputFile;
+    const char* pDatatype;
+};
+// Starts a print job on an open printer; its job id, 0 on failure.
+uint32_t StartDocPrinter(HPRINTER hPrinter, uint32_t Level, const DOC_INFO_1* pDocInfo);
+bool WritePrinter(HPRINTER hPrinter, const void* pBuf, uint32_t cbBuf, uint32_t* pcWritten);
+bool EndDocPrinter(HPRINTER hPrinter);
+
+enum : uint32_t {
+    JOB_STATUS_SPOOLING = 0x00000008,
+    JOB_STATUS_PRINTED = 0x00000080,
+};
+
+// Level 1 of a job, with the size of level 2 and the time of submission.
+struct JOB_INFO_1 {
+    uint32_t JobId;
+    const char* pPrinterName;
+    const char* pUserName;
+    const char* pDocument;
+    const char* pDatatype;
+    uint32_t Status;   // JOB_STATUS_SPOOLING until EndDocPrinter, then JOB_STATUS_PRINTED
+    uint32_t Size;     // bytes written
+    int64_t Submitted; // seconds since 1970-01-01 UTC
+};
+// The printer's jobs in submission order, from the FirstJob-th (0-based), at
+// most NoJobs of them; level 1. Deleting a printer deletes its jobs.
+bool EnumJobs(HPRINTER hPrinter, uint32_t FirstJob, uint32_t NoJobs, uint32_t Level, uint8_t* pJob,
+              uint32_t cbBuf, uint32_t* pcbNeeded, uint32_t* pcReturned);
 
 // ---- the spooler service's own side ----
 

@@ -30,6 +30,10 @@ CREATE TABLE IF NOT EXISTS spl_printers(id INTEGER PRIMARY KEY AUTOINCREMENT,
     name TEXT NOT NULL UNIQUE COLLATE NOCASE, share_name TEXT NOT NULL, port TEXT NOT NULL,
     driver TEXT NOT NULL, comment TEXT NOT NULL, location TEXT NOT NULL, sep_file TEXT NOT NULL,
     attributes INTEGER NOT NULL);
+CREATE TABLE IF NOT EXISTS spl_jobs(id INTEGER PRIMARY KEY AUTOINCREMENT,
+    printer_id INTEGER NOT NULL, user_name TEXT NOT NULL, document TEXT NOT NULL,
+    datatype TEXT NOT NULL, status INTEGER NOT NULL, size INTEGER NOT NULL,
+    submitted INTEGER NOT NULL);
 INSERT INTO spl_monitors(name, environment, dll)
     SELECT 'Local Port', 'Windows NT x86', 'localspl.dll'
     WHERE NOT EXISTS (SELECT 1 FROM spl_meta WHERE key='seeded');

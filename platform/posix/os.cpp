@@ -51,6 +51,9 @@ const char* ExecutableSuffix() {
 char PathSeparator() {
     return '/';
 }
+const char* LineEnding() {
+    return "\n";
+}
 
 bool GetModuleFileName(std::string* pcsPath) {
     char path[PATH_MAX];

@@ -14,6 +14,10 @@ int RunHelper(const std::string& csName, const std::vector<std::string>& args);
 // registry keys) of tests that ctest runs at the same time stay apart.
 std::string UniqueName(const std::string& csBase);
 
+// True under wine (its ntdll exports wine_get_version), for the checks of
+// what wine does not do as Windows does.
+bool UnderWine();
+
 // The command line that runs the helper with the arguments (each quoted).
 std::string HelperLine(const std::string& csName, const std::vector<std::string>& args = {});
 

@@ -4,9 +4,15 @@
 #include <cstring>
 #include <gtest/gtest.h>
 #include <process.h>
+#include <windows.h>
 
 std::string win32test::UniqueName(const std::string& csBase) {
     return csBase + "-" + std::to_string(::_getpid());
+}
+
+bool win32test::UnderWine() {
+    HMODULE hNtdll = ::GetModuleHandleW(L"ntdll.dll");
+    return hNtdll && ::GetProcAddress(hNtdll, "wine_get_version");
 }
 
 int main(int argc, char** argv) {

@@ -26,3 +26,4 @@
 #undef RegEnumValue
 #undef CreateNamedPipe
 #undef SetConsoleCtrlHandler
+#undef CreateFileMapping

@@ -1,8 +1,11 @@
 // Facts about the system, code page conversion and console handlers on Windows.
 #include "platform/os.h"
+#include "Helpers.h"
+#include "platform/access.h"
 #include "platform/codepage.h"
 #include "platform/console.h"
 #include "platform/error.h"
+#include "platform/section.h"
 
 #include <gtest/gtest.h>
 
@@ -53,6 +56,34 @@ TEST(OsTest, ConsoleHandlersAreAddedAndRemovedOnce) {
     EXPECT_TRUE(SetConsoleCtrlHandler(Take, false));
     EXPECT_FALSE(SetConsoleCtrlHandler(Take, false));
     EXPECT_EQ(ERROR_INVALID_PARAMETER, GetLastError());
+}
+
+TEST(OsTest, ASectionIsSharedByNameWhileAHandleHoldsIt) {
+    const std::string csName = win32test::UniqueName("VexWin32TestSection");
+    HSECTION hFirst = CreateFileMapping(csName, 8);
+    ASSERT_NE(nullptr, hFirst);
+    EXPECT_EQ(ERROR_SUCCESS, GetLastError());
+    HSECTION hSecond = CreateFileMapping(csName, 8);
+    ASSERT_NE(nullptr, hSecond);
+    EXPECT_EQ(ERROR_ALREADY_EXISTS, GetLastError());
+    EXPECT_TRUE(CloseSection(hSecond));
+    EXPECT_TRUE(CloseSection(hFirst));
+    // The last handle gone, the name is free again.
+    HSECTION hAgain = CreateFileMapping(csName, 8);
+    ASSERT_NE(nullptr, hAgain);
+    EXPECT_EQ(ERROR_SUCCESS, GetLastError());
+    EXPECT_TRUE(CloseSection(hAgain));
+    EXPECT_EQ(nullptr, CreateFileMapping("a\\b", 8));
+    EXPECT_EQ(ERROR_INVALID_NAME, GetLastError());
+}
+
+TEST(OsTest, TheAdministratorsAreTheBuiltInGroup) {
+    EXPECT_EQ("Administrators", AdministratorsGroupName());
+    // Wine runs every program with an administrator's token; on Windows the
+    // answer is the tester's own.
+    if (win32test::UnderWine()) {
+        EXPECT_TRUE(IsMachineAdministrator());
+    }
 }
 
 } // namespace

@@ -114,6 +114,9 @@ bool Process::Start(const std::string& csCommandLine, const ProcessOptions& opti
                            : ::CreateProcessA(nullptr, line.data(), nullptr, nullptr, bInherit, 0,
                                               env.data(), pszDir, &si, &pi);
     const DWORD dwError = ::GetLastError();
+    // Only this child was meant to have the output.
+    if (si.hStdOutput)
+        ::SetHandleInformation(si.hStdOutput, HANDLE_FLAG_INHERIT, 0);
     if (hToken)
         ::CloseHandle(hToken);
     if (!ok)

@@ -28,6 +28,10 @@ int RunHelper(const std::string& csName, const std::vector<std::string>& args) {
         out << (pszValue ? pszValue : "(unset)") << "|\n";
         return 0;
     }
+    if (csName == "print") {
+        std::fputs(args.at(0).c_str(), stdout);
+        return 0;
+    }
     if (csName == "sleep_forever") {
         for (;;)
             std::this_thread::sleep_for(std::chrono::hours(1));
@@ -70,6 +74,27 @@ TEST(ProcessTest, ArgumentsAndTheEnvironmentReachTheProgramWithoutAShell) {
     EXPECT_EQ("a & echo injected|\nx\\\" y|\n|\nC:\\dir\\|\nset by the starter|\n", text.str());
     in.close();
     std::remove(csOut.c_str());
+}
+
+TEST(ProcessTest, TheStandardOutputGoesWhereTheStarterSays) {
+    const std::string csOut = TempFile("vex-stdout.txt");
+    FILE* pFile = std::fopen(csOut.c_str(), "wb");
+    ASSERT_NE(nullptr, pFile);
+    ProcessOptions options;
+    options.hStdOutput = ::_fileno(pFile);
+    Process process;
+    ASSERT_TRUE(process.Start(HelperLine("print", {"to the file"}), options));
+    ASSERT_EQ(WaitResult::Signaled, process.Wait(60000));
+    std::fclose(pFile);
+    std::ifstream in(csOut, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    EXPECT_EQ("to the file", text.str());
+    in.close();
+    std::remove(csOut.c_str());
+
+    options.hStdOutput = 9999; // no such descriptor
+    EXPECT_FALSE(process.Start(HelperLine("print", {"x"}), options));
 }
 
 TEST(ProcessTest, ExitCodesAreSignedAndTerminateSetsTheCode) {

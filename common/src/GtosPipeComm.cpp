@@ -74,8 +74,7 @@ std::string TextFromNone(const std::string& csLine) {
 } // namespace
 
 CGtosPipeComm::CGtosPipeComm()
-    : m_eDriverType(0), m_eUseExisting(0), m_eUseExistingAddl(0), m_bShare(false),
-      m_bPublish(false), m_bInstallAddl(false), m_eNewState(0),
+    : m_eNewState(0),
       // No answer yet: a failure, so that a lost exchange never reads as success.
       m_iRc(1), m_uiWarnings(0), m_bUnknownAnswer(false), m_hPipe(platform::INVALID_PIPE_HANDLE) {}
 
@@ -360,8 +359,9 @@ bool CGtosPipeComm::HoldsZeroByte(EGtosCommand eCommand) const {
     if (eCommand == eGtosUpdateIcons)
         return zero(m_csIconNames);
     return eCommand == eGtosAddIcon &&
-           (zero(m_csComments) || zero(m_csIconName) || zero(m_csLocation) || zero(m_csPortName) ||
-            zero(m_csSepPage) || zero(m_csShareName));
+           (zero(m_IconInfo.csComments) || zero(m_IconInfo.csIconName) ||
+            zero(m_IconInfo.csLocation) || zero(m_IconInfo.csPortName) ||
+            zero(m_IconInfo.csSepPage) || zero(m_IconInfo.csShareName));
 }
 
 int CGtosPipeComm::ParseAddIconCmdFromGui(const std::string& csData) {
@@ -382,26 +382,27 @@ int CGtosPipeComm::ParseAddIconCmdFromGui(const std::string& csData) {
     auto parse = [&] {
         if (!next(&csLine))
             return false;
-        m_csUUID = DecodePipeField(csLine);
-        if (!next(&csLine) || !ParseBool(csLine, &m_bInstallAddl))
+        m_csUUID = m_IconInfo.csUUID = DecodePipeField(csLine);
+        if (!next(&csLine) || !ParseBool(csLine, &m_IconInfo.bInstallAddl))
             return false;
-        if (!next(&csLine) || !ParseBool(csLine, &m_bPublish))
+        if (!next(&csLine) || !ParseBool(csLine, &m_IconInfo.bPublish))
             return false;
-        if (!next(&csLine) || !ParseBool(csLine, &m_bShare))
+        if (!next(&csLine) || !ParseBool(csLine, &m_IconInfo.bShare))
             return false;
-        if (!next(&csLine) || !ParseWord(csLine, kHandlingWords, &m_eUseExisting))
+        if (!next(&csLine) || !ParseWord(csLine, kHandlingWords, &m_IconInfo.eUseExisting))
             return false;
-        if (!next(&csLine) || !ParseWord(csLine, kHandlingWords, &m_eUseExistingAddl))
+        if (!next(&csLine) || !ParseWord(csLine, kHandlingWords, &m_IconInfo.eUseExistingAddl))
             return false;
-        std::string* const texts[] = {&m_csComments, &m_csIconName, &m_csLocation,
-                                      &m_csPortName, &m_csSepPage,  &m_csShareName};
+        std::string* const texts[] = {&m_IconInfo.csComments, &m_IconInfo.csIconName,
+                                      &m_IconInfo.csLocation, &m_IconInfo.csPortName,
+                                      &m_IconInfo.csSepPage,  &m_IconInfo.csShareName};
         for (size_t i = 0; i < 6; ++i) {
             if (!next(&csLine))
                 return false;
             // Comments, location and separator page say "<none>" when empty.
             *texts[i] = i % 2 == 0 ? TextFromNone(csLine) : DecodePipeField(csLine);
         }
-        return next(&csLine, true) && ParseWord(csLine, kDriverWords, &m_eDriverType);
+        return next(&csLine, true) && ParseWord(csLine, kDriverWords, &m_IconInfo.eDriverType);
     };
     bool bOk = parse();
     if (bOk && HoldsZeroByte(eGtosAddIcon)) {

@@ -1,5 +1,6 @@
 #include "gui/CreationReport.h"
 
+#include "common/IconInfo.h"
 #include "common/Trace.h"
 #include "common/VexData.h"
 #include "gui/StringTable.h"
@@ -8,18 +9,10 @@
 #include <vector>
 
 namespace {
-// Result codes and warning bits of the service's creation.
-enum : int {
-    kRcOk = 0,
-    kRcSpoolerDown = 3,
-    kRcModelUnsupported = 7,
-    kRcPrinterSilent = 12,
-};
-enum : uint32_t {
-    kWarnOtherPortName = 0x004,
-    kWarnReadOnlyCommunity = 0x008,
-    kWarnAdditionalDrivers = 0x0F0,
-};
+// The additional drivers' warnings, one message for all of them.
+constexpr uint32_t kWarnAdditionalDrivers = ICON_WARN_ADDL_9X_FAILED | ICON_WARN_ADDL_NT_FAILED |
+                                            ICON_WARN_ADDL_2000_FAILED |
+                                            ICON_WARN_ADDL_OTHER_FAILED;
 } // namespace
 
 SCreationReport ReportCreationResult(int iResultCode, uint32_t uWarnings, bool bPublishMissing,
@@ -27,12 +20,12 @@ SCreationReport ReportCreationResult(int iResultCode, uint32_t uWarnings, bool b
     SCreationReport report;
     report.eIcon = EMsgIcon::Stop;
     switch (iResultCode) {
-    case kRcOk: {
+    case ICON_OK: {
         report.bSuccess = true;
         std::string csLines;
-        if (bWithPortWarning && (uWarnings & kWarnOtherPortName))
+        if (bWithPortWarning && (uWarnings & ICON_WARN_OTHER_PORT_NAME))
             csLines += LoadVexString(5051);
-        if (uWarnings & kWarnReadOnlyCommunity)
+        if (uWarnings & ICON_WARN_READ_ONLY_COMMUNITY)
             csLines += LoadVexString(5055);
         if (uWarnings & kWarnAdditionalDrivers)
             csLines += LoadVexString(5050);
@@ -46,21 +39,21 @@ SCreationReport ReportCreationResult(int iResultCode, uint32_t uWarnings, bool b
         }
         return report;
     }
-    case kRcSpoolerDown:
+    case ICON_SPOOLER_DOWN:
         report.iMessageId = 5053;
         report.iVexNumber = 221;
         break;
-    case kRcModelUnsupported:
+    case ICON_MODEL_UNSUPPORTED:
         report.iMessageId = 5054;
         report.iVexNumber = 222;
         break;
-    case kRcPrinterSilent:
+    case ICON_PRINTER_SILENT:
         report.iMessageId = 5052;
         report.iVexNumber = 220;
         break;
     default:
         // A code beyond the known ones has no message of its own.
-        if (iResultCode < 0 || iResultCode > kRcPrinterSilent)
+        if (iResultCode < 0 || iResultCode > int(ICON_PRINTER_SILENT))
             return report;
         report.iMessageId = 5049;
         report.iVexNumber = 217;

@@ -280,15 +280,6 @@ bool CreateDirectory(const std::string& csPath) {
     return true;
 }
 
-bool FlushFileToDisk(const std::string& csPath) {
-    int fd = ::open(csPath.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return FailErrno();
-    bool ok = ::fsync(fd) == 0 || FailErrno();
-    ::close(fd);
-    return ok;
-}
-
 bool ReplaceFileWithCopy(const std::string& csFrom, const std::string& csTo) {
     if (IsReadOnly(csTo))
         return Fail(ERROR_ACCESS_DENIED);

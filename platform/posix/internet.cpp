@@ -11,6 +11,8 @@
 #include <cctype>
 #include <cstring>
 #include <curl/curl.h>
+#include <fstream>
+#include <iterator>
 #include <mutex>
 #include <vector>
 
@@ -24,6 +26,9 @@ struct InternetHandle {
     bool bUseProxy = false;
     std::string csHttpProxy, csHttpsProxy, csFtpProxy, csNoProxy;
     std::shared_ptr<InternetCancel> pCancel;
+    // The certificate authorities an https address is checked against, when
+    // the machine trusts roots of its own beside the system's ("": libcurl's).
+    std::string csCertificates;
 
     // Url: the transfer.
     CURL* pEasy = nullptr;
@@ -51,6 +56,9 @@ constexpr long kStallSeconds = 60;
 constexpr int kPollMilliseconds = 100;
 const char* const kInternetSettings =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
+// The machine's trusted root certificate authorities: a subkey each, its
+// certificate in the value "Blob" (PEM text here).
+const char* const kRootCertificates = "SOFTWARE\\Microsoft\\SystemCertificates\\ROOT\\Certificates";
 
 bool GlobalInit() {
     static std::once_flag once;
@@ -179,6 +187,41 @@ bool ReadProxySettings(InternetHandle* pSession) {
     return bOk;
 }
 
+std::string ReadWholeFile(const char* pszPath) {
+    std::ifstream in(pszPath, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// The system's bundle followed by the roots the machine adds; "" when it adds
+// none, so libcurl keeps its own bundle. Read once per session.
+std::string MachineCertificates() {
+    HKEY hKey = nullptr;
+    if (RegOpenKeyEx(HKEY_LOCAL_MACHINE, kRootCertificates, &hKey) != ERROR_SUCCESS)
+        return "";
+    std::vector<SSubkeyValue> blobs;
+    uint32_t dwRc = RegQuerySubkeyValues(hKey, "Blob", &blobs);
+    RegCloseKey(hKey);
+    std::string csAdded;
+    if (dwRc == ERROR_SUCCESS) {
+        for (const SSubkeyValue& blob : blobs) {
+            if (blob.dwType != REG_BINARY || blob.data.empty())
+                continue;
+            csAdded.append(blob.data.begin(), blob.data.end());
+            csAdded += "\n";
+        }
+    }
+    if (csAdded.empty())
+        return "";
+    std::string csSystem;
+    if (CURL* pEasy = curl_easy_init()) {
+        char* pszBundle = nullptr;
+        if (curl_easy_getinfo(pEasy, CURLINFO_CAINFO, &pszBundle) == CURLE_OK && pszBundle)
+            csSystem = ReadWholeFile(pszBundle);
+        curl_easy_cleanup(pEasy);
+    }
+    return csSystem + "\n" + csAdded;
+}
+
 bool IsKind(HINTERNET h, InternetHandle::EKind eKind) {
     if (!h)
         return Fail(ERROR_INVALID_HANDLE);
@@ -239,6 +282,11 @@ void CommonOptions(CURL* pEasy, const InternetHandle& session, const std::string
     curl_easy_setopt(pEasy, CURLOPT_LOW_SPEED_TIME, kStallSeconds);
     curl_easy_setopt(pEasy, CURLOPT_SSL_VERIFYPEER, 1L);
     curl_easy_setopt(pEasy, CURLOPT_SSL_VERIFYHOST, 2L);
+    if (!session.csCertificates.empty()) {
+        curl_blob certificates{const_cast<char*>(session.csCertificates.data()),
+                               session.csCertificates.size(), CURL_BLOB_COPY};
+        curl_easy_setopt(pEasy, CURLOPT_CAINFO_BLOB, &certificates);
+    }
     // An empty proxy also keeps libcurl from taking one from the environment.
     curl_easy_setopt(pEasy, CURLOPT_PROXY,
                      session.bUseProxy ? ProxyFor(session, csScheme).c_str() : "");
@@ -342,6 +390,7 @@ HINTERNET InternetOpen(const std::string& csAgent, uint32_t dwAccessType) {
     }
     auto* h = new InternetHandle(InternetHandle::EKind::Session);
     h->csAgent = csAgent;
+    h->csCertificates = MachineCertificates();
     if (dwAccessType == INTERNET_OPEN_TYPE_PRECONFIG && !ReadProxySettings(h)) {
         delete h;
         Fail(ERROR_INVALID_PARAMETER);
@@ -464,6 +513,7 @@ HINTERNET InternetConnectFtp(HINTERNET hSession, const std::string& csHost, uint
     h->csFtpProxy = hSession->csFtpProxy;
     h->csNoProxy = hSession->csNoProxy;
     h->csAgent = hSession->csAgent;
+    h->csCertificates = hSession->csCertificates;
     h->csHost = csHost;
     h->wPort = wPort ? wPort : uint16_t(INTERNET_DEFAULT_FTP_PORT);
     h->csUser = csUser;

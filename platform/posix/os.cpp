@@ -51,9 +51,6 @@ const char* ExecutableSuffix() {
 char PathSeparator() {
     return '/';
 }
-const char* LineEnding() {
-    return "\n";
-}
 
 bool GetModuleFileName(std::string* pcsPath) {
     char path[PATH_MAX];

@@ -133,13 +133,6 @@ bool SetMulticastTtl(SOCKET s, int iTtl) {
     return SetOption(s, IPPROTO_IP, IP_MULTICAST_TTL, &iTtl, sizeof iTtl);
 }
 
-bool SetMulticastInterface(SOCKET s, const std::string& csInterface) {
-    sockaddr_in iface;
-    if (!MakeAddress(csInterface, 0, &iface))
-        return false;
-    return SetOption(s, IPPROTO_IP, IP_MULTICAST_IF, &iface.sin_addr, sizeof iface.sin_addr);
-}
-
 bool SetReceiveTimeout(SOCKET s, uint32_t dwMilliseconds) {
     return SetTimeout(s, SO_RCVTIMEO, dwMilliseconds);
 }
@@ -275,31 +268,6 @@ int Receive(SOCKET s, char* pBuffer, int iBufferLen) {
     return int(n);
 }
 
-bool ListenSocket(SOCKET s, int iBacklog) {
-    if (::listen(s, iBacklog) != 0)
-        return FailSocketErrno();
-    return true;
-}
-
-SOCKET AcceptSocket(SOCKET s, std::string* pcsPeerAddr, std::string* pcsLocalAddr) {
-    sockaddr_in peer{};
-    socklen_t nLength = sizeof peer;
-    SOCKET c = ::accept4(s, reinterpret_cast<sockaddr*>(&peer), &nLength, SOCK_CLOEXEC);
-    if (c < 0) {
-        FailSocketErrno();
-        return INVALID_SOCKET;
-    }
-    if (pcsPeerAddr)
-        *pcsPeerAddr = AddressText(peer.sin_addr);
-    if (pcsLocalAddr) {
-        sockaddr_in local{};
-        nLength = sizeof local;
-        ::getsockname(c, reinterpret_cast<sockaddr*>(&local), &nLength);
-        *pcsLocalAddr = AddressText(local.sin_addr);
-    }
-    return c;
-}
-
 bool GetHostByAddr(const std::string& csAddr, std::string* pcsName) {
     sockaddr_in addr;
     if (!MakeAddress(csAddr, 0, &addr) || csAddr.empty())
@@ -311,11 +279,6 @@ bool GetHostByAddr(const std::string& csAddr, std::string* pcsName) {
         return Fail(rc == EAI_NONAME ? WSAHOST_NOT_FOUND : WSANO_DATA);
     *pcsName = szHost;
     return true;
-}
-
-bool IsDottedAddress(const std::string& csAddr) {
-    in_addr addr;
-    return ::inet_pton(AF_INET, csAddr.c_str(), &addr) == 1;
 }
 
 } // namespace platform

@@ -137,13 +137,6 @@ bool SetMulticastTtl(SOCKET s, int iTtl) {
     return SetOption(s, IPPROTO_IP, IP_MULTICAST_TTL, &dwTtl, sizeof dwTtl);
 }
 
-bool SetMulticastInterface(SOCKET s, const std::string& csInterface) {
-    sockaddr_in iface;
-    if (!MakeAddress(csInterface, 0, &iface))
-        return false;
-    return SetOption(s, IPPROTO_IP, IP_MULTICAST_IF, &iface.sin_addr, sizeof iface.sin_addr);
-}
-
 bool SetReceiveTimeout(SOCKET s, uint32_t dwMilliseconds) {
     DWORD dwValue = dwMilliseconds;
     return SetOption(s, SOL_SOCKET, SO_RCVTIMEO, &dwValue, sizeof dwValue);
@@ -289,31 +282,6 @@ int Receive(SOCKET s, char* pBuffer, int iBufferLen) {
     return n;
 }
 
-bool ListenSocket(SOCKET s, int iBacklog) {
-    return ::listen(Os(s), iBacklog) == 0 || FailWsa();
-}
-
-SOCKET AcceptSocket(SOCKET s, std::string* pcsPeerAddr, std::string* pcsLocalAddr) {
-    sockaddr_in peer{};
-    int nLength = sizeof peer;
-    ::SOCKET c = ::accept(Os(s), reinterpret_cast<sockaddr*>(&peer), &nLength);
-    if (c == kInvalidOsSocket) {
-        FailWsa();
-        return INVALID_SOCKET;
-    }
-    // Not passed on to child programs, as every socket of the system.
-    ::SetHandleInformation(reinterpret_cast<HANDLE>(c), HANDLE_FLAG_INHERIT, 0);
-    if (pcsPeerAddr)
-        *pcsPeerAddr = AddressText(peer.sin_addr);
-    if (pcsLocalAddr) {
-        sockaddr_in local{};
-        nLength = sizeof local;
-        ::getsockname(c, reinterpret_cast<sockaddr*>(&local), &nLength);
-        *pcsLocalAddr = AddressText(local.sin_addr);
-    }
-    return SOCKET(intptr_t(c));
-}
-
 bool GetHostByAddr(const std::string& csAddr, std::string* pcsName) {
     sockaddr_in addr;
     if (!MakeAddress(csAddr, 0, &addr) || csAddr.empty())
@@ -325,11 +293,6 @@ bool GetHostByAddr(const std::string& csAddr, std::string* pcsName) {
         return Fail(rc == EAI_NONAME ? WSAHOST_NOT_FOUND : WSANO_DATA);
     *pcsName = szHost;
     return true;
-}
-
-bool IsDottedAddress(const std::string& csAddr) {
-    in_addr addr;
-    return ::inet_pton(AF_INET, csAddr.c_str(), &addr) == 1;
 }
 
 } // namespace platform

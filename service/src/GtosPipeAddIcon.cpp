@@ -16,22 +16,10 @@ uint32_t CGtosPipeWorkThread::AddIcon(const CGtosPipeComm& comm, uint32_t* puiWa
         scope.Result("%u", uint32_t(ICON_BAD_REQUEST));
         return ICON_BAD_REQUEST;
     }
-    SIconInfo request;
+    SIconInfo request = comm.m_IconInfo;
     request.csUUID = printer.m_csUUID;
     request.csPrinterModel = printer.m_csPrinterModel;
     request.csPortAddress = PortAddress(printer);
-    request.csPortName = comm.m_csPortName;
-    request.eDriverType = comm.m_eDriverType;
-    request.eUseExisting = comm.m_eUseExisting;
-    request.eUseExistingAddl = comm.m_eUseExistingAddl;
-    request.csIconName = comm.m_csIconName;
-    request.csShareName = comm.m_csShareName;
-    request.bShare = comm.m_bShare;
-    request.bPublish = comm.m_bPublish;
-    request.csLocation = comm.m_csLocation;
-    request.csComments = comm.m_csComments;
-    request.csSepPage = comm.m_csSepPage;
-    request.bInstallAddl = comm.m_bInstallAddl;
     SIconInfo actual;
     CIconManager manager;
     const uint32_t uiResult = manager.Add(request, &actual, puiWarnings);

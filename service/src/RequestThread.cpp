@@ -260,14 +260,14 @@ void CRequestThread::HandleAlive(SRequest request) {
                      "setting it based on the results=%d",
                      int(printer.m_VexState));
             printer.m_uiFlags &= ~PRT_FLAG_ADDING;
-            if (iResult == 0) {
+            if (iResult == ICON_OK) {
                 printer.AddIconName(csIconName);
                 printer.m_VexState = eVexAdded;
                 if (bByHostName)
                     printer.m_uiFlags |= PRT_FLAG_HOSTNAME_USED;
                 else
                     printer.m_uiFlags &= ~PRT_FLAG_HOSTNAME_USED;
-            } else if (iResult == 7) {
+            } else if (iResult == ICON_MODEL_UNSUPPORTED) {
                 TraceErr("(CRequestThread::HandleAlive)Printer model found to be unsupported");
                 printer.m_VexState = eVexUnsupported;
             } else {

@@ -104,18 +104,18 @@ TEST(PipeProtocolTest, AddIconCarriesTheDialogsValues) {
     CGtosPipeComm comm;
     ASSERT_EQ(comm.ParseCmdFromGui(AddIconCmd(info)), eGtosAddIcon);
     EXPECT_EQ(comm.m_csUUID, "uuid:42");
-    EXPECT_TRUE(comm.m_bInstallAddl);
-    EXPECT_TRUE(comm.m_bPublish);
-    EXPECT_TRUE(comm.m_bShare);
-    EXPECT_EQ(comm.m_eUseExisting, 1);
-    EXPECT_EQ(comm.m_eUseExistingAddl, 2);
-    EXPECT_EQ(comm.m_csComments, "Front desk");
-    EXPECT_EQ(comm.m_csIconName, "Laser 1332");
-    EXPECT_EQ(comm.m_csLocation, "Room 4");
-    EXPECT_EQ(comm.m_csPortName, "ZANTOR:9.8.7.6");
-    EXPECT_EQ(comm.m_csSepPage, "C:\\WINDOWS\\sysprint.sep");
-    EXPECT_EQ(comm.m_csShareName, "LASER1");
-    EXPECT_EQ(comm.m_eDriverType, 2);
+    EXPECT_TRUE(comm.m_IconInfo.bInstallAddl);
+    EXPECT_TRUE(comm.m_IconInfo.bPublish);
+    EXPECT_TRUE(comm.m_IconInfo.bShare);
+    EXPECT_EQ(comm.m_IconInfo.eUseExisting, 1);
+    EXPECT_EQ(comm.m_IconInfo.eUseExistingAddl, 2);
+    EXPECT_EQ(comm.m_IconInfo.csComments, "Front desk");
+    EXPECT_EQ(comm.m_IconInfo.csIconName, "Laser 1332");
+    EXPECT_EQ(comm.m_IconInfo.csLocation, "Room 4");
+    EXPECT_EQ(comm.m_IconInfo.csPortName, "ZANTOR:9.8.7.6");
+    EXPECT_EQ(comm.m_IconInfo.csSepPage, "C:\\WINDOWS\\sysprint.sep");
+    EXPECT_EQ(comm.m_IconInfo.csShareName, "LASER1");
+    EXPECT_EQ(comm.m_IconInfo.eDriverType, 2);
 
     // Empty comment, location and separator page travel as "<none>"; a queue
     // that is not shared is neither published nor carries its share name.
@@ -128,12 +128,12 @@ TEST(PipeProtocolTest, AddIconCarriesTheDialogsValues) {
                       "Laser 1332\n<none>\nZANTOR:9.8.7.6\n<none>\n\nPCL6");
     CGtosPipeComm empty;
     ASSERT_EQ(empty.ParseCmdFromGui(csData), eGtosAddIcon);
-    EXPECT_EQ(empty.m_csComments, "");
-    EXPECT_EQ(empty.m_csLocation, "");
-    EXPECT_EQ(empty.m_csSepPage, "");
-    EXPECT_EQ(empty.m_csShareName, "");
-    EXPECT_FALSE(empty.m_bPublish);
-    EXPECT_EQ(empty.m_eDriverType, 0);
+    EXPECT_EQ(empty.m_IconInfo.csComments, "");
+    EXPECT_EQ(empty.m_IconInfo.csLocation, "");
+    EXPECT_EQ(empty.m_IconInfo.csSepPage, "");
+    EXPECT_EQ(empty.m_IconInfo.csShareName, "");
+    EXPECT_FALSE(empty.m_IconInfo.bPublish);
+    EXPECT_EQ(empty.m_IconInfo.eDriverType, 0);
 
     info.eDriverType = 999;
     std::string csUnused;
@@ -162,20 +162,20 @@ TEST(PipeProtocolTest, MalformedAddIconKeepsWhatCameBefore) {
         CGtosPipeComm comm;
         EXPECT_EQ(comm.ParseCmdFromGui(replaceLine(5, "replace")), eGtosUnknown);
         EXPECT_EQ(comm.m_csUUID, "uuid:42");
-        EXPECT_TRUE(comm.m_bShare);
-        EXPECT_EQ(comm.m_csIconName, "");
+        EXPECT_TRUE(comm.m_IconInfo.bShare);
+        EXPECT_EQ(comm.m_IconInfo.csIconName, "");
     }
     {
         CGtosPipeComm comm;
         EXPECT_EQ(comm.ParseCmdFromGui(replaceLine(3, "true")), eGtosUnknown);
-        EXPECT_TRUE(comm.m_bInstallAddl);
-        EXPECT_FALSE(comm.m_bShare);
+        EXPECT_TRUE(comm.m_IconInfo.bInstallAddl);
+        EXPECT_FALSE(comm.m_IconInfo.bShare);
     }
     {
         CGtosPipeComm comm;
         EXPECT_EQ(comm.ParseCmdFromGui(replaceLine(13, "PCL6\n")), eGtosUnknown);
         // Everything up to the last line is stored.
-        EXPECT_EQ(comm.m_csShareName, "LASER1");
+        EXPECT_EQ(comm.m_IconInfo.csShareName, "LASER1");
         EXPECT_EQ(comm.ParseCmdFromGui(replaceLine(13, "PostScript")), eGtosUnknown);
     }
     {
@@ -183,8 +183,8 @@ TEST(PipeProtocolTest, MalformedAddIconKeepsWhatCameBefore) {
         CGtosPipeComm comm;
         const std::string csShort = csGood.substr(0, csGood.rfind('\n'));
         EXPECT_EQ(comm.ParseAddIconCmdFromGui(csShort.substr(9)), 0);
-        EXPECT_EQ(comm.m_csSepPage, "C:\\WINDOWS\\sysprint.sep");
-        EXPECT_EQ(comm.m_csShareName, "");
+        EXPECT_EQ(comm.m_IconInfo.csSepPage, "C:\\WINDOWS\\sysprint.sep");
+        EXPECT_EQ(comm.m_IconInfo.csShareName, "");
         EXPECT_EQ(comm.ParseAddIconCmdFromGui(csGood.substr(9)), 5);
     }
 }
@@ -214,10 +214,11 @@ TEST(PipeProtocolTest, LineFeedsAndZeroBytesDoNotShiftLines) {
         }
         ASSERT_EQ(comm.ParseCmdFromGui(csData), eGtosAddIcon);
         for (const std::string* pcsField :
-             {&comm.m_csUUID, &comm.m_csComments, &comm.m_csLocation, &comm.m_csIconName,
-              &comm.m_csPortName, &comm.m_csSepPage, &comm.m_csShareName})
+             {&comm.m_csUUID, &comm.m_IconInfo.csComments, &comm.m_IconInfo.csLocation,
+              &comm.m_IconInfo.csIconName, &comm.m_IconInfo.csPortName, &comm.m_IconInfo.csSepPage,
+              &comm.m_IconInfo.csShareName})
             EXPECT_EQ(*pcsField, csText);
-        EXPECT_EQ(comm.m_eDriverType, 2);
+        EXPECT_EQ(comm.m_IconInfo.eDriverType, 2);
         EXPECT_EQ(comm.ParseCmdFromGui("Ignore\n" + EncodePipeField(csText)), eGtosIgnore);
         EXPECT_EQ(comm.m_csUUID, csText);
     }

@@ -62,10 +62,10 @@ inline std::string TestAnswer(EGtosCommand eCommand, const CGtosPipeComm& comm) 
     case eGtosAddIcon: {
         int iRc = 0;
         unsigned uiWarnings = 0;
-        if (comm.m_csIconName.rfind("rc=", 0) == 0)
-            iRc = std::stoi(comm.m_csIconName.substr(3));
-        if (comm.m_csIconName.rfind("warn=", 0) == 0)
-            uiWarnings = unsigned(std::stoul(comm.m_csIconName.substr(5)));
+        if (comm.m_IconInfo.csIconName.rfind("rc=", 0) == 0)
+            iRc = std::stoi(comm.m_IconInfo.csIconName.substr(3));
+        if (comm.m_IconInfo.csIconName.rfind("warn=", 0) == 0)
+            uiWarnings = unsigned(std::stoul(comm.m_IconInfo.csIconName.substr(5)));
         return "Add Icon\n" + std::to_string(iRc) + "\n" + std::to_string(uiWarnings);
     }
     default:
@@ -85,20 +85,7 @@ inline uint32_t TestCommandWorker(SGtosPipeWorkData* pData, SCommandLog* pLog) {
         parsed.csUUID = comm.m_csUUID;
         parsed.eNewState = comm.m_eNewState;
         parsed.csIconNames = comm.m_csIconNames;
-        SIconInfo& info = parsed.info;
-        info.csUUID = comm.m_csUUID;
-        info.csPortName = comm.m_csPortName;
-        info.eDriverType = comm.m_eDriverType;
-        info.eUseExisting = comm.m_eUseExisting;
-        info.eUseExistingAddl = comm.m_eUseExistingAddl;
-        info.csIconName = comm.m_csIconName;
-        info.csShareName = comm.m_csShareName;
-        info.bShare = comm.m_bShare;
-        info.bPublish = comm.m_bPublish;
-        info.csLocation = comm.m_csLocation;
-        info.csComments = comm.m_csComments;
-        info.csSepPage = comm.m_csSepPage;
-        info.bInstallAddl = comm.m_bInstallAddl;
+        parsed.info = comm.m_IconInfo;
         {
             std::lock_guard lock(pLog->mutex);
             pLog->commands.push_back(parsed);

@@ -2,6 +2,7 @@
 // its messages, and Cancel in each phase, against the tests' download site.
 #include "DriverUpdateFixture.h"
 #include "GuiTestSupport.h"
+#include "TestCertificates.h"
 
 #include "gui/DriverUpdateDlg.h"
 
@@ -67,6 +68,28 @@ TEST_F(DriverUpdateDlgTest, FailuresShowOneMessageAndEndWithCancel) {
     // A failed installation is worse than a failed download.
     EXPECT_EQ(EMsgIcon::Stop, prompter.Messages()[2].eIcon);
     EXPECT_TRUE(Unchanged());
+}
+
+TEST_F(DriverUpdateDlgTest, AnHttpsSiteIsUsedOnlyWithACertificateTheMachineTrusts) {
+    vextest::CTestCertificates certificates;
+    ASSERT_TRUE(certificates.Ready()) << certificates.Error();
+    ASSERT_TRUE(site.ServeHttps(8443, certificates.Issue("site", "IP:127.0.0.1")));
+    ASSERT_TRUE(site.ServeHttps(8444, certificates.SelfSigned("self", "IP:127.0.0.1")));
+    ASSERT_TRUE(site.ServeHttps(8445, certificates.Issue("other", "DNS:drivers.example.invalid")));
+    ASSERT_TRUE(certificates.Trust());
+    ASSERT_TRUE(Lay({"--version", "2.0"}));
+    // A stranger's certificate, or one for another host, ends at the first read.
+    for (uint16_t wPort : {8444, 8445}) {
+        UseSite(site.HttpsRoot(wPort));
+        EXPECT_EQ(QDialog::Rejected, Exec()) << wPort;
+    }
+    ASSERT_EQ((std::vector<uint32_t>{133, 133}), prompter.Shown());
+    EXPECT_EQ("Unable to access the internet.", prompter.Messages()[1].csText);
+    EXPECT_TRUE(Unchanged());
+    UseSite(site.HttpsRoot(8443));
+    EXPECT_EQ(QDialog::Accepted, Exec());
+    EXPECT_EQ("2.0", CVexData().GetDriverVer(eDriverPcl6));
+    EXPECT_EQ(2u, prompter.Shown().size());
 }
 
 TEST_F(DriverUpdateDlgTest, WithoutAnInternetConnectionTheUserIsAskedToConnect) {

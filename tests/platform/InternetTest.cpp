@@ -1,6 +1,7 @@
 // The internet facility against the tests' own download site (HTTP and FTP on
 // loopback in a private network namespace).
 #include "DownloadSite.h"
+#include "TestCertificates.h"
 #include "TestSupport.h"
 
 #include "platform/error.h"
@@ -152,6 +153,61 @@ TEST_F(InternetTest, ACancelEndsAReadInProgress) {
     InternetCloseHandle(hUrl);
     EXPECT_EQ(nullptr, InternetOpenUrl(hSession, site.HttpRoot() + "/dir/file.bin", 0));
     EXPECT_EQ(ERROR_INTERNET_OPERATION_CANCELLED, GetLastError());
+    InternetCloseHandle(hSession);
+}
+
+// https against the tests' own certificate authority: what a download's
+// certificate check lets through and what it refuses.
+class HttpsTest : public InternetTest {
+protected:
+    static constexpr uint16_t kTrusted = 8443, kSelfSigned = 8444, kOtherHost = 8445;
+
+    void SetUp() override {
+        InternetTest::SetUp();
+        ASSERT_TRUE(certificates.Ready()) << certificates.Error();
+        ASSERT_TRUE(site.ServeHttps(kTrusted, certificates.Issue("site", "IP:127.0.0.1")));
+        ASSERT_TRUE(site.ServeHttps(kSelfSigned, certificates.SelfSigned("self", "IP:127.0.0.1")));
+        ASSERT_TRUE(site.ServeHttps(kOtherHost,
+                                    certificates.Issue("other", "DNS:drivers.example.invalid")));
+    }
+    // Opens and reads a file of the site; the open's last error on failure.
+    uint32_t Download(uint16_t wPort, std::string* pcsText) {
+        HINTERNET hSession = InternetOpen("", INTERNET_OPEN_TYPE_DIRECT);
+        if (!hSession)
+            return GetLastError();
+        HINTERNET hUrl = InternetOpenUrl(hSession, site.HttpsRoot(wPort) + "/dir/file.bin",
+                                         INTERNET_FLAG_RELOAD);
+        uint32_t dwError = hUrl ? ERROR_SUCCESS : GetLastError();
+        if (hUrl && !ReadAll(hUrl, pcsText))
+            dwError = GetLastError();
+        InternetCloseHandle(hUrl);
+        InternetCloseHandle(hSession);
+        return dwError;
+    }
+
+    vextest::CTestCertificates certificates;
+};
+
+TEST_F(HttpsTest, AnAuthorityTheMachineTrustsLetsTheDownloadThrough) {
+    std::string text;
+    // Not yet among the machine's roots: refused like any stranger.
+    EXPECT_EQ(ERROR_INTERNET_SECURE_FAILURE, Download(kTrusted, &text));
+    ASSERT_TRUE(certificates.Trust());
+    ASSERT_EQ(ERROR_SUCCESS, Download(kTrusted, &text));
+    EXPECT_TRUE(text == content) << text.size() << " bytes";
+}
+
+TEST_F(HttpsTest, ASelfSignedCertificateOrAnotherHostsNameIsRefused) {
+    ASSERT_TRUE(certificates.Trust());
+    std::string text;
+    EXPECT_EQ(ERROR_INTERNET_SECURE_FAILURE, Download(kSelfSigned, &text));
+    EXPECT_EQ(ERROR_INTERNET_SECURE_FAILURE, Download(kOtherHost, &text));
+    EXPECT_TRUE(text.empty());
+    // The refusals are the certificate's, not the site's: the same file over http.
+    HINTERNET hSession = InternetOpen("", INTERNET_OPEN_TYPE_DIRECT);
+    HINTERNET hUrl = InternetOpenUrl(hSession, site.HttpRoot() + "/dir/file.bin", 0);
+    EXPECT_NE(nullptr, hUrl);
+    InternetCloseHandle(hUrl);
     InternetCloseHandle(hSession);
 }
 

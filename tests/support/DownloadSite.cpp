@@ -73,10 +73,30 @@ CDownloadSite::CDownloadSite(uint32_t uKBytesPerSecond) {
 CDownloadSite::~CDownloadSite() {
     Stop(m_http);
     Stop(m_ftp);
+    for (pid_t pid : m_https)
+        Stop(pid);
     if (!m_csState.empty() && m_bReady) {
         std::error_code ec;
         std::filesystem::remove_all(m_csState, ec);
     }
+}
+
+bool CDownloadSite::ServeHttps(uint16_t wPort, const std::string& csPemFile) {
+    if (!m_bReady || csPemFile.empty())
+        return false;
+    std::string csName = m_csState + "/https-" + std::to_string(wPort);
+    std::string csConfig = "server.document-root = \"" + m_csFolder + "\"\n";
+    csConfig += "server.bind = \"127.0.0.1\"\nserver.port = " + std::to_string(wPort) + "\n";
+    csConfig += "server.errorlog = \"" + csName + ".log\"\n";
+    csConfig += "server.modules = (\"mod_openssl\", \"mod_accesslog\")\n";
+    csConfig += "accesslog.filename = \"" + m_csState + "/access.log\"\n";
+    csConfig += "ssl.engine = \"enable\"\nssl.pemfile = \"" + csPemFile + "\"\n";
+    WriteFile(csName + ".conf", csConfig);
+    pid_t pid = Start({"lighttpd", "-D", "-f", csName + ".conf"}, csName + ".out");
+    if (pid <= 0)
+        return false;
+    m_https.push_back(pid);
+    return WaitFor([wPort] { return Answers(wPort); });
 }
 
 pid_t CDownloadSite::Start(const std::vector<std::string>& argv, const std::string& csLog) {

@@ -30,6 +30,13 @@ public:
     // What the servers were asked so far: the web server's access log and the
     // FTP server's log, one request a line.
     std::string Requests() const;
+    // Serves the same folder over https on 127.0.0.1:wPort with the
+    // certificate and key of csPemFile; true once it answers.
+    bool ServeHttps(uint16_t wPort, const std::string& csPemFile);
+    static std::string HttpsRoot(uint16_t wPort) {
+        return "https://127.0.0.1:" + std::to_string(wPort);
+    }
+
     // Runs drvsite --site FOLDER with the arguments; true on success.
     bool Lay(const std::vector<std::string>& args);
     // The site's file for a path below the folder (as laid by drvsite).
@@ -42,6 +49,7 @@ private:
     std::string m_csState;  // server configuration and logs
     pid_t m_http = -1;
     pid_t m_ftp = -1;
+    std::vector<pid_t> m_https;
     bool m_bReady = false;
     std::string m_csError;
 };

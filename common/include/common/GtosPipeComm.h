@@ -99,18 +99,9 @@ public:
                                 std::string* pcsData);
 
     std::string m_csUUID;
-    std::string m_csPortName;
-    int32_t m_eDriverType;
-    int32_t m_eUseExisting;
-    int32_t m_eUseExistingAddl;
-    std::string m_csIconName;
-    std::string m_csShareName;
-    bool m_bShare;
-    bool m_bPublish;
-    std::string m_csLocation;
-    std::string m_csComments;
-    std::string m_csSepPage;
-    bool m_bInstallAddl;
+    // "Add Icon": the dialog's values as the command carried them, the UUID
+    // included (the printer's address and model do not travel).
+    SIconInfo m_IconInfo;
     int32_t m_eNewState;       // state of "Change state" and "Update Icons"
     std::string m_csIconNames; // "Update Icons": the printer's queue names, ", "-joined
     int32_t m_iRc;

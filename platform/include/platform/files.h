@@ -47,9 +47,6 @@ bool MoveFile(const std::string& csFrom, const std::string& csTo, bool bReplaceE
 bool DeleteFile(const std::string& csPath);
 bool CreateDirectory(const std::string& csPath);
 
-// Forces a file's contents to disk.
-bool FlushFileToDisk(const std::string& csPath);
-
 // Replaces csTo by a copy of csFrom in one step: a reader of csTo sees either its
 // old or its complete new contents, also after a crash at any moment. The copy is
 // written to a temporary file beside csTo (csTo + ".tmp", reused after a crash),

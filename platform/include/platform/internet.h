@@ -9,7 +9,11 @@
 // proxy, whatever the environment says. Nothing is cached here, and a reload
 // also asks every proxy on the way not to answer from its cache. An https
 // address is reached only after its certificate and host name check out
-// against the machine's certificate authorities.
+// against the machine's certificate authorities: the system's, and the roots
+// the machine trusts besides (HKEY_LOCAL_MACHINE
+// "SOFTWARE\Microsoft\SystemCertificates\ROOT\Certificates", a subkey per
+// root with its certificate in "Blob"; PEM text on POSIX), read when a session
+// opens.
 //
 // Failures leave the Win32 internet error numbers (120xx) in the last error.
 // POSIX: libcurl.

@@ -24,8 +24,6 @@ std::string GetSystemDirectory();
 const char* ExecutableSuffix();
 // '/' on POSIX, '\\' on Windows.
 char PathSeparator();
-// The line ending of text files.
-const char* LineEnding();
 
 // The full path of the running program's file (GetModuleFileName of the
 // program itself). False (last error set) when it cannot be found.

@@ -41,10 +41,9 @@ int GetLocalPort(SOCKET s);
 
 // Multicast: join csGroup on the interface of csInterface ("" lets the system
 // choose; joining again a group the socket is a member of succeeds), the
-// time-to-live of sent datagrams, and the outgoing interface.
+// time-to-live of sent datagrams.
 bool JoinMulticastGroup(SOCKET s, const std::string& csGroup, const std::string& csInterface = "");
 bool SetMulticastTtl(SOCKET s, int iTtl);
-bool SetMulticastInterface(SOCKET s, const std::string& csInterface);
 
 // Time-outs of every later receive or send (0: wait without limit). A receive
 // that runs out of time fails with 10060.
@@ -72,15 +71,9 @@ bool SendAll(SOCKET s, const char* pData, size_t nLength);
 // Receives what is there, at most iBufferLen bytes: the count, 0 when the peer
 // closed, -1 on failure.
 int Receive(SOCKET s, char* pBuffer, int iBufferLen);
-// Stream servers (the simulated printers): listen, and accept a connection
-// together with the local address it came to.
-bool ListenSocket(SOCKET s, int iBacklog);
-SOCKET AcceptSocket(SOCKET s, std::string* pcsPeerAddr, std::string* pcsLocalAddr);
 
 // The official name of the host at csAddr from the system's reverse look-up.
 // False when there is none (11004 or 11001).
 bool GetHostByAddr(const std::string& csAddr, std::string* pcsName);
-// True when csAddr is an IPv4 address in dotted form.
-bool IsDottedAddress(const std::string& csAddr);
 
 } // namespace platform

@@ -2,17 +2,16 @@
 // thread of the process hands them to the handlers outside the signal context.
 #include "platform/console.h"
 
+#include "console_handlers.h"
+
 #include "platform/error.h"
 
-#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
-#include <mutex>
 #include <system_error>
 #include <thread>
 #include <unistd.h>
-#include <vector>
 
 namespace platform {
 
@@ -29,11 +28,6 @@ constexpr SConsoleEvent kEvents[] = {
     {SIGTERM, CTRL_SHUTDOWN_EVENT},
 };
 
-std::mutex g_lock;
-std::vector<PHANDLER_ROUTINE>& Handlers() {
-    static auto* handlers = new std::vector<PHANDLER_ROUTINE>;
-    return *handlers;
-}
 int g_pipe[2] = {-1, -1};
 
 void OnSignal(int signal) {
@@ -49,15 +43,8 @@ void Deliver(int signal) {
         if (event.signal == signal)
             dwCtrlType = event.dwCtrlType;
     }
-    std::vector<PHANDLER_ROUTINE> handlers;
-    {
-        std::lock_guard lock(g_lock);
-        handlers = Handlers();
-    }
-    for (auto it = handlers.rbegin(); it != handlers.rend(); ++it) {
-        if ((*it)(dwCtrlType))
-            return;
-    }
+    if (DeliverConsoleEvent(dwCtrlType))
+        return;
     // Nobody took it: the event's default, which ends the process.
     std::signal(signal, SIG_DFL);
     ::raise(signal);
@@ -74,10 +61,8 @@ void EventThread() {
     }
 }
 
-bool InstallOnce() {
-    static bool bInstalled = false;
-    if (bInstalled)
-        return true;
+// Runs once, before the first handler is added.
+bool Install() {
     if (::pipe2(g_pipe, O_CLOEXEC) != 0)
         return FailErrno();
     try {
@@ -91,28 +76,13 @@ bool InstallOnce() {
     action.sa_flags = SA_RESTART;
     for (const SConsoleEvent& event : kEvents)
         ::sigaction(event.signal, &action, nullptr);
-    bInstalled = true;
     return true;
 }
 
 } // namespace
 
 bool SetConsoleCtrlHandler(PHANDLER_ROUTINE pHandlerRoutine, bool bAdd) {
-    if (!pHandlerRoutine)
-        return Fail(ERROR_INVALID_PARAMETER);
-    std::lock_guard lock(g_lock);
-    auto& handlers = Handlers();
-    if (!bAdd) {
-        auto it = std::find(handlers.begin(), handlers.end(), pHandlerRoutine);
-        if (it == handlers.end())
-            return Fail(ERROR_INVALID_PARAMETER);
-        handlers.erase(it);
-        return true;
-    }
-    if (!InstallOnce())
-        return false;
-    handlers.push_back(pHandlerRoutine);
-    return true;
+    return ChangeConsoleHandlers(pHandlerRoutine, bAdd, Install);
 }
 
 } // namespace platform

@@ -15,6 +15,7 @@
 
 #include "internal/local_socket.h"
 #include "internal/root_access.h"
+#include "pipe_name.h"
 #include "platform/error.h"
 #include "platform/root.h"
 
@@ -28,7 +29,6 @@
 #include <mutex>
 #include <poll.h>
 #include <signal.h>
-#include <strings.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -70,23 +70,13 @@ std::mutex g_servedMutex;
 std::map<std::string, SServed> g_served;
 std::atomic<uint64_t> g_nextSocket{0};
 
-// "\\.\pipe\NAME" -> "name" (lower case).
+// The pipe's NAME, in lower case; '@' separates a user's own pipe folder
+// from its user id, so it is refused here.
 bool BaseOfPipe(const std::string& csName, std::string* pcsBase) {
-    static const char kPrefix[] = "\\\\.\\pipe\\";
-    const size_t nPrefix = sizeof kPrefix - 1;
-    if (csName.size() <= nPrefix || ::strncasecmp(csName.c_str(), kPrefix, nPrefix) != 0)
+    if (!PipeBaseName(csName, pcsBase))
+        return false;
+    if (pcsBase->find('@') != std::string::npos)
         return Fail(ERROR_INVALID_NAME);
-    std::string csRest = csName.substr(nPrefix);
-    if (csRest.size() > 200)
-        return Fail(ERROR_INVALID_NAME);
-    for (char& c : csRest) {
-        // '@' separates a user's own pipe folder from its user id.
-        if (c == '/' || c == '\\' || c == '\0' || c == '@')
-            return Fail(ERROR_INVALID_NAME);
-        if (c >= 'A' && c <= 'Z')
-            c = char(c - 'A' + 'a');
-    }
-    *pcsBase = csRest;
     return true;
 }
 
@@ -158,7 +148,7 @@ void RaiseDescriptorLimit() {
 // Waits until fd has the events or the cancel fires. 1 ready, 0 time-out, -1
 // failure with the last error set (ERROR_OPERATION_ABORTED when cancelled).
 int Wait(int fd, short events, const PipeCancel* pCancel, int iTimeoutMs) {
-    pollfd fds[2] = {{fd, events, 0}, {pCancel ? pCancel->WaitDescriptor() : -1, POLLIN, 0}};
+    pollfd fds[2] = {{fd, events, 0}, {pCancel ? int(pCancel->WaitHandle()) : -1, POLLIN, 0}};
     for (;;) {
         int n = ::poll(fds, 2, iTimeoutMs);
         if (n < 0) {
@@ -224,21 +214,24 @@ bool PeerGone(int fd) {
 } // namespace
 
 PipeCancel::PipeCancel() {
-    if (::pipe2(m_fds, O_CLOEXEC | O_NONBLOCK) != 0)
-        m_fds[0] = m_fds[1] = -1;
+    int fds[2];
+    if (::pipe2(fds, O_CLOEXEC | O_NONBLOCK) == 0) {
+        m_wait[0] = fds[0];
+        m_wait[1] = fds[1];
+    }
 }
 
 PipeCancel::~PipeCancel() {
-    for (int fd : m_fds) {
+    for (intptr_t fd : m_wait) {
         if (fd >= 0)
-            ::close(fd);
+            ::close(int(fd));
     }
 }
 
 void PipeCancel::Cancel() {
     // One byte is enough: nobody reads it, so the descriptor stays readable.
-    if (!m_bCancelled.exchange(true) && m_fds[1] >= 0) {
-        ssize_t n = ::write(m_fds[1], "x", 1);
+    if (!m_bCancelled.exchange(true) && m_wait[1] >= 0) {
+        ssize_t n = ::write(int(m_wait[1]), "x", 1);
         (void)n;
     }
 }
@@ -250,8 +243,8 @@ bool PipeCancel::IsCancelled() const {
 bool PipeCancel::WaitForCancel(uint32_t dwMilliseconds) const {
     if (IsCancelled())
         return true;
-    pollfd pfd = {m_fds[0], POLLIN, 0};
-    ::poll(&pfd, m_fds[0] >= 0 ? 1 : 0, int(std::min<uint32_t>(dwMilliseconds, 0x7FFFFFFF)));
+    pollfd pfd = {int(m_wait[0]), POLLIN, 0};
+    ::poll(&pfd, m_wait[0] >= 0 ? 1 : 0, int(std::min<uint32_t>(dwMilliseconds, 0x7FFFFFFF)));
     return IsCancelled();
 }
 

@@ -1,5 +1,4 @@
-// Named mutexes over flock() on a lock file in the system root's run/ folder;
-// events over std primitives.
+// Named mutexes over flock() on a lock file in the system root's run/ folder.
 //
 // flock() locks belong to an open file description, so a process keeps one
 // descriptor per name, and ownership by thread (with recursion) is tracked in
@@ -7,6 +6,7 @@
 #include "platform/sync.h"
 
 #include "internal/root_access.h"
+#include "object_name.h"
 #include "platform/error.h"
 #include "platform/root.h"
 
@@ -41,20 +41,10 @@ std::mutex g_registryMutex;
 // value, and a lock file per name is cheap.
 std::map<std::string, std::shared_ptr<NamedMutex::State>> g_openMutexes;
 
-bool IsSafeName(const std::string& name) {
-    if (name.empty() || name.size() > 200)
-        return false;
-    for (char c : name) {
-        if (c == '/' || c == '\0')
-            return false;
-    }
-    return name != "." && name != "..";
-}
-
 } // namespace
 
 NamedMutex::NamedMutex(const std::string& csName) {
-    if (!IsSafeName(csName)) {
+    if (!IsValidObjectName(csName)) {
         SetLastError(ERROR_INVALID_NAME);
         return;
     }
@@ -153,40 +143,6 @@ bool NamedMutex::Release() {
         s.cv.notify_one();
     }
     return true;
-}
-
-Event::Event(bool bManualReset, bool bInitialState)
-    : m_bManualReset(bManualReset), m_bSignaled(bInitialState) {}
-
-void Event::Set() {
-    std::lock_guard lock(m_mutex);
-    m_bSignaled = true;
-    if (m_bManualReset)
-        m_cv.notify_all();
-    else
-        m_cv.notify_one();
-}
-
-void Event::Reset() {
-    std::lock_guard lock(m_mutex);
-    m_bSignaled = false;
-}
-
-bool Event::IsSet() const {
-    std::lock_guard lock(m_mutex);
-    return m_bSignaled;
-}
-
-WaitResult Event::Wait(uint32_t dwMilliseconds) {
-    std::unique_lock lock(m_mutex);
-    auto signaled = [&] { return m_bSignaled; };
-    if (dwMilliseconds == INFINITE)
-        m_cv.wait(lock, signaled);
-    else if (!m_cv.wait_for(lock, std::chrono::milliseconds(dwMilliseconds), signaled))
-        return WaitResult::Timeout;
-    if (!m_bManualReset)
-        m_bSignaled = false;
-    return WaitResult::Signaled;
 }
 
 } // namespace platform

@@ -14,7 +14,8 @@ struct OsVersion {
 // The version of the (emulated) system. POSIX reads it from "os-version" in the
 // system root ("MAJOR.MINOR"); missing or unreadable means 5.1.
 OsVersion GetVersion();
-// Writes the emulated version into the system root.
+// Writes the emulated version into the system root; Windows answers
+// ERROR_NOT_SUPPORTED, its version being the machine's own.
 bool SetEmulatedVersion(uint32_t dwMajor, uint32_t dwMinor);
 
 // The system directory, ending in the path separator.

@@ -127,11 +127,13 @@ public:
     bool IsCancelled() const;
     // Waits up to dwMilliseconds for the cancel; true when it has come.
     bool WaitForCancel(uint32_t dwMilliseconds) const;
-    // POSIX: a descriptor that turns readable on Cancel (-1 when none could be made).
-    int WaitDescriptor() const { return m_fds[0]; }
+    // The system object that turns signalled on Cancel (-1 when none could be
+    // made): on POSIX a descriptor that turns readable, on Windows an event.
+    intptr_t WaitHandle() const { return m_wait[0]; }
 
 private:
-    int m_fds[2] = {-1, -1};
+    // POSIX: the two ends of a pipe; Windows: a manual-reset event, first.
+    intptr_t m_wait[2] = {-1, -1};
     std::atomic<bool> m_bCancelled{false};
 };
 

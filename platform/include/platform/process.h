@@ -98,7 +98,8 @@ private:
     bool Reap(bool bBlock);
 
     int m_pid = -1;
-    int m_pidFd = -1;
+    // What a wait blocks on: a pidfd on POSIX, the process handle on Windows.
+    intptr_t m_hWait = -1;
     bool m_bEnded = false;
     uint32_t m_dwExitCode = STILL_ACTIVE;
     bool m_bTerminated = false;

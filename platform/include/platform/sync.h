@@ -32,8 +32,8 @@ public:
 
     bool IsValid() const { return m_state != nullptr; }
     WaitResult Wait(uint32_t dwMilliseconds = INFINITE);
-    // False (error 288 in Win32, here ERROR_ACCESS_DENIED) when the calling
-    // thread does not own the mutex.
+    // False with ERROR_ACCESS_DENIED when the calling thread does not own the
+    // mutex (Win32's 288 reads as that number on every system).
     bool Release();
 
     struct State;

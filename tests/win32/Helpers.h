@@ -1,0 +1,24 @@
+// The test program run again as a helper process: "test_win32.exe
+// --vex-helper=NAME ARGS...".
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace win32test {
+
+// The exit code of the helper NAME, or 100 when no helper has the name.
+int RunHelper(const std::string& csName, const std::vector<std::string>& args);
+
+// csBase with this process's id: the names of machine-wide objects (pipes,
+// registry keys) of tests that ctest runs at the same time stay apart.
+std::string UniqueName(const std::string& csBase);
+
+// True under wine (its ntdll exports wine_get_version), for the checks of
+// what wine does not do as Windows does.
+bool UnderWine();
+
+// The command line that runs the helper with the arguments (each quoted).
+std::string HelperLine(const std::string& csName, const std::vector<std::string>& args = {});
+
+} // namespace win32test

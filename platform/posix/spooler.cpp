@@ -4,8 +4,11 @@
 // Every change that checks before it writes runs in one immediate transaction,
 // so two processes cannot both take a free name. Printer handles carry the
 // printer's row id, so a rename through one handle leaves other handles valid.
+// On a root whose back end is CUPS every printer is a CUPS queue as well
+// (internal/spooler_cups.h).
 #include "platform/spooler.h"
 
+#include "internal/spooler_cups.h"
 #include "internal/spooler_store.h"
 #include "platform/error.h"
 #include "platform/os.h"
@@ -22,6 +25,7 @@ namespace platform {
 struct PrinterHandle {
     int64_t id;
     uint32_t access;
+    posix::spooler::SCupsJob job;
 };
 
 namespace {
@@ -148,7 +152,7 @@ void BindPrinterRow(sqlite3_stmt* stmt, const SPrinterRow& row) {
 }
 
 HPRINTER NewHandle(int64_t id, uint32_t access) {
-    auto* handle = new PrinterHandle{id, access};
+    auto* handle = new PrinterHandle{id, access, {}};
     std::lock_guard<std::mutex> lock(g_handlesMutex);
     g_handles.insert(handle);
     return handle;
@@ -168,7 +172,7 @@ bool OpenPrinter(const std::string& csPrinterName, HPRINTER* phPrinter,
     if (!phPrinter)
         return Fail(ERROR_INVALID_PARAMETER);
     *phPrinter = nullptr;
-    if (!SpoolerAnswers())
+    if (!SpoolerAnswers() || (OnCups() && !CupsForgetVanishedQueues()))
         return false;
     SPrinterRow row;
     if (csPrinterName.empty() || !FindPrinter(0, csPrinterName, &row))
@@ -185,6 +189,9 @@ bool ClosePrinter(HPRINTER hPrinter) {
         if (!g_handles.erase(hPrinter))
             return Fail(ERROR_INVALID_HANDLE);
     }
+    // A document left open is not printed.
+    if (hPrinter->job.http)
+        CupsEndJob(&hPrinter->job, false);
     delete hPrinter;
     return true;
 }
@@ -204,7 +211,7 @@ HPRINTER AddPrinter(uint32_t Level, const PRINTER_INFO_2* pPrinter) {
         Fail(ERROR_BUSY);
         return nullptr;
     }
-    if (!CheckPrinterRow(row, 0))
+    if (!CheckPrinterRow(row, 0) || (OnCups() && !CupsPutQueue("", *pPrinter)))
         return nullptr;
     {
         posix::StatementScope ins(
@@ -235,7 +242,7 @@ bool GetPrinter(HPRINTER hPrinter, uint32_t Level, uint8_t* pPrinter, uint32_t c
     if (Level != 2)
         return Fail(ERROR_INVALID_LEVEL);
     SPrinterRow row;
-    if (!FindPrinter(hPrinter->id, "", &row))
+    if ((OnCups() && !CupsForgetVanishedQueues()) || !FindPrinter(hPrinter->id, "", &row))
         return false;
     return PackRecords<PRINTER_INFO_2>(
         std::vector<SPrinterRow>{row},
@@ -270,6 +277,11 @@ bool SetPrinter(HPRINTER hPrinter, uint32_t Level, const PRINTER_INFO_2* pPrinte
     SPrinterRow current;
     if (!FindPrinter(hPrinter->id, "", &current) || !CheckPrinterRow(row, hPrinter->id))
         return false;
+    PRINTER_INFO_2 record{row.name.c_str(),    row.share.c_str(),   row.port.c_str(),
+                          row.driver.c_str(),  row.comment.c_str(), row.location.c_str(),
+                          row.sepFile.c_str(), row.attributes};
+    if (OnCups() && !CupsPutQueue(current.name, record))
+        return false;
     {
         posix::StatementScope upd(
             Store().Prepare("UPDATE spl_printers SET name=?, share_name=?, port=?, driver=?, "
@@ -292,7 +304,7 @@ bool DeletePrinter(HPRINTER hPrinter) {
     if (!(hPrinter->access & PRINTER_DELETE))
         return Fail(ERROR_ACCESS_DENIED);
     SPrinterRow row;
-    if (!FindPrinter(hPrinter->id, "", &row))
+    if (!FindPrinter(hPrinter->id, "", &row) || (OnCups() && !CupsRemoveQueue(row.name)))
         return false;
     if (!Execute("DELETE FROM spl_printers WHERE id=?", {}, hPrinter->id))
         return false;
@@ -305,7 +317,10 @@ bool DeletePrinter(HPRINTER hPrinter) {
 }
 
 ChangeStamp SpoolerChangeStamp() {
-    return SpoolerAnswers() ? Store().Stamp() : ChangeStamp{};
+    // A queue deleted in CUPS changes the store as it is dropped.
+    if (!SpoolerAnswers() || (OnCups() && !CupsForgetVanishedQueues()))
+        return ChangeStamp{};
+    return Store().Stamp();
 }
 
 bool EnumPrinters(uint32_t Flags, uint32_t Level, uint8_t* pPrinterEnum, uint32_t cbBuf,
@@ -316,6 +331,8 @@ bool EnumPrinters(uint32_t Flags, uint32_t Level, uint8_t* pPrinterEnum, uint32_
         return Fail(ERROR_INVALID_LEVEL);
     if (!(Flags & PRINTER_ENUM_LOCAL))
         return Fail(ERROR_INVALID_PARAMETER);
+    if (OnCups() && !CupsForgetVanishedQueues())
+        return false;
     std::vector<SPrinterRow> rows;
     {
         std::string sql =
@@ -336,6 +353,50 @@ bool EnumPrinters(uint32_t Flags, uint32_t Level, uint8_t* pPrinterEnum, uint32_
             *p = {t[0], t[1], t[2], t[3], t[4], t[5], t[6], r.attributes};
         },
         pPrinterEnum, cbBuf, pcbNeeded, pcReturned);
+}
+
+// ---- print jobs -------------------------------------------------------------
+
+uint32_t StartDocPrinter(HPRINTER hPrinter, uint32_t Level, const DOC_INFO_1* pDocInfo) {
+    if (!SpoolerAnswers())
+        return 0;
+    if (!ValidHandle(hPrinter)) {
+        Fail(ERROR_INVALID_HANDLE);
+        return 0;
+    }
+    if (Level != 1 || !pDocInfo) {
+        Fail(Level != 1 ? ERROR_INVALID_LEVEL : ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    SPrinterRow row;
+    if (!FindPrinter(hPrinter->id, "", &row))
+        return 0;
+    if (!OnCups()) {
+        // The emulated spooler has no device to print to.
+        Fail(ERROR_NOT_SUPPORTED);
+        return 0;
+    }
+    return CupsStartJob(row.name, *pDocInfo, &hPrinter->job);
+}
+
+bool WritePrinter(HPRINTER hPrinter, const void* pBuf, uint32_t cbBuf, uint32_t* pcWritten) {
+    if (pcWritten)
+        *pcWritten = 0;
+    if (!ValidHandle(hPrinter))
+        return Fail(ERROR_INVALID_HANDLE);
+    if (!pBuf && cbBuf)
+        return Fail(ERROR_INVALID_PARAMETER);
+    if (!CupsWriteJob(&hPrinter->job, pBuf, cbBuf))
+        return false;
+    if (pcWritten)
+        *pcWritten = cbBuf;
+    return true;
+}
+
+bool EndDocPrinter(HPRINTER hPrinter) {
+    if (!ValidHandle(hPrinter))
+        return Fail(ERROR_INVALID_HANDLE);
+    return CupsEndJob(&hPrinter->job, true);
 }
 
 // ---- ports ------------------------------------------------------------------

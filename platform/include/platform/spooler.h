@@ -123,6 +123,17 @@ bool DeletePrinter(HPRINTER hPrinter);
 bool EnumPrinters(uint32_t Flags, uint32_t Level, uint8_t* pPrinterEnum, uint32_t cbBuf,
                   uint32_t* pcbNeeded, uint32_t* pcReturned);
 
+// Print jobs: one document at a time per handle, its data written in pieces.
+struct DOC_INFO_1 {
+    const char* pDocName;
+    const char* pOutputFile;
+    const char* pDatatype;
+};
+// Starts a print job on an open printer; its job id, 0 on failure.
+uint32_t StartDocPrinter(HPRINTER hPrinter, uint32_t Level, const DOC_INFO_1* pDocInfo);
+bool WritePrinter(HPRINTER hPrinter, const void* pBuf, uint32_t cbBuf, uint32_t* pcWritten);
+bool EndDocPrinter(HPRINTER hPrinter);
+
 // Ports, level 2, in creation order. A new port belongs to an installed monitor
 // (ERROR_UNKNOWN_PRINT_MONITOR otherwise); its name must be new (183).
 bool EnumPorts(uint32_t Level, uint8_t* pPorts, uint32_t cbBuf, uint32_t* pcbNeeded,
@@ -148,6 +159,39 @@ bool AddPrinterDriver(uint32_t Level, const DRIVER_INFO_3* pDriverInfo);
 // Removes every version of the driver in the environment; ERROR_PRINTER_DRIVER_IN_USE
 // while a printer of this machine's environment uses it.
 bool DeletePrinterDriver(const char* pEnvironment, const std::string& csDriverName);
+
+// ---- the spooler's back end ----
+
+// Where a system root keeps its printers: in the emulated spooler's store (the
+// default), or as the printers of a CUPS scheduler, either the root's own
+// private one (csCupsServer empty; its files under "cups/" in the root) or a
+// shared one whose local socket csCupsServer names. Ports, monitors and
+// drivers stay in the emulated store in both cases. Kept in the registry
+// (HKLM "System\CurrentControlSet\Control\Print", values "Spooler back end"
+// and "CUPS server").
+enum class SpoolerBackEnd { Emulated, Cups };
+bool SetSpoolerBackEnd(SpoolerBackEnd eBackEnd, const std::string& csCupsServer);
+SpoolerBackEnd GetSpoolerBackEnd();
+// The local socket of the root's CUPS scheduler (the private one's when no
+// shared one is set).
+std::string CupsServer();
+// Whether the root's scheduler is a shared one, which the system never stops.
+bool IsCupsSchedulerShared();
+// The CUPS name of a queue: letters, digits, "-" and "." stay, a blank becomes
+// "_", every other byte "+XX" (two upper-case hex digits). Reversible and
+// without collisions; empty when the result would be longer than CUPS takes
+// (127 bytes). CupsPrinterName is the inverse (empty for a name the rule
+// never makes).
+std::string CupsQueueName(const std::string& csPrinterName);
+std::string CupsPrinterName(const std::string& csQueueName);
+
+// The root's private scheduler, for the "Spooler" service: its configuration
+// and folders laid by LayPrivateScheduler, started (and waited for until it
+// answers) with the service and stopped with it. Both are no-ops for a root
+// without one; false (last error set) when the scheduler cannot run.
+bool LayPrivateScheduler();
+bool StartPrivateScheduler();
+void StopPrivateScheduler();
 
 // ---- the spooler service's own side ----
 

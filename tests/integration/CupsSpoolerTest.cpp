@@ -4,6 +4,7 @@
 #include "CreationMachine.h"
 #include "TestService.h"
 #include "TestSupport.h"
+#include "common/VexData.h"
 #include "platform/error.h"
 #include "platform/process.h"
 #include "platform/registry.h"
@@ -54,9 +55,11 @@ protected:
         ASSERT_EQ(::mkdir(Jobs.c_str(), 0700), 0);
     }
     void TearDown() override {
-        if (sim) {
-            sim->Terminate(0);
-            sim->Wait();
+        for (auto& sim : sims)
+            EndPrinter(sim);
+        if (bService) {
+            vextest::RunProgram(vextest::ProgramPath("vexsrv"), {"-stop"});
+            vextest::RunProgram(vextest::ProgramPath("vexsrv"), {"-remove"});
         }
         machine.reset();
     }
@@ -84,16 +87,25 @@ protected:
         vextest::RunProgram("/usr/bin/lpstat", {"-v"}, &output);
         return output;
     }
-    void StartPrinter(const std::string& csAddress) {
-        std::string csReady = machine->Root().Path() + "/sim.ready";
+    // A printer-sim that records its jobs; the options follow the address.
+    Process& StartPrinter(const std::string& csAddress,
+                          std::vector<std::string> args = {"--no-announce"}) {
+        std::string csReady = machine->Root().Path() + "/sim" + std::to_string(sims.size());
+        args.insert(args.end(), {"--first", csAddress, "--jobs", Jobs, "--ready", csReady});
         std::string line = QuoteArgument(vextest::ProgramPath("printer-sim"));
-        for (const std::string& arg :
-             {std::string("--first"), csAddress, std::string("--jobs"), Jobs,
-              std::string("--ready"), csReady, std::string("--no-announce")})
+        for (const std::string& arg : args)
             line += " " + QuoteArgument(arg);
-        sim = std::make_unique<Process>();
-        ASSERT_TRUE(sim->Start(line)) << line;
-        ASSERT_TRUE(vextest::WaitFor([&] { return std::ifstream(csReady).good(); }));
+        sims.push_back(std::make_unique<Process>());
+        EXPECT_TRUE(sims.back()->Start(line)) << line;
+        EXPECT_TRUE(vextest::WaitFor([&] { return std::ifstream(csReady).good(); }));
+        return *sims.back();
+    }
+    static void EndPrinter(std::unique_ptr<Process>& sim) {
+        if (sim && sim->IsStarted()) {
+            sim->Terminate(0);
+            sim->Wait();
+        }
+        sim.reset();
     }
     // The lines of the printers' job log.
     std::vector<std::string> JobLines() {
@@ -105,7 +117,8 @@ protected:
     }
 
     std::unique_ptr<vextest::CCreationMachine> machine;
-    std::unique_ptr<Process> sim;
+    std::vector<std::unique_ptr<Process>> sims;
+    bool bService = false;
     std::string Jobs;
 };
 
@@ -280,6 +293,50 @@ TEST_F(CupsSpoolerTest, TheSchedulerIsTheSpoolerAndLivesWithTheSpoolerService) {
     EXPECT_FALSE(EnumPrinters(PRINTER_ENUM_LOCAL, 2, nullptr, 0, &needed, &count));
     EXPECT_EQ(GetLastError(), uint32_t(RPC_S_SERVER_UNAVAILABLE));
     EXPECT_FALSE(SpoolerChangeStamp().Valid());
+}
+
+// A printer that comes back with another address keeps its queue, which now
+// prints to the new address.
+TEST_F(CupsSpoolerTest, AQueueFollowsItsPrinterToANewAddress) {
+    ::setenv("VEX_DELAY_PERCENT", "100", 1); // creation's time limits in full
+    machine->Root().EnableTrace(eExeService, 0x07);
+    CVexData data;
+    ASSERT_TRUE(data.SetOpMode(eModeAutomatic));
+    const std::vector<std::string> laser{"--uuid-prefix", "moving", "--interval", "1"};
+    StartPrinter("127.0.0.2", laser);
+    ASSERT_EQ(vextest::RunProgram(vextest::ProgramPath("vexsrv"), {"-install"}), 0);
+    ASSERT_EQ(vextest::RunProgram(vextest::ProgramPath("vexsrv"), {"-start"}), 0);
+    bService = true;
+    ASSERT_TRUE(vextest::WaitFor(
+        [&] { return CupsQueues().find("socket://127.0.0.2:9100") != std::string::npos; },
+        std::chrono::seconds(60)))
+        << vextest::ReadFile(machine->Root().WorkDir() + "vexsrv.log");
+
+    // The same printer (its UUID) at another address, its numbers going on.
+    EndPrinter(sims[0]);
+    std::vector<std::string> moved = laser;
+    moved.insert(moved.end(), {"--seq-start", "100000"});
+    StartPrinter("127.0.0.5", moved);
+    ASSERT_TRUE(vextest::WaitFor(
+        [&] { return CupsQueues().find("socket://127.0.0.5:9100") != std::string::npos; },
+        std::chrono::seconds(30)))
+        << CupsQueues() << vextest::ReadFile(machine->Root().WorkDir() + "vexsrv.log");
+    std::string trace = vextest::ReadFile(machine->Root().WorkDir() + "vexsrv.log");
+    EXPECT_NE(trace.find("Port ZANTOR:127.0.0.2 moved from 127.0.0.2 to 127.0.0.5"),
+              std::string::npos)
+        << trace;
+    EXPECT_EQ(vextest::Lines(CupsQueues()).size(), 1u) << CupsQueues();
+
+    vextest::WriteFile(machine->Root().Path() + "/raw.prn", "after the move\n");
+    std::string output;
+    ASSERT_EQ(vextest::RunProgram(
+                  "/usr/bin/lp",
+                  {"-d", "Laser_1332", "-o", "raw", machine->Root().Path() + "/raw.prn"}, &output),
+              0)
+        << output;
+    ASSERT_TRUE(vextest::WaitFor([&] { return JobLines().size() == 1; }, std::chrono::seconds(30)))
+        << vextest::ReadFile(machine->Root().Path() + "/cups/log/error_log");
+    EXPECT_EQ(JobLines()[0].rfind("127.0.0.5 1 15 ", 0), 0u) << JobLines()[0];
 }
 
 } // namespace

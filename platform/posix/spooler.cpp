@@ -158,6 +158,11 @@ HPRINTER NewHandle(int64_t id, uint32_t access) {
     return handle;
 }
 
+// "windows", "device": the default printer's entry of the profile.
+bool IsDefaultPrinterEntry(const std::string& csSection, const std::string& csKey) {
+    return SameText(csSection, "windows") && SameText(csKey, "device");
+}
+
 // The profile of the calling user: as each Windows user has a hive of his
 // own, each user (by real user id) has a key of his own here.
 std::string ProfileKey(const std::string& csSection) {
@@ -498,6 +503,14 @@ uint32_t GetProfileString(const std::string& csSection, const std::string& csKey
             value = stored;
         RegCloseKey(hKey);
     }
+    // On CUPS the user's default is CUPS's (lpoptions), whoever set it.
+    if (IsDefaultPrinterEntry(csSection, csKey) && OnCups()) {
+        std::string cupsDefault = CupsUserDefault();
+        if (cupsDefault.empty())
+            value = csDefault;
+        else if (!SameText(value.substr(0, value.find(',')), cupsDefault))
+            value = cupsDefault + ",,";
+    }
     if (nSize == 0)
         value.clear();
     else if (value.size() > nSize - 1)
@@ -517,7 +530,13 @@ bool WriteProfileString(const std::string& csSection, const std::string& csKey,
     RegCloseKey(hKey);
     if (rc == ERROR_FILE_NOT_FOUND && !pszValue)
         rc = ERROR_SUCCESS;
-    return rc == ERROR_SUCCESS || Fail(rc);
+    if (rc != ERROR_SUCCESS)
+        return Fail(rc);
+    if (IsDefaultPrinterEntry(csSection, csKey) && OnCups()) {
+        std::string device = pszValue ? pszValue : "";
+        return CupsSetUserDefault(device.substr(0, device.find(',')));
+    }
+    return true;
 }
 
 } // namespace platform

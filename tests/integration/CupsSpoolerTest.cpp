@@ -256,6 +256,37 @@ TEST_F(CupsSpoolerTest, JobsReachThePrinterAtThePortsAddress) {
     EXPECT_NE(page.find(") HP-PCL XL"), std::string::npos) << page.substr(0, 200);
 }
 
+TEST_F(CupsSpoolerTest, TheDefaultPrinterIsTheUsersCupsDefault) {
+    AddLaser();
+    std::string output;
+    ASSERT_TRUE(
+        WriteProfileString("windows", "device", "Laser 1332 (2),Laser 1332 PCL6,ZANTOR:127.0.0.2"));
+    vextest::RunProgram("/usr/bin/lpstat", {"-d"}, &output);
+    EXPECT_NE(output.find(kCupsQueue), std::string::npos) << output;
+    std::string device;
+    GetProfileString("windows", "device", "", &device, 1024);
+    EXPECT_EQ(device, "Laser 1332 (2),Laser 1332 PCL6,ZANTOR:127.0.0.2");
+    // A default set with CUPS's own client is the system's too.
+    ASSERT_EQ(vextest::RunProgram("/usr/sbin/lpadmin",
+                                  {"-p", "Other", "-v", "socket://127.0.0.9:9100", "-E"}),
+              0);
+    ASSERT_EQ(vextest::RunProgram("/usr/bin/lpoptions", {"-d", "Other"}, &output), 0) << output;
+    GetProfileString("windows", "device", "", &device, 1024);
+    EXPECT_EQ(device, "Other,,");
+    // Deleting the default queue leaves no stale default behind.
+    ASSERT_TRUE(
+        WriteProfileString("windows", "device", "Laser 1332 (2),Laser 1332 PCL6,ZANTOR:127.0.0.2"));
+    HPRINTER hPrinter = nullptr;
+    PRINTER_DEFAULTS all{nullptr, nullptr, PRINTER_ALL_ACCESS};
+    ASSERT_TRUE(OpenPrinter(kQueue, &hPrinter, &all));
+    ASSERT_TRUE(DeletePrinter(hPrinter));
+    ClosePrinter(hPrinter);
+    GetProfileString("windows", "device", "none", &device, 1024);
+    EXPECT_EQ(device, "none");
+    vextest::RunProgram("/usr/bin/lpstat", {"-d"}, &output);
+    EXPECT_EQ(output.find(kCupsQueue), std::string::npos) << output;
+}
+
 // The root's cupsd, found by its configuration's path.
 pid_t SchedulerPid(const std::string& csRoot) {
     DIR* proc = ::opendir("/proc");

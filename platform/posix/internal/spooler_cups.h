@@ -24,6 +24,11 @@ bool CupsRemoveQueue(const std::string& csName);
 // Drops the store's printers whose queue CUPS no longer has.
 bool CupsForgetVanishedQueues();
 
+// The calling user's CUPS default printer (lpoptions), as the system's name;
+// empty when there is none. Setting "" removes it.
+std::string CupsUserDefault();
+bool CupsSetUserDefault(const std::string& csPrinterName);
+
 // A job being written through a printer handle.
 struct SCupsJob {
     http_t* http = nullptr;

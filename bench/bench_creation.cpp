@@ -3,6 +3,10 @@
 // printer that answers at once on 127.x.y.z:9100. Each iteration creates one
 // queue; the queue, its port and the port's record are removed again outside
 // the measured time. The counter "median_ms" is the median of the iterations.
+// Argument 0 runs on the emulated spooler, 1 on CUPS (a private cupsd in the
+// root). BM_CupsQueues adds 1,000 queues to CUPS through the spooler and
+// reports the time of each hundred ("hundred_N_ms"): CUPS writes its whole
+// printers.conf on every change.
 #include "BenchRoot.h"
 
 #include "platform/process.h"
@@ -87,10 +91,12 @@ void RemoveQueue(const SIconInfo& actual) {
                      actual.csPortName);
 }
 
-void BM_AddWithDefaults(benchmark::State& state) {
+// The root's spooler, on CUPS when bCups, with the sample package laid.
+bool StartSpooler(const CBenchRoot& root, bool bCups, SC_HANDLE* phManager, SC_HANDLE* phSpooler) {
     ::prctl(PR_SET_CHILD_SUBREAPER, 1);
-    CBenchRoot root;
     EnsureSystemRoot();
+    if (bCups && !(SetSpoolerBackEnd(SpoolerBackEnd::Cups, "") && LayPrivateScheduler()))
+        return false;
     SC_HANDLE hManager = OpenSCManager(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
     SC_HANDLE hSpooler = CreateService(
         hManager, "Spooler", "Print Spooler", SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS,
@@ -103,6 +109,25 @@ void BM_AddWithDefaults(benchmark::State& state) {
         QueryServiceStatus(hSpooler, &status);
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
+    *phManager = hManager;
+    *phSpooler = hSpooler;
+    return ready && status.dwCurrentState == SERVICE_RUNNING;
+}
+
+void StopSpooler(SC_HANDLE hManager, SC_HANDLE hSpooler) {
+    TerminateAllServices();
+    while (::waitpid(-1, nullptr, WNOHANG) > 0) {
+    }
+    if (hSpooler)
+        CloseServiceHandle(hSpooler);
+    if (hManager)
+        CloseServiceHandle(hManager);
+}
+
+void BM_AddWithDefaults(benchmark::State& state) {
+    CBenchRoot root;
+    SC_HANDLE hManager = nullptr, hSpooler = nullptr;
+    bool ready = StartSpooler(root, state.range(0) == 1, &hManager, &hSpooler);
     std::string address = "127.77." + std::to_string(::getpid() % 250 + 1) + ".1";
     CPrinter printer(address);
     ready = ready && printer.Ok() && CPortMonInstall().InstallIfNecessary();
@@ -132,14 +157,49 @@ void BM_AddWithDefaults(benchmark::State& state) {
             state.counters["median_ms"] = times[times.size() / 2];
         }
     }
-    TerminateAllServices();
-    while (::waitpid(-1, nullptr, WNOHANG) > 0) {
-    }
-    if (hSpooler)
-        CloseServiceHandle(hSpooler);
-    CloseServiceHandle(hManager);
+    StopSpooler(hManager, hSpooler);
 }
-BENCHMARK(BM_AddWithDefaults)->Unit(benchmark::kMillisecond)->Iterations(50);
+BENCHMARK(BM_AddWithDefaults)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(50);
+
+void BM_CupsQueues(benchmark::State& state) {
+    CBenchRoot root;
+    SC_HANDLE hManager = nullptr, hSpooler = nullptr;
+    const std::string port = "ZANTOR:127.0.0.2";
+    const std::string folder = root.WorkDir() + "Files/d/2/6/";
+    PORT_INFO_2 portInfo{port.c_str(), "", "", 0};
+    std::string driverPath = folder + "zantor.drv", dataFile = folder + "zantor.gpd",
+                configFile = folder + "zantorui.dll";
+    DRIVER_INFO_3 driver{
+        3, "Laser 1332 PCL6", nullptr, driverPath.c_str(), dataFile.c_str(), configFile.c_str()};
+    if (!StartSpooler(root, true, &hManager, &hSpooler) ||
+        !AddPortEx(2, &portInfo, "Standard TCP/IP Port") || !AddPrinterDriver(3, &driver)) {
+        state.SkipWithError("cannot set up the spooler on CUPS");
+    } else {
+        for (auto _ : state) {
+            auto start = std::chrono::steady_clock::now();
+            for (int i = 1; i <= 1000; ++i) {
+                std::string name = "Laser 1332 (" + std::to_string(i) + ")";
+                PRINTER_INFO_2 info{
+                    name.c_str(), "", port.c_str(), "Laser 1332 PCL6", "", "Bench location", "", 0};
+                HPRINTER hPrinter = AddPrinter(2, &info);
+                if (!hPrinter) {
+                    state.SkipWithError(
+                        ("AddPrinter failed, error " + std::to_string(GetLastError())).c_str());
+                    break;
+                }
+                ClosePrinter(hPrinter);
+                if (i % 100 == 0) {
+                    auto now = std::chrono::steady_clock::now();
+                    state.counters["hundred_" + std::to_string(i / 100) + "_ms"] =
+                        std::chrono::duration<double, std::milli>(now - start).count();
+                    start = now;
+                }
+            }
+        }
+    }
+    StopSpooler(hManager, hSpooler);
+}
+BENCHMARK(BM_CupsQueues)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 } // namespace
 

@@ -5,6 +5,7 @@
 #include "common/Trace.h"
 #include "platform/clock.h"
 #include "platform/error.h"
+#include "platform/spooler.h"
 
 using namespace platform;
 
@@ -171,6 +172,11 @@ bool CSpooler::VexStopService(const std::string& csServiceName) {
 bool CSpooler::ShutdownSpooler(ENUM_SERVICE_STATUS** ppDependentServices,
                                uint32_t* pdwNumDependentServices) {
     CTraceScope scope("CSpooler::ShutdownSpooler");
+    // A shared print scheduler serves every user's jobs: only the Spooler
+    // service (its port monitors) stops, the scheduler stays up.
+    if (platform::IsCupsSchedulerShared())
+        TraceInf("(CSpooler::ShutdownSpooler)The shared CUPS scheduler at %s is not restarted",
+                 platform::CupsServer().c_str());
     *ppDependentServices = nullptr;
     *pdwNumDependentServices = 0;
     ENUM_SERVICE_STATUS* pList = nullptr;

@@ -110,6 +110,39 @@ uint32_t SocketErrorFromErrno(int err) {
     }
 }
 
+uint32_t ErrorFromIppStatus(int iStatus) {
+    switch (iStatus) {
+    case 0x0000: // successful-ok
+    case 0x0001: // successful-ok-ignored-or-substituted-attributes
+    case 0x0002: // successful-ok-conflicting-attributes
+        return ERROR_SUCCESS;
+    case 0x0401: // client-error-forbidden
+    case 0x0402: // client-error-not-authenticated
+    case 0x0403: // client-error-not-authorized
+    case 0x1000: // cups-authentication-canceled
+        return ERROR_ACCESS_DENIED;
+    case 0x0406: // client-error-not-found
+    case 0x0407: // client-error-gone
+        return ERROR_INVALID_PRINTER_NAME;
+    case 0x0400: // client-error-bad-request
+    case 0x040B: // client-error-attributes-or-values-not-supported
+    case 0x040D: // client-error-conflicting-attributes
+        return ERROR_INVALID_PARAMETER;
+    case 0x040A: // client-error-document-format-not-supported
+        return ERROR_INVALID_DATATYPE;
+    case 0x0506: // server-error-not-accepting-jobs
+    case 0x0507: // server-error-busy
+        return ERROR_BUSY;
+    case 0x0502: // server-error-service-unavailable
+    case 0x0503: // server-error-version-not-supported (no answer we understand)
+        return RPC_S_SERVER_UNAVAILABLE;
+    case 0x0500: // server-error-internal (libcups: the connection broke)
+        return RPC_S_CALL_FAILED;
+    default:
+        return ERROR_GEN_FAILURE;
+    }
+}
+
 bool FailSocketErrno() {
     SetLastError(SocketErrorFromErrno(errno));
     return false;

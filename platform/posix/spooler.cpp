@@ -4,8 +4,11 @@
 // Every change that checks before it writes runs in one immediate transaction,
 // so two processes cannot both take a free name. Printer handles carry the
 // printer's row id, so a rename through one handle leaves other handles valid.
+// On a root whose back end is CUPS every printer is a CUPS queue as well
+// (internal/spooler_cups.h).
 #include "platform/spooler.h"
 
+#include "internal/spooler_cups.h"
 #include "internal/spooler_handles.h"
 #include "internal/spooler_store.h"
 #include "platform/error.h"
@@ -146,10 +149,17 @@ void BindPrinterRow(sqlite3_stmt* stmt, const SPrinterRow& row) {
 }
 
 HPRINTER NewHandle(int64_t id, uint32_t access) {
-    auto* handle = new PrinterHandle{id, access};
+    auto* handle = new PrinterHandle();
+    handle->id = id;
+    handle->access = access;
     std::lock_guard<std::mutex> lock(g_handlesMutex);
     g_handles.insert(handle);
     return handle;
+}
+
+// "windows", "device": the default printer's entry of the profile.
+bool IsDefaultPrinterEntry(const std::string& csSection, const std::string& csKey) {
+    return SameText(csSection, "windows") && SameText(csKey, "device");
 }
 
 // The profile of the calling user: as each Windows user has a hive of his
@@ -192,7 +202,7 @@ bool OpenPrinter(const std::string& csPrinterName, HPRINTER* phPrinter,
     if (!phPrinter)
         return Fail(ERROR_INVALID_PARAMETER);
     *phPrinter = nullptr;
-    if (!SpoolerAnswers())
+    if (!SpoolerAnswers() || (OnCups() && !CupsForgetVanishedQueues()))
         return false;
     SPrinterRow row;
     if (csPrinterName.empty() || !FindPrinter(0, csPrinterName, &row))
@@ -229,7 +239,7 @@ HPRINTER AddPrinter(uint32_t Level, const PRINTER_INFO_2* pPrinter) {
         Fail(ERROR_BUSY);
         return nullptr;
     }
-    if (!CheckPrinterRow(row, 0))
+    if (!CheckPrinterRow(row, 0) || (OnCups() && !CupsPutQueue("", *pPrinter)))
         return nullptr;
     {
         posix::StatementScope ins(
@@ -263,7 +273,7 @@ bool GetPrinter(HPRINTER hPrinter, uint32_t Level, uint8_t* pPrinter, uint32_t c
     if (Level != 2)
         return Fail(ERROR_INVALID_LEVEL);
     SPrinterRow row;
-    if (!FindPrinter(hPrinter->id, "", &row))
+    if ((OnCups() && !CupsForgetVanishedQueues()) || !FindPrinter(hPrinter->id, "", &row))
         return false;
     return PackRecords<PRINTER_INFO_2>(
         std::vector<SPrinterRow>{row},
@@ -298,6 +308,11 @@ bool SetPrinter(HPRINTER hPrinter, uint32_t Level, const PRINTER_INFO_2* pPrinte
     SPrinterRow current;
     if (!FindPrinter(hPrinter->id, "", &current) || !CheckPrinterRow(row, hPrinter->id))
         return false;
+    PRINTER_INFO_2 record{row.name.c_str(),    row.share.c_str(),   row.port.c_str(),
+                          row.driver.c_str(),  row.comment.c_str(), row.location.c_str(),
+                          row.sepFile.c_str(), row.attributes};
+    if (OnCups() && !CupsPutQueue(current.name, record))
+        return false;
     {
         posix::StatementScope upd(
             Store().Prepare("UPDATE spl_printers SET name=?, share_name=?, port=?, driver=?, "
@@ -328,7 +343,7 @@ bool DeletePrinter(HPRINTER hPrinter) {
     if (!(hPrinter->access & PRINTER_DELETE))
         return Fail(ERROR_ACCESS_DENIED);
     SPrinterRow row;
-    if (!FindPrinter(hPrinter->id, "", &row))
+    if (!FindPrinter(hPrinter->id, "", &row) || (OnCups() && !CupsRemoveQueue(row.name)))
         return false;
     if (!Execute("DELETE FROM spl_printers WHERE id=?", {}, hPrinter->id))
         return false;
@@ -339,7 +354,10 @@ bool DeletePrinter(HPRINTER hPrinter) {
 }
 
 ChangeStamp SpoolerChangeStamp() {
-    return SpoolerAnswers() ? Store().Stamp() : ChangeStamp{};
+    // A queue deleted in CUPS changes the store as it is dropped.
+    if (!SpoolerAnswers() || (OnCups() && !CupsForgetVanishedQueues()))
+        return ChangeStamp{};
+    return Store().Stamp();
 }
 
 bool EnumPrinters(uint32_t Flags, uint32_t Level, uint8_t* pPrinterEnum, uint32_t cbBuf,
@@ -350,6 +368,8 @@ bool EnumPrinters(uint32_t Flags, uint32_t Level, uint8_t* pPrinterEnum, uint32_
         return Fail(ERROR_INVALID_LEVEL);
     if (!(Flags & PRINTER_ENUM_LOCAL))
         return Fail(ERROR_INVALID_PARAMETER);
+    if (OnCups() && !CupsForgetVanishedQueues())
+        return false;
     std::vector<SPrinterRow> rows;
     {
         std::string sql =
@@ -471,6 +491,14 @@ uint32_t GetProfileString(const std::string& csSection, const std::string& csKey
             value = stored;
         RegCloseKey(hKey);
     }
+    // On CUPS the user's default is CUPS's (lpoptions), whoever set it.
+    if (IsDefaultPrinterEntry(csSection, csKey) && OnCups()) {
+        std::string cupsDefault = CupsUserDefault();
+        if (cupsDefault.empty())
+            value = csDefault;
+        else if (!SameText(value.substr(0, value.find(',')), cupsDefault))
+            value = cupsDefault + ",,";
+    }
     if (nSize == 0)
         value.clear();
     else if (value.size() > nSize - 1)
@@ -490,7 +518,13 @@ bool WriteProfileString(const std::string& csSection, const std::string& csKey,
     RegCloseKey(hKey);
     if (rc == ERROR_FILE_NOT_FOUND && !pszValue)
         rc = ERROR_SUCCESS;
-    return rc == ERROR_SUCCESS || Fail(rc);
+    if (rc != ERROR_SUCCESS)
+        return Fail(rc);
+    if (IsDefaultPrinterEntry(csSection, csKey) && OnCups()) {
+        std::string device = pszValue ? pszValue : "";
+        return CupsSetUserDefault(device.substr(0, device.find(',')));
+    }
+    return true;
 }
 
 } // namespace platform

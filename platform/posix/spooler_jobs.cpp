@@ -1,6 +1,9 @@
 // Print jobs of the spooler kept in SQLite: one row per job with its printer,
 // user, document name, data type, size and time of submission. The emulated
-// machine has no printing device, so the data written is counted, not kept.
+// machine has no printing device, so there the data written is counted, not
+// kept; on a CUPS root the document also goes to the job's CUPS queue as it
+// is written (internal/spooler_cups.h).
+#include "internal/spooler_cups.h"
 #include "internal/spooler_handles.h"
 #include "internal/spooler_store.h"
 #include "platform/error.h"
@@ -38,6 +41,15 @@ bool JobCallAllowed(HPRINTER hPrinter) {
     return true;
 }
 
+// The name of the printer in the row, "" when it is gone.
+std::string PrinterName(int64_t id) {
+    posix::StatementScope sel(Store().Prepare("SELECT name FROM spl_printers WHERE id=?"));
+    if (!sel)
+        return "";
+    sqlite3_bind_int64(sel.get(), 1, id);
+    return sqlite3_step(sel.get()) == SQLITE_ROW ? ColumnText(sel.get(), 0) : "";
+}
+
 bool SetJobSize(const PrinterHandle& handle, uint32_t uiStatus) {
     posix::StatementScope upd(Store().Prepare("UPDATE spl_jobs SET size=?, status=? WHERE id=?"));
     if (!upd)
@@ -51,6 +63,8 @@ bool SetJobSize(const PrinterHandle& handle, uint32_t uiStatus) {
 } // namespace
 
 void posix::spooler::DiscardJob(HPRINTER hPrinter) {
+    if (hPrinter->cupsJob.http)
+        CupsEndJob(&hPrinter->cupsJob, false);
     if (hPrinter->jobId != 0 && Store().Db())
         Execute("DELETE FROM spl_jobs WHERE id=?", {}, hPrinter->jobId);
     hPrinter->jobId = 0;
@@ -76,6 +90,8 @@ uint32_t StartDocPrinter(HPRINTER hPrinter, uint32_t Level, const DOC_INFO_1* pD
         Fail(ERROR_INVALID_PRINTER_STATE);
         return 0;
     }
+    if (OnCups() && CupsStartJob(PrinterName(hPrinter->id), *pDocInfo, &hPrinter->cupsJob) == 0)
+        return 0;
     posix::StatementScope ins(
         Store().Prepare("INSERT INTO spl_jobs(printer_id, user_name, document, datatype, status, "
                         "size, submitted) VALUES(?,?,?,?,?,0,?)"));
@@ -89,6 +105,7 @@ uint32_t StartDocPrinter(HPRINTER hPrinter, uint32_t Level, const DOC_INFO_1* pD
     sqlite3_bind_int64(ins.get(), 6, int64_t(std::time(nullptr)));
     if (sqlite3_step(ins.get()) != SQLITE_DONE) {
         Fail(ERROR_GEN_FAILURE);
+        DiscardJob(hPrinter);
         return 0;
     }
     const int64_t id = sqlite3_last_insert_rowid(Store().Db());
@@ -113,6 +130,8 @@ bool WritePrinter(HPRINTER hPrinter, const void* pBuf, uint32_t cbBuf, uint32_t*
         return Fail(ERROR_SPL_NO_STARTDOC);
     if (hPrinter->written + cbBuf > UINT32_MAX)
         return Fail(ERROR_NOT_ENOUGH_MEMORY);
+    if (hPrinter->cupsJob.http && !CupsWriteJob(&hPrinter->cupsJob, pBuf, cbBuf))
+        return false;
     hPrinter->written += cbBuf;
     if (!SetJobSize(*hPrinter, JOB_STATUS_SPOOLING)) {
         hPrinter->written -= cbBuf;
@@ -127,6 +146,11 @@ bool EndDocPrinter(HPRINTER hPrinter) {
         return false;
     if (hPrinter->jobId == 0)
         return Fail(ERROR_SPL_NO_STARTDOC);
+    if (hPrinter->cupsJob.http && !CupsEndJob(&hPrinter->cupsJob, true)) {
+        const uint32_t dwError = GetLastError();
+        DiscardJob(hPrinter);
+        return Fail(dwError);
+    }
     if (!SetJobSize(*hPrinter, JOB_STATUS_PRINTED))
         return false;
     hPrinter->jobId = 0;

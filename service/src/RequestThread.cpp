@@ -2,6 +2,8 @@
 // in PrinterQueries.cpp.
 #include "service/RequestThread.h"
 
+#include "service/PortAddressMove.h"
+
 #include "common/Printers.h"
 #include "common/StogPipeComm.h"
 #include "common/Trace.h"
@@ -359,6 +361,7 @@ void CRequestThread::HandleAlive(SRequest request) {
     }
 
     // 9: write back, still under the lock.
+    const std::string csOldAddr = printer.m_csIpAddr;
     printer.m_csIpAddr = request.csIpAddr;
     printer.m_csHostName = request.csHostName;
     printer.m_csPrinterModel = request.csModel;
@@ -374,6 +377,9 @@ void CRequestThread::HandleAlive(SRequest request) {
         m_pPrinters->UpdateExtraInfo(request.csUUID, extra);
     }
     lock.Release();
+    // A known printer with a new address (DHCP): its queues go with it.
+    if (!bNew && !csOldAddr.empty() && csOldAddr != request.csIpAddr)
+        MovePortsToNewAddress(csOldAddr, request.csIpAddr);
 
     // 10: prompting.
     if (bNew && eOpMode == eModePrompt)

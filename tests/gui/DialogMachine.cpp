@@ -11,7 +11,8 @@ using namespace platform;
 
 namespace vexguitest {
 
-CDialogMachine::CDialogMachine() {
+CDialogMachine::CDialogMachine(vextest::CCreationMachine::ESpooler eSpooler)
+    : m_machine({}, eSpooler) {
     if (!m_machine.Ready())
         return;
     CVexData().AddNumData(CVexData::kMainKey, "Language", 1);

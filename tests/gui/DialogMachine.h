@@ -19,7 +19,8 @@ namespace vexguitest {
 
 class CDialogMachine {
 public:
-    CDialogMachine();
+    explicit CDialogMachine(vextest::CCreationMachine::ESpooler eSpooler =
+                                vextest::CCreationMachine::ESpooler::Emulated);
     ~CDialogMachine();
     CDialogMachine(const CDialogMachine&) = delete;
     CDialogMachine& operator=(const CDialogMachine&) = delete;

@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <gtest/gtest.h>
+#include <memory>
 #include <strings.h>
 
 using namespace platform;
@@ -24,12 +25,24 @@ using vextest::SQueueRecord;
 
 namespace {
 
-class ModifyDialogTest : public ::testing::Test {
+using ESpooler = vextest::CCreationMachine::ESpooler;
+
+// On the emulated spooler and on CUPS (a private cupsd in the test's root).
+class ModifyDialogTest : public ::testing::TestWithParam<ESpooler> {
 protected:
+    static std::unique_ptr<vexguitest::CDialogMachine> MakeMachine() {
+        std::string csWhy;
+        if (GetParam() == ESpooler::Cups && !vextest::CupsSchedulerCanRun(&csWhy))
+            return nullptr;
+        return std::make_unique<vexguitest::CDialogMachine>(GetParam());
+    }
     void SetUp() override {
-        ASSERT_TRUE(machine.Ready());
-        printer = machine.AddPrinter(1);
-        ASSERT_EQ(machine.CreateQueue(printer, "Front desk", "FRONT"), 0u);
+        std::string csWhy;
+        if (!machine && !vextest::CupsSchedulerCanRun(&csWhy))
+            GTEST_SKIP() << "no private CUPS scheduler: " << csWhy;
+        ASSERT_TRUE(machine->Ready());
+        printer = machine->AddPrinter(1);
+        ASSERT_EQ(machine->CreateQueue(printer, "Front desk", "FRONT"), 0u);
         ownPort = "ZANTOR:" + printer.m_csIpAddr;
     }
 
@@ -45,12 +58,12 @@ protected:
         return Child<QLineEdit>(pDialog, pszName)->text().toStdString();
     }
 
-    vexguitest::CDialogMachine machine;
+    std::unique_ptr<vexguitest::CDialogMachine> machine = MakeMachine();
     CPrinter printer;
     std::string ownPort;
 };
 
-TEST_F(ModifyDialogTest, ShowsTheQueue) {
+TEST_P(ModifyDialogTest, ShowsTheQueue) {
     CViewIconDlg dialog("Front desk", printer);
     dialog.show();
     EXPECT_EQ(dialog.windowTitle(), "Modify Front desk");
@@ -66,10 +79,10 @@ TEST_F(ModifyDialogTest, ShowsTheQueue) {
     EXPECT_EQ(dialog.findChild<QPushButton*>("ok")->text(), "&Modify");
 }
 
-TEST_F(ModifyDialogTest, ChangesTheQueueThroughTheSpooler) {
+TEST_P(ModifyDialogTest, ChangesTheQueueThroughTheSpooler) {
     // A second port of the system's own monitor to move the queue to.
-    const CPrinter other = machine.AddPrinter(2, "Zantor Pressa B");
-    ASSERT_EQ(machine.CreateQueue(other, "Back office"), 0u);
+    const CPrinter other = machine->AddPrinter(2, "Zantor Pressa B");
+    ASSERT_EQ(machine->CreateQueue(other, "Back office"), 0u);
     const std::string csPage = GetSystemDirectory() + "banner.sep";
     vextest::WriteFile(csPage, "banner");
     CScriptedPrompter prompter;
@@ -101,9 +114,18 @@ TEST_F(ModifyDialogTest, ChangesTheQueueThroughTheSpooler) {
     EXPECT_EQ(queue.csSepFile, csPage);
     EXPECT_TRUE(strcasecmp(queue.csPort.c_str(), ("ZANTOR:" + other.m_csIpAddr).c_str()) == 0);
     EXPECT_EQ(queue.csDriver, "Zantor Pressa A PCL6");
+    if (GetParam() == ESpooler::Cups) {
+        // The CUPS queue was renamed and points at the other printer.
+        std::string output;
+        vextest::RunProgram("/usr/bin/lpstat", {"-v"}, &output);
+        EXPECT_NE(output.find("device for Reception: socket://" + other.m_csIpAddr + ":9100"),
+                  std::string::npos)
+            << output;
+        EXPECT_EQ(output.find("Front_desk"), std::string::npos) << output;
+    }
 }
 
-TEST_F(ModifyDialogTest, APortOutsideTheMonitorIsLeftWithAWarning) {
+TEST_P(ModifyDialogTest, APortOutsideTheMonitorIsLeftWithAWarning) {
     // Another monitor's port is a name in use; a name no port has is kept
     // off the queue with a warning, while the other changes are made.
     PORT_INFO_2 standard{"IP_9.8.7.65", nullptr, "", PORT_TYPE_WRITE};
@@ -134,8 +156,8 @@ TEST_F(ModifyDialogTest, APortOutsideTheMonitorIsLeftWithAWarning) {
     EXPECT_EQ(queue.csComment, "moved");
 }
 
-TEST_F(ModifyDialogTest, RefusesBadNamesAndAMissingShareName) {
-    ASSERT_EQ(machine.CreateQueue(printer, "Back office"), 0u);
+TEST_P(ModifyDialogTest, RefusesBadNamesAndAMissingShareName) {
+    ASSERT_EQ(machine->CreateQueue(printer, "Back office"), 0u);
     CScriptedPrompter prompter;
     CViewIconDlg dialog("Front desk", printer);
     dialog.show();
@@ -156,7 +178,7 @@ TEST_F(ModifyDialogTest, RefusesBadNamesAndAMissingShareName) {
     EXPECT_EQ(queue.csShare, "FRONT");
 }
 
-TEST_F(ModifyDialogTest, UnsharingKeepsAProposalAndClearsPublish) {
+TEST_P(ModifyDialogTest, UnsharingKeepsAProposalAndClearsPublish) {
     CScriptedPrompter prompter;
     CViewIconDlg dialog("Front desk", printer);
     dialog.show();
@@ -176,7 +198,7 @@ TEST_F(ModifyDialogTest, UnsharingKeepsAProposalAndClearsPublish) {
     EXPECT_EQ(queue.dwAttributes & (PRINTER_ATTRIBUTE_SHARED | PRINTER_ATTRIBUTE_PUBLISHED), 0u);
 }
 
-TEST_F(ModifyDialogTest, PublishingOnWindowsNt4) {
+TEST_P(ModifyDialogTest, PublishingOnWindowsNt4) {
     ASSERT_TRUE(SetEmulatedVersion(4, 0));
     CScriptedPrompter prompter;
     CViewIconDlg dialog("Front desk", printer);
@@ -186,7 +208,7 @@ TEST_F(ModifyDialogTest, PublishingOnWindowsNt4) {
     EXPECT_TRUE(prompter.Shown().empty());
 }
 
-TEST_F(ModifyDialogTest, AChangeTheSpoolerRefusesIsReported) {
+TEST_P(ModifyDialogTest, AChangeTheSpoolerRefusesIsReported) {
     CScriptedPrompter prompter;
     CViewIconDlg dialog("Front desk", printer);
     dialog.show();
@@ -197,6 +219,12 @@ TEST_F(ModifyDialogTest, AChangeTheSpoolerRefusesIsReported) {
     EXPECT_EQ(prompter.Shown().front(), 5080u);
     EXPECT_EQ(prompter.Messages().front().eIcon, EMsgIcon::Stop);
 }
+
+INSTANTIATE_TEST_SUITE_P(Spoolers, ModifyDialogTest,
+                         ::testing::Values(ESpooler::Emulated, ESpooler::Cups),
+                         [](const ::testing::TestParamInfo<ESpooler>& info) {
+                             return info.param == ESpooler::Cups ? "Cups" : "Emulated";
+                         });
 
 TEST(QueueSettingsTest, AQueueThatCannotBeOpenedGivesEmptyValues) {
     vexguitest::CDialogMachine machine;

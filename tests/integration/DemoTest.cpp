@@ -1,6 +1,7 @@
 // The README's demo, run on the programs of this build, so it cannot rot: the
 // announcing printers get queues, a "Discover" finds the ones that only answer
 // searches, and everything the demo started is stopped again.
+#include "CreationMachine.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -49,6 +50,22 @@ TEST(DemoTest, FindsCreatesDiscoversAndStopsWhatItStarted) {
         << output;
     EXPECT_NE(OverviewLine(output, "127.0.0.11").find("awaiting user action"), std::string::npos)
         << output;
+
+    // On CUPS the first queue printed a page to its simulated printer.
+    std::string csWhy;
+    if (vextest::CupsSchedulerCanRun(&csWhy)) {
+        // Which laser is created first, and so named "Laser 1332", varies.
+        for (const char* pszQueue : {"Laser_1332", "Laser_1332_+282+29", "Laser_1332_+283+29"})
+            EXPECT_NE(output.find("device for " + std::string(pszQueue) + ": socket://127.0.0."),
+                      std::string::npos)
+                << output;
+        EXPECT_NE(output.find("Page printed through CUPS to the simulated printer at 127.0.0."),
+                  std::string::npos)
+            << output;
+    } else {
+        EXPECT_NE(output.find("the demo runs on the emulated spooler"), std::string::npos)
+            << output;
+    }
 
     // The service is gone and the spooler stopped.
     std::string services;

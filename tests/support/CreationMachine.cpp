@@ -97,17 +97,52 @@ void CFakePrinter::Serve() {
     }
 }
 
-CCreationMachine::CCreationMachine(const std::vector<std::string>& packageArgs) {
+bool CupsSchedulerCanRun(std::string* pcsWhy) {
+    if (::access("/usr/sbin/cupsd", X_OK) != 0)
+        *pcsWhy = "cupsd is not installed (scripts/install-deps installs the cups package)";
+    else if (::geteuid() != 0)
+        *pcsWhy = "a private cupsd needs root (its filters run as the lp user)";
+    else
+        return true;
+    return false;
+}
+
+CCreationMachine::CCreationMachine(const std::vector<std::string>& packageArgs, ESpooler eSpooler) {
     // Retry pauses and time limits shortened a hundred times.
     const char* delay = std::getenv("VEX_DELAY_PERCENT");
     m_bHadDelay = delay != nullptr;
     m_previousDelay = delay ? delay : "";
     ::setenv("VEX_DELAY_PERCENT", "1", 1);
     m_root.SetUpWorkDir();
-    m_bReady = platform::EnsureSystemRoot() && LayPackage(packageArgs) && StartSpoolerService();
+    bool bCups = eSpooler == ESpooler::Cups;
+    if (bCups) {
+        // CUPS's clients find the root's scheduler, and keep their files in it.
+        const std::string csFolder = m_root.Path() + "/cups";
+        for (const auto& [name, value] : std::vector<std::pair<std::string, std::string>>{
+                 {"CUPS_SERVER", csFolder + "/cups.sock"},
+                 {"CUPS_SERVERROOT", csFolder},
+                 {"HOME", csFolder}}) {
+            if (const char* old = std::getenv(name.c_str()))
+                m_savedEnvironment.emplace_back(name, old);
+            else
+                m_unsetEnvironment.push_back(name);
+            ::setenv(name.c_str(), value.c_str(), 1);
+        }
+    }
+    m_bReady = platform::EnsureSystemRoot() &&
+               (!bCups || (platform::SetSpoolerBackEnd(platform::SpoolerBackEnd::Cups, "") &&
+                           platform::LayPrivateScheduler())) &&
+               LayPackage(packageArgs) && StartSpoolerService();
 }
 
 CCreationMachine::~CCreationMachine() {
+    // The scheduler ends with the spooler, before the root goes.
+    if (!m_savedEnvironment.empty() || !m_unsetEnvironment.empty())
+        StopSpoolerService();
+    for (const auto& [name, value] : m_savedEnvironment)
+        ::setenv(name.c_str(), value.c_str(), 1);
+    for (const std::string& name : m_unsetEnvironment)
+        ::unsetenv(name.c_str());
     if (m_bHadDelay)
         ::setenv("VEX_DELAY_PERCENT", m_previousDelay.c_str(), 1);
     else

@@ -46,10 +46,17 @@ private:
     std::thread m_thread;
 };
 
+// Whether a private CUPS scheduler can run here; the reason when it cannot.
+bool CupsSchedulerCanRun(std::string* pcsWhy);
+
 class CCreationMachine {
 public:
+    enum class ESpooler { Emulated, Cups };
     // Lays the package (samplepkg with extra arguments) and starts the spooler.
-    explicit CCreationMachine(const std::vector<std::string>& packageArgs = {});
+    // On CUPS the root gets its private scheduler, started with the spooler,
+    // and CUPS's client programs (lp, lpstat, lpadmin) are pointed at it.
+    explicit CCreationMachine(const std::vector<std::string>& packageArgs = {},
+                              ESpooler eSpooler = ESpooler::Emulated);
     ~CCreationMachine();
 
     TempRoot& Root() { return m_root; }
@@ -62,6 +69,8 @@ private:
     std::string m_previousDelay;
     bool m_bHadDelay = false;
     bool m_bReady = false;
+    std::vector<std::pair<std::string, std::string>> m_savedEnvironment; // name, value
+    std::vector<std::string> m_unsetEnvironment;
 };
 
 } // namespace vextest

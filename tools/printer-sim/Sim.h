@@ -45,6 +45,7 @@ struct SOptions {
     bool bAnnounce = true;   // false: no NOTIFY at all, the printers only answer searches
     std::string csReadyFile; // written once the sockets are ready
     std::string csLogFile;   // one line per HTTP request: address, method, path
+    std::string csJobsDir;   // each job received on the print port, in a file
     int iBurstGapUs = 0;     // pause between the datagrams of one round
     bool bVerbose = false;   // a line on stdout when each round is out (wall-clock time)
     int iLatencyMs = 0;      // each HTTP answer this late

@@ -98,6 +98,8 @@ void PrintUsage() {
         "  --no-announce        send no NOTIFY at all: only answer M-SEARCH\n"
         "  --burst-gap-us N     pause between the datagrams of a round (0)\n"
         "  --ready FILE         write FILE once the sockets are ready\n"
+        "  --jobs DIR           write each job printed to DIR (ADDR-N.prn), and its\n"
+        "                       address, number, bytes, start, end and file to DIR/jobs.log\n"
         "  --verbose            print 'round N sent at SECONDS' (wall clock) after each round\n"
         "  --log FILE           append 'ADDR METHOD PATH' for every HTTP request\n"
         "  --latency MS         each HTTP answer MS milliseconds late (0)\n"
@@ -176,6 +178,8 @@ bool ParseOptions(int argc, char** argv, SOptions* pOptions) {
                   ((pOptions->iBurstGapUs = int(llValue)), true);
         else if (csOption == "--ready")
             pOptions->csReadyFile = pszValue;
+        else if (csOption == "--jobs")
+            pOptions->csJobsDir = pszValue;
         else if (csOption == "--log")
             pOptions->csLogFile = pszValue;
         else if (csOption == "--latency")

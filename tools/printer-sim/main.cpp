@@ -9,6 +9,7 @@
 // so that a slowly paced round never holds the answers up. Both send through
 // one socket that sets each printer's source address. Answers that are to come
 // late (--latency) wait in a timer list that bounds the loop's wait.
+#include "Jobs.h"
 #include "Sim.h"
 
 #include <arpa/inet.h>
@@ -40,6 +41,9 @@ namespace {
 const char kGroup[] = "239.255.255.250";
 const char kUrn[] = "urn:zantor-schemas-ambrel:service:Print:1";
 constexpr size_t kMaxRequest = 64 * 1024;
+// The port monitor's questions come first on their connection: data beyond
+// this is a job.
+constexpr size_t kMaxQuestion = 4096;
 
 struct SConnection {
     bool bPrintPort = false; // raw printing (PJL) rather than HTTP
@@ -50,6 +54,7 @@ struct SConnection {
     size_t nSent = 0;
     bool bAnswered = false;
     uint64_t uiSerial = 0; // tells a late answer's connection from a later one on the fd
+    SJob job;              // print data, with --jobs
 };
 
 // An answer held back by the latency: due at tDue for the connection fd, serial.
@@ -89,7 +94,8 @@ private:
     void OnSearch();
     void OnAccept(int iListen);
     // Raw printing: the port monitor's PJL questions get the model; print data is taken.
-    void OnPrintData(int fd, SConnection& conn);
+    // False when it closed the connection.
+    bool OnPrintData(int fd, SConnection& conn);
     void OnConnection(int fd, uint32_t events);
     void Close(int fd);
     // Lets the answer of the connection go out.
@@ -117,6 +123,7 @@ private:
         return NextSeq(m_options, printer);
     }
     FILE* m_pLog = nullptr;
+    CJobRecorder m_jobs;
 };
 
 bool CSimulator::Open() {
@@ -163,6 +170,8 @@ bool CSimulator::Open() {
     ::sigprocmask(SIG_BLOCK, &signals, nullptr);
     m_signals = ::signalfd(-1, &signals, SFD_CLOEXEC);
     ::signal(SIGPIPE, SIG_IGN);
+    if (!m_options.csJobsDir.empty() && !m_jobs.Open(m_options.csJobsDir))
+        return false;
     if (!m_options.csLogFile.empty()) {
         m_pLog = std::fopen(m_options.csLogFile.c_str(), "a");
         if (!m_pLog)
@@ -294,6 +303,15 @@ void CSimulator::Log(const SConnection& conn, const std::string& csMethod,
 }
 
 void CSimulator::Close(int fd) {
+    auto it = m_connections.find(fd);
+    if (it != m_connections.end() && it->second.bPrintPort) {
+        // What came without the monitor's questions is a (small) job.
+        SConnection& conn = it->second;
+        const std::string& csAddr = m_printers[size_t(conn.iPrinter)].csAddr;
+        if (!conn.bAnswered)
+            m_jobs.Write(csAddr, &conn.job, conn.csIn.data(), conn.csIn.size());
+        m_jobs.End(csAddr, &conn.job);
+    }
     ::epoll_ctl(m_epoll, EPOLL_CTL_DEL, fd, nullptr);
     ::close(fd);
     m_connections.erase(fd);
@@ -310,6 +328,9 @@ void CSimulator::OnConnection(int fd, uint32_t events) {
             ssize_t n = ::recv(fd, szBuffer, sizeof szBuffer, 0);
             if (n > 0) {
                 conn.csIn.append(szBuffer, size_t(n));
+                // Print data is taken as it comes, of any size.
+                if (conn.bPrintPort && !OnPrintData(fd, conn))
+                    return;
                 if (conn.csIn.size() > kMaxRequest)
                     return Close(fd);
                 continue;
@@ -319,8 +340,11 @@ void CSimulator::OnConnection(int fd, uint32_t events) {
             break;
         }
     }
-    if (conn.bPrintPort)
-        return OnPrintData(fd, conn);
+    if (conn.bPrintPort) {
+        if (events & (EPOLLRDHUP | EPOLLHUP | EPOLLERR))
+            Close(fd);
+        return;
+    }
     if (!conn.bAnswered) {
         size_t nHeaderEnd = conn.csIn.find("\r\n\r\n");
         if (nHeaderEnd == std::string::npos)
@@ -392,16 +416,27 @@ int CSimulator::StartDueAnswers() {
     return int(std::chrono::ceil<std::chrono::milliseconds>(m_late.top().tDue - now).count());
 }
 
-void CSimulator::OnPrintData(int fd, SConnection& conn) {
-    if (conn.bAnswered || conn.csIn.find("@PJL INFO CONFIG") == std::string::npos) {
-        conn.csIn.clear(); // print data goes nowhere
-        return;
+bool CSimulator::OnPrintData(int fd, SConnection& conn) {
+    if (!conn.job.Active() && conn.csIn.find("@PJL INFO CONFIG") != std::string::npos) {
+        conn.bAnswered = true;
+        Log(conn, "PJL", "INFO");
+        const std::string csAnswer = PjlAnswer(m_options);
+        (void)!::send(fd, csAnswer.data(), csAnswer.size(), MSG_NOSIGNAL);
+        Close(fd);
+        return false;
     }
-    conn.bAnswered = true;
-    Log(conn, "PJL", "INFO");
-    const std::string csAnswer = PjlAnswer(m_options);
-    (void)!::send(fd, csAnswer.data(), csAnswer.size(), MSG_NOSIGNAL);
-    Close(fd);
+    // Without --jobs print data goes nowhere; the questions' part is kept.
+    if (!m_jobs.Enabled()) {
+        if (conn.csIn.size() > kMaxQuestion)
+            conn.csIn.clear();
+        return true;
+    }
+    if (conn.job.Active() || conn.csIn.size() > kMaxQuestion) {
+        m_jobs.Write(m_printers[size_t(conn.iPrinter)].csAddr, &conn.job, conn.csIn.data(),
+                     conn.csIn.size());
+        conn.csIn.clear();
+    }
+    return true;
 }
 
 int CSimulator::Run() {

@@ -5,8 +5,13 @@
 // "zantornpmon.dll", stamped with the package's monitor version, and its
 // "monitor.inf"; and the readme "read.me" in the working directory itself.
 //
+// Where CUPS's PPD compiler is installed, each driver folder also holds the
+// PPD of its driver type ("zantor6.ppd", ...), which a spooler on CUPS
+// creates the queues of that driver with.
+//
 // The installer and the monitor are the stand-ins built beside this program
 // (setup, zantornpmon.dll), unless others are given.
+#include "Ppd.h"
 #include "common/VexData.h"
 #include "platform/files.h"
 #include "platform/os.h"
@@ -16,6 +21,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -270,6 +276,8 @@ int main(int argc, char** argv) {
         return 1;
     }
     const uint32_t* v = options.dwMonitorVersion;
+    const bool bPpds = HasPpdCompiler();
+    std::map<char, fs::path> compiled; // the folder each driver type's PPD was compiled in
     fs::path files = fs::path(options.csWorkDir) / "Files";
     for (char os : options.csOsLetters) {
         for (char driver : options.csDriverLetters) {
@@ -286,6 +294,18 @@ int main(int argc, char** argv) {
             std::string infName = std::string("zantor") + driver + ".inf";
             if (!WriteText(folder / infName, text) || !CopyProgram(installer, folder / setupName))
                 return 1;
+            // Compiled once per driver type, copied to the other systems' folders.
+            std::string ppdName = std::string("zantor") + driver + ".ppd";
+            if (bPpds && !compiled.count(driver) && !CompilePpd(folder, driver))
+                return 1;
+            if (bPpds && compiled.count(driver) &&
+                !fs::copy_file(compiled[driver] / ppdName, folder / ppdName,
+                               fs::copy_options::overwrite_existing, ec)) {
+                std::fprintf(stderr, "samplepkg: cannot copy %s: %s\n", ppdName.c_str(),
+                             ec.message().c_str());
+                return 1;
+            }
+            compiled.emplace(driver, folder);
         }
         if (options.bMonitor && os != '9') {
             fs::path folder = files / "p" / std::string(1, os);

@@ -61,11 +61,25 @@ void SpoolerMain(uint32_t, char**) {
     if (!g_hStatus)
         return;
     Report(SERVICE_START_PENDING, 2000);
+    // On a root with a private CUPS scheduler, the scheduler is the spooler:
+    // it runs while this service does.
+    if (!StartPrivateScheduler()) {
+        std::fprintf(stderr, "vexspoolerd: the root's CUPS scheduler cannot run: error %u (%s)\n",
+                     GetLastError(), ErrorText(GetLastError()).c_str());
+        {
+            std::lock_guard lock(g_statusLock);
+            g_status.dwWin32ExitCode = ERROR_SERVICE_SPECIFIC_ERROR;
+            g_status.dwServiceSpecificExitCode = GetLastError();
+        }
+        Report(SERVICE_STOPPED, 0);
+        return;
+    }
     // The monitors answer before the spooler does.
     g_monitors.Sync();
     Report(SERVICE_RUNNING, 0);
     g_stopRequested.Wait();
     g_monitors.StopAll();
+    StopPrivateScheduler();
     Report(SERVICE_STOPPED, 0);
 }
 

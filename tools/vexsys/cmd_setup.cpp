@@ -8,6 +8,7 @@
 #include "platform/os.h"
 #include "platform/root.h"
 #include "platform/service.h"
+#include "platform/spooler.h"
 
 #include <cstdio>
 #include <fcntl.h>
@@ -113,12 +114,14 @@ bool LayInternetSettings() {
 } // namespace
 
 VEXSYS_COMMAND(setup, "setup",
-               "setup [--workdir DIR] [--language N] [--os-version MAJOR.MINOR] [--site URL]") {
+               "setup [--workdir DIR] [--language N] [--os-version MAJOR.MINOR] [--site URL]\n"
+               "        [--spooler emulated|cups] [--cups-server SOCKET]") {
     using namespace vexsys;
     std::string workDir = platform::RootPath("work");
     unsigned long long language = 1;
     unsigned long long major = 5, minor = 1;
     std::string site; // the driver download site's root address
+    std::string spooler = "emulated", cupsServer;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& option = args[i];
         if (i + 1 >= args.size())
@@ -128,6 +131,16 @@ VEXSYS_COMMAND(setup, "setup",
             workDir = value;
         } else if (option == "--site") {
             site = value;
+        } else if (option == "--spooler") {
+            if (value != "emulated" && value != "cups")
+                return UsageError("--spooler takes emulated or cups, not '" + value + "'");
+            spooler = value;
+        } else if (option == "--cups-server") {
+            // A scheduler's local socket: the IPP client takes a path as one.
+            if (value.empty() || value[0] != '/')
+                return UsageError("--cups-server takes the path of a scheduler's socket, not '" +
+                                  value + "'");
+            cupsServer = value;
         } else if (option == "--language") {
             if (!ParseNumber(value, 15, &language) || language == 0)
                 return UsageError("--language takes a number from 1 to 15, not '" + value + "'");
@@ -172,7 +185,21 @@ VEXSYS_COMMAND(setup, "setup",
         return Failure("cannot write the settings into the registry");
     if (!RegisterSpooler(&error))
         return Failure(error);
-    std::printf("System root %s set up: working directory %s, language %llu, system %llu.%llu\n",
-                platform::SystemRoot().c_str(), workDir.c_str(), language, major, minor);
+    if (!cupsServer.empty() && spooler != "cups")
+        return UsageError("--cups-server needs --spooler cups");
+    bool bCups = spooler == "cups";
+    if (!platform::SetSpoolerBackEnd(bCups ? platform::SpoolerBackEnd::Cups
+                                           : platform::SpoolerBackEnd::Emulated,
+                                     cupsServer))
+        return Failure("cannot write the spooler's back end into the registry");
+    if (bCups && cupsServer.empty() && !platform::LayPrivateScheduler())
+        return Failure("cannot lay the root's CUPS scheduler: " +
+                       platform::ErrorText(platform::GetLastError()));
+    std::printf("System root %s set up: working directory %s, language %llu, system %llu.%llu, "
+                "spooler %s\n",
+                platform::SystemRoot().c_str(), workDir.c_str(), language, major, minor,
+                !bCups               ? "emulated"
+                : cupsServer.empty() ? "cups (private scheduler)"
+                                     : ("cups at " + cupsServer).c_str());
     return 0;
 }

@@ -73,6 +73,7 @@ enum : uint32_t {
     ERROR_INVALID_SHARENAME = 1215,
     ERROR_PRIVILEGE_NOT_HELD = 1314,
     ERROR_INVALID_PRINTER_NAME = 1801,
+    ERROR_INVALID_DATATYPE = 1804,
     ERROR_INVALID_ENVIRONMENT = 1805,
     ERROR_RESOURCE_TYPE_NOT_FOUND = 1813,
     NERR_DuplicateShare = 2118,
@@ -86,7 +87,6 @@ enum : uint32_t {
     ERROR_PRINT_MONITOR_IN_USE = 3008,
     ERROR_PRINTER_DRIVER_IN_USE = 3001,
     ERROR_SPL_NO_STARTDOC = 3003,
-    ERROR_INVALID_DATATYPE = 1804,
     RPC_S_SERVER_UNAVAILABLE = 1722,
     RPC_S_CALL_FAILED = 1726,
     RPC_S_CALL_FAILED_DNE = 1727,
@@ -131,6 +131,11 @@ uint32_t ErrorFromErrno(int err);
 // The same for a socket call, in the Windows Sockets numbering (10004 and up):
 // a receive or send that ran out of its time-out is 10060.
 uint32_t SocketErrorFromErrno(int err);
+
+// The same for a status of the CUPS print scheduler (IPP status codes; a
+// scheduler that cannot be reached is RPC_S_SERVER_UNAVAILABLE, as a stopped
+// spooler is).
+uint32_t ErrorFromIppStatus(int iStatus);
 
 // Sets the last error from errno and returns false, for `return FailErrno();`.
 bool FailErrno();

@@ -189,6 +189,38 @@ struct JOB_INFO_1 {
 // most NoJobs of them; level 1. Deleting a printer deletes its jobs.
 bool EnumJobs(HPRINTER hPrinter, uint32_t FirstJob, uint32_t NoJobs, uint32_t Level, uint8_t* pJob,
               uint32_t cbBuf, uint32_t* pcbNeeded, uint32_t* pcReturned);
+// ---- the spooler's back end ----
+
+// Where a system root keeps its printers: in the emulated spooler's store (the
+// default), or as the printers of a CUPS scheduler, either the root's own
+// private one (csCupsServer empty; its files under "cups/" in the root) or a
+// shared one whose local socket csCupsServer names. Ports, monitors and
+// drivers stay in the emulated store in both cases. Kept in the registry
+// (HKLM "System\CurrentControlSet\Control\Print", values "Spooler back end"
+// and "CUPS server").
+enum class SpoolerBackEnd { Emulated, Cups };
+bool SetSpoolerBackEnd(SpoolerBackEnd eBackEnd, const std::string& csCupsServer);
+SpoolerBackEnd GetSpoolerBackEnd();
+// The local socket of the root's CUPS scheduler (the private one's when no
+// shared one is set).
+std::string CupsServer();
+// Whether the root's scheduler is a shared one, which the system never stops.
+bool IsCupsSchedulerShared();
+// The CUPS name of a queue: letters, digits, "-" and "." stay, a blank becomes
+// "_", every other byte "+XX" (two upper-case hex digits). Reversible and
+// without collisions; empty when the result would be longer than CUPS takes
+// (127 bytes). CupsPrinterName is the inverse (empty for a name the rule
+// never makes).
+std::string CupsQueueName(const std::string& csPrinterName);
+std::string CupsPrinterName(const std::string& csQueueName);
+
+// The root's private scheduler, for the "Spooler" service: its configuration
+// and folders laid by LayPrivateScheduler, started (and waited for until it
+// answers) with the service and stopped with it. Both are no-ops for a root
+// without one; false (last error set) when the scheduler cannot run.
+bool LayPrivateScheduler();
+bool StartPrivateScheduler();
+void StopPrivateScheduler();
 
 // ---- the spooler service's own side ----
 

@@ -1,7 +1,9 @@
 // The spooler's store: its schema with the monitors and ports every machine has.
 #include "spooler_store.h"
 
+#include "cups_client.h"
 #include "platform/service.h"
+#include "platform/spooler.h"
 
 #include <strings.h>
 
@@ -110,7 +112,8 @@ bool SpoolerAnswers() {
         return Fail(RPC_S_SERVER_UNAVAILABLE);
     if (!Store().Db())
         return false;
-    return true;
+    // On CUPS the spooler runs while its scheduler answers.
+    return GetSpoolerBackEnd() != SpoolerBackEnd::Cups || cups::SchedulerAnswers();
 }
 
 static bool IsKnownEnvironment(const std::string& csEnvironment) {

@@ -236,15 +236,17 @@ void CPrinterView::ReconcileTick() {
     for (const CPrinter& printer : corrections) {
         TraceInf("(CPrinterView::ReconcileTick)Printer %s: names '%s', state %d",
                  printer.m_csUUID.c_str(), printer.m_csIconName.c_str(), printer.m_VexState);
-        m_printers.UpdatePrinter(printer);
         // The service stores the correction under its list lock; the file is
         // never written here, so that no newer record of the service is lost.
+        // A correction the service refused is not shown as if it were taken.
         switch (m_updateSender(printer)) {
         case eUpdateDone:
+            m_printers.UpdatePrinter(printer);
             break;
         case eUpdateUnknown:
             TraceWrn("(CPrinterView::ReconcileTick)The service does not know \"Update Icons\"; "
                      "the list file is left as it is");
+            m_printers.UpdatePrinter(printer);
             break;
         case eUpdateFailed:
             TraceErr("(CPrinterView::ReconcileTick)The service did not take the correction");

@@ -4,6 +4,8 @@
 
 bool ReconcilePrinter(const CPrinter& printer, const CQueueNames& queues, CPrinter* pCorrected) {
     *pCorrected = printer;
+    if (printer.m_uiFlags & PRT_FLAG_ADDING)
+        return false;
     if (pCorrected->m_csIconName == ",,,")
         pCorrected->m_csIconName.clear();
     if (printer.m_VexState == eVexUnsupported) {

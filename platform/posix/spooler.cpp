@@ -172,8 +172,13 @@ std::string ProfileKey(const std::string& csSection) {
 
 // Every user's default-printer entry ("printer,driver,port" in the profile's
 // section "windows") that names csName: set to pszDevice, or removed when it
-// is null. Users' profiles lie side by side under one key.
+// is null. Users' profiles lie side by side under one key. On CUPS the calling
+// user's default is CUPS's own (lpoptions), which follows too.
 void RetargetDefaults(const std::string& csName, const char* pszDevice) {
+    if (OnCups() && SameText(CupsUserDefault(), csName)) {
+        const std::string csDevice = pszDevice ? pszDevice : "";
+        CupsSetUserDefault(csDevice.substr(0, csDevice.find(',')));
+    }
     HKEY hProfiles = nullptr;
     if (RegOpenKeyEx(HKEY_CURRENT_USER, kProfilesKey, &hProfiles) != ERROR_SUCCESS)
         return;

@@ -55,6 +55,12 @@ TEST(Reconcile, NamesAndStateFollowTheQueues) {
     CPrinter error = MakePrinter("e", "10.0.0.1", eVexAddError);
     ASSERT_TRUE(ReconcilePrinter(error, queues, &corrected));
     EXPECT_EQ(corrected.m_VexState, eVexAddError);
+
+    // A printer whose queue is being made has it before the service writes the
+    // outcome: it is not corrected meanwhile.
+    CPrinter adding = MakePrinter("f", "10.0.0.1", eVexWaiting);
+    adding.m_uiFlags |= PRT_FLAG_ADDING;
+    EXPECT_FALSE(ReconcilePrinter(adding, queues, &corrected));
 }
 
 namespace {

@@ -9,5 +9,8 @@ class CQueueNames;
 // Works out the printer's names text from the queues printing to its address
 // (none for an unsupported printer; ",,," counts as no names) and moves a
 // state 1 printer with names to state 2 and a state 2 printer without names to
-// state 1. True, with the corrected record, when the names text changed.
+// state 1. True, with the corrected record, when the names text changed. A
+// printer being created (PRT_FLAG_ADDING) is left alone: its queue appears
+// before the service writes the outcome, which the service refuses to have
+// corrected meanwhile.
 bool ReconcilePrinter(const CPrinter& printer, const CQueueNames& queues, CPrinter* pCorrected);

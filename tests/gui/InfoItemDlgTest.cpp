@@ -212,7 +212,12 @@ TEST_F(InfoItemDlgTest, PrintTestPageRecordsAJobAndSaysSo) {
     EXPECT_TRUE(csResult.startsWith("The test page was sent to 'Back' (job "))
         << csResult.toStdString();
 
-    // The spooler holds the job on the chosen queue only.
+    // The spooler holds the job on the chosen queue only. The records' texts
+    // point into the enumeration's buffer, so what is checked is copied out.
+    struct SJob {
+        std::string csDocument;
+        uint32_t Status, Size, JobId;
+    };
     auto jobsOf = [](const char* pszQueue) {
         platform::HPRINTER h = nullptr;
         EXPECT_TRUE(platform::OpenPrinter(pszQueue, &h, nullptr));
@@ -221,15 +226,16 @@ TEST_F(InfoItemDlgTest, PrintTestPageRecordsAJobAndSaysSo) {
         EXPECT_TRUE(platform::EnumJobs(h, 0, 10, 1, reinterpret_cast<uint8_t*>(storage.data()),
                                        4096, &needed, &returned))
             << platform::GetLastError();
-        std::vector<platform::JOB_INFO_1> jobs;
+        std::vector<SJob> jobs;
         auto* p = reinterpret_cast<const platform::JOB_INFO_1*>(storage.data());
-        jobs.assign(p, p + returned);
+        for (uint32_t i = 0; i < returned; ++i)
+            jobs.push_back({p[i].pDocument, p[i].Status, p[i].Size, p[i].JobId});
         platform::ClosePrinter(h);
         return jobs;
     };
-    const std::vector<platform::JOB_INFO_1> jobs = jobsOf("Back");
+    const std::vector<SJob> jobs = jobsOf("Back");
     ASSERT_EQ(jobs.size(), 1u);
-    EXPECT_STREQ(jobs[0].pDocument, CTestPage::kDocumentName);
+    EXPECT_EQ(jobs[0].csDocument, CTestPage::kDocumentName);
     EXPECT_EQ(jobs[0].Status, platform::JOB_STATUS_PRINTED);
     EXPECT_GT(jobs[0].Size, 100u);
     EXPECT_TRUE(csResult.contains(QString("job %1)").arg(jobs[0].JobId)));

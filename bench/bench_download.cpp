@@ -5,7 +5,7 @@
 // the installed drivers back to an older version (not timed).
 #include "common/Trace.h"
 #include "common/VexData.h"
-#include "gui/DriverSite.h"
+#include "common/DriverSite.h"
 #include "gui/DriverUpdate.h"
 
 #include <benchmark/benchmark.h>

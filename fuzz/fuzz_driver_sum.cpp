@@ -3,8 +3,8 @@
 // installed one. The comparison must be an order: a version equals itself,
 // and swapping the sides turns the answer round.
 #include "FuzzTrace.h"
-#include "gui/DriverChecksum.h"
-#include "gui/DriverVersion.h"
+#include "common/DriverChecksum.h"
+#include "common/DriverVersion.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -5,7 +5,7 @@
 #include "common/VexData.h"
 #include "gui/CreationReport.h"
 #include "gui/DialogFit.h"
-#include "gui/DriverSite.h"
+#include "common/DriverSite.h"
 #include "gui/DriverUpdateDlg.h"
 #include "gui/IconDlgRules.h"
 #include "gui/IconFieldChecks.h"

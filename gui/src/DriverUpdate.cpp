@@ -1,9 +1,9 @@
 #include "gui/DriverUpdate.h"
 
 #include "common/Trace.h"
-#include "gui/DriverChecksum.h"
+#include "common/DriverChecksum.h"
 #include "gui/DriverInstall.h"
-#include "gui/DriverVersion.h"
+#include "common/DriverVersion.h"
 #include "gui/IconDlgRules.h"
 #include "platform/clock.h"
 #include "platform/files.h"

@@ -7,7 +7,7 @@
 
 #include "common/VexData.h"
 #include "gui/AddIconDlg.h"
-#include "gui/DriverSite.h"
+#include "common/DriverSite.h"
 #include "platform/registry.h"
 
 #include <QLineEdit>

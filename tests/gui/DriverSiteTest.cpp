@@ -1,7 +1,7 @@
 // The download site's addresses, its checksum files and driver versions.
-#include "gui/DriverSite.h"
-#include "gui/DriverChecksum.h"
-#include "gui/DriverVersion.h"
+#include "common/DriverSite.h"
+#include "common/DriverChecksum.h"
+#include "common/DriverVersion.h"
 
 #include <gtest/gtest.h>
 

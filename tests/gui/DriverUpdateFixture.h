@@ -7,7 +7,7 @@
 #include "DownloadSite.h"
 #include "TestSupport.h"
 #include "common/VexData.h"
-#include "gui/DriverSite.h"
+#include "common/DriverSite.h"
 #include "platform/os.h"
 #include "platform/registry.h"
 

@@ -9,8 +9,8 @@
 // package whose archive reaches outside its folder (--hostile), a checksum
 // file that does not match (--checksum) or says "ERROR" (--sum-text).
 #include "common/VexData.h"
-#include "gui/DriverChecksum.h"
-#include "gui/DriverSite.h"
+#include "common/DriverChecksum.h"
+#include "common/DriverSite.h"
 #include "platform/os.h"
 
 #include <archive.h>

@@ -7,7 +7,7 @@
 #pragma once
 
 #include "common/VexData.h"
-#include "gui/DriverSite.h"
+#include "common/DriverSite.h"
 #include "gui/WorkerGate.h"
 #include "platform/internet.h"
 

@@ -1,4 +1,4 @@
-#include "gui/DriverSite.h"
+#include "common/DriverSite.h"
 
 #include "common/Trace.h"
 #include "platform/internet.h"

@@ -1,4 +1,4 @@
-#include "gui/DriverChecksum.h"
+#include "common/DriverChecksum.h"
 
 #include "common/Trace.h"
 #include "platform/files.h"

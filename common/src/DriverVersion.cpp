@@ -1,4 +1,4 @@
-#include "gui/DriverVersion.h"
+#include "common/DriverVersion.h"
 
 #include <vector>
 

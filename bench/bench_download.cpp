@@ -6,7 +6,7 @@
 #include "common/Trace.h"
 #include "common/VexData.h"
 #include "common/DriverSite.h"
-#include "gui/DriverUpdate.h"
+#include "gui/core/DriverUpdate.h"
 
 #include <benchmark/benchmark.h>
 #include <cstdlib>

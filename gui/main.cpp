@@ -1,5 +1,5 @@
 // vexgui: the desktop program of the system.
-#include "gui/VexApp.h"
+#include "gui/app/VexApp.h"
 
 int main(int argc, char** argv) {
     return CVexApp::Main(argc, argv);

@@ -1,8 +1,8 @@
 // The two lists of the "Customize Columns" dialog.
-#include "gui/ColumnLists.h"
+#include "gui/core/ColumnLists.h"
 #include "GuiTestSupport.h"
 #include "common/VexData.h"
-#include "gui/ColumnData.h"
+#include "gui/core/ColumnData.h"
 
 #include <gtest/gtest.h>
 

@@ -2,8 +2,8 @@
 #include "GuiTestSupport.h"
 #include "TestSupport.h"
 #include "common/VexData.h"
-#include "gui/ColumnData.h"
-#include "gui/PrinterCompare.h"
+#include "gui/core/ColumnData.h"
+#include "gui/core/PrinterCompare.h"
 
 #include <gtest/gtest.h>
 

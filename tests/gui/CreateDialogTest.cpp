@@ -6,8 +6,8 @@
 
 #include "TraceLog.h"
 #include "common/VexData.h"
-#include "gui/AddIconDlg.h"
-#include "gui/ViewIconDlg.h"
+#include "gui/printerdialogs/AddIconDlg.h"
+#include "gui/printerdialogs/ViewIconDlg.h"
 #include "platform/os.h"
 #include "platform/spooler.h"
 

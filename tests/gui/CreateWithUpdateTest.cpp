@@ -6,7 +6,7 @@
 #include "GuiTestSupport.h"
 
 #include "common/VexData.h"
-#include "gui/AddIconDlg.h"
+#include "gui/printerdialogs/AddIconDlg.h"
 #include "common/DriverSite.h"
 #include "platform/registry.h"
 

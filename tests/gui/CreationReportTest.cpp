@@ -1,8 +1,8 @@
 // The message a creation's outcome gives, and the check of a lost publish.
-#include "gui/CreationReport.h"
+#include "gui/core/CreationReport.h"
 #include "DemoMachine.h"
 #include "GuiTestSupport.h"
-#include "gui/StringTable.h"
+#include "gui/core/StringTable.h"
 #include "platform/os.h"
 #include "platform/spooler.h"
 

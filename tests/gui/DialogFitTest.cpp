@@ -1,6 +1,6 @@
 // Dialogs fit their parent window and the screen: a form taller than the
 // window scrolls inside a dialog that is no taller than the window.
-#include "gui/DialogFit.h"
+#include "gui/printerdialogs/DialogFit.h"
 #include "GuiTestSupport.h"
 
 #include <QDialog>

@@ -4,7 +4,7 @@
 #include "GuiTestSupport.h"
 #include "TestCertificates.h"
 
-#include "gui/DriverUpdateDlg.h"
+#include "gui/driverupdate/DriverUpdateDlg.h"
 
 #include <QPushButton>
 #include <QRegularExpression>

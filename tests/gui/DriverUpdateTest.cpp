@@ -3,7 +3,7 @@
 #include "DownloadSite.h"
 #include "DriverUpdateFixture.h"
 
-#include "gui/DriverUpdate.h"
+#include "gui/core/DriverUpdate.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>

@@ -5,7 +5,7 @@
 
 #include "TestSupport.h"
 #include "common/Printer.h"
-#include "gui/Prompter.h"
+#include "gui/app/Prompter.h"
 
 #include <QApplication>
 #include <QTimer>

@@ -4,8 +4,8 @@
 #include "DialogMachine.h"
 #include "GuiTestSupport.h"
 
-#include "gui/IconDlgRules.h"
-#include "gui/IconFieldChecks.h"
+#include "gui/core/IconDlgRules.h"
+#include "gui/core/IconFieldChecks.h"
 #include "platform/os.h"
 #include "platform/registry.h"
 

@@ -1,12 +1,12 @@
 // The printer management dialog on the real spooler: its rows, the default
 // printer's marker, the buttons' rules, removal with the default printer
 // handed on, and Set as default.
-#include "gui/InfoItemDlg.h"
+#include "gui/printerdialogs/InfoItemDlg.h"
 #include "DemoMachine.h"
 #include "GuiTestSupport.h"
 #include "common/TestPage.h"
-#include "gui/ManagedQueues.h"
-#include "gui/ViewIconDlg.h"
+#include "gui/core/ManagedQueues.h"
+#include "gui/printerdialogs/ViewIconDlg.h"
 #include "platform/error.h"
 #include "platform/spooler.h"
 

@@ -2,10 +2,10 @@
 // panel, window title and command line.
 #include "GuiTestSupport.h"
 #include "common/VexData.h"
-#include "gui/AppText.h"
-#include "gui/PrinterRowText.h"
-#include "gui/StateFilter.h"
-#include "gui/StringTable.h"
+#include "gui/core/AppText.h"
+#include "gui/core/PrinterRowText.h"
+#include "gui/core/StateFilter.h"
+#include "gui/app/QtStrings.h"
 
 #include <gtest/gtest.h>
 

@@ -4,9 +4,9 @@
 #include "GuiTestSupport.h"
 
 #include "TestService.h"
-#include "gui/QueueSettings.h"
-#include "gui/SepPageBrowseDlg.h"
-#include "gui/ViewIconDlg.h"
+#include "gui/core/QueueSettings.h"
+#include "gui/printerdialogs/SepPageBrowseDlg.h"
+#include "gui/printerdialogs/ViewIconDlg.h"
 #include "platform/os.h"
 #include "platform/spooler.h"
 

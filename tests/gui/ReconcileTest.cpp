@@ -1,12 +1,12 @@
 // The queue names of each printer against the workstation's queues, and the
 // first change between two snapshots of the list.
-#include "gui/Reconcile.h"
+#include "gui/core/Reconcile.h"
 #include "GuiTestSupport.h"
 #include "TestService.h"
 #include "TestSupport.h"
 #include "common/Printers.h"
-#include "gui/KplChanges.h"
-#include "gui/QueueNames.h"
+#include "gui/core/KplChanges.h"
+#include "gui/core/QueueNames.h"
 #include "platform/registry.h"
 #include "platform/spooler.h"
 

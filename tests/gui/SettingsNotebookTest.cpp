@@ -1,16 +1,16 @@
 // The settings and default-values notebooks: each tab reads its settings when
 // first shown and writes only what the user changed; the TTL range, the
 // missing drivers, the share rule and the separator page check.
-#include "gui/SettingsNotebook.h"
+#include "gui/settings/SettingsNotebook.h"
 #include "GuiTestSupport.h"
 #include "LiveService.h"
 #include "common/VexData.h"
-#include "gui/DefaultValuesNotebook.h"
-#include "gui/SepPageBrowseDlg.h"
-#include "gui/SettingsFields.h"
-#include "gui/TraceDlg.h"
-#include "gui/VexApp.h"
-#include "gui/VexFrame.h"
+#include "gui/settings/DefaultValuesNotebook.h"
+#include "gui/printerdialogs/SepPageBrowseDlg.h"
+#include "gui/settings/SettingsFields.h"
+#include "gui/settings/TraceDlg.h"
+#include "gui/app/VexApp.h"
+#include "gui/app/VexFrame.h"
 #include "platform/os.h"
 
 #include <QAction>

@@ -1,11 +1,11 @@
 // The trace dialog: a program's controls are locked while it traces, only what
 // changed is written, and a changed trace-on setting restarts that program's
 // trace: the GUI's at once, a running vexsrv's through control code 130.
-#include "gui/TraceDlg.h"
+#include "gui/settings/TraceDlg.h"
 #include "GuiTestSupport.h"
 #include "common/Trace.h"
 #include "common/VexData.h"
-#include "gui/TraceSettings.h"
+#include "gui/core/TraceSettings.h"
 
 #include <QCheckBox>
 #include <QDialogButtonBox>

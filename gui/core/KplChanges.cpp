@@ -1,0 +1,49 @@
+#include "gui/core/KplChanges.h"
+
+#include "common/Printers.h"
+
+#include <unordered_map>
+
+std::vector<CPrinter> TakeSnapshot(CPrinters& printers) {
+    std::vector<CPrinter> snapshot;
+    if (!printers.Lock())
+        return snapshot;
+    snapshot.reserve(size_t(printers.GetCount()));
+    int iHandle = CPrinters::kStartHandle;
+    int iStatus = 0;
+    while (CPrinter* pPrinter = printers.GetNext(iHandle, iStatus))
+        if (pPrinter->m_VexState != eVexIgnore)
+            snapshot.push_back(*pPrinter);
+    printers.Unlock();
+    return snapshot;
+}
+
+uint32_t FirstChangeMessage(const std::vector<CPrinter>& first, const std::vector<CPrinter>& second,
+                            std::string* pcsUUID) {
+    std::unordered_map<std::string, const CPrinter*> byUuid;
+    byUuid.reserve(second.size());
+    for (const CPrinter& printer : second)
+        byUuid.emplace(printer.m_csUUID, &printer);
+    for (const CPrinter& before : first) {
+        auto it = byUuid.find(before.m_csUUID);
+        if (it == byUuid.end())
+            continue;
+        const CPrinter& after = *it->second;
+        uint32_t uiMessage = 0;
+        if (before.m_csHostName != after.m_csHostName)
+            uiMessage = 146;
+        else if (before.m_csIpAddr != after.m_csIpAddr)
+            uiMessage = 147;
+        else if (before.m_csMicrocodeLevel != after.m_csMicrocodeLevel)
+            uiMessage = 148;
+        else if (before.m_uiPrtConfig1Var != after.m_uiPrtConfig1Var ||
+                 before.m_VexState != after.m_VexState)
+            uiMessage = 149;
+        if (uiMessage) {
+            if (pcsUUID)
+                *pcsUUID = before.m_csUUID;
+            return uiMessage;
+        }
+    }
+    return 0;
+}

@@ -3,9 +3,9 @@
 // from the local download site (HTTP and FTP). Run by bench/measure-download,
 // which lays the system root, the package and the site; each round first puts
 // the installed drivers back to an older version (not timed).
+#include "common/DriverSite.h"
 #include "common/Trace.h"
 #include "common/VexData.h"
-#include "common/DriverSite.h"
 #include "gui/core/DriverUpdate.h"
 
 #include <benchmark/benchmark.h>

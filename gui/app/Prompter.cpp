@@ -2,6 +2,7 @@
 
 #include "common/Trace.h"
 #include "gui/app/QtStrings.h"
+#include "gui/core/StringIds.h"
 
 #include <QCheckBox>
 #include <QMessageBox>
@@ -12,7 +13,7 @@ CPrompter* g_pPrompter = nullptr;
 
 int CMessageBoxPrompter::Show(QWidget* pOwner, const SVexMessage& message) {
     QMessageBox box(pOwner);
-    box.setWindowTitle(VexQString(57344));
+    box.setWindowTitle(VexQString(IDS_APP_TITLE));
     box.setText(QString::fromStdString(message.csText));
     QCheckBox* pCheck = nullptr;
     if (!message.csCheckBox.empty() && message.pbChecked) {
@@ -69,7 +70,7 @@ int VexMessageText(QWidget* pOwner, uint32_t uiId, const std::string& csText, EM
                    EMsgIcon eIcon, const char* pszRoutine, int iVexNumber) {
     if (pszRoutine && iVexNumber)
         TraceDet("(%s)Message VEX%d displayed to user.", pszRoutine, iVexNumber);
-    return GetPrompter().Show(pOwner, SVexMessage{uiId, csText, eButtons, eIcon});
+    return GetPrompter().Show(pOwner, SVexMessage{uiId, csText, eButtons, eIcon, {}, nullptr});
 }
 
 int VexMessageWithCheckBox(QWidget* pOwner, uint32_t uiId, const std::string& csText,

@@ -1,6 +1,7 @@
 #include "gui/app/ReadmeDlg.h"
 
 #include "gui/app/QtStrings.h"
+#include "gui/core/StringIds.h"
 #include "platform/error.h"
 
 #include <QDialogButtonBox>
@@ -11,7 +12,7 @@
 
 CReadmeDlg::CReadmeDlg(QWidget* pParent) : QDialog(pParent), m_pText(new QPlainTextEdit(this)) {
     setObjectName("readmeDlg");
-    setWindowTitle(VexQString(57344) + " - Readme");
+    setWindowTitle(VexQString(IDS_APP_TITLE) + " - Readme");
     m_pText->setObjectName("readmeText");
     m_pText->setReadOnly(true);
     m_pText->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));

@@ -6,17 +6,18 @@
 #include "common/Trace.h"
 #include "common/VexData.h"
 #include "gui/app/AboutDlg.h"
-#include "gui/core/AppText.h"
-#include "gui/settings/DefaultValuesNotebook.h"
-#include "gui/printerlist/PrinterView.h"
 #include "gui/app/Prompter.h"
 #include "gui/app/ReadmeDlg.h"
-#include "gui/settings/SettingsNotebook.h"
-#include "gui/notifications/StogPipeWorkThread.h"
-#include "gui/core/StringTable.h"
-#include "gui/settings/TraceDlg.h"
 #include "gui/app/VexFrame.h"
 #include "gui/app/WaitCursor.h"
+#include "gui/core/AppText.h"
+#include "gui/core/StringIds.h"
+#include "gui/core/StringTable.h"
+#include "gui/notifications/StogPipeWorkThread.h"
+#include "gui/printerlist/PrinterView.h"
+#include "gui/settings/DefaultValuesNotebook.h"
+#include "gui/settings/SettingsNotebook.h"
+#include "gui/settings/TraceDlg.h"
 #include "platform/access.h"
 #include "platform/clock.h"
 #include "platform/error.h"
@@ -105,7 +106,7 @@ bool CVexApp::ClaimInstance() {
     if (m_hInstance && GetLastError() != ERROR_ALREADY_EXISTS)
         return true;
     if (!m_bPrompt)
-        VexMessage(nullptr, 5014, EMsgButtons::Ok, EMsgIcon::Information);
+        VexMessage(nullptr, IDS_ALREADY_RUNNING, EMsgButtons::Ok, EMsgIcon::Information);
     return false;
 }
 
@@ -122,8 +123,10 @@ bool CVexApp::InitInstance(const std::vector<std::string>& arguments) {
     // else is told so once, here, instead of failing deep inside.
     if (!platform::IsMachineAdministrator()) {
         m_pSplash.reset();
-        VexMessageText(nullptr, 5062, FormatVexString(5062, {platform::AdministratorsGroupName()}),
-                       EMsgButtons::Ok, EMsgIcon::Stop);
+        VexMessageText(
+            nullptr, IDS_ADMINISTRATORS_ONLY,
+            FormatVexString(IDS_ADMINISTRATORS_ONLY, {platform::AdministratorsGroupName()}),
+            EMsgButtons::Ok, EMsgIcon::Stop);
         return false;
     }
     if (!ClaimInstance()) {
@@ -154,7 +157,8 @@ bool CVexApp::InitInstance(const std::vector<std::string>& arguments) {
 bool CVexApp::CheckSpooler() {
     if (CSpooler().IsSpoolerRunning())
         return true;
-    if (VexMessage(nullptr, 144, EMsgButtons::YesNo, EMsgIcon::Question) != eAnswerYes)
+    if (VexMessage(nullptr, IDS_START_SPOOLER_AT_START, EMsgButtons::YesNo, EMsgIcon::Question) !=
+        eAnswerYes)
         return false;
     return StartSpoolerWithRetries(nullptr);
 }
@@ -162,8 +166,8 @@ bool CVexApp::CheckSpooler() {
 bool CVexApp::CheckService() {
     if (IsServiceRunning())
         return true;
-    if (VexMessage(nullptr, 5015, EMsgButtons::YesNo, EMsgIcon::Question, "CVexApp::InitInstance",
-                   200) != eAnswerYes) {
+    if (VexMessage(nullptr, IDS_START_SERVICE_AT_START, EMsgButtons::YesNo, EMsgIcon::Question,
+                   "CVexApp::InitInstance", 200) != eAnswerYes) {
         TraceErr("(CVexApp::InitInstance)Vex service not running");
         return false;
     }
@@ -173,7 +177,8 @@ bool CVexApp::CheckService() {
         bStarted = StartVexService();
     }
     if (!bStarted) {
-        VexMessage(nullptr, 5016, EMsgButtons::Ok, EMsgIcon::Stop, "CVexApp::InitInstance", 201);
+        VexMessage(nullptr, IDS_SERVICE_NOT_INSTALLED, EMsgButtons::Ok, EMsgIcon::Stop,
+                   "CVexApp::InitInstance", 201);
         TraceErr("(CVexApp::InitInstance)Vex failed to start service");
     }
     return WaitForSpooler() && bStarted;
@@ -182,7 +187,7 @@ bool CVexApp::CheckService() {
 bool CVexApp::ProcessShellCommand() {
     CTraceScope scope("CVexApp::ProcessShellCommand");
     if (m_bPrompt) {
-        if (VexMessage(nullptr, 5026, EMsgButtons::YesNo, EMsgIcon::Question,
+        if (VexMessage(nullptr, IDS_NEW_PRINTERS_LAUNCH, EMsgButtons::YesNo, EMsgIcon::Question,
                        "CVexApp::ProcessShellCommand", 205) != eAnswerYes) {
             scope.Result(false);
             return false;
@@ -261,8 +266,8 @@ bool CVexApp::StartSpoolerWithRetries(QWidget* pOwner) {
     for (int i = 0; i < kSpoolerStartAttempts && !bStarted; ++i)
         bStarted = CSpooler().StartSpooler();
     if (!bStarted || !WaitForSpooler()) {
-        VexMessage(pOwner, 5058, EMsgButtons::Ok, EMsgIcon::Stop);
-        VexMessage(pOwner, 153, EMsgButtons::Ok, EMsgIcon::Stop);
+        VexMessage(pOwner, IDS_SPOOLER_START_FAILED, EMsgButtons::Ok, EMsgIcon::Stop);
+        VexMessage(pOwner, IDS_RESTART_SPOOLER_MANUALLY, EMsgButtons::Ok, EMsgIcon::Stop);
         return false;
     }
     return true;
@@ -345,15 +350,17 @@ bool CVexApp::ServiceCheck(QWidget* pOwner) {
     QApplication::setOverrideCursor(Qt::WaitCursor);
     bool bOk = true;
     if (!CSpooler().IsSpoolerRunning()) {
-        bOk = VexMessage(pOwner, 5057, EMsgButtons::YesNo, EMsgIcon::Question) == eAnswerYes &&
+        bOk = VexMessage(pOwner, IDS_START_SPOOLER_FOR_COMMAND, EMsgButtons::YesNo,
+                         EMsgIcon::Question) == eAnswerYes &&
               StartSpoolerWithRetries(pOwner);
     }
     if (bOk && !IsServiceRunning()) {
-        if (VexMessage(pOwner, 5036, EMsgButtons::YesNo, EMsgIcon::Question,
-                       "CVexApp::InitInstance", 218) != eAnswerYes) {
+        if (VexMessage(pOwner, IDS_START_SERVICE_FOR_COMMAND, EMsgButtons::YesNo,
+                       EMsgIcon::Question, "CVexApp::InitInstance", 218) != eAnswerYes) {
             bOk = false;
         } else if (!StartVexService()) {
-            VexMessage(pOwner, 5016, EMsgButtons::Ok, EMsgIcon::Stop, "CVexApp::InitInstance", 201);
+            VexMessage(pOwner, IDS_SERVICE_NOT_INSTALLED, EMsgButtons::Ok, EMsgIcon::Stop,
+                       "CVexApp::InitInstance", 201);
             TraceErr("(CVexApp::InitInstance)Vex failed to start service");
             bOk = false;
         }
@@ -387,8 +394,9 @@ void CVexApp::OnAppReadme() {
     if (!pDialog->Load(csPath, &csError)) {
         delete pDialog;
         TraceErr("(CVexApp::OnAppReadme)%s: %s", csPath.c_str(), csError.c_str());
-        VexMessageText(m_pFrame.get(), 5102, FormatVexString(5102, {csPath, csError}),
-                       EMsgButtons::Ok, EMsgIcon::Exclamation);
+        VexMessageText(m_pFrame.get(), IDS_README_NOT_OPENED,
+                       FormatVexString(IDS_README_NOT_OPENED, {csPath, csError}), EMsgButtons::Ok,
+                       EMsgIcon::Exclamation);
         scope.Result(false);
         return;
     }

@@ -3,12 +3,13 @@
 #include "common/Spooler.h"
 #include "common/Trace.h"
 #include "common/VexData.h"
-#include "gui/core/AppText.h"
-#include "gui/core/ColumnData.h"
-#include "gui/printerlist/PrinterView.h"
-#include "gui/core/StateFilter.h"
 #include "gui/app/QtStrings.h"
 #include "gui/app/VexApp.h"
+#include "gui/core/AppText.h"
+#include "gui/core/ColumnData.h"
+#include "gui/core/StateFilter.h"
+#include "gui/core/StringIds.h"
+#include "gui/printerlist/PrinterView.h"
 #include "platform/service.h"
 
 #include <QActionGroup>
@@ -28,28 +29,11 @@
 #include <QToolBar>
 
 namespace {
-// Command ids (the string of the same id is the command's help text).
+// The commands without a menu entry or help text; the others are named in
+// gui/core/StringIds.h.
 enum : int {
-    ID_APP_DISCOVER = 32788,
-    ID_APP_SETTINGS = 32794,
-    ID_APP_VALUES = 32802,
     ID_APP_TRACE = 32792,
-    ID_APP_EXIT = 57665,
-    ID_PRINTER_ADD_ICON = 32782,
-    ID_PRINTER_ADD_ICON_DEFAULTS = 32795,
-    ID_PRINTER_IGNORE = 32785,
-    ID_PRINTER_RESTORE = 32801,
-    ID_PRINTER_REMOVE = 32793,
-    ID_PRINTER_MANAGE = 32811,
-    ID_VIEW_TOOLBAR = 59392,
-    ID_VIEW_STATUS_BAR = 59393,
-    ID_VIEW_LARGEICON = 59409,
-    ID_VIEW_DETAILS = 59411,
-    ID_VIEW_COLUMNS = 32778,
-    ID_VIEW_SORT = 32779,
-    ID_VIEW_REFRESH = 32784,
-    ID_APP_README = 32791,
-    ID_APP_ABOUT = 57664,
+    ID_STATE_MENU = 32809,
 };
 constexpr int kSidePanelWidth = 210;
 } // namespace
@@ -261,7 +245,7 @@ void CVexFrame::CreateMenus() {
     // Ctrl+Alt+Shift+S: the hidden menu that forces a printer's state.
     auto* pStateMenu =
         new QShortcut(QKeySequence(Qt::CTRL | Qt::ALT | Qt::SHIFT | Qt::Key_S), this);
-    pStateMenu->setObjectName("command32809");
+    pStateMenu->setObjectName(QString("command%1").arg(ID_STATE_MENU));
     connect(pStateMenu, &QShortcut::activated, m_pView, &CPrinterView::OnStateMenu);
 }
 
@@ -302,7 +286,7 @@ void CVexFrame::CreateTopBar() {
     auto* pBar = new QWidget(m_pTopBar);
     auto* pLayout = new QHBoxLayout(pBar);
     pLayout->setContentsMargins(4, 0, 4, 0);
-    auto* pLabel = new QLabel(VexQString(5031), pBar);
+    auto* pLabel = new QLabel(VexQString(IDS_SHOW_STATE_LABEL), pBar);
     pLabel->setObjectName("label1153");
     m_pFilter = new QComboBox(pBar);
     m_pFilter->setObjectName("filter");
@@ -321,15 +305,16 @@ void CVexFrame::CreateTopBar() {
 }
 
 void CVexFrame::CreateStatusBar() {
-    m_pStatusPane = new QLabel(VexQString(57345), this);
+    m_pStatusPane = new QLabel(VexQString(IDS_LISTENING), this);
     m_pStatusPane->setObjectName("statusPane");
     m_pCountPane = new QLabel(this);
     m_pCountPane->setObjectName("countPane");
-    m_pCountPane->setMinimumWidth(fontMetrics().horizontalAdvance(VexQString(32772)) + 8);
+    m_pCountPane->setMinimumWidth(
+        fontMetrics().horizontalAdvance(VexQString(IDS_PRINTERS_COUNT_WIDTH)) + 8);
     statusBar()->addWidget(m_pStatusPane, 1);
     statusBar()->addPermanentWidget(m_pCountPane);
     auto showCount = [this](int iRows) {
-        m_pCountPane->setText(VexQString(5000) + QString(" %1").arg(iRows));
+        m_pCountPane->setText(VexQString(IDS_PRINTERS_COUNT) + QString(" %1").arg(iRows));
     };
     showCount(0);
     connect(m_pView, &CPrinterView::RowCountChanged, this, showCount);
@@ -345,11 +330,11 @@ void CVexFrame::CreateStatusBar() {
 }
 
 void CVexFrame::ShowServiceState() {
-    uint32_t uiText = 57345;
+    uint32_t uiText = IDS_LISTENING;
     if (!platform::IsServiceRunning(CSpooler::kSpoolerServiceName))
-        uiText = 5099;
+        uiText = IDS_SPOOLER_NOT_RUNNING;
     else if (!platform::IsServiceRunning(CVexApp::kServiceName))
-        uiText = 5098;
+        uiText = IDS_SERVICE_NOT_RUNNING;
     const QString csState = VexQString(uiText);
     // Fly-by help ends with the menu that showed it.
     statusBar()->clearMessage();

@@ -3,6 +3,7 @@
 #include "common/IconInfo.h"
 #include "common/Trace.h"
 #include "common/VexData.h"
+#include "gui/core/StringIds.h"
 #include "gui/core/StringTable.h"
 #include "platform/spooler.h"
 
@@ -24,38 +25,38 @@ SCreationReport ReportCreationResult(int iResultCode, uint32_t uWarnings, bool b
         report.bSuccess = true;
         std::string csLines;
         if (bWithPortWarning && (uWarnings & ICON_WARN_OTHER_PORT_NAME))
-            csLines += LoadVexString(5051);
+            csLines += LoadVexString(IDS_WARN_OTHER_PORT);
         if (uWarnings & ICON_WARN_READ_ONLY_COMMUNITY)
-            csLines += LoadVexString(5055);
+            csLines += LoadVexString(IDS_WARN_NO_SNMP_WRITE);
         if (uWarnings & kWarnAdditionalDrivers)
-            csLines += LoadVexString(5050);
+            csLines += LoadVexString(IDS_WARN_DRIVERS_MISSING);
         if (bPublishMissing)
-            csLines += LoadVexString(145);
+            csLines += LoadVexString(IDS_WARN_NOT_PUBLISHED);
         if (!csLines.empty()) {
-            report.iMessageId = 5056;
-            report.csText = LoadVexString(5056) + csLines;
+            report.iMessageId = IDS_CREATED_WITH_WARNINGS;
+            report.csText = LoadVexString(IDS_CREATED_WITH_WARNINGS) + csLines;
             report.eIcon = EMsgIcon::Exclamation;
             report.iVexNumber = 224;
         }
         return report;
     }
     case ICON_SPOOLER_DOWN:
-        report.iMessageId = 5053;
+        report.iMessageId = IDS_CREATE_SPOOLER_DOWN;
         report.iVexNumber = 221;
         break;
     case ICON_MODEL_UNSUPPORTED:
-        report.iMessageId = 5054;
+        report.iMessageId = IDS_CREATE_MODEL_UNSUPPORTED;
         report.iVexNumber = 222;
         break;
     case ICON_PRINTER_SILENT:
-        report.iMessageId = 5052;
+        report.iMessageId = IDS_CREATE_NOT_RESPONDING;
         report.iVexNumber = 220;
         break;
     default:
         // A code beyond the known ones has no message of its own.
         if (iResultCode < 0 || iResultCode > int(ICON_PRINTER_SILENT))
             return report;
-        report.iMessageId = 5049;
+        report.iMessageId = IDS_CREATE_FAILED;
         report.iVexNumber = 217;
         break;
     }

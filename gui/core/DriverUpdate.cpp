@@ -1,10 +1,11 @@
 #include "gui/core/DriverUpdate.h"
 
-#include "common/Trace.h"
 #include "common/DriverChecksum.h"
-#include "gui/core/DriverInstall.h"
 #include "common/DriverVersion.h"
+#include "common/Trace.h"
+#include "gui/core/DriverInstall.h"
 #include "gui/core/IconDlgRules.h"
+#include "gui/core/StringIds.h"
 #include "platform/clock.h"
 #include "platform/files.h"
 #include "platform/os.h"
@@ -135,7 +136,7 @@ SUpdateEnd CDriverUpdate::Connect() {
     m_sink.SetPhase(0);
     if (!IsInternetUsable(InternetSessionOpens) && m_sink.AskToConnect() &&
         !StartConnectionWizard())
-        return Fail(133);
+        return Fail(IDS_NO_INTERNET_ACCESS);
     if (!m_gate.Checkpoint())
         return Fail(0);
 
@@ -147,7 +148,7 @@ SUpdateEnd CDriverUpdate::Connect() {
     }
     if (!m_hSession) {
         TraceErr("(CDriverUpdate::Connect)InternetOpen failed : %s", LastErrorText().c_str());
-        return Fail(133);
+        return Fail(IDS_NO_INTERNET_ACCESS);
     }
     InternetSetCancel(m_hSession, m_pCancel);
 
@@ -159,7 +160,7 @@ SUpdateEnd CDriverUpdate::Connect() {
         TraceErr("(CDriverUpdate::Connect)The site has no package for system %d, driver type %d "
                  "and language '%s' (site '%s')",
                  int(data.GetOs()), int(m_eType), csCode.c_str(), GetDriverSiteRoot().c_str());
-        return Fail(133);
+        return Fail(IDS_NO_INTERNET_ACCESS);
     }
     TraceInf("(CDriverUpdate::Connect)Package %s, checksum file %s", m_addresses.csPackage.c_str(),
              m_addresses.csChecksum.c_str());
@@ -168,7 +169,7 @@ SUpdateEnd CDriverUpdate::Connect() {
     if (!ReadChecksumFile(&csSumText) || !ParseDriverSum(csSumText, &sum)) {
         TraceErr("(CDriverUpdate::Connect)No usable checksum file at %s",
                  m_addresses.csChecksum.c_str());
-        return Fail(133);
+        return Fail(IDS_NO_INTERNET_ACCESS);
     }
     m_csPackageVersion = sum.csVersion;
     m_csExpectedChecksum = sum.csChecksum;
@@ -185,10 +186,10 @@ SUpdateEnd CDriverUpdate::Connect() {
     m_sink.SetProgress(500);
     m_hPackage = OpenUrl(m_addresses.csPackage);
     if (!m_hPackage)
-        return Fail(143);
+        return Fail(IDS_SITE_FILE_MISSING);
     m_sink.SetProgress(750);
     if (!FindPackageSize())
-        return Fail(143);
+        return Fail(IDS_SITE_FILE_MISSING);
     scope.Result("version %s, %llu bytes", m_csPackageVersion.c_str(),
                  static_cast<unsigned long long>(m_qwPackageSize));
     return {EUpdateEnd::Proceed};
@@ -211,14 +212,14 @@ SUpdateEnd CDriverUpdate::Download() {
     if (!CreateDirectory(TempDir()) && GetLastError() != ERROR_ALREADY_EXISTS) {
         TraceErr("(CDriverUpdate::Download)Cannot create %s : %s", TempDir().c_str(),
                  LastErrorText().c_str());
-        return Fail(131);
+        return Fail(IDS_DOWNLOAD_FAILED);
     }
     File file;
     if (!file.CreateForWrite(TempFile())) {
         TraceErr("(CDriverUpdate::Download)Cannot create %s : %s", TempFile().c_str(),
                  LastErrorText().c_str());
         RemoveTemp();
-        return Fail(131);
+        return Fail(IDS_DOWNLOAD_FAILED);
     }
     char block[kBlockSize];
     uint64_t qwDone = 0;
@@ -235,7 +236,7 @@ SUpdateEnd CDriverUpdate::Download() {
                      static_cast<unsigned long long>(qwDone), LastErrorText().c_str());
             file.Close();
             RemoveTemp();
-            return Fail(131);
+            return Fail(IDS_DOWNLOAD_FAILED);
         }
         if (dwRead == 0)
             break;
@@ -244,14 +245,14 @@ SUpdateEnd CDriverUpdate::Download() {
     }
     if (!file.Close()) {
         RemoveTemp();
-        return Fail(131);
+        return Fail(IDS_DOWNLOAD_FAILED);
     }
     std::string csChecksum;
     if (!FileChecksumText(TempFile(), &csChecksum) || csChecksum != m_csExpectedChecksum) {
         TraceErr("(CDriverUpdate::Download)Checksum %s of the package differs from %s",
                  csChecksum.c_str(), m_csExpectedChecksum.c_str());
         RemoveTemp();
-        return Fail(131);
+        return Fail(IDS_DOWNLOAD_FAILED);
     }
     scope.Result("%llu bytes", static_cast<unsigned long long>(qwDone));
     return {EUpdateEnd::Proceed};
@@ -290,7 +291,7 @@ SUpdateEnd CDriverUpdate::Install() {
         install.Restore();
         RemoveTemp();
         scope.Result(false);
-        return {EUpdateEnd::Failed, 131, true};
+        return {EUpdateEnd::Failed, IDS_DOWNLOAD_FAILED, true};
     }
     RemoveTemp();
     m_sink.SetProgress(1000);

@@ -6,8 +6,8 @@
 // and step, so the window can pause and stop them.
 #pragma once
 
-#include "common/VexData.h"
 #include "common/DriverSite.h"
+#include "common/VexData.h"
 #include "gui/core/WorkerGate.h"
 #include "platform/internet.h"
 
@@ -45,8 +45,10 @@ enum class EUpdateEnd {
 
 struct SUpdateEnd {
     EUpdateEnd eEnd;
-    uint32_t uiMessage = 0; // 133, 143 or 131 when Failed
-    bool bStopIcon = false; // 131 after a failed installation has the stop icon
+    // When Failed: IDS_NO_INTERNET_ACCESS, IDS_SITE_FILE_MISSING or
+    // IDS_DOWNLOAD_FAILED (with the stop icon after a failed installation).
+    uint32_t uiMessage = 0;
+    bool bStopIcon = false;
 };
 
 class CDriverUpdate {

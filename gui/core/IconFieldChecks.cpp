@@ -1,13 +1,10 @@
 #include "gui/core/IconFieldChecks.h"
 
 #include "common/DataValidation.h"
+#include "gui/core/StringIds.h"
 #include "gui/core/StringTable.h"
 
 namespace {
-constexpr uint32_t kMsgBadChars = 5045;
-constexpr uint32_t kMsgExists = 5046;
-constexpr uint32_t kMsgRejected = 5048;
-constexpr uint32_t kMsgBadSepPage = 5044;
 
 // The message for a name check's result; other results fail silently.
 SFieldFailure NameFailure(EIconField eField, const char* pszCheck, uint32_t uiResult,
@@ -15,21 +12,21 @@ SFieldFailure NameFailure(EIconField eField, const char* pszCheck, uint32_t uiRe
     SFieldFailure failure{eField, uiResult, 0, 0, pszCheck, {}};
     switch (uiResult) {
     case eValidBadChar:
-        failure.uiMessageId = kMsgBadChars;
+        failure.uiMessageId = IDS_NAME_BAD_CHARS;
         failure.iVexNumber = 213;
-        failure.csText = FormatVexString(kMsgBadChars, {csName, pszChars});
+        failure.csText = FormatVexString(IDS_NAME_BAD_CHARS, {csName, pszChars});
         break;
     case eValidDuplicate:
-        failure.uiMessageId = kMsgExists;
+        failure.uiMessageId = IDS_NAME_EXISTS;
         failure.iVexNumber = 214;
-        failure.csText = FormatVexString(kMsgExists, {csName});
+        failure.csText = FormatVexString(IDS_NAME_EXISTS, {csName});
         break;
     case eValidRejected:
         // Only queue names are ever rejected by the spooler.
         if (eField == EIconField::IconName) {
-            failure.uiMessageId = kMsgRejected;
+            failure.uiMessageId = IDS_NAME_REJECTED;
             failure.iVexNumber = 216;
-            failure.csText = FormatVexString(kMsgRejected, {csName});
+            failure.csText = FormatVexString(IDS_NAME_REJECTED, {csName});
         }
         break;
     default:
@@ -66,12 +63,10 @@ std::optional<SFieldFailure> CIconFieldChecks::CheckSeparatorPage(const std::str
     const uint32_t uiResult = CDataValidation().IsSeparatorPageValid(csSepPage);
     if (uiResult == eValidOk)
         return std::nullopt;
-    return SFieldFailure{EIconField::SeparatorPage,
-                         uiResult,
-                         kMsgBadSepPage,
-                         212,
-                         "DDV_ValidSeparatorPage",
-                         FormatVexString(kMsgBadSepPage, {csSepPage})};
+    return SFieldFailure{
+        EIconField::SeparatorPage, uiResult,
+        IDS_BAD_SEPARATOR_PAGE,    212,
+        "DDV_ValidSeparatorPage",  FormatVexString(IDS_BAD_SEPARATOR_PAGE, {csSepPage})};
 }
 
 std::optional<SFieldFailure> CIconFieldChecks::CheckAll(const SIconInfo& values,

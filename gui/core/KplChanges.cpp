@@ -1,6 +1,7 @@
 #include "gui/core/KplChanges.h"
 
 #include "common/Printers.h"
+#include "gui/core/StringIds.h"
 
 #include <unordered_map>
 
@@ -31,14 +32,14 @@ uint32_t FirstChangeMessage(const std::vector<CPrinter>& first, const std::vecto
         const CPrinter& after = *it->second;
         uint32_t uiMessage = 0;
         if (before.m_csHostName != after.m_csHostName)
-            uiMessage = 146;
+            uiMessage = IDS_HOST_NAME_CHANGED;
         else if (before.m_csIpAddr != after.m_csIpAddr)
-            uiMessage = 147;
+            uiMessage = IDS_IP_ADDRESS_CHANGED;
         else if (before.m_csMicrocodeLevel != after.m_csMicrocodeLevel)
-            uiMessage = 148;
+            uiMessage = IDS_MICROCODE_CHANGED;
         else if (before.m_uiPrtConfig1Var != after.m_uiPrtConfig1Var ||
                  before.m_VexState != after.m_VexState)
-            uiMessage = 149;
+            uiMessage = IDS_STATE_CHANGED;
         if (uiMessage) {
             if (pcsUUID)
                 *pcsUUID = before.m_csUUID;

@@ -1,6 +1,7 @@
 #include "gui/core/ManagedQueues.h"
 
 #include "common/Trace.h"
+#include "gui/core/StringIds.h"
 #include "gui/core/StringTable.h"
 #include "platform/error.h"
 #include "platform/spooler.h"
@@ -27,7 +28,7 @@ bool ReadLevel2(HPRINTER hPrinter, std::vector<uint64_t>* pBuffer) {
 } // namespace
 
 std::string DefaultMarker() {
-    return LoadVexString(61203);
+    return LoadVexString(IDS_DEFAULT_MARKER);
 }
 
 std::string StripDefaultMarker(const std::string& csRowText) {

@@ -1,23 +1,24 @@
 #include "gui/core/PrinterRowText.h"
 
 #include "common/VexData.h"
+#include "gui/core/StringIds.h"
 #include "gui/core/StringTable.h"
 
 namespace {
 uint32_t StateStringId(int32_t iState) {
     switch (iState) {
     case eVexWaiting:
-        return 5008;
+        return IDS_STATE_WAITING;
     case eVexAdded:
-        return 5009;
+        return IDS_STATE_ADDED;
     case eVexIgnore:
-        return 5010;
+        return IDS_STATE_IGNORED;
     case eVexAddError:
-        return 5011;
+        return IDS_STATE_ADD_ERROR;
     case eVexUnsupported:
-        return 5007;
+        return IDS_STATE_UNSUPPORTED;
     default:
-        return 5013;
+        return IDS_STATE_UNKNOWN;
     }
 }
 } // namespace
@@ -25,7 +26,7 @@ uint32_t StateStringId(int32_t iState) {
 std::string StateText(const CPrinter& printer) {
     std::string csText = LoadVexString(StateStringId(printer.m_VexState));
     if ((printer.m_uiPrtConfig1Var & PRT_CONFIG1_CAN_PRINT_MASK) != PRT_CONFIG1_CAN_PRINT_MASK)
-        csText += LoadVexString(5018);
+        csText += LoadVexString(IDS_CANT_PRINT);
     return csText;
 }
 
@@ -57,7 +58,9 @@ std::string ColumnText(const CPrinter& printer, int iColumnId) {
 }
 
 std::string ColumnHeader(int iColumnId) {
-    static const uint32_t kHeaders[] = {5001, 5002, 5003, 5004, 5005, 5006, 5022};
+    static const uint32_t kHeaders[] = {
+        IDS_COLUMN_IP_ADDRESS, IDS_COLUMN_DOMAIN_NAME, IDS_COLUMN_MODEL,     IDS_COLUMN_UUID,
+        IDS_COLUMN_STATE,      IDS_COLUMN_MICROCODE,   IDS_COLUMN_ICON_NAMES};
     if (iColumnId < eColumnIpAddress || iColumnId > eColumnIconNames)
         return "";
     return LoadVexString(kHeaders[iColumnId - 1]);

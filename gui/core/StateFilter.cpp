@@ -1,6 +1,7 @@
 #include "gui/core/StateFilter.h"
 
 #include "common/Printer.h"
+#include "gui/core/StringIds.h"
 #include "gui/core/StringTable.h"
 
 namespace {
@@ -10,8 +11,12 @@ struct SListKind {
     uint32_t uiBody;
 };
 const SListKind kKinds[kListKinds] = {
-    {-1, 5032, 5033},           {eVexWaiting, 5008, 5027}, {eVexAdded, 5009, 5028},
-    {eVexAddError, 5011, 5034}, {eVexIgnore, 5010, 5030},  {eVexUnsupported, 5007, 5029},
+    {-1, IDS_ALL_PRINTERS, IDS_LIST_ALL},
+    {eVexWaiting, IDS_STATE_WAITING, IDS_LIST_WAITING},
+    {eVexAdded, IDS_STATE_ADDED, IDS_LIST_ADDED},
+    {eVexAddError, IDS_STATE_ADD_ERROR, IDS_LIST_ADD_ERROR},
+    {eVexIgnore, IDS_STATE_IGNORED, IDS_LIST_IGNORED},
+    {eVexUnsupported, IDS_STATE_UNSUPPORTED, IDS_LIST_UNSUPPORTED},
 };
 
 std::string WithoutAmpersand(std::string csText) {
@@ -38,14 +43,16 @@ uint32_t ListKindStringId(int iListKind) {
 std::string SidePanelText(int iListKind, size_t* pnHeadingLength) {
     const SListKind& kind = kKinds[ValidListKind(uint32_t(iListKind))];
     std::string csBody;
-    if (kind.uiBody == 5033)
-        csBody = FormatVexString(5033, {WithoutAmpersand(LoadVexString(5031))});
-    else if (kind.uiBody == 5028)
-        csBody = FormatVexString(5028, {LoadVexString(5022)});
+    if (kind.uiBody == IDS_LIST_ALL)
+        csBody =
+            FormatVexString(IDS_LIST_ALL, {WithoutAmpersand(LoadVexString(IDS_SHOW_STATE_LABEL))});
+    else if (kind.uiBody == IDS_LIST_ADDED)
+        csBody = FormatVexString(IDS_LIST_ADDED, {LoadVexString(IDS_COLUMN_ICON_NAMES)});
     else
         csBody = LoadVexString(kind.uiBody);
     std::string csHeading = LoadVexString(kind.uiLabel);
-    std::string csText = csHeading + "\n\n" + csBody + "\n\n\n" + LoadVexString(5025);
+    std::string csText =
+        csHeading + "\n\n" + csBody + "\n\n\n" + LoadVexString(IDS_CANT_PRINT_EXPLAINED);
     const size_t nAmp = csText.find('&', 1);
     if (nAmp != std::string::npos) {
         csText.erase(nAmp, 1);

@@ -16,6 +16,7 @@ public:
     const std::string& Get(uint32_t uiId) const;
     bool Has(uint32_t uiId) const { return m_strings.count(uiId) != 0; }
     int BadLines() const { return m_iBadLines; }
+    size_t Count() const { return m_strings.size(); }
 
     // The program's table, read on first use.
     static const CStringTable& Instance();

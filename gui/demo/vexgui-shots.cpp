@@ -10,23 +10,23 @@
 //   vexgui-shots --main FILE
 // only the main window, for scripts/demo --gui without a display.
 #include "common/VexData.h"
-#include "gui/printerdialogs/AddIconDlg.h"
+#include "gui/app/ReadmeDlg.h"
+#include "gui/app/VexApp.h"
+#include "gui/app/VexFrame.h"
 #include "gui/columns/ColumnSelectionDlg.h"
 #include "gui/columns/ColumnSortDlg.h"
-#include "gui/settings/DefaultValuesNotebook.h"
-#include "gui/driverupdate/DriverUpdateDlg.h"
-#include "gui/printerdialogs/InfoItemDlg.h"
 #include "gui/core/ManagedQueues.h"
+#include "gui/driverupdate/DriverUpdateDlg.h"
+#include "gui/printerdialogs/AddIconDlg.h"
+#include "gui/printerdialogs/InfoItemDlg.h"
+#include "gui/printerdialogs/SepPageBrowseDlg.h"
+#include "gui/printerdialogs/ViewIconDlg.h"
 #include "gui/printerlist/PrinterListModel.h"
 #include "gui/printerlist/PrinterView.h"
 #include "gui/printerlist/ProcessingDlg.h"
-#include "gui/app/ReadmeDlg.h"
-#include "gui/printerdialogs/SepPageBrowseDlg.h"
+#include "gui/settings/DefaultValuesNotebook.h"
 #include "gui/settings/SettingsNotebook.h"
 #include "gui/settings/TraceDlg.h"
-#include "gui/app/VexApp.h"
-#include "gui/app/VexFrame.h"
-#include "gui/printerdialogs/ViewIconDlg.h"
 
 #include <QApplication>
 #include <QComboBox>

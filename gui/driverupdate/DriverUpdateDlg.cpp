@@ -3,6 +3,7 @@
 #include "common/Trace.h"
 #include "gui/app/Prompter.h"
 #include "gui/app/QtStrings.h"
+#include "gui/core/StringIds.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -17,7 +18,7 @@
 
 CDriverUpdateDlg::CDriverUpdateDlg(eDriverType eType, QWidget* pParent)
     : QDialog(pParent, Qt::Dialog | Qt::FramelessWindowHint), m_update(eType, *this, m_gate),
-      m_pStatus(new QLabel(VexQString(5060), this)), m_pProgress(new QProgressBar(this)),
+      m_pStatus(new QLabel(VexQString(IDS_CONNECTING), this)), m_pProgress(new QProgressBar(this)),
       m_pSize(new QLabel(this)), m_pCancel(new QPushButton("Cancel", this)) {
     setObjectName("driverUpdateDlg");
     m_pStatus->setObjectName("status");
@@ -61,7 +62,7 @@ void CDriverUpdateDlg::showEvent(QShowEvent* pEvent) {
         m_worker = std::thread([this] { Work(); });
     } catch (const std::system_error& e) {
         TraceErr("(CDriverUpdateDlg::OnInitDialog)CreateThread failed : %s", e.what());
-        OnWorkerEnded({EUpdateEnd::Failed, 133});
+        OnWorkerEnded({EUpdateEnd::Failed, IDS_NO_INTERNET_ACCESS});
     }
 }
 
@@ -79,7 +80,7 @@ void CDriverUpdateDlg::Work() {
             download.join();
         } catch (const std::system_error& e) {
             TraceErr("(CDriverUpdateDlg::ConnectThreadProc)CreateThread failed : %s", e.what());
-            end = {EUpdateEnd::Failed, 131};
+            end = {EUpdateEnd::Failed, IDS_DOWNLOAD_FAILED};
         }
     }
     m_update.CloseHandles();
@@ -159,7 +160,8 @@ void CDriverUpdateDlg::BeginInstall() {
 bool CDriverUpdateDlg::AskToConnect() {
     bool bYes = false;
     CallInWindow([this, &bYes] {
-        bYes = VexMessage(this, 142, EMsgButtons::YesNo, EMsgIcon::Question) == eAnswerYes;
+        bYes =
+            VexMessage(this, IDS_CONNECT_NOW, EMsgButtons::YesNo, EMsgIcon::Question) == eAnswerYes;
     });
     return bYes;
 }
@@ -170,8 +172,8 @@ void CDriverUpdateDlg::reject() {
         return;
     m_bAsking = true;
     m_gate.Pause();
-    const int iAnswer =
-        VexMessage(this, m_iPhase == 0 ? 141 : 135, EMsgButtons::YesNo, EMsgIcon::Question);
+    const int iAnswer = VexMessage(this, m_iPhase == 0 ? IDS_CANCEL_CONNECT : IDS_CANCEL_DOWNLOAD,
+                                   EMsgButtons::YesNo, EMsgIcon::Question);
     m_bAsking = false;
     if (iAnswer == eAnswerYes) {
         // The worker ends at its next checkpoint, closes its file and handles

@@ -1,19 +1,20 @@
 #include "gui/printerdialogs/AddIconDlg.h"
 
+#include "common/DriverSite.h"
 #include "common/GtosPipeComm.h"
 #include "common/Trace.h"
 #include "common/VexData.h"
-#include "gui/core/CreationReport.h"
-#include "gui/printerdialogs/DialogFit.h"
-#include "common/DriverSite.h"
-#include "gui/driverupdate/DriverUpdateDlg.h"
-#include "gui/core/IconDlgRules.h"
-#include "gui/core/IconFieldChecks.h"
-#include "gui/printerdialogs/IconSettingsForm.h"
 #include "gui/app/Prompter.h"
-#include "gui/printerdialogs/SepPageBrowseDlg.h"
 #include "gui/app/QtStrings.h"
 #include "gui/app/WaitCursor.h"
+#include "gui/core/CreationReport.h"
+#include "gui/core/IconDlgRules.h"
+#include "gui/core/IconFieldChecks.h"
+#include "gui/core/StringIds.h"
+#include "gui/driverupdate/DriverUpdateDlg.h"
+#include "gui/printerdialogs/DialogFit.h"
+#include "gui/printerdialogs/IconSettingsForm.h"
+#include "gui/printerdialogs/SepPageBrowseDlg.h"
 
 #include <QApplication>
 #include <QDialogButtonBox>
@@ -21,18 +22,12 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-namespace {
-constexpr uint32_t kMsgCorruptedTree = 5040;
-constexpr uint32_t kMsgCreateTitle = 5019;
-constexpr uint32_t kMsgCreateFailed = 5011;
-} // namespace
-
 CAddIconDlg::CAddIconDlg(const CPrinter& printer, QWidget* pParent)
     : QDialog(pParent), m_printer(printer),
       m_pForm(new CIconSettingsForm(CIconSettingsForm::eNewQueue, ":/vexgui/create-145.png", this)),
       m_pInternetTimer(new QTimer(this)) {
     setObjectName("addIconDlg");
-    setWindowTitle(VexQString(kMsgCreateTitle));
+    setWindowTitle(VexQString(IDS_CREATE_TITLE));
     auto* pButtons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     m_pOk = pButtons->button(QDialogButtonBox::Ok);
     m_pOk->setObjectName("ok");
@@ -85,7 +80,7 @@ bool CAddIconDlg::OnInitDialog() {
     values.eUseExistingAddl = values.eUseExisting;
     values.eDriverType = data.GetValidDriverType();
     if (values.eDriverType == eDriverNone) {
-        VexMessage(this, kMsgCorruptedTree, EMsgButtons::Ok, EMsgIcon::Stop,
+        VexMessage(this, IDS_FILES_MISSING, EMsgButtons::Ok, EMsgIcon::Stop,
                    "CAddIconDlg::OnInitDialog", 208);
         TraceErr("(CAddIconDlg::OnInitDialog)Corrupted driver tree. No driver "
                  "types exist.");
@@ -103,7 +98,7 @@ bool CAddIconDlg::OnInitDialog() {
     m_pForm->SetPublishVisible(data.GetOs() != eOsNT4);
     m_pForm->SetValues(values);
     setWindowTitle(QString::fromStdString(m_printer.m_csIpAddr) + " - " +
-                   VexQString(kMsgCreateTitle));
+                   VexQString(IDS_CREATE_TITLE));
     OnSharePrinter();
     OnInstallAdditionalDrivers();
     UpdateOkButton();
@@ -199,7 +194,7 @@ void CAddIconDlg::accept() {
         VexMessageText(this, uint32_t(report.iMessageId), report.csText, EMsgButtons::Ok,
                        report.eIcon, "CAddIconDlg::OnOK", report.iVexNumber);
     if (!report.bSuccess)
-        VexMessage(this, kMsgCreateFailed, EMsgButtons::Ok, EMsgIcon::Stop);
+        VexMessage(this, IDS_STATE_ADD_ERROR, EMsgButtons::Ok, EMsgIcon::Stop);
     scope.Result("rc=%d warnings=%08x", iRc, uiWarnings);
     QDialog::accept();
 }

@@ -2,12 +2,13 @@
 
 #include "common/TestPage.h"
 #include "common/Trace.h"
-#include "gui/printerdialogs/DialogFit.h"
-#include "gui/core/ManagedQueues.h"
 #include "gui/app/Prompter.h"
-#include "gui/core/StringTable.h"
-#include "gui/printerdialogs/ViewIconDlg.h"
 #include "gui/app/WaitCursor.h"
+#include "gui/core/ManagedQueues.h"
+#include "gui/core/StringIds.h"
+#include "gui/core/StringTable.h"
+#include "gui/printerdialogs/DialogFit.h"
+#include "gui/printerdialogs/ViewIconDlg.h"
 #include "platform/error.h"
 
 #include <QGridLayout>
@@ -174,8 +175,8 @@ void CInfoItemDlg::OnRemove() {
             selected.push_back(m_pList->topLevelItem(i));
     if (selected.empty())
         return;
-    if (VexMessage(this, selected.size() > 1 ? 152 : 151, EMsgButtons::YesNo, EMsgIcon::Question) !=
-        eAnswerYes)
+    if (VexMessage(this, selected.size() > 1 ? IDS_DELETE_QUEUES : IDS_DELETE_QUEUE,
+                   EMsgButtons::YesNo, EMsgIcon::Question) != eAnswerYes)
         return;
     const bool bHadDefault = !DefaultPrinter().empty();
     const int iFirstRemoved = m_pList->indexOfTopLevelItem(selected.front());
@@ -209,11 +210,12 @@ void CInfoItemDlg::HandDefaultOn(int iFirstRemoved) {
         csNew = FirstLocalPrinter();
     }
     if (csNew.empty()) {
-        VexMessage(this, 130, EMsgButtons::Ok, EMsgIcon::Exclamation);
+        VexMessage(this, IDS_NO_PRINTER_LEFT, EMsgButtons::Ok, EMsgIcon::Exclamation);
         return;
     }
     if (SetDefaultPrinter(csNew))
-        VexMessageText(this, 129, FormatVexString(129, {csNew}), EMsgButtons::Ok,
+        VexMessageText(this, IDS_DEFAULT_PRINTER_REPLACED,
+                       FormatVexString(IDS_DEFAULT_PRINTER_REPLACED, {csNew}), EMsgButtons::Ok,
                        EMsgIcon::Exclamation);
 }
 
@@ -253,8 +255,9 @@ void CInfoItemDlg::OnPrintTestPage() {
         bOk = CTestPage().Print(csQueue, &uiJob);
     }
     const std::string csResult =
-        bOk ? FormatVexString(5090, {csQueue, std::to_string(uiJob)})
-            : FormatVexString(5091, {csQueue, platform::ErrorText(platform::GetLastError())});
+        bOk ? FormatVexString(IDS_TEST_PAGE_SENT, {csQueue, std::to_string(uiJob)})
+            : FormatVexString(IDS_TEST_PAGE_FAILED,
+                              {csQueue, platform::ErrorText(platform::GetLastError())});
     TraceInf("(CInfoItemDlg::OnPrintTestPage)%s", csResult.c_str());
     m_pTestPageResult->setText(QString::fromStdString(csResult));
     scope.Result(bOk);

@@ -2,13 +2,14 @@
 
 #include "common/Trace.h"
 #include "gui/app/QtStrings.h"
+#include "gui/core/StringIds.h"
 #include "platform/os.h"
 
 #include <QDir>
 #include <QFileInfo>
 
 CSepPageBrowseDlg::CSepPageBrowseDlg(QWidget* pParent)
-    : QFileDialog(pParent, VexQString(5012),
+    : QFileDialog(pParent, VexQString(IDS_SEPARATOR_PAGE),
                   QString::fromStdString(platform::GetSystemDirectory())) {
     setObjectName("sepPageBrowseDlg");
     setOption(QFileDialog::DontUseNativeDialog);

@@ -2,28 +2,21 @@
 
 #include "common/Trace.h"
 #include "common/VexData.h"
-#include "gui/printerdialogs/DialogFit.h"
+#include "gui/app/Prompter.h"
+#include "gui/app/WaitCursor.h"
 #include "gui/core/IconDlgRules.h"
 #include "gui/core/IconFieldChecks.h"
-#include "gui/printerdialogs/IconSettingsForm.h"
-#include "gui/app/Prompter.h"
-#include "gui/printerdialogs/SepPageBrowseDlg.h"
+#include "gui/core/StringIds.h"
 #include "gui/core/StringTable.h"
-#include "gui/app/WaitCursor.h"
+#include "gui/printerdialogs/DialogFit.h"
+#include "gui/printerdialogs/IconSettingsForm.h"
+#include "gui/printerdialogs/SepPageBrowseDlg.h"
 #include "platform/error.h"
 
 #include <QApplication>
 #include <QDialogButtonBox>
 #include <QPushButton>
 #include <QVBoxLayout>
-
-namespace {
-constexpr uint32_t kMsgNoShareName = 154;
-constexpr uint32_t kMsgPublishWarning = 145;
-constexpr uint32_t kMsgPortWarning = 5051;
-constexpr uint32_t kMsgUpdatedWithWarnings = 5059;
-constexpr uint32_t kMsgNotChanged = 5080;
-} // namespace
 
 CViewIconDlg::CViewIconDlg(const std::string& csQueueName, const CPrinter& printer,
                            QWidget* pParent)
@@ -101,7 +94,7 @@ void CViewIconDlg::accept() {
         return;
     }
     if (m_queue.IsOpen() && values.bShare && values.csShareName.empty()) {
-        VexMessage(this, kMsgNoShareName, EMsgButtons::Ok, EMsgIcon::Exclamation);
+        VexMessage(this, IDS_NO_SHARE_NAME, EMsgButtons::Ok, EMsgIcon::Exclamation);
         m_pForm->FocusField(EIconField::ShareName);
         scope.Result("no share name");
         return;
@@ -110,17 +103,17 @@ void CViewIconDlg::accept() {
     const SQueueChange change = m_queue.Apply(values, CVexData().GetOs() != eOsNT4);
     if (bWasOpen && !change.bApplied)
         VexMessageText(
-            this, kMsgNotChanged,
-            FormatVexString(kMsgNotChanged, {m_csQueueName, platform::ErrorText(change.dwError)}),
+            this, IDS_NOT_CHANGED,
+            FormatVexString(IDS_NOT_CHANGED, {m_csQueueName, platform::ErrorText(change.dwError)}),
             EMsgButtons::Ok, EMsgIcon::Stop);
     std::string csWarnings;
     if (change.bPortWarning)
-        csWarnings += LoadVexString(kMsgPortWarning);
+        csWarnings += LoadVexString(IDS_WARN_OTHER_PORT);
     if (change.bPublishWarning)
-        csWarnings += LoadVexString(kMsgPublishWarning);
+        csWarnings += LoadVexString(IDS_WARN_NOT_PUBLISHED);
     if (!csWarnings.empty())
-        VexMessageText(this, kMsgUpdatedWithWarnings,
-                       LoadVexString(kMsgUpdatedWithWarnings) + csWarnings, EMsgButtons::Ok,
+        VexMessageText(this, IDS_UPDATED_WITH_WARNINGS,
+                       LoadVexString(IDS_UPDATED_WITH_WARNINGS) + csWarnings, EMsgButtons::Ok,
                        EMsgIcon::Exclamation);
     scope.Result("applied=%d", change.bApplied);
     QDialog::accept();

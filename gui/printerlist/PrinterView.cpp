@@ -3,21 +3,22 @@
 #include "common/GtosPipeComm.h"
 #include "common/Trace.h"
 #include "common/VexData.h"
-#include "gui/core/ColumnData.h"
-#include "gui/columns/ColumnSelectionDlg.h"
-#include "gui/columns/ColumnSortDlg.h"
-#include "gui/printerlist/DiscoverThread.h"
-#include "gui/core/KplChanges.h"
-#include "gui/printerlist/PrinterListModel.h"
-#include "gui/printerlist/ProcessingDlg.h"
 #include "gui/app/Prompter.h"
-#include "gui/core/QueueNames.h"
-#include "gui/core/Reconcile.h"
-#include "gui/core/StateFilter.h"
-#include "gui/printerlist/StateIcons.h"
 #include "gui/app/QtStrings.h"
 #include "gui/app/VexApp.h"
 #include "gui/app/WaitCursor.h"
+#include "gui/columns/ColumnSelectionDlg.h"
+#include "gui/columns/ColumnSortDlg.h"
+#include "gui/core/ColumnData.h"
+#include "gui/core/KplChanges.h"
+#include "gui/core/QueueNames.h"
+#include "gui/core/Reconcile.h"
+#include "gui/core/StateFilter.h"
+#include "gui/core/StringIds.h"
+#include "gui/printerlist/DiscoverThread.h"
+#include "gui/printerlist/PrinterListModel.h"
+#include "gui/printerlist/ProcessingDlg.h"
+#include "gui/printerlist/StateIcons.h"
 
 #include <QApplication>
 #include <QHeaderView>
@@ -148,7 +149,7 @@ void CPrinterView::Redisplay(bool bReadFile) {
 
 void CPrinterView::RefreshView() {
     CTraceScope scope("CPrinterView::RefreshView");
-    emit StatusText(VexQString(5037));
+    emit StatusText(VexQString(IDS_REFRESHING));
     Redisplay(true);
     emit ServiceStateMayHaveChanged();
 }
@@ -300,11 +301,11 @@ void CPrinterView::OnNewPrinter() {
     pFrame->raise();
     pFrame->activateWindow();
     if (pFrame->isMinimized()) {
-        if (VexMessage(pFrame, 5017, EMsgButtons::YesNo, EMsgIcon::Question,
+        if (VexMessage(pFrame, IDS_NEW_PRINTERS_VIEW, EMsgButtons::YesNo, EMsgIcon::Question,
                        "CPrinterView::OnNewPrinter", 206) == eAnswerYes)
             pFrame->showNormal();
     } else {
-        VexMessage(pFrame, 5039, EMsgButtons::Ok, EMsgIcon::Information,
+        VexMessage(pFrame, IDS_NEW_PRINTERS, EMsgButtons::Ok, EMsgIcon::Information,
                    "CPrinterView::OnNewPrinter", 207);
     }
     m_flags.m_bNewPrinterRunning = false;
@@ -326,7 +327,7 @@ void CPrinterView::OnAppDiscover() {
     }
     bool bDiscover = true;
     if (CVexData().GetOpMode() == eModeAutomatic &&
-        VexMessage(this, 5024, EMsgButtons::YesNo, EMsgIcon::Question,
+        VexMessage(this, IDS_DISCOVER_IN_AUTOMATIC, EMsgButtons::YesNo, EMsgIcon::Question,
                    "CPrinterView::OnAppDiscover", 203) != eAnswerYes) {
         CWaitCursor wait;
         RefreshView();
@@ -344,7 +345,7 @@ void CPrinterView::OnAppDiscover() {
     if (m_flags.m_bNewPrinterHeld) {
         window()->raise();
         window()->activateWindow();
-        VexMessage(window(), 5039, EMsgButtons::Ok, EMsgIcon::Information);
+        VexMessage(window(), IDS_NEW_PRINTERS, EMsgButtons::Ok, EMsgIcon::Information);
     }
     m_flags.Release();
     m_flags.m_pProcessingDlg = nullptr;

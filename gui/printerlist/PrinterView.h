@@ -5,8 +5,8 @@
 
 #include "common/Printers.h"
 #include "gui/core/ActionRules.h"
-#include "gui/notifications/NotifyFlags.h"
 #include "gui/core/QueueNames.h"
+#include "gui/notifications/NotifyFlags.h"
 
 #include <QWidget>
 #include <filesystem>

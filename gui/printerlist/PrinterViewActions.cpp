@@ -4,16 +4,17 @@
 #include "common/GtosPipeComm.h"
 #include "common/Trace.h"
 #include "common/VexData.h"
-#include "gui/printerdialogs/AddIconDlg.h"
-#include "gui/core/CreationReport.h"
-#include "gui/printerdialogs/InfoItemDlg.h"
-#include "gui/core/ManagedQueues.h"
-#include "gui/printerlist/PrinterListModel.h"
-#include "gui/printerlist/PrinterView.h"
 #include "gui/app/Prompter.h"
-#include "gui/core/StringTable.h"
 #include "gui/app/VexApp.h"
 #include "gui/app/WaitCursor.h"
+#include "gui/core/CreationReport.h"
+#include "gui/core/ManagedQueues.h"
+#include "gui/core/StringIds.h"
+#include "gui/core/StringTable.h"
+#include "gui/printerdialogs/AddIconDlg.h"
+#include "gui/printerdialogs/InfoItemDlg.h"
+#include "gui/printerlist/PrinterListModel.h"
+#include "gui/printerlist/PrinterView.h"
 #include "platform/clock.h"
 
 #include <QCursor>
@@ -47,7 +48,8 @@ private:
 
 // "1 printer", "3 printers".
 std::string PrinterCount(int iCount) {
-    return iCount == 1 ? LoadVexString(5096) : FormatVexString(5097, {std::to_string(iCount)});
+    return iCount == 1 ? LoadVexString(IDS_ONE_PRINTER)
+                       : FormatVexString(IDS_N_PRINTERS, {std::to_string(iCount)});
 }
 
 // The queues of the address now; empty when the spooler cannot tell.
@@ -157,14 +159,14 @@ void CPrinterView::SendToEach(bool (CGtosPipeComm::*send)(const CPrinter*),
 
 void CPrinterView::OnPrinterIgnore() {
     CTraceScope scope("CPrinterView::OnPrinterIgnore");
-    SendToEach(&CGtosPipeComm::SendIgnorePrinterCmdToService, 5041, 5093,
-               "CPrinterView::OnPrinterIgnore", 209);
+    SendToEach(&CGtosPipeComm::SendIgnorePrinterCmdToService, IDS_IGNORE_FAILED,
+               IDS_OUTCOME_IGNORED, "CPrinterView::OnPrinterIgnore", 209);
 }
 
 void CPrinterView::OnPrinterRestore() {
     CTraceScope scope("CPrinterView::OnPrinterRestore");
-    SendToEach(&CGtosPipeComm::SendRestorePrinterCmdToService, 5042, 5094,
-               "CPrinterView::OnPrinterRestore", 210);
+    SendToEach(&CGtosPipeComm::SendRestorePrinterCmdToService, IDS_RESTORE_FAILED,
+               IDS_OUTCOME_RESTORED, "CPrinterView::OnPrinterRestore", 210);
 }
 
 void CPrinterView::OnPrinterRemove() {
@@ -175,10 +177,13 @@ void CPrinterView::OnPrinterRemove() {
     const std::vector<CPrinter> printers = SelectedPrinters();
     // The described question, then the printers it is about.
     const std::string csQuestion =
-        FormatVexString(5035, {LoadVexString(5008), LoadVexString(5009), LoadVexString(5010)}) +
-        "\n\n" + FormatVexString(5101, {PrinterList(printers)});
+        FormatVexString(IDS_REMOVE_QUESTION,
+                        {LoadVexString(IDS_STATE_WAITING), LoadVexString(IDS_STATE_ADDED),
+                         LoadVexString(IDS_STATE_IGNORED)}) +
+        "\n\n" + FormatVexString(IDS_PRINTERS_TO_REMOVE, {PrinterList(printers)});
     bool bDeleteQueues = false;
-    if (VexMessageWithCheckBox(this, 5035, csQuestion, LoadVexString(5100), &bDeleteQueues,
+    if (VexMessageWithCheckBox(this, IDS_REMOVE_QUESTION, csQuestion,
+                               LoadVexString(IDS_ALSO_DELETE_QUEUES), &bDeleteQueues,
                                "CPrinterView::OnPrinterRemove", 204) == eAnswerYes) {
         // The queues go first, as Manage printers deletes them, while the
         // printers' addresses are still known.
@@ -190,15 +195,15 @@ void CPrinterView::OnPrinterRemove() {
         const int iDone =
             SendEach(&CGtosPipeComm::SendRemovePrinterCmdToService, printers, &bFailed);
         if (bFailed)
-            VexMessage(this, 5043, EMsgButtons::Ok, EMsgIcon::Stop, "CPrinterView::OnPrinterRemove",
-                       211);
+            VexMessage(this, IDS_REMOVE_FAILED, EMsgButtons::Ok, EMsgIcon::Stop,
+                       "CPrinterView::OnPrinterRemove", 211);
         ActionPause(before);
         RefreshView();
         if (iDone > 0)
             emit Outcome(QString::fromStdString(
-                bDeleteQueues
-                    ? FormatVexString(5104, {PrinterCount(iDone), std::to_string(iQueues)})
-                    : FormatVexString(5095, {PrinterCount(iDone)})));
+                bDeleteQueues ? FormatVexString(IDS_OUTCOME_REMOVED_AND_DELETED,
+                                                {PrinterCount(iDone), std::to_string(iQueues)})
+                              : FormatVexString(IDS_OUTCOME_REMOVED, {PrinterCount(iDone)})));
         return;
     }
     RefreshView();
@@ -212,7 +217,8 @@ int CPrinterView::DeleteQueuesOf(const std::vector<CPrinter>& printers) {
             if (managedqueues::DeleteQueue(csQueue)) {
                 ++iDeleted;
             } else {
-                VexMessageText(this, 5105, FormatVexString(5105, {csQueue}), EMsgButtons::Ok,
+                VexMessageText(this, IDS_QUEUE_NOT_DELETED,
+                               FormatVexString(IDS_QUEUE_NOT_DELETED, {csQueue}), EMsgButtons::Ok,
                                EMsgIcon::Stop);
                 return iDeleted;
             }
@@ -229,11 +235,12 @@ bool CPrinterView::ConfirmCreation(const char* pszRoutine, CPrinter* pPrinter) {
         return false;
     *pPrinter = selected.front();
     if ((pPrinter->m_uiPrtConfig1Var & PRT_CONFIG1_CAN_PRINT_MASK) != PRT_CONFIG1_CAN_PRINT_MASK &&
-        VexMessage(this, 132, EMsgButtons::YesNo, EMsgIcon::Exclamation) != eAnswerYes)
+        VexMessage(this, IDS_PRINTING_NOT_ALLOWED, EMsgButtons::YesNo, EMsgIcon::Exclamation) !=
+            eAnswerYes)
         return false;
     if (pPrinter->m_VexState == eVexAdded &&
-        VexMessage(this, 5023, EMsgButtons::YesNo, EMsgIcon::Question, pszRoutine, 202) !=
-            eAnswerYes) {
+        VexMessage(this, IDS_CREATE_ANOTHER, EMsgButtons::YesNo, EMsgIcon::Question, pszRoutine,
+                   202) != eAnswerYes) {
         RefreshView();
         return false;
     }
@@ -266,7 +273,8 @@ void CPrinterView::OnPrinterAddIcon() {
 void CPrinterView::ReportCreated(const CPrinter& printer, const std::vector<std::string>& before) {
     const std::string csQueue = NewQueue(before, QueuesNow(printer.m_csIpAddr));
     if (!csQueue.empty())
-        emit Outcome(QString::fromStdString(FormatVexString(5092, {csQueue, printer.m_csIpAddr})));
+        emit Outcome(QString::fromStdString(
+            FormatVexString(IDS_OUTCOME_CREATED, {csQueue, printer.m_csIpAddr})));
 }
 
 void CPrinterView::OnPrinterAddIconDefaults() {

@@ -3,6 +3,7 @@
 #include "common/Trace.h"
 #include "gui/app/Prompter.h"
 #include "gui/app/QtStrings.h"
+#include "gui/core/StringIds.h"
 #include "platform/clock.h"
 
 #include <QHBoxLayout>
@@ -48,7 +49,7 @@ void CProcessingDlg::OnAddingIcons() {
     if (m_bClosing)
         return;
     m_pProgress->setValue(0);
-    m_pStatus->setText(VexQString(5038));
+    m_pStatus->setText(VexQString(IDS_CREATING));
     m_pCancel->setEnabled(false);
 }
 
@@ -62,7 +63,7 @@ void CProcessingDlg::OnCloseDialog() {
     m_bClosing = true;
     m_pTimer->stop();
     m_pProgress->setValue(kSteps);
-    m_pStatus->setText(VexQString(5037));
+    m_pStatus->setText(VexQString(IDS_REFRESHING));
     m_pCancel->setEnabled(false);
     // The pause lets the service write the list; the window keeps painting.
     QTimer::singleShot(int(platform::ScaledDelay(kClosePauseMs)), this, [this] {
@@ -77,7 +78,8 @@ void CProcessingDlg::reject() {
         return;
     m_pTimer->stop();
     m_bAsking = true;
-    const int iAnswer = VexMessage(this, 5061, EMsgButtons::YesNo, EMsgIcon::Question);
+    const int iAnswer =
+        VexMessage(this, IDS_CANCEL_DISCOVERY, EMsgButtons::YesNo, EMsgIcon::Question);
     m_bAsking = false;
     if (iAnswer == eAnswerYes) {
         m_stopWorker();

@@ -2,6 +2,7 @@
 
 #include "common/Trace.h"
 #include "gui/app/Prompter.h"
+#include "gui/core/StringIds.h"
 
 #include <QButtonGroup>
 #include <QGroupBox>
@@ -51,8 +52,8 @@ bool CSettingsDriverTab::OnInitDialog() {
     CVexData data;
     const eDriverType eType = data.GetValidDriverType();
     if (eType == eDriverNone) {
-        VexMessage(this, 5040, EMsgButtons::Ok, EMsgIcon::Stop, "CSettingsDriverTab::OnInitDialog",
-                   208);
+        VexMessage(this, IDS_FILES_MISSING, EMsgButtons::Ok, EMsgIcon::Stop,
+                   "CSettingsDriverTab::OnInitDialog", 208);
         TraceErr("(CSettingsDriverTab::OnInitDialog)Corrupted driver tree. No driver types exist.");
         return false;
     }

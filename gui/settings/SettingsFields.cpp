@@ -1,6 +1,7 @@
 #include "gui/settings/SettingsFields.h"
 
 #include "gui/app/Prompter.h"
+#include "gui/core/StringIds.h"
 #include "gui/core/StringTable.h"
 
 #include <cctype>
@@ -39,9 +40,7 @@ SPublishBox PublishBoxForShare(bool bShare, bool bPublishChecked) {
 }
 
 void ShowNumberRangeMessage(QWidget* pOwner, int64_t iMin, int64_t iMax) {
-    constexpr uint32_t kNumberRangeMessage = 61713;
-    VexMessageText(
-        pOwner, kNumberRangeMessage,
-        FormatVexString(kNumberRangeMessage, {std::to_string(iMin), std::to_string(iMax)}),
-        EMsgButtons::Ok, EMsgIcon::Exclamation);
+    VexMessageText(pOwner, IDS_NUMBER_RANGE,
+                   FormatVexString(IDS_NUMBER_RANGE, {std::to_string(iMin), std::to_string(iMax)}),
+                   EMsgButtons::Ok, EMsgIcon::Exclamation);
 }

@@ -1,6 +1,7 @@
 #include "gui/settings/SettingsModeTab.h"
 
 #include "common/Trace.h"
+#include "gui/core/StringIds.h"
 #include "gui/core/StringTable.h"
 
 #include <QButtonGroup>
@@ -19,7 +20,7 @@ QLabel* Explanation(const QString& csText, QWidget* pParent) {
 
 CSettingsModeTab::CSettingsModeTab(QWidget* pParent)
     : CSettingsTab("Mode", "settingsModeTab", pParent), m_pModes(new QButtonGroup(this)) {
-    const std::string csWaiting = LoadVexString(5008);
+    const std::string csWaiting = LoadVexString(IDS_STATE_WAITING);
     auto* pIntro =
         new QLabel("Choose what Ambrel does when it discovers a new printer on the network.", this);
     pIntro->setWordWrap(true);

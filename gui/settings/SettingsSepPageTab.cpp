@@ -4,8 +4,9 @@
 #include "common/Trace.h"
 #include "common/VexData.h"
 #include "gui/app/Prompter.h"
-#include "gui/printerdialogs/SepPageBrowseDlg.h"
+#include "gui/core/StringIds.h"
 #include "gui/core/StringTable.h"
+#include "gui/printerdialogs/SepPageBrowseDlg.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -55,7 +56,8 @@ bool CSettingsSepPageTab::Validate() {
     const std::string csSepPage = m_pSepPage->text().toStdString();
     if (csSepPage.empty() || CDataValidation().IsSeparatorPageValid(csSepPage) == eValidOk)
         return true;
-    VexMessageText(this, 5044, FormatVexString(5044, {csSepPage}), EMsgButtons::Ok,
+    VexMessageText(this, IDS_BAD_SEPARATOR_PAGE,
+                   FormatVexString(IDS_BAD_SEPARATOR_PAGE, {csSepPage}), EMsgButtons::Ok,
                    EMsgIcon::Exclamation, "CSettingsSepPageTab::DDV_ValidSeparatorPage", 212);
     m_pSepPage->setFocus();
     m_pSepPage->selectAll();

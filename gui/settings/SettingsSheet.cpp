@@ -1,8 +1,8 @@
 #include "gui/settings/SettingsSheet.h"
 
 #include "common/Trace.h"
-#include "gui/settings/SettingsTab.h"
 #include "gui/app/QtStrings.h"
+#include "gui/settings/SettingsTab.h"
 
 #include <QDialogButtonBox>
 #include <QPushButton>

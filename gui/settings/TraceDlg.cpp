@@ -1,8 +1,8 @@
 #include "gui/settings/TraceDlg.h"
 
 #include "common/Trace.h"
-#include "gui/settings/SettingsFields.h"
 #include "gui/app/VexApp.h"
+#include "gui/settings/SettingsFields.h"
 #include "platform/service.h"
 
 #include <QButtonGroup>

@@ -5,9 +5,9 @@
 #include "DownloadSite.h"
 #include "GuiTestSupport.h"
 
+#include "common/DriverSite.h"
 #include "common/VexData.h"
 #include "gui/printerdialogs/AddIconDlg.h"
-#include "common/DriverSite.h"
 #include "platform/registry.h"
 
 #include <QLineEdit>

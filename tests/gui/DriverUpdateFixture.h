@@ -6,8 +6,8 @@
 
 #include "DownloadSite.h"
 #include "TestSupport.h"
-#include "common/VexData.h"
 #include "common/DriverSite.h"
+#include "common/VexData.h"
 #include "platform/os.h"
 #include "platform/registry.h"
 

@@ -2,12 +2,15 @@
 // panel, window title and command line.
 #include "GuiTestSupport.h"
 #include "common/VexData.h"
+#include "gui/app/QtStrings.h"
 #include "gui/core/AppText.h"
 #include "gui/core/PrinterRowText.h"
 #include "gui/core/StateFilter.h"
-#include "gui/app/QtStrings.h"
+#include "gui/core/StringIds.h"
 
 #include <gtest/gtest.h>
+#include <iterator>
+#include <set>
 
 using vexguitest::MakePrinter;
 
@@ -42,6 +45,20 @@ TEST(StringTable, ProgramTableIsWholeAndHoldsTheExactTexts) {
     EXPECT_NE(csRemove.find("back in the 'A' state or 'B' state."), std::string::npos);
     EXPECT_NE(csRemove.find("put it in the 'C' state and"), std::string::npos);
     EXPECT_EQ(csRemove.find("%s"), std::string::npos);
+}
+
+// The names of the code and the numbers of the table are one list: a string
+// without a name, a name without a string or a number named twice fails here.
+TEST(StringTable, EveryStringHasOneNameAndEveryNameAString) {
+    const CStringTable& table = CStringTable::Instance();
+    const std::set<uint32_t> named(std::begin(kAllStringIds), std::end(kAllStringIds));
+    EXPECT_EQ(named.size(), std::size(kAllStringIds));
+    for (uint32_t id : kAllStringIds)
+        EXPECT_TRUE(table.Has(id)) << id;
+    EXPECT_EQ(table.Count(), named.size());
+    EXPECT_EQ(LoadVexString(IDS_APP_TITLE), "Zantor Ambrel");
+    EXPECT_EQ(LoadVexString(IDS_STATE_WAITING), "Awaiting user action");
+    EXPECT_EQ(VexCommandTip(ID_APP_DISCOVER).toStdString(), "Discover printers");
 }
 
 TEST(RowText, StateTextCarriesCantPrintUnlessBothTopBitsAreSet) {

@@ -6,12 +6,12 @@
 #include "common/Printers.h"
 #include "common/Trace.h"
 #include "common/VexData.h"
+#include "gui/app/VexApp.h"
+#include "gui/app/VexFrame.h"
+#include "gui/core/StateFilter.h"
 #include "gui/printerlist/PrinterListModel.h"
 #include "gui/printerlist/PrinterView.h"
 #include "gui/printerlist/ProcessingDlg.h"
-#include "gui/core/StateFilter.h"
-#include "gui/app/VexApp.h"
-#include "gui/app/VexFrame.h"
 #include "platform/service.h"
 
 #include <QComboBox>

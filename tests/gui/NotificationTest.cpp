@@ -4,12 +4,12 @@
 #include "GuiTestSupport.h"
 #include "TestService.h"
 #include "common/VexData.h"
+#include "gui/app/VexApp.h"
+#include "gui/app/VexFrame.h"
+#include "gui/notifications/StogPipeWorkThread.h"
 #include "gui/printerlist/PrinterListModel.h"
 #include "gui/printerlist/PrinterView.h"
 #include "gui/printerlist/ProcessingDlg.h"
-#include "gui/notifications/StogPipeWorkThread.h"
-#include "gui/app/VexApp.h"
-#include "gui/app/VexFrame.h"
 
 #include <QApplication>
 #include <QPushButton>

@@ -5,12 +5,12 @@
 #include "GuiTestSupport.h"
 #include "LiveService.h"
 #include "common/VexData.h"
-#include "gui/settings/DefaultValuesNotebook.h"
-#include "gui/printerdialogs/SepPageBrowseDlg.h"
-#include "gui/settings/SettingsFields.h"
-#include "gui/settings/TraceDlg.h"
 #include "gui/app/VexApp.h"
 #include "gui/app/VexFrame.h"
+#include "gui/printerdialogs/SepPageBrowseDlg.h"
+#include "gui/settings/DefaultValuesNotebook.h"
+#include "gui/settings/SettingsFields.h"
+#include "gui/settings/TraceDlg.h"
 #include "platform/os.h"
 
 #include <QAction>

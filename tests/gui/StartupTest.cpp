@@ -2,9 +2,9 @@
 // and the service with their questions.
 #include "GuiTestSupport.h"
 #include "TestService.h"
-#include "gui/printerlist/PrinterView.h"
 #include "gui/app/VexApp.h"
 #include "gui/app/VexFrame.h"
+#include "gui/printerlist/PrinterView.h"
 #include "platform/error.h"
 #include "platform/section.h"
 #include "platform/service.h"

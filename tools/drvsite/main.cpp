@@ -8,9 +8,9 @@
 // For the tests it also lays what a site must never be trusted with: a
 // package whose archive reaches outside its folder (--hostile), a checksum
 // file that does not match (--checksum) or says "ERROR" (--sum-text).
-#include "common/VexData.h"
 #include "common/DriverChecksum.h"
 #include "common/DriverSite.h"
+#include "common/VexData.h"
 #include "platform/os.h"
 
 #include <archive.h>

@@ -126,6 +126,15 @@ bool CVexFrame::Create() {
 }
 
 void CVexFrame::CreateMenus() {
+    CreateApplicationMenu();
+    CreatePrinterMenu();
+    CreateViewMenu();
+    CreateHelpMenu();
+    m_pView->SetContextMenus(m_pPrinterMenu, m_pApplicationMenu);
+    CreateHiddenKeys();
+}
+
+void CVexFrame::CreateApplicationMenu() {
     CVexApp* pApp = CVexApp::Instance();
     m_pApplicationMenu = menuBar()->addMenu("&Application");
     connect(AddCommand(m_pApplicationMenu, ID_APP_DISCOVER, "&Discover printers..."),
@@ -140,7 +149,9 @@ void CVexFrame::CreateMenus() {
     m_pApplicationMenu->addSeparator();
     connect(AddCommand(m_pApplicationMenu, ID_APP_EXIT, "E&xit"), &QAction::triggered, this,
             &QWidget::close);
+}
 
+void CVexFrame::CreatePrinterMenu() {
     // The printer actions are carried out with the service; each is enabled by
     // its rule over the selected printers.
     m_pPrinterMenu = menuBar()->addMenu("&Printer");
@@ -184,7 +195,9 @@ void CVexFrame::CreateMenus() {
             triggerIfEnabled(eAction == EPrinterAction::Manage ? ID_PRINTER_MANAGE
                                                                : ID_PRINTER_ADD_ICON);
     });
+}
 
+void CVexFrame::CreateViewMenu() {
     QMenu* pView = menuBar()->addMenu("&View");
     QAction* pToolbar = AddCommand(pView, ID_VIEW_TOOLBAR, "&Toolbar");
     pToolbar->setCheckable(true);
@@ -220,7 +233,10 @@ void CVexFrame::CreateMenus() {
         m_pView->RefreshView();
         QApplication::restoreOverrideCursor();
     });
+}
 
+void CVexFrame::CreateHelpMenu() {
+    CVexApp* pApp = CVexApp::Instance();
     QMenu* pHelp = menuBar()->addMenu("&Help");
     QAction* pReadme = AddCommand(pHelp, ID_APP_README, "&Readme file");
     pHelp->addSeparator();
@@ -229,8 +245,10 @@ void CVexFrame::CreateMenus() {
         connect(pReadme, &QAction::triggered, pApp, &CVexApp::OnAppReadme);
         connect(pAbout, &QAction::triggered, pApp, &CVexApp::OnAppAbout);
     }
-    m_pView->SetContextMenus(m_pPrinterMenu, m_pApplicationMenu);
+}
 
+void CVexFrame::CreateHiddenKeys() {
+    CVexApp* pApp = CVexApp::Instance();
     // Hidden keys: F6 and Shift+F6 move the focus; Ctrl+Alt+Shift+T opens the
     // trace settings; Ctrl+Alt+Shift+X does nothing.
     auto* pF6 = new QShortcut(QKeySequence(Qt::Key_F6), this);

@@ -66,7 +66,13 @@ protected:
 private:
     QAction* AddCommand(QMenu* pMenu, int iCommand, const QString& csText,
                         const QKeySequence& key = QKeySequence());
+    // The menu bar, one menu after the other, and the keys that no menu shows.
     void CreateMenus();
+    void CreateApplicationMenu();
+    void CreatePrinterMenu();
+    void CreateViewMenu();
+    void CreateHelpMenu();
+    void CreateHiddenKeys();
     void CreateToolBar();
     void CreateTopBar();
     void CreateStatusBar();

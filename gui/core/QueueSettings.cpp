@@ -5,6 +5,7 @@
 #include "platform/error.h"
 
 #include <strings.h>
+#include <vector>
 
 using namespace platform;
 

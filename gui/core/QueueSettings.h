@@ -8,7 +8,6 @@
 
 #include <cstdint>
 #include <string>
-#include <vector>
 
 // What applying changes came to.
 struct SQueueChange {
@@ -44,7 +43,6 @@ public:
     SQueueChange Apply(const SIconInfo& values, bool bPublishPossible);
 
 private:
-    bool ReadRecord(std::vector<uint8_t>* pBuffer);
     void Close();
 
     platform::HPRINTER m_hPrinter = nullptr;

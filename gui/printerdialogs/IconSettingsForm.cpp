@@ -278,10 +278,6 @@ void CIconSettingsForm::FocusField(EIconField eField) {
     pEdit->selectAll();
 }
 
-bool CIconSettingsForm::IsSharing() const {
-    return m_pShare->isChecked();
-}
-
 bool CIconSettingsForm::IsInstallingAdditional() const {
     return m_pInstallAddl && m_pInstallAddl->isChecked();
 }

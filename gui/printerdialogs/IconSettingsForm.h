@@ -50,7 +50,6 @@ public:
     // Puts the focus into a field, its text selected.
     void FocusField(EIconField eField);
 
-    bool IsSharing() const;
     bool IsInstallingAdditional() const;
     QString SeparatorPage() const;
 

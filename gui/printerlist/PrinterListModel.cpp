@@ -77,15 +77,6 @@ void CPrinterListModel::SortByIndex(int iDisplayIndex) {
     emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
 
-bool CPrinterListModel::UpdateRow(const CPrinter& printer) {
-    const int iRow = RowOfUuid(printer.m_csUUID);
-    if (iRow < 0)
-        return false;
-    m_rows[size_t(iRow)] = printer;
-    emit dataChanged(index(iRow, 0), index(iRow, columnCount() - 1));
-    return true;
-}
-
 void CPrinterListModel::ColumnsChanged() {
     beginResetModel();
     endResetModel();

@@ -26,8 +26,6 @@ public:
     void Clear();
     // Sorts by the column shown at the display index, in that column's direction.
     void SortByIndex(int iDisplayIndex);
-    // Replaces the row of the record's UUID; false when it is not listed.
-    bool UpdateRow(const CPrinter& printer);
     // The columns of the column model changed.
     void ColumnsChanged();
 

@@ -364,7 +364,8 @@ TEST_F(CupsSpoolerTest, AQueueFollowsItsPrinterToANewAddress) {
                   "/usr/bin/lp",
                   {"-d", "Laser_1332", "-o", "raw", machine->Root().Path() + "/raw.prn"}, &output),
               0)
-        << output;
+        << output << vextest::ReadFile(machine->Root().WorkDir() + "vexsrv.log")
+        << vextest::ReadFile(machine->Root().Path() + "/cups/log/error_log");
     ASSERT_TRUE(vextest::WaitFor([&] { return JobLines().size() == 1; }, std::chrono::seconds(30)))
         << vextest::ReadFile(machine->Root().Path() + "/cups/log/error_log");
     EXPECT_EQ(JobLines()[0].rfind("127.0.0.5 1 15 ", 0), 0u) << JobLines()[0];

@@ -34,6 +34,14 @@ public:
         }
         return false;
     }
+    // The number of lines that hold csPart anywhere.
+    size_t CountLinesWith(const std::string& csPart) const {
+        size_t n = 0;
+        for (const std::string& csLine :
+             vextest::Lines(vextest::ReadFile(m_root.WorkDir() + "vexsrv.log")))
+            n += csLine.find(csPart) != std::string::npos;
+        return n;
+    }
 
 private:
     void Start(uint32_t level) {

@@ -257,7 +257,9 @@ TEST_F(IconManagerTest, InstallerExitCodesAndItsTimeLimit) {
         manager.CallDriverInstaller(QuoteArgument(Self()) + " --vex-helper=installer_hang", dir));
     EXPECT_GE(std::chrono::steady_clock::now() - start,
               std::chrono::milliseconds(CIconManager::kMinInstallerTimeoutMs));
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
+    // Ended, not waited out: a loaded machine may add seconds, not minutes.
+    EXPECT_LT(std::chrono::steady_clock::now() - start,
+              std::chrono::milliseconds(3 * CIconManager::kMinInstallerTimeoutMs));
 }
 
 TEST_F(IconManagerTest, ThePackagesInstallerRefusesWhatItDoesNotKnow) {

@@ -7,7 +7,7 @@
 // Every creation on the machine runs under the named mutex "VexIconMutex".
 // The installer may run for at most kInstallerTimeoutMs (5 minutes) and the
 // port monitor's call for CPortManager::kCallTimeoutMs (30 s), both shortened
-// in tests by VEX_DELAY_PERCENT (to no less than 5 s, what an installer may
+// in tests by VEX_DELAY_PERCENT (to no less than 15 s, what an installer may
 // need on a loaded machine); past the limit the installer is ended and the
 // step fails, so one hung installer or printer cannot stop every later creation.
 #pragma once
@@ -22,7 +22,7 @@ class CIconManager {
 public:
     static const char* const kMutexName; // "VexIconMutex"
     static constexpr uint32_t kInstallerTimeoutMs = 5 * 60 * 1000;
-    static constexpr uint32_t kMinInstallerTimeoutMs = 5000;
+    static constexpr uint32_t kMinInstallerTimeoutMs = 15000;
 
     CIconManager();
     ~CIconManager() = default;

@@ -17,7 +17,7 @@
 class CPortManager {
 public:
     static constexpr uint32_t kCallTimeoutMs = 30000;
-    static constexpr uint32_t kMinCallTimeoutMs = 5000;
+    static constexpr uint32_t kMinCallTimeoutMs = 15000;
 
     CPortManager();
     ~CPortManager();

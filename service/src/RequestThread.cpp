@@ -44,28 +44,6 @@ StartPromptingGuiProc PromptingGuiStarter() {
     return g_startPromptingGui;
 }
 
-// Holds the known printer list's lock until Release or the end of the scope.
-class CListLock {
-public:
-    explicit CListLock(CPrinters* pPrinters) : m_pPrinters(pPrinters) {
-        m_bHeld = m_pPrinters->Lock();
-    }
-    ~CListLock() { Release(); }
-    void Release() {
-        if (m_bHeld)
-            m_pPrinters->Unlock();
-        m_bHeld = false;
-    }
-    void Take() {
-        if (!m_bHeld)
-            m_bHeld = m_pPrinters->Lock();
-    }
-
-private:
-    CPrinters* m_pPrinters;
-    bool m_bHeld;
-};
-
 } // namespace
 
 CRequestThread::CRequestThread(CRequests* pRequests, CPrinters* pPrinters)
@@ -162,7 +140,7 @@ bool CRequestThread::Admitted(const SRequest& request) {
 
 void CRequestThread::HandleByeBye(SRequest request) {
     CTraceScope scope("CRequestThread::HandleByeBye");
-    CListLock lock(m_pPrinters);
+    CPrintersLock lock(*m_pPrinters);
     CPrinterExtraInfo extra;
     if (!m_pPrinters->FindExtraInfo(request.csUUID, extra)) {
         TraceInf("(CRequestThread::HandleByeBye)Received ByeBye for unknown UUID %s, discarding",
@@ -204,7 +182,7 @@ void CRequestThread::HandleAlive(SRequest request) {
     CPrinterExtraInfo extra;
 
     // 1-3: look the printer up, add it or claim it.
-    CListLock lock(m_pPrinters);
+    CPrintersLock lock(*m_pPrinters);
     bool bKnown = m_pPrinters->Find(request.csUUID, printer);
     bool bSupported = true;
     if (!bKnown) {

@@ -1,5 +1,6 @@
 // Feeds arbitrary documents to CXml, runs both queries and dumps the tree.
 #include "FuzzTrace.h"
+#include "service/UpnpAnswers.h"
 #include "service/Xml.h"
 
 #include <cstddef>
@@ -20,8 +21,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize) {
     if (p < buffer.data() || p > buffer.data() + nSize)
         __builtin_trap(); // the reading position must stay inside the text
     int32_t iPort = 0;
-    xml.GetStateVariableUrl(&iPort);
-    xml.GetReturnValue();
+    StateVariableUrl(xml.GetRoot(), &iPort);
+    ReturnWord(xml.GetRoot());
     xml.Dump();
     return 0;
 }

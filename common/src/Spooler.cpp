@@ -2,6 +2,7 @@
 // through the service manager.
 #include "common/Spooler.h"
 
+#include "common/ServiceControl.h"
 #include "common/Trace.h"
 #include "platform/clock.h"
 #include "platform/error.h"
@@ -17,44 +18,20 @@ namespace {
 constexpr int kStopAttempts = 30;
 constexpr uint32_t kStopAttemptMs = 1000;
 
-// The manager and one service of an operation, closed when it ends. Failures
-// to open are traced with the operation's name.
-class CServiceHandles {
-public:
-    CServiceHandles(const char* pszOperation, const std::string& csServiceName) {
-        m_hManager = OpenSCManager(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
-        if (!m_hManager) {
-            TraceErr("(%s)OpenSCManager failed, GetLastError()=%d", pszOperation,
-                     int(GetLastError()));
-            return;
-        }
-        m_hService = OpenService(m_hManager, csServiceName, SERVICE_ALL_ACCESS);
-        if (!m_hService)
-            TraceErr("(%s)OpenService failed, GetLastError()=%d", pszOperation,
-                     int(GetLastError()));
-    }
-    ~CServiceHandles() {
-        if (m_hService)
-            CloseServiceHandle(m_hService);
-        if (m_hManager)
-            CloseServiceHandle(m_hManager);
-    }
-    CServiceHandles(const CServiceHandles&) = delete;
-    CServiceHandles& operator=(const CServiceHandles&) = delete;
-
-    SC_HANDLE Service() const { return m_hService; }
-
-private:
-    SC_HANDLE m_hManager = nullptr;
-    SC_HANDLE m_hService = nullptr;
-};
+// The pair of an operation; a failure to open is traced with its name.
+void TraceOpenFailure(const char* pszOperation, const CServiceHandles& handles) {
+    if (handles.FailedCall())
+        TraceErr("(%s)%s failed, GetLastError()=%d", pszOperation, handles.FailedCall(),
+                 int(GetLastError()));
+}
 
 } // namespace
 
 bool CSpooler::IsSpoolerRunning() {
     CTraceScope scope("CSpooler::IsSpoolerRunning");
     bool bRunning = false;
-    CServiceHandles handles("CSpooler::IsSpoolerRunning", kSpoolerServiceName);
+    CServiceHandles handles(kSpoolerServiceName);
+    TraceOpenFailure("CSpooler::IsSpoolerRunning", handles);
     if (handles.Service()) {
         SERVICE_STATUS status;
         if (QueryServiceStatus(handles.Service(), &status))
@@ -77,48 +54,40 @@ bool CSpooler::StartSpooler() {
 bool CSpooler::VexStartService(const std::string& csServiceName) {
     CTraceScope scope("CSpooler::VexStartService");
     bool bStarted = false;
-    CServiceHandles handles("CSpooler::VexStartService", csServiceName);
+    CServiceHandles handles(csServiceName);
+    TraceOpenFailure("CSpooler::VexStartService", handles);
     if (!handles.Service()) {
         scope.Result(false);
         return false;
     }
-    if (!StartService(handles.Service(), 0, nullptr)) {
-        uint32_t dwError = GetLastError();
-        if (dwError == ERROR_SERVICE_ALREADY_RUNNING) {
+    SServiceStartWait how;
+    how.waitRound = [](SC_HANDLE hService, SERVICE_STATUS* pStatus) {
+        TraceInf("(CSpooler::VexStartService)Start pending, about to sleep for %d ms",
+                 int(pStatus->dwWaitHint));
+        return SleepWaitHint(hService, pStatus);
+    };
+    SERVICE_STATUS status{};
+    const EServiceStart eStart = StartServiceAndWait(handles.Service(), &status, how);
+    if (eStart == EServiceStart::eStartFailed) {
+        if (GetLastError() == ERROR_SERVICE_ALREADY_RUNNING) {
             TraceInf("(CSpooler::VexStartService)Service already started");
             bStarted = true;
         } else {
             TraceErr("(CSpooler::VexStartService)StartService failed, GetLastError()=%d",
-                     int(dwError));
+                     int(GetLastError()));
         }
         scope.Result(bStarted);
         return bStarted;
     }
-    SERVICE_STATUS status;
-    if (!QueryServiceStatus(handles.Service(), &status)) {
+    if (eStart == EServiceStart::eQueryFailed || eStart == EServiceStart::eWaitQueryFailed)
         TraceErr("(CSpooler::VexStartService)QueryServiceStatus failed, GetLastError()=%d",
                  int(GetLastError()));
+    if (eStart == EServiceStart::eQueryFailed) {
         scope.Result(false);
         return false;
     }
-    while (status.dwCurrentState == SERVICE_START_PENDING) {
-        uint32_t dwOldCheckPoint = status.dwCheckPoint;
-        TraceInf("(CSpooler::VexStartService)Start pending, about to sleep for %d ms",
-                 int(status.dwWaitHint));
-        Sleep(status.dwWaitHint);
-        SERVICE_STATUS latest;
-        if (!QueryServiceStatus(handles.Service(), &latest)) {
-            TraceErr("(CSpooler::VexStartService)QueryServiceStatus failed, GetLastError()=%d",
-                     int(GetLastError()));
-            break;
-        }
-        status = latest;
-        if (status.dwCurrentState == SERVICE_START_PENDING &&
-            status.dwCheckPoint <= dwOldCheckPoint) {
-            TraceInf("(CSpooler::VexStartService)Checkpoint hasn't been incremented");
-            break;
-        }
-    }
+    if (eStart == EServiceStart::eStalled)
+        TraceInf("(CSpooler::VexStartService)Checkpoint hasn't been incremented");
     bStarted = status.dwCurrentState == SERVICE_RUNNING;
     if (!bStarted)
         TraceErr("(CSpooler::VexStartService)Service not started, state=%d",
@@ -129,7 +98,8 @@ bool CSpooler::VexStartService(const std::string& csServiceName) {
 
 bool CSpooler::VexStopService(const std::string& csServiceName) {
     CTraceScope scope("CSpooler::VexStopService");
-    CServiceHandles handles("CSpooler::VexStopService", csServiceName);
+    CServiceHandles handles(csServiceName);
+    TraceOpenFailure("CSpooler::VexStopService", handles);
     if (!handles.Service()) {
         scope.Result(false);
         return false;
@@ -183,7 +153,8 @@ bool CSpooler::ShutdownSpooler(ENUM_SERVICE_STATUS** ppDependentServices,
     uint32_t dwCount = 0;
     bool bOk = false;
     {
-        CServiceHandles handles("CSpooler::ShutdownSpooler", kSpoolerServiceName);
+        CServiceHandles handles(kSpoolerServiceName);
+        TraceOpenFailure("CSpooler::ShutdownSpooler", handles);
         if (!handles.Service()) {
             scope.Result(false);
             return false;

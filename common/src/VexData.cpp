@@ -10,6 +10,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <vector>
 
 using namespace platform;
@@ -65,8 +66,95 @@ const SColumnValues* ColumnValues(eColumn column) {
     return &kColumns[column - 1];
 }
 
-std::string TraceValue(eExe exe, const char* suffix) {
-    return std::string(exe == eExeGui ? "GUI" : "Service") + suffix;
+// Every setting but the columns', one row each in the order of ESetting:
+// key, value name, default (a number, or a text). A setting is read and
+// written through its row, so each name is spelled once; a trace row's name
+// follows the program's "GUI" or "Service". "<none>" is the separator page
+// of none; the trace file's default is DefaultTraceFile.
+enum ESetting {
+    eSetWorkingDirectory,
+    eSetKplFile,
+    eSetFirstTime,
+    eSetDisplayToolbar,
+    eSetDisplayStatusBar,
+    eSetViewList,
+    eSetViewStyle,
+    eSetWindowCoordinates,
+    eSetOpMode,
+    eSetDriverType,
+    eSetUseExistingDriver,
+    eSetSeparatorPage,
+    eSetShare,
+    eSetAdditional,
+    eSetPublish,
+    eSetTTL,
+    eSetTraceOn,
+    eSetTraceLevel,
+    eSetTraceWrapOn,
+    eSetTraceWrapSize,
+    eSetTraceFile,
+    eSetSortColumn,
+};
+struct SSetting {
+    const char* const* key; // the address, so that the table is a constant
+    const char* name;
+    uint32_t dwDefault;
+    const char* pszDefault;
+};
+constexpr SSetting kSettings[] = {
+    {&CVexData::kMainKey, "Working directory", 0, ""},
+    {&CVexData::kMainKey, "Known printer list file", 0, "vexkpl.dat"},
+    {&CVexData::kMainKey, "First time", 0, nullptr},
+    {&CVexData::kMainKey, "Display toolbar", 1, nullptr},
+    {&CVexData::kMainKey, "Display status bar", 1, nullptr},
+    {&CVexData::kMainKey, "View list", 0, nullptr},
+    {&CVexData::kMainKey, "View style", 1, nullptr},
+    {&CVexData::kMainKey, "Window Coordinates", 0, "0060 0030 0776 0480"},
+    {&CVexData::kSettingsKey, "Op Mode", 1, nullptr},
+    {&CVexData::kSettingsKey, "Driver Type", eDriverPcl6, nullptr},
+    {&CVexData::kSettingsKey, "Use existing driver", 0, nullptr},
+    {&CVexData::kSettingsKey, "Separator Page", 0, "<none>"},
+    {&CVexData::kSettingsKey, "Share", 1, nullptr},
+    {&CVexData::kSettingsKey, "Additional", 1, nullptr},
+    {&CVexData::kSettingsKey, "Publish", 1, nullptr},
+    {&CVexData::kSettingsKey, "TTL", 4, nullptr},
+    {&CVexData::kTraceKey, " trace on", 0, nullptr},
+    {&CVexData::kTraceKey, " trace level", 127, nullptr},
+    {&CVexData::kTraceKey, " trace wrap on", 1, nullptr},
+    {&CVexData::kTraceKey, " trace wrap size", 1400000, nullptr},
+    {&CVexData::kTraceKey, " trace file", 0, nullptr},
+    {&CVexData::kColumnsKey, "Sort column", eColumnIpAddress, nullptr},
+};
+static_assert(std::size(kSettings) == eSetSortColumn + 1);
+
+// A trace row's value name for one program.
+std::string TraceValue(eExe exe, const char* pszName) {
+    return std::string(exe == eExeGui ? "GUI" : "Service") + pszName;
+}
+
+uint32_t Read(CVexData& data, ESetting eSetting) {
+    const SSetting& row = kSettings[eSetting];
+    return data.GetNumData(*row.key, row.name, row.dwDefault);
+}
+bool Write(CVexData& data, ESetting eSetting, uint32_t dwData) {
+    const SSetting& row = kSettings[eSetting];
+    return data.AddNumData(*row.key, row.name, dwData);
+}
+std::string ReadText(CVexData& data, ESetting eSetting) {
+    const SSetting& row = kSettings[eSetting];
+    return data.GetStringData(*row.key, row.name, row.pszDefault);
+}
+bool WriteText(CVexData& data, ESetting eSetting, const std::string& csData) {
+    const SSetting& row = kSettings[eSetting];
+    return data.AddStringData(*row.key, row.name, csData);
+}
+uint32_t ReadTrace(CVexData& data, eExe exe, ESetting eSetting) {
+    const SSetting& row = kSettings[eSetting];
+    return data.GetNumData(*row.key, TraceValue(exe, row.name), row.dwDefault);
+}
+bool WriteTrace(CVexData& data, eExe exe, ESetting eSetting, uint32_t dwData) {
+    const SSetting& row = kSettings[eSetting];
+    return data.AddNumData(*row.key, TraceValue(exe, row.name), dwData);
 }
 
 std::string OsLetter(eOs os) {
@@ -277,16 +365,16 @@ bool CVexData::DeleteValue(const std::string& csKey, const std::string& csValue)
 }
 
 std::string CVexData::GetWorkingDir() {
-    return GetStringData(kMainKey, "Working directory", "");
+    return ReadText(*this, eSetWorkingDirectory);
 }
 std::string CVexData::GetKplFile() {
-    return GetStringData(kMainKey, "Known printer list file", "vexkpl.dat");
+    return ReadText(*this, eSetKplFile);
 }
 bool CVexData::GetFirstTime() {
-    return GetNumData(kMainKey, "First time", 0) != 0;
+    return Read(*this, eSetFirstTime) != 0;
 }
 bool CVexData::DeleteFirstTime() {
-    return DeleteValue(kMainKey, "First time");
+    return DeleteValue(*kSettings[eSetFirstTime].key, kSettings[eSetFirstTime].name);
 }
 
 bool CVexData::GetLanguageCode(std::string& csCode) {
@@ -325,33 +413,33 @@ bool CVexData::GetLanguageFolder(std::string& csFolder, const std::string& csCod
 }
 
 bool CVexData::GetShowToolbar() {
-    return GetNumData(kMainKey, "Display toolbar", 1) != 0;
+    return Read(*this, eSetDisplayToolbar) != 0;
 }
 bool CVexData::SetShowToolbar(bool bShow) {
-    return AddNumData(kMainKey, "Display toolbar", bShow);
+    return Write(*this, eSetDisplayToolbar, bShow);
 }
 bool CVexData::GetShowStatusbar() {
-    return GetNumData(kMainKey, "Display status bar", 1) != 0;
+    return Read(*this, eSetDisplayStatusBar) != 0;
 }
 bool CVexData::SetShowStatusbar(bool bShow) {
-    return AddNumData(kMainKey, "Display status bar", bShow);
+    return Write(*this, eSetDisplayStatusBar, bShow);
 }
 uint32_t CVexData::GetViewList() {
-    return GetNumData(kMainKey, "View list", 0);
+    return Read(*this, eSetViewList);
 }
 bool CVexData::SetViewList(uint32_t dwView) {
-    return AddNumData(kMainKey, "View list", dwView);
+    return Write(*this, eSetViewList, dwView);
 }
 uint32_t CVexData::GetViewStyle() {
-    return GetNumData(kMainKey, "View style", 1);
+    return Read(*this, eSetViewStyle);
 }
 bool CVexData::SetViewStyle(uint32_t dwStyle) {
-    return AddNumData(kMainKey, "View style", dwStyle);
+    return Write(*this, eSetViewStyle, dwStyle);
 }
 
 SWindowRect CVexData::GetWindowRect() {
-    const char* const kDefault = "0060 0030 0776 0480";
-    std::string csText = GetStringData(kMainKey, "Window Coordinates", kDefault);
+    const char* const kDefault = kSettings[eSetWindowCoordinates].pszDefault;
+    std::string csText = ReadText(*this, eSetWindowCoordinates);
     SWindowRect rect{};
     if (std::sscanf(csText.c_str(), "%d %d %d %d", &rect.left, &rect.top, &rect.right,
                     &rect.bottom) != 4) {
@@ -365,19 +453,19 @@ bool CVexData::SetWindowRect(const SWindowRect& rect) {
     char text[64];
     std::snprintf(text, sizeof text, "%04d %04d %04d %04d", rect.left, rect.top, rect.right,
                   rect.bottom);
-    return AddStringData(kMainKey, "Window Coordinates", text);
+    return WriteText(*this, eSetWindowCoordinates, text);
 }
 
 eMode CVexData::GetOpMode() {
-    return eMode(GetNumData(kSettingsKey, "Op Mode", 1));
+    return eMode(Read(*this, eSetOpMode));
 }
 bool CVexData::SetOpMode(eMode mode) {
-    return AddNumData(kSettingsKey, "Op Mode", mode);
+    return Write(*this, eSetOpMode, mode);
 }
 
 eDriverType CVexData::GetDriverType() {
     CTraceScope scope("CVexData::GetDriverType");
-    uint32_t dwType = GetNumData(kSettingsKey, "Driver Type", eDriverPcl6);
+    uint32_t dwType = Read(*this, eSetDriverType);
     if (dwType == eDriverPostScript) {
         std::string csCode;
         if (GetLanguageCode(csCode)) {
@@ -396,7 +484,7 @@ eDriverType CVexData::GetDriverType() {
 
 eDriverType CVexData::GetValidDriverType() {
     CTraceScope scope("CVexData::GetValidDriverType");
-    uint32_t dwType = GetNumData(kSettingsKey, "Driver Type", eDriverPcl6);
+    uint32_t dwType = Read(*this, eSetDriverType);
     static const eDriverType kOrder[3][3] = {
         {eDriverPcl6, eDriverPcl5, eDriverPostScript},
         {eDriverPcl5, eDriverPcl6, eDriverPostScript},
@@ -416,80 +504,82 @@ eDriverType CVexData::GetValidDriverType() {
 }
 
 bool CVexData::SetDriverType(eDriverType eType) {
-    return AddNumData(kSettingsKey, "Driver Type", eType);
+    return Write(*this, eSetDriverType, eType);
 }
 eUseExisting CVexData::GetUseExistingDriver() {
-    return eUseExisting(GetNumData(kSettingsKey, "Use existing driver", 0));
+    return eUseExisting(Read(*this, eSetUseExistingDriver));
 }
 bool CVexData::SetUseExistingDriver(eUseExisting eUse) {
-    return AddNumData(kSettingsKey, "Use existing driver", eUse);
+    return Write(*this, eSetUseExistingDriver, eUse);
 }
 
 std::string CVexData::GetSeparatorPage() {
-    std::string csPage = GetStringData(kSettingsKey, "Separator Page", "<none>");
-    return csPage == "<none>" ? "" : csPage;
+    std::string csPage = ReadText(*this, eSetSeparatorPage);
+    return csPage == kSettings[eSetSeparatorPage].pszDefault ? "" : csPage;
 }
 bool CVexData::SetSeparatorPage(const std::string& csSepPage) {
-    return AddStringData(kSettingsKey, "Separator Page", csSepPage.empty() ? "<none>" : csSepPage);
+    return WriteText(*this, eSetSeparatorPage,
+                     csSepPage.empty() ? kSettings[eSetSeparatorPage].pszDefault : csSepPage);
 }
 
 bool CVexData::GetSharePrinter() {
-    return GetNumData(kSettingsKey, "Share", 1) != 0;
+    return Read(*this, eSetShare) != 0;
 }
 bool CVexData::SetSharePrinter(bool bShare) {
-    return AddNumData(kSettingsKey, "Share", bShare);
+    return Write(*this, eSetShare, bShare);
 }
 bool CVexData::GetInstallAdditionalDrivers() {
-    return GetNumData(kSettingsKey, "Additional", 1) != 0;
+    return Read(*this, eSetAdditional) != 0;
 }
 bool CVexData::SetInstallAdditionalDrivers(bool bInstall) {
-    return AddNumData(kSettingsKey, "Additional", bInstall);
+    return Write(*this, eSetAdditional, bInstall);
 }
 bool CVexData::GetPublishActiveDir() {
-    return GetNumData(kSettingsKey, "Publish", 1) != 0;
+    return Read(*this, eSetPublish) != 0;
 }
 bool CVexData::SetPublishActiveDir(bool bPublish) {
-    return AddNumData(kSettingsKey, "Publish", bPublish);
+    return Write(*this, eSetPublish, bPublish);
 }
 uint32_t CVexData::GetTTL() {
-    return GetNumData(kSettingsKey, "TTL", 4);
+    return Read(*this, eSetTTL);
 }
 bool CVexData::SetTTL(uint32_t dwTTL) {
-    return AddNumData(kSettingsKey, "TTL", dwTTL);
+    return Write(*this, eSetTTL, dwTTL);
 }
 
 bool CVexData::GetTraceOn(eExe exe) {
-    return GetNumData(kTraceKey, TraceValue(exe, " trace on"), 0) != 0;
+    return ReadTrace(*this, exe, eSetTraceOn) != 0;
 }
 bool CVexData::SetTraceOn(eExe exe, bool bOn) {
-    return AddNumData(kTraceKey, TraceValue(exe, " trace on"), bOn);
+    return WriteTrace(*this, exe, eSetTraceOn, bOn);
 }
 uint32_t CVexData::GetTraceLevel(eExe exe) {
-    return GetNumData(kTraceKey, TraceValue(exe, " trace level"), 127);
+    return ReadTrace(*this, exe, eSetTraceLevel);
 }
 bool CVexData::SetTraceLevel(eExe exe, uint32_t dwLevel) {
-    return AddNumData(kTraceKey, TraceValue(exe, " trace level"), dwLevel);
+    return WriteTrace(*this, exe, eSetTraceLevel, dwLevel);
 }
 bool CVexData::GetTraceWrapOn(eExe exe) {
-    return GetNumData(kTraceKey, TraceValue(exe, " trace wrap on"), 1) != 0;
+    return ReadTrace(*this, exe, eSetTraceWrapOn) != 0;
 }
 bool CVexData::SetTraceWrapOn(eExe exe, bool bOn) {
-    return AddNumData(kTraceKey, TraceValue(exe, " trace wrap on"), bOn);
+    return WriteTrace(*this, exe, eSetTraceWrapOn, bOn);
 }
 int32_t CVexData::GetTraceWrapSize(eExe exe) {
-    return int32_t(GetNumData(kTraceKey, TraceValue(exe, " trace wrap size"), 1400000));
+    return int32_t(ReadTrace(*this, exe, eSetTraceWrapSize));
 }
 bool CVexData::SetTraceWrapSize(eExe exe, int32_t iSize) {
-    return AddNumData(kTraceKey, TraceValue(exe, " trace wrap size"), uint32_t(iSize));
+    return WriteTrace(*this, exe, eSetTraceWrapSize, uint32_t(iSize));
 }
 std::string CVexData::DefaultTraceFile(eExe exe) {
     return exe == eExeGui ? "vexgui.log" : "vexsrv.log";
 }
 std::string CVexData::GetTraceFile(eExe exe) {
-    return GetStringData(kTraceKey, TraceValue(exe, " trace file"), DefaultTraceFile(exe));
+    return GetStringData(kTraceKey, TraceValue(exe, kSettings[eSetTraceFile].name),
+                         DefaultTraceFile(exe));
 }
 bool CVexData::SetTraceFile(eExe exe, const std::string& csFile) {
-    return AddStringData(kTraceKey, TraceValue(exe, " trace file"), csFile);
+    return AddStringData(kTraceKey, TraceValue(exe, kSettings[eSetTraceFile].name), csFile);
 }
 
 bool CVexData::GetColumnSortAscending(eColumn column) {
@@ -522,10 +612,10 @@ bool CVexData::SetColumnWidth(eColumn column, int32_t iWidth) {
     return values && AddNumData(kColumnsKey, values->width, uint32_t(iWidth));
 }
 eColumn CVexData::GetSortColumn() {
-    return eColumn(GetNumData(kColumnsKey, "Sort column", eColumnIpAddress));
+    return eColumn(Read(*this, eSetSortColumn));
 }
 bool CVexData::SetSortColumn(eColumn column) {
-    return AddNumData(kColumnsKey, "Sort column", column);
+    return Write(*this, eSetSortColumn, column);
 }
 
 eOs CVexData::GetOs() {

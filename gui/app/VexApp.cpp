@@ -1,6 +1,7 @@
 #include "gui/app/VexApp.h"
 
 #include "common/GuiSession.h"
+#include "common/ServiceControl.h"
 #include "common/Spooler.h"
 #include "common/StogPipeListenThread.h"
 #include "common/Trace.h"
@@ -227,28 +228,6 @@ void CVexApp::StopListener() {
     m_pListener.reset();
 }
 
-bool CVexApp::IsSpoolerRunning() {
-    SC_HANDLE hManager = OpenSCManager(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
-    if (!hManager) {
-        TraceErr("(CVexApp::IsSpoolerRunning)OpenSCManager failed, GetLastError()=%u",
-                 GetLastError());
-        return false;
-    }
-    bool bRunning = false;
-    SC_HANDLE hService = OpenService(hManager, CSpooler::kSpoolerServiceName, SERVICE_ALL_ACCESS);
-    if (!hService) {
-        TraceErr("(CVexApp::IsSpoolerRunning)OpenService failed, GetLastError()=%u",
-                 GetLastError());
-    } else {
-        SERVICE_STATUS status{};
-        bRunning =
-            QueryServiceStatus(hService, &status) && status.dwCurrentState == SERVICE_RUNNING;
-        CloseServiceHandle(hService);
-    }
-    CloseServiceHandle(hManager);
-    return bRunning;
-}
-
 bool CVexApp::WaitForSpooler() {
     for (int iWaited = 0; !CSpooler().IsSpoolerRunning(); iWaited += kPollMs) {
         if (iWaited >= kStartWaitLimitMs) {
@@ -276,22 +255,15 @@ bool CVexApp::StartSpoolerWithRetries(QWidget* pOwner) {
 bool CVexApp::IsServiceRunning() {
     CTraceScope scope("CVexApp::IsServiceRunning");
     bool bRunning = false;
-    SC_HANDLE hManager = OpenSCManager(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
-    if (!hManager) {
-        TraceErr("(CVexApp::IsServiceRunning)OpenSCManager failed");
+    CServiceHandles handles(kServiceName);
+    if (handles.FailedCall()) {
+        TraceErr("(CVexApp::IsServiceRunning)%s failed", handles.FailedCall());
     } else {
-        SC_HANDLE hService = OpenService(hManager, kServiceName, SERVICE_ALL_ACCESS);
-        if (!hService) {
-            TraceErr("(CVexApp::IsServiceRunning)OpenService failed");
-        } else {
-            SERVICE_STATUS status{};
-            if (!QueryServiceStatus(hService, &status))
-                TraceErr("(CVexApp::IsServiceRunning)QueryServiceStatus failed");
-            else
-                bRunning = status.dwCurrentState == SERVICE_RUNNING;
-            CloseServiceHandle(hService);
-        }
-        CloseServiceHandle(hManager);
+        SERVICE_STATUS status{};
+        if (!QueryServiceStatus(handles.Service(), &status))
+            TraceErr("(CVexApp::IsServiceRunning)QueryServiceStatus failed");
+        else
+            bRunning = status.dwCurrentState == SERVICE_RUNNING;
     }
     WaitForSpooler();
     scope.Result("%s", bRunning ? "yes" : "no");
@@ -300,38 +272,31 @@ bool CVexApp::IsServiceRunning() {
 
 bool CVexApp::StartVexService() {
     CTraceScope scope("CVexApp::StartVexService");
-    SC_HANDLE hManager = OpenSCManager(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
-    if (!hManager) {
+    CServiceHandles handles(kServiceName);
+    if (!handles.Manager()) {
         TraceErr("(CVexApp::StartVexService)OpenSCManager failed.");
         scope.Result(false);
         return false;
     }
-    SC_HANDLE hService = OpenService(hManager, kServiceName, SERVICE_ALL_ACCESS);
     bool bRunning = false;
-    if (!hService) {
+    SERVICE_STATUS status{};
+    // Wait step by step on the service's wait hint while it reports progress,
+    // within the overall bound.
+    SServiceStartWait how;
+    how.waitRound = WaitOutHint;
+    how.dwLimitMs = kStartWaitLimitMs;
+    if (!handles.Service()) {
         TraceErr("(CVexApp::StartVexService)OpenService failed.");
-    } else if (!StartService(hService, 0, nullptr)) {
-        TraceErr("(CVexApp::StartVexService)StartService failed.");
     } else {
-        SERVICE_STATUS status{};
-        if (!QueryServiceStatus(hService, &status)) {
+        switch (StartServiceAndWait(handles.Service(), &status, how)) {
+        case EServiceStart::eStartFailed:
+            TraceErr("(CVexApp::StartVexService)StartService failed.");
+            break;
+        case EServiceStart::eQueryFailed:
+        case EServiceStart::eWaitQueryFailed:
             TraceErr("(CVexApp::StartVexService)QueryServiceStatus failed.");
-        } else {
-            // Wait step by step on the service's wait hint while it reports
-            // progress, within the overall bound.
-            const auto deadline =
-                std::chrono::steady_clock::now() + std::chrono::milliseconds(kStartWaitLimitMs);
-            while (status.dwCurrentState == SERVICE_START_PENDING &&
-                   std::chrono::steady_clock::now() < deadline) {
-                const uint32_t dwCheckPoint = status.dwCheckPoint;
-                if (!WaitOutHint(hService, &status)) {
-                    TraceErr("(CVexApp::StartVexService)QueryServiceStatus failed.");
-                    break;
-                }
-                if (status.dwCurrentState == SERVICE_START_PENDING &&
-                    status.dwCheckPoint <= dwCheckPoint)
-                    break;
-            }
+            [[fallthrough]];
+        default:
             bRunning = status.dwCurrentState == SERVICE_RUNNING;
         }
     }
@@ -339,9 +304,6 @@ bool CVexApp::StartVexService() {
         TraceInf("(CVexApp::StartVexService)%s successfully started.", kServiceDisplayName);
     else
         TraceErr("(CVexApp::StartVexService)%s failed to start.", kServiceDisplayName);
-    if (hService)
-        CloseServiceHandle(hService);
-    CloseServiceHandle(hManager);
     scope.Result(bRunning);
     return bRunning;
 }

@@ -50,7 +50,6 @@ public:
     // Service control, also used by the printer actions' service check.
     static bool IsServiceRunning();
     static bool StartVexService();
-    static bool IsSpoolerRunning();
     // Polls the spooler every 50 ms until it runs; false at the bound.
     static bool WaitForSpooler();
     // Up to 8 starts of the spooler in a row; then waits until it runs. On

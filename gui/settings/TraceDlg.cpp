@@ -1,5 +1,6 @@
 #include "gui/settings/TraceDlg.h"
 
+#include "common/ServiceControl.h"
 #include "common/Trace.h"
 #include "gui/app/VexApp.h"
 #include "gui/settings/SettingsFields.h"
@@ -160,24 +161,21 @@ void CTraceDlg::accept() {
 
 bool CTraceDlg::RestartServiceTrace() {
     CTraceScope scope("CTraceDlg::RestartServiceTrace");
-    SC_HANDLE hManager = OpenSCManager(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
-    if (!hManager) {
+    CServiceHandles handles(CVexApp::kServiceName);
+    if (!handles.Manager()) {
         TraceErr("(CTraceDlg::RestartServiceTrace)OpenSCManager failed");
         scope.Result(false);
         return false;
     }
     bool bSent = false;
-    SC_HANDLE hService = OpenService(hManager, CVexApp::kServiceName, SERVICE_ALL_ACCESS);
-    if (!hService) {
+    if (!handles.Service()) {
         TraceErr("(CTraceDlg::RestartServiceTrace)OpenService failed");
     } else {
         SERVICE_STATUS status{};
-        bSent = ControlService(hService, kRestartTraceControl, &status);
+        bSent = ControlService(handles.Service(), kRestartTraceControl, &status);
         if (!bSent)
             TraceErr("(CTraceDlg::RestartServiceTrace)ControlService failed");
-        CloseServiceHandle(hService);
     }
-    CloseServiceHandle(hManager);
     scope.Result(bSent);
     return bSent;
 }

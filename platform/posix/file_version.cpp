@@ -1,5 +1,6 @@
 // Version resources of program files on POSIX: the VS_FIXEDFILEINFO block
 // that a program defines as a constant, found by its signature.
+#include "internal/unique_fd.h"
 #include "platform/error.h"
 #include "platform/files.h"
 
@@ -27,23 +28,18 @@ void PutLe32(uint8_t* p, uint32_t v) {
 
 // Reads the whole file; false with the last error set.
 bool ReadWhole(const std::string& csPath, std::vector<uint8_t>* pData) {
-    int fd = ::open(csPath.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
+    const posix::CUniqueFd fd(::open(csPath.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd.Valid())
         return FailErrno();
     pData->clear();
     uint8_t buffer[65536];
-    for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) != 0;) {
+    for (ssize_t n; (n = ::read(fd.Get(), buffer, sizeof buffer)) != 0;) {
         if (n < 0 && errno == EINTR)
             continue;
-        if (n < 0) {
-            int err = errno;
-            ::close(fd);
-            errno = err;
+        if (n < 0)
             return FailErrno();
-        }
         pData->insert(pData->end(), buffer, buffer + n);
     }
-    ::close(fd);
     return true;
 }
 
@@ -109,14 +105,11 @@ bool UpdateFileVersion(const std::string& csPath, uint32_t dwVersionMS, uint32_t
     PutLe32(fields + 4, dwVersionLS);
     PutLe32(fields + 8, dwVersionMS);
     PutLe32(fields + 12, dwVersionLS);
-    int fd = ::open(csPath.c_str(), O_WRONLY | O_CLOEXEC);
-    if (fd < 0)
+    const posix::CUniqueFd fd(::open(csPath.c_str(), O_WRONLY | O_CLOEXEC));
+    if (!fd.Valid())
         return FailErrno();
-    bool ok = ::pwrite(fd, fields, sizeof fields, off_t(at + 8)) == ssize_t(sizeof fields);
-    int err = errno;
-    ::close(fd);
-    errno = err;
-    return ok || FailErrno();
+    return ::pwrite(fd.Get(), fields, sizeof fields, off_t(at + 8)) == ssize_t(sizeof fields) ||
+           FailErrno();
 }
 
 } // namespace platform

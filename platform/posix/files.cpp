@@ -4,6 +4,7 @@
 #include "platform/files.h"
 
 #include "internal/sqlite_store.h"
+#include "internal/unique_fd.h"
 #include "platform/error.h"
 
 #include <cerrno>
@@ -19,6 +20,8 @@
 namespace platform {
 
 namespace {
+
+using posix::CUniqueFd;
 
 const char* const kSchema =
     "CREATE TABLE IF NOT EXISTS file_attributes(path TEXT PRIMARY KEY, flags INTEGER NOT NULL);";
@@ -92,13 +95,6 @@ bool FailOpen(const std::string& path) {
     return FailErrno();
 }
 
-bool FailAndClose(int fd) {
-    int err = errno;
-    ::close(fd);
-    errno = err;
-    return FailErrno();
-}
-
 // Takes the advisory lock that stands for a share mode. A conflict is
 // EWOULDBLOCK, which the error table turns into ERROR_SHARING_VIOLATION.
 bool LockShare(int fd, bool bExclusive) {
@@ -143,11 +139,9 @@ bool CopyContents(int in, int out) {
 
 // Makes a rename in the folder survive a crash.
 void SyncFolder(const std::string& path) {
-    int fd = ::open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
+    CUniqueFd fd(::open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (fd.Valid())
+        ::fsync(fd.Get());
 }
 
 } // namespace
@@ -213,33 +207,26 @@ bool SetFileAttributes(const std::string& csPath, uint32_t dwAttributes) {
 }
 
 bool CopyFile(const std::string& csFrom, const std::string& csTo, bool bFailIfExists) {
-    int in = ::open(csFrom.c_str(), O_RDONLY | O_CLOEXEC);
-    if (in < 0)
+    CUniqueFd in(::open(csFrom.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!in.Valid())
         return FailErrno();
     if (FileExists(csTo)) {
-        if (bFailIfExists) {
-            ::close(in);
+        if (bFailIfExists)
             return Fail(ERROR_FILE_EXISTS);
-        }
-        if (IsReadOnly(csTo)) {
-            ::close(in);
+        if (IsReadOnly(csTo))
             return Fail(ERROR_ACCESS_DENIED);
-        }
     }
     // A program stays a program: the execute bits travel with the copy.
     struct stat st;
-    mode_t mode = ::fstat(in, &st) == 0 ? (0644 | (st.st_mode & 0111)) : 0644;
-    int out = ::open(csTo.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode);
-    if (out < 0) {
-        int err = errno;
-        ::close(in);
-        errno = err;
+    mode_t mode = ::fstat(in.Get(), &st) == 0 ? (0644 | (st.st_mode & 0111)) : 0644;
+    CUniqueFd out(::open(csTo.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode));
+    if (!out.Valid())
         return FailErrno();
-    }
-    ::fchmod(out, mode);
-    bool ok = CopyContents(in, out);
-    ::close(in);
-    if (::close(out) != 0 && ok)
+    ::fchmod(out.Get(), mode);
+    bool ok = CopyContents(in.Get(), out.Get());
+    in.Reset();
+    // A write that fails late shows at the close.
+    if (::close(out.Release()) != 0 && ok)
         ok = FailErrno();
     if (ok)
         StoreFlags(csTo, StoredFlags(csFrom));
@@ -283,47 +270,37 @@ bool CreateDirectory(const std::string& csPath) {
 bool ReplaceFileWithCopy(const std::string& csFrom, const std::string& csTo) {
     if (IsReadOnly(csTo))
         return Fail(ERROR_ACCESS_DENIED);
-    int in = ::open(csFrom.c_str(), O_RDONLY | O_CLOEXEC);
-    if (in < 0)
+    CUniqueFd in(::open(csFrom.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!in.Valid())
         return FailOpen(csFrom);
-    if (!LockShare(in, false))
-        return FailAndClose(in);
+    if (!LockShare(in.Get(), false))
+        return FailErrno();
     // One temporary name per target, so that a copy left by a writer that died
     // is reused rather than piling up; its lock keeps two writers apart.
     std::string temp = csTo + ".tmp";
-    int out = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
-    if (out < 0) {
-        bool ok = FailOpen(temp);
-        ::close(in);
-        return ok;
-    }
+    CUniqueFd out(::open(temp.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644));
+    if (!out.Valid())
+        return FailOpen(temp);
     struct stat held, named;
-    if (!LockShare(out, true)) {
-        ::close(in);
-        return FailAndClose(out);
-    }
+    if (!LockShare(out.Get(), true))
+        return FailErrno();
     // Another writer may have renamed this file over the target between our
     // open and our lock: then it is the target now and must not be touched.
-    if (::fstat(out, &held) != 0 || ::stat(temp.c_str(), &named) != 0 ||
-        held.st_ino != named.st_ino || held.st_dev != named.st_dev) {
-        ::close(in);
-        ::close(out);
+    if (::fstat(out.Get(), &held) != 0 || ::stat(temp.c_str(), &named) != 0 ||
+        held.st_ino != named.st_ino || held.st_dev != named.st_dev)
         return Fail(ERROR_SHARING_VIOLATION);
-    }
-    if (::ftruncate(out, 0) != 0) {
-        ::close(in);
-        return FailAndClose(out);
-    }
-    bool ok = CopyContents(in, out);
-    ::close(in);
-    if (ok && (::fchmod(out, 0644) != 0 || ::fsync(out) != 0))
+    if (::ftruncate(out.Get(), 0) != 0)
+        return FailErrno();
+    bool ok = CopyContents(in.Get(), out.Get());
+    in.Reset();
+    if (ok && (::fchmod(out.Get(), 0644) != 0 || ::fsync(out.Get()) != 0))
         ok = FailErrno();
     // Renamed while still locked, so no other writer truncates it meanwhile.
     if (ok && ::rename(temp.c_str(), csTo.c_str()) != 0)
         ok = FailErrno();
     if (!ok)
         ::unlink(temp.c_str());
-    ::close(out);
+    out.Reset();
     if (!ok)
         return false;
     SyncFolder(csTo);
@@ -337,19 +314,17 @@ File::~File() {
 
 bool File::OpenForRead(const std::string& csPath) {
     Close();
-    int fd = ::open(csPath.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
+    CUniqueFd fd(::open(csPath.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd.Valid())
         return FailOpen(csPath);
     struct stat st;
-    if (::fstat(fd, &st) != 0)
-        return FailAndClose(fd);
-    if (S_ISDIR(st.st_mode)) {
-        ::close(fd);
+    if (::fstat(fd.Get(), &st) != 0)
+        return FailErrno();
+    if (S_ISDIR(st.st_mode))
         return Fail(ERROR_ACCESS_DENIED);
-    }
-    if (!LockShare(fd, false))
-        return FailAndClose(fd);
-    m_hFile = fd;
+    if (!LockShare(fd.Get(), false))
+        return FailErrno();
+    m_hFile = fd.Release();
     return true;
 }
 
@@ -358,12 +333,12 @@ bool File::CreateForWrite(const std::string& csPath) {
     if (IsReadOnly(csPath))
         return Fail(ERROR_ACCESS_DENIED);
     // Not O_TRUNC: a file that another handle has open must stay as it is.
-    int fd = ::open(csPath.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
-    if (fd < 0)
+    CUniqueFd fd(::open(csPath.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644));
+    if (!fd.Valid())
         return FailOpen(csPath);
-    if (!LockShare(fd, true) || ::ftruncate(fd, 0) != 0)
-        return FailAndClose(fd);
-    m_hFile = fd;
+    if (!LockShare(fd.Get(), true) || ::ftruncate(fd.Get(), 0) != 0)
+        return FailErrno();
+    m_hFile = fd.Release();
     return true;
 }
 

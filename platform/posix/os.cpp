@@ -2,6 +2,7 @@
 #include "platform/os.h"
 
 #include "internal/root_access.h"
+#include "internal/unique_fd.h"
 #include "platform/error.h"
 #include "platform/root.h"
 
@@ -26,19 +27,20 @@ OsVersion GetVersion() {
 }
 
 bool SetEmulatedVersion(uint32_t dwMajor, uint32_t dwMinor) {
-    int rootFd = EnsureSystemRoot() ? posix::OpenRootFolder("") : -1;
-    if (rootFd < 0)
-        return false;
-    int fd = posix::OpenFileIn(rootFd, "os-version", O_WRONLY | O_CREAT, posix::RootMode(0660));
-    ::close(rootFd);
-    if (fd < 0)
+    posix::CUniqueFd fd;
+    {
+        const posix::CUniqueFd rootFd(EnsureSystemRoot() ? posix::OpenRootFolder("") : -1);
+        if (!rootFd.Valid())
+            return false;
+        fd.Reset(posix::OpenFileIn(rootFd.Get(), "os-version", O_WRONLY | O_CREAT,
+                                   posix::RootMode(0660)));
+    }
+    if (!fd.Valid())
         return false;
     const std::string csText = std::to_string(dwMajor) + "." + std::to_string(dwMinor) + "\n";
-    const bool ok = ::ftruncate(fd, 0) == 0 &&
-                    ::write(fd, csText.data(), csText.size()) == ssize_t(csText.size());
-    const int err = errno;
-    ::close(fd);
-    errno = err;
+    const bool ok = ::ftruncate(fd.Get(), 0) == 0 &&
+                    ::write(fd.Get(), csText.data(), csText.size()) == ssize_t(csText.size());
+    fd.Reset();
     return ok || FailErrno();
 }
 

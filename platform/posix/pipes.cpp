@@ -15,6 +15,7 @@
 
 #include "internal/local_socket.h"
 #include "internal/root_access.h"
+#include "internal/unique_fd.h"
 #include "pipe_name.h"
 #include "platform/error.h"
 #include "platform/root.h"
@@ -46,8 +47,8 @@ struct PipeInstance {
     std::string csFolder; // the folder's path, the key of the served pipes
     int folderFd = -1;    // the served pipe's folder (owned by its SServed entry)
     std::string csEntry;  // the offered socket's name while listening
-    int listenFd = -1;
-    int fd = -1; // the connection
+    posix::CUniqueFd listenFd;
+    posix::CUniqueFd fd; // the connection
     std::shared_ptr<PipeCancel> pCancel;
     uint32_t dwReadTimeout = NMPWAIT_WAIT_FOREVER;
     std::string csPending; // the unread rest of a message longer than the last read
@@ -55,6 +56,8 @@ struct PipeInstance {
 
 namespace {
 
+using posix::CDirStream;
+using posix::CUniqueFd;
 using posix::PeerRule;
 
 const char kMarkerSuffix[] = ".srv";
@@ -64,7 +67,7 @@ const char kFolderSuffix[] = ".pipe";
 struct SServed {
     uint32_t nInstances = 0;
     uint32_t nMax = 0;
-    int folderFd = -1;
+    CUniqueFd folderFd;
 };
 std::mutex g_servedMutex;
 std::map<std::string, SServed> g_served;
@@ -110,20 +113,13 @@ pid_t OwnerOf(const char* pszEntry) {
 // Removes the sockets and markers that processes which died left behind; only
 // entries of this folder, whatever they are.
 void SweepDeadOwners(int folderFd) {
-    int dupFd = ::fcntl(folderFd, F_DUPFD_CLOEXEC, 0);
-    DIR* pDir = dupFd >= 0 ? ::fdopendir(dupFd) : nullptr;
-    if (!pDir) {
-        if (dupFd >= 0)
-            ::close(dupFd);
-        return;
-    }
     std::vector<std::string> dead;
-    while (dirent* pEntry = ::readdir(pDir)) {
+    CDirStream dir(folderFd);
+    while (dirent* pEntry = dir.Next()) {
         pid_t pid = OwnerOf(pEntry->d_name);
         if (pid != 0 && pid != ::getpid() && !ProcessAlive(pid))
             dead.push_back(pEntry->d_name);
     }
-    ::closedir(pDir);
     for (const std::string& csEntry : dead)
         ::unlinkat(folderFd, csEntry.c_str(), 0);
 }
@@ -173,11 +169,11 @@ bool Offer(PipeInstance* p) {
     ::unlinkat(p->folderFd, csEntry.c_str(), 0);
     // Connecting needs write permission on the socket; who may reach it at
     // all is settled by the folder and by the peer's credentials.
-    int fd = posix::ListenInFolder(p->folderFd, csEntry, SOCK_SEQPACKET,
-                                   p->bShared ? posix::RootMode(0660) : 0600, 0);
-    if (fd < 0)
+    CUniqueFd fd(posix::ListenInFolder(p->folderFd, csEntry, SOCK_SEQPACKET,
+                                       p->bShared ? posix::RootMode(0660) : 0600, 0));
+    if (!fd.Valid())
         return false;
-    p->listenFd = fd;
+    p->listenFd = std::move(fd);
     p->csEntry = csEntry;
     p->eState = PipeInstance::State::Listening;
     return true;
@@ -188,9 +184,7 @@ void Withdraw(PipeInstance* p) {
     if (!p->csEntry.empty())
         ::unlinkat(p->folderFd, p->csEntry.c_str(), 0);
     p->csEntry.clear();
-    if (p->listenFd >= 0)
-        ::close(p->listenFd);
-    p->listenFd = -1;
+    p->listenFd.Reset();
 }
 
 bool CheckConnected(const PipeInstance* p) {
@@ -271,28 +265,24 @@ HPIPE CreateNamedPipe(const std::string& csName, uint32_t nMaxInstances, uint32_
     if (bFirst) {
         RaiseDescriptorLimit();
         // Opened once: the folder stands while this process holds instances in it.
-        int runFd = posix::OpenRootFolder("run");
-        served.folderFd = runFd < 0
-                              ? -1
-                              : posix::OpenCheckedFolder(runFd, csFolderName, FolderMode(bShared),
-                                                         bShared ? uid_t(-1) : ::geteuid(), true);
-        if (runFd >= 0)
-            ::close(runFd);
-        int markerFd = -1;
-        if (served.folderFd >= 0) {
-            SweepDeadOwners(served.folderFd);
-            markerFd = posix::OpenFileIn(served.folderFd, MarkerName(), O_WRONLY | O_CREAT,
-                                         bShared ? posix::RootMode(0640) : 0600);
+        CUniqueFd runFd(posix::OpenRootFolder("run"));
+        if (runFd.Valid())
+            served.folderFd.Reset(
+                posix::OpenCheckedFolder(runFd.Get(), csFolderName, FolderMode(bShared),
+                                         bShared ? uid_t(-1) : ::geteuid(), true));
+        CUniqueFd markerFd;
+        if (served.folderFd.Valid()) {
+            SweepDeadOwners(served.folderFd.Get());
+            markerFd.Reset(posix::OpenFileIn(served.folderFd.Get(), MarkerName(),
+                                             O_WRONLY | O_CREAT,
+                                             bShared ? posix::RootMode(0640) : 0600));
         }
-        if (markerFd < 0) {
+        if (!markerFd.Valid()) {
             const uint32_t dwError = GetLastError();
-            if (served.folderFd >= 0)
-                ::close(served.folderFd);
             g_served.erase(csFolder);
             SetLastError(dwError);
             return INVALID_PIPE_HANDLE;
         }
-        ::close(markerFd);
         served.nMax = nMaxInstances;
     } else if (served.nMax != PIPE_UNLIMITED_INSTANCES && served.nInstances >= served.nMax) {
         SetLastError(ERROR_PIPE_BUSY);
@@ -303,12 +293,11 @@ HPIPE CreateNamedPipe(const std::string& csName, uint32_t nMaxInstances, uint32_
     p->bServer = true;
     p->bShared = bShared;
     p->csFolder = csFolder;
-    p->folderFd = served.folderFd;
+    p->folderFd = served.folderFd.Get();
     if (!Offer(p.get())) {
         if (bFirst) {
             uint32_t dwError = GetLastError();
-            ::unlinkat(served.folderFd, MarkerName().c_str(), 0);
-            ::close(served.folderFd);
+            ::unlinkat(served.folderFd.Get(), MarkerName().c_str(), 0);
             g_served.erase(csFolder);
             SetLastError(dwError);
         }
@@ -331,12 +320,12 @@ bool ConnectNamedPipe(HPIPE hPipe) {
         if (hPipe->eState == PipeInstance::State::Disconnected && !Offer(hPipe))
             return false;
         const PipeCancel* pCancel = hPipe->pCancel.get();
-        int iReady = Wait(hPipe->listenFd, POLLIN, pCancel, 0);
+        int iReady = Wait(hPipe->listenFd.Get(), POLLIN, pCancel, 0);
         if (bFirstLook)
             bCameBefore = iReady == 1;
         bFirstLook = false;
         if (iReady == 0)
-            iReady = Wait(hPipe->listenFd, POLLIN, pCancel, -1);
+            iReady = Wait(hPipe->listenFd.Get(), POLLIN, pCancel, -1);
         if (iReady < 0)
             return false;
         // No later client may be joined to this instance. Its one slot is full
@@ -344,26 +333,21 @@ bool ConnectNamedPipe(HPIPE hPipe) {
         // socket refuses (a client that found the name just before it went
         // tries the next instance) instead of queueing a connection that the
         // close would drop.
-        ::shutdown(hPipe->listenFd, SHUT_RD);
-        int listenFd = hPipe->listenFd;
-        hPipe->listenFd = -1;
+        ::shutdown(hPipe->listenFd.Get(), SHUT_RD);
+        CUniqueFd listenFd = std::move(hPipe->listenFd);
         Withdraw(hPipe);
-        int fd = ::accept4(listenFd, nullptr, nullptr, SOCK_CLOEXEC);
-        int err = errno;
-        ::close(listenFd);
+        CUniqueFd fd(::accept4(listenFd.Get(), nullptr, nullptr, SOCK_CLOEXEC));
+        listenFd.Reset();
         hPipe->eState = PipeInstance::State::Disconnected;
-        if (fd < 0) {
-            errno = err;
+        if (!fd.Valid())
             return FailErrno();
-        }
         // A client the pipe does not admit is dropped, and the instance waits
         // for the next one.
-        if (!posix::PeerAllowed(fd, hPipe->bShared ? PeerRule::Administrator : PeerRule::SameUser,
-                                ::geteuid())) {
-            ::close(fd);
+        if (!posix::PeerAllowed(fd.Get(),
+                                hPipe->bShared ? PeerRule::Administrator : PeerRule::SameUser,
+                                ::geteuid()))
             continue;
-        }
-        hPipe->fd = fd;
+        hPipe->fd = std::move(fd);
         hPipe->eState = PipeInstance::State::Connected;
         return bCameBefore ? Fail(ERROR_PIPE_CONNECTED) : true;
     }
@@ -375,15 +359,9 @@ enum class OpenOutcome { Joined, Busy, Denied, Absent };
 
 // Joins a free instance in an open pipe folder whose server must pass the rule.
 OpenOutcome JoinInstance(int folderFd, PeerRule eServerRule, uid_t uServer, HPIPE* phPipe) {
-    int dupFd = ::fcntl(folderFd, F_DUPFD_CLOEXEC, 0);
-    DIR* pDir = dupFd >= 0 ? ::fdopendir(dupFd) : nullptr;
-    if (!pDir) {
-        if (dupFd >= 0)
-            ::close(dupFd);
-        return OpenOutcome::Absent;
-    }
     OpenOutcome eOutcome = OpenOutcome::Absent;
-    while (dirent* pEntry = ::readdir(pDir)) {
+    CDirStream dir(folderFd);
+    while (dirent* pEntry = dir.Next()) {
         const std::string csEntry = pEntry->d_name;
         if (csEntry[0] == '.')
             continue;
@@ -392,18 +370,16 @@ OpenOutcome JoinInstance(int folderFd, PeerRule eServerRule, uid_t uServer, HPIP
                 eOutcome = OpenOutcome::Busy;
             continue;
         }
-        int fd = posix::ConnectInFolder(folderFd, csEntry, SOCK_SEQPACKET, true);
-        if (fd >= 0) {
+        CUniqueFd fd(posix::ConnectInFolder(folderFd, csEntry, SOCK_SEQPACKET, true));
+        if (fd.Valid()) {
             // Whoever holds the socket must be the pipe's rightful server.
-            if (!posix::PeerAllowed(fd, eServerRule, uServer)) {
-                ::close(fd);
+            if (!posix::PeerAllowed(fd.Get(), eServerRule, uServer)) {
                 eOutcome = OpenOutcome::Denied;
                 continue;
             }
-            ::closedir(pDir);
-            ::fcntl(fd, F_SETFL, 0); // blocking from now on
+            ::fcntl(fd.Get(), F_SETFL, 0); // blocking from now on
             auto p = new PipeInstance;
-            p->fd = fd;
+            p->fd = std::move(fd);
             *phPipe = p;
             return OpenOutcome::Joined;
         }
@@ -413,23 +389,16 @@ OpenOutcome JoinInstance(int folderFd, PeerRule eServerRule, uid_t uServer, HPIP
         else if (errno == EMFILE || errno == ENFILE)
             break;
     }
-    ::closedir(pDir);
     return eOutcome;
 }
 
 // The users' own folders of a pipe in run/: "name@UID.pipe".
 std::vector<std::pair<std::string, uid_t>> UserFolders(int runFd, const std::string& csBase) {
     std::vector<std::pair<std::string, uid_t>> folders;
-    int dupFd = ::fcntl(runFd, F_DUPFD_CLOEXEC, 0);
-    DIR* pDir = dupFd >= 0 ? ::fdopendir(dupFd) : nullptr;
-    if (!pDir) {
-        if (dupFd >= 0)
-            ::close(dupFd);
-        return folders;
-    }
+    CDirStream dir(runFd);
     const std::string csPrefix = csBase + "@";
     const size_t nSuffix = sizeof kFolderSuffix - 1;
-    while (dirent* pEntry = ::readdir(pDir)) {
+    while (dirent* pEntry = dir.Next()) {
         const std::string csEntry = pEntry->d_name;
         if (csEntry.size() <= csPrefix.size() + nSuffix ||
             csEntry.compare(0, csPrefix.size(), csPrefix) != 0 ||
@@ -441,7 +410,6 @@ std::vector<std::pair<std::string, uid_t>> UserFolders(int runFd, const std::str
             continue;
         folders.emplace_back(csEntry, uid_t(std::strtoul(csUid.c_str(), nullptr, 10)));
     }
-    ::closedir(pDir);
     return folders;
 }
 
@@ -451,8 +419,8 @@ HPIPE OpenNamedPipe(const std::string& csName, PipeAccess eAccess, uint32_t uPre
     std::string csBase;
     if (!BaseOfPipe(csName, &csBase))
         return INVALID_PIPE_HANDLE;
-    int runFd = posix::OpenRootFolder("run");
-    if (runFd < 0)
+    CUniqueFd runFd(posix::OpenRootFolder("run"));
+    if (!runFd.Valid())
         return INVALID_PIPE_HANDLE;
     // The administrators' pipe, or the users' own ones: never a user's pipe
     // where the machine's is meant.
@@ -460,7 +428,7 @@ HPIPE OpenNamedPipe(const std::string& csName, PipeAccess eAccess, uint32_t uPre
     if (eAccess == PipeAccess::EveryLocalUser)
         folders.emplace_back(FolderName(csBase, true, 0), uid_t(-1));
     else
-        folders = UserFolders(runFd, csBase);
+        folders = UserFolders(runFd.Get(), csBase);
     std::stable_partition(folders.begin(), folders.end(), [&](const auto& folder) {
         return uPreferredUser != kAnyPipeUser && folder.second == uid_t(uPreferredUser);
     });
@@ -468,24 +436,20 @@ HPIPE OpenNamedPipe(const std::string& csName, PipeAccess eAccess, uint32_t uPre
     bool bServed = false;
     for (const auto& [csFolderName, uOwner] : folders) {
         const bool bShared = uOwner == uid_t(-1);
-        int folderFd =
-            posix::OpenCheckedFolder(runFd, csFolderName, FolderMode(bShared), uOwner, false);
-        if (folderFd < 0) {
+        CUniqueFd folderFd(posix::OpenCheckedFolder(runFd.Get(), csFolderName, FolderMode(bShared),
+                                                    uOwner, false));
+        if (!folderFd.Valid()) {
             bDenied = bDenied || GetLastError() == ERROR_ACCESS_DENIED;
             continue;
         }
         HPIPE hPipe = INVALID_PIPE_HANDLE;
         const OpenOutcome eOutcome = JoinInstance(
-            folderFd, bShared ? PeerRule::RootOwner : PeerRule::SameUser, uOwner, &hPipe);
-        ::close(folderFd);
-        if (eOutcome == OpenOutcome::Joined) {
-            ::close(runFd);
+            folderFd.Get(), bShared ? PeerRule::RootOwner : PeerRule::SameUser, uOwner, &hPipe);
+        if (eOutcome == OpenOutcome::Joined)
             return hPipe;
-        }
         bDenied = bDenied || eOutcome == OpenOutcome::Denied;
         bServed = bServed || eOutcome == OpenOutcome::Busy;
     }
-    ::close(runFd);
     SetLastError(bDenied ? ERROR_ACCESS_DENIED
                          : (bServed ? ERROR_PIPE_BUSY : ERROR_FILE_NOT_FOUND));
     return INVALID_PIPE_HANDLE;
@@ -518,7 +482,8 @@ bool WritePipe(HPIPE hPipe, const void* pBuffer, uint32_t nBytes, uint32_t* pnWr
     if (pCancel && pCancel->IsCancelled())
         return Fail(ERROR_OPERATION_ABORTED);
     for (;;) {
-        ssize_t n = ::send(hPipe->fd, pBuffer, nBytes, MSG_NOSIGNAL | (pCancel ? MSG_DONTWAIT : 0));
+        ssize_t n =
+            ::send(hPipe->fd.Get(), pBuffer, nBytes, MSG_NOSIGNAL | (pCancel ? MSG_DONTWAIT : 0));
         if (n >= 0) {
             if (pnWritten)
                 *pnWritten = uint32_t(n);
@@ -527,7 +492,7 @@ bool WritePipe(HPIPE hPipe, const void* pBuffer, uint32_t nBytes, uint32_t* pnWr
         if (errno == EINTR)
             continue;
         if ((errno == EAGAIN || errno == EWOULDBLOCK) && pCancel) {
-            if (Wait(hPipe->fd, POLLOUT, pCancel, -1) < 0)
+            if (Wait(hPipe->fd.Get(), POLLOUT, pCancel, -1) < 0)
                 return false;
             continue;
         }
@@ -559,7 +524,7 @@ bool ReadPipe(HPIPE hPipe, void* pBuffer, uint32_t nBytes, uint32_t* pnRead) {
         const int iTimeout = hPipe->dwReadTimeout == NMPWAIT_WAIT_FOREVER
                                  ? -1
                                  : int(std::min<uint32_t>(hPipe->dwReadTimeout, 0x7FFFFFFF));
-        const int iReady = Wait(hPipe->fd, POLLIN, hPipe->pCancel.get(), iTimeout);
+        const int iReady = Wait(hPipe->fd.Get(), POLLIN, hPipe->pCancel.get(), iTimeout);
         if (iReady < 0)
             return false;
         if (iReady == 0)
@@ -576,7 +541,7 @@ bool ReadPipe(HPIPE hPipe, void* pBuffer, uint32_t nBytes, uint32_t* pnRead) {
     msg.msg_iovlen = 2;
     ssize_t n;
     do {
-        n = ::recvmsg(hPipe->fd, &msg, 0);
+        n = ::recvmsg(hPipe->fd.Get(), &msg, 0);
     } while (n < 0 && errno == EINTR);
     if (n < 0) {
         if (errno == ECONNRESET || errno == EPIPE || errno == ENOTCONN)
@@ -584,7 +549,7 @@ bool ReadPipe(HPIPE hPipe, void* pBuffer, uint32_t nBytes, uint32_t* pnRead) {
         return FailErrno();
     }
     if (n == 0)
-        return PeerGone(hPipe->fd) ? Fail(ERROR_BROKEN_PIPE) : true;
+        return PeerGone(hPipe->fd.Get()) ? Fail(ERROR_BROKEN_PIPE) : true;
     if (size_t(n) <= nBytes) {
         if (pnRead)
             *pnRead = uint32_t(n);
@@ -612,9 +577,7 @@ bool DisconnectNamedPipe(HPIPE hPipe) {
     if (!hPipe->bServer)
         return Fail(ERROR_INVALID_FUNCTION);
     Withdraw(hPipe);
-    if (hPipe->fd >= 0)
-        ::close(hPipe->fd);
-    hPipe->fd = -1;
+    hPipe->fd.Reset();
     hPipe->csPending.clear();
     hPipe->eState = PipeInstance::State::Disconnected;
     return true;
@@ -624,22 +587,21 @@ bool ClosePipe(HPIPE hPipe) {
     if (!hPipe)
         return Fail(ERROR_INVALID_HANDLE);
     Withdraw(hPipe);
-    if (hPipe->fd >= 0)
-        ::close(hPipe->fd);
+    hPipe->fd.Reset();
     if (hPipe->bServer) {
         std::lock_guard lock(g_servedMutex);
         auto it = g_served.find(hPipe->csFolder);
         if (it != g_served.end() && --it->second.nInstances == 0) {
-            ::unlinkat(it->second.folderFd, MarkerName().c_str(), 0);
-            ::close(it->second.folderFd);
+            ::unlinkat(it->second.folderFd.Get(), MarkerName().c_str(), 0);
+            it->second.folderFd.Reset();
             // A user's own pipe goes with its last server (another process of
             // the same user may still hold the folder; then it stays).
             if (!hPipe->bShared) {
-                int runFd = posix::OpenRootFolder("run");
-                if (runFd >= 0) {
+                CUniqueFd runFd(posix::OpenRootFolder("run"));
+                if (runFd.Valid()) {
                     const size_t nSlash = hPipe->csFolder.rfind('/');
-                    ::unlinkat(runFd, hPipe->csFolder.substr(nSlash + 1).c_str(), AT_REMOVEDIR);
-                    ::close(runFd);
+                    ::unlinkat(runFd.Get(), hPipe->csFolder.substr(nSlash + 1).c_str(),
+                               AT_REMOVEDIR);
                 }
             }
             g_served.erase(it);

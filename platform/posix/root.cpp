@@ -2,6 +2,7 @@
 #include "platform/root.h"
 
 #include "internal/root_access.h"
+#include "internal/unique_fd.h"
 #include "platform/error.h"
 
 #include <cstdlib>
@@ -25,10 +26,8 @@ bool EnsureSystemRoot() {
     // The root (02770) and run/ (03770) and system/ (02770), owner and the
     // administrators' group; each existing one is checked, not repaired.
     for (const char* pszFolder : {"", "run", "system"}) {
-        int fd = posix::OpenRootFolder(pszFolder);
-        if (fd < 0)
+        if (!posix::CUniqueFd(posix::OpenRootFolder(pszFolder)).Valid())
             return false;
-        ::close(fd);
     }
     return true;
 }

@@ -5,6 +5,7 @@
 #include "internal/local_socket.h"
 #include "internal/root_access.h"
 #include "internal/rpc_wire.h"
+#include "internal/unique_fd.h"
 #include "platform/error.h"
 #include "platform/root.h"
 
@@ -156,17 +157,17 @@ RPC_STATUS RpcCall(RPC_BINDING_HANDLE hBinding, const RpcInterface& iface, uint1
         return RPC_S_CALL_FAILED_DNE;
     auto deadline = Clock::now() + std::chrono::milliseconds(dwTimeoutMs);
     // Only the machine's own server may answer in the endpoint's place.
-    int runFd = posix::OpenRootFolder("run");
-    if (runFd < 0)
+    posix::CUniqueFd connection;
+    {
+        const posix::CUniqueFd runFd(posix::OpenRootFolder("run"));
+        if (!runFd.Valid())
+            return RPC_S_SERVER_UNAVAILABLE;
+        connection.Reset(
+            posix::ConnectInFolder(runFd.Get(), RpcEndpointName(iface), SOCK_STREAM, true));
+    }
+    if (!connection.Valid())
         return RPC_S_SERVER_UNAVAILABLE;
-    int fd = posix::ConnectInFolder(runFd, RpcEndpointName(iface), SOCK_STREAM, true);
-    ::close(runFd);
-    if (fd < 0)
-        return RPC_S_SERVER_UNAVAILABLE;
-    struct Closer {
-        int fd;
-        ~Closer() { ::close(fd); }
-    } closer{fd};
+    const int fd = connection.Get();
     if (!posix::PeerAllowed(fd, posix::PeerRule::RootOwner))
         return RPC_S_ACCESS_DENIED;
 

@@ -5,6 +5,7 @@
 #include "internal/local_socket.h"
 #include "internal/root_access.h"
 #include "internal/rpc_wire.h"
+#include "internal/unique_fd.h"
 #include "platform/clock.h"
 #include "platform/error.h"
 
@@ -191,31 +192,22 @@ RPC_STATUS RpcServer::Listen(const RpcInterface& iface, RpcDispatchFunction disp
     s.stopping = false;
     s.path = RpcEndpointPath(iface);
     const std::string csName = RpcEndpointName(iface);
-    int runFd = posix::OpenRootFolder("run");
-    if (runFd < 0)
+    const posix::CUniqueFd runFd(posix::OpenRootFolder("run"));
+    if (!runFd.Valid())
         return RPC_S_CALL_FAILED_DNE;
-    int probe = posix::ConnectInFolder(runFd, csName, SOCK_STREAM, true);
-    if (probe >= 0) {
-        ::close(probe);
-        ::close(runFd);
+    if (posix::CUniqueFd(posix::ConnectInFolder(runFd.Get(), csName, SOCK_STREAM, true)).Valid())
         return RPC_S_DUPLICATE_ENDPOINT;
-    }
     // Reachable by the administrators (the socket's rights, and the folder's);
     // each client's credentials are checked again at the accept. A dead
     // server's leftover is replaced.
-    int fd =
-        posix::ListenInFolder(runFd, csName, SOCK_STREAM, posix::RootMode(0660), kMaxConnections);
+    posix::CUniqueFd fd(posix::ListenInFolder(runFd.Get(), csName, SOCK_STREAM,
+                                              posix::RootMode(0660), kMaxConnections));
     struct stat st;
-    bool bOk = fd >= 0 && ::fstatat(runFd, csName.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
-               ::pipe2(s.wakePipe, O_CLOEXEC) == 0;
-    ::close(runFd);
-    if (!bOk) {
-        if (fd >= 0)
-            ::close(fd);
+    if (!fd.Valid() || ::fstatat(runFd.Get(), csName.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 ||
+        ::pipe2(s.wakePipe, O_CLOEXEC) != 0)
         return RPC_S_CALL_FAILED_DNE;
-    }
     s.inode = st.st_ino;
-    s.listenFd = fd;
+    s.listenFd = fd.Release();
     s.acceptThread = std::thread(AcceptLoop, m_state);
     return RPC_S_OK;
 }

@@ -5,6 +5,7 @@
 // find the section new.
 #include "platform/section.h"
 
+#include "internal/unique_fd.h"
 #include "platform/error.h"
 #include "platform/root.h"
 
@@ -45,35 +46,31 @@ HSECTION CreateFileMapping(const std::string& csName, uint32_t /*dwSize*/) {
     if (!EnsureSystemRoot())
         return nullptr;
     const std::string csPath = RootPath("run/" + csName + ".section");
-    const int guard = OpenLockFile(csPath + ".guard");
-    if (guard < 0) {
+    posix::CUniqueFd guard(OpenLockFile(csPath + ".guard"));
+    if (!guard.Valid()) {
         FailErrno();
         return nullptr;
     }
-    const int fd = OpenLockFile(csPath);
-    if (fd < 0 || !LockRetrying(guard, LOCK_EX)) {
+    posix::CUniqueFd fd(OpenLockFile(csPath));
+    if (!fd.Valid() || !LockRetrying(guard.Get(), LOCK_EX)) {
         FailErrno();
-        if (fd >= 0)
-            ::close(fd);
-        ::close(guard);
         return nullptr;
     }
     bool bExists = false;
-    if (::flock(fd, LOCK_EX | LOCK_NB) == 0)
-        ::flock(fd, LOCK_UN);
+    if (::flock(fd.Get(), LOCK_EX | LOCK_NB) == 0)
+        ::flock(fd.Get(), LOCK_UN);
     else
         bExists = errno == EWOULDBLOCK;
-    const bool bHeld = LockRetrying(fd, LOCK_SH);
+    const bool bHeld = LockRetrying(fd.Get(), LOCK_SH);
     const int err = errno;
-    ::flock(guard, LOCK_UN);
-    ::close(guard);
+    ::flock(guard.Get(), LOCK_UN);
+    guard.Reset();
     if (!bHeld) {
-        ::close(fd);
         SetLastError(ErrorFromErrno(err));
         return nullptr;
     }
     SetLastError(bExists ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
-    return new SectionHandle{fd};
+    return new SectionHandle{fd.Release()};
 }
 
 bool CloseSection(HSECTION hSection) {

@@ -8,6 +8,7 @@
 #include "internal/service_db.h"
 #include "internal/service_spawn.h"
 #include "internal/service_starts.h"
+#include "internal/unique_fd.h"
 #include "platform/error.h"
 #include "platform/process.h"
 #include "platform/root.h"
@@ -189,18 +190,20 @@ bool StartByName(const std::string& csName, const std::vector<std::string>& args
 // Only the service's own process may answer: a socket held by anybody else
 // is refused.
 bool SendControl(pid_t pid, uint64_t uStartTime, uint32_t dwControl) {
-    int runFd = OpenRootFolder("run");
-    if (runFd < 0)
-        return false;
-    int fd = ConnectInFolder(runFd, ControlSocketName(pid, uStartTime), SOCK_SEQPACKET, false);
-    ::close(runFd);
-    if (fd < 0)
-        return Fail(ERROR_SERVICE_CANNOT_ACCEPT_CTRL);
-    SPeerCredentials peer;
-    if (!ReadPeerCredentials(fd, &peer) || peer.pid != pid) {
-        ::close(fd);
-        return Fail(ERROR_ACCESS_DENIED);
+    CUniqueFd connection;
+    {
+        const CUniqueFd runFd(OpenRootFolder("run"));
+        if (!runFd.Valid())
+            return false;
+        connection.Reset(ConnectInFolder(runFd.Get(), ControlSocketName(pid, uStartTime),
+                                         SOCK_SEQPACKET, false));
     }
+    if (!connection.Valid())
+        return Fail(ERROR_SERVICE_CANNOT_ACCEPT_CTRL);
+    const int fd = connection.Get();
+    SPeerCredentials peer;
+    if (!ReadPeerCredentials(fd, &peer) || peer.pid != pid)
+        return Fail(ERROR_ACCESS_DENIED);
     bool ok = false;
     uint32_t answer = ERROR_SERVICE_CANNOT_ACCEPT_CTRL;
     if (::send(fd, &dwControl, sizeof dwControl, MSG_NOSIGNAL) == ssize_t(sizeof dwControl)) {
@@ -213,7 +216,7 @@ bool SendControl(pid_t pid, uint64_t uStartTime, uint32_t dwControl) {
         else if (n > 0 && ::recv(fd, &answer, sizeof answer, 0) == ssize_t(sizeof answer))
             ok = answer == ERROR_SUCCESS;
     }
-    ::close(fd);
+    connection.Reset();
     return ok || Fail(answer);
 }
 

@@ -6,6 +6,7 @@
 #include "internal/local_socket.h"
 #include "internal/root_access.h"
 #include "internal/service_db.h"
+#include "internal/unique_fd.h"
 #include "platform/error.h"
 
 #include <atomic>
@@ -65,12 +66,9 @@ bool ClaimStart(const std::string& csName, const std::string& csToken) {
 // The control socket in run/: reachable by the administrators only (the
 // folder's rights), and each client's credentials are checked again.
 int ListenOn(const std::string& csName) {
-    int runFd = OpenRootFolder("run");
-    if (runFd < 0)
-        return -1;
-    int fd = ListenInFolder(runFd, csName, SOCK_SEQPACKET, RootMode(0660), 16);
-    ::close(runFd);
-    return fd;
+    const CUniqueFd runFd(OpenRootFolder("run"));
+    return runFd.Valid() ? ListenInFolder(runFd.Get(), csName, SOCK_SEQPACKET, RootMode(0660), 16)
+                         : -1;
 }
 
 // Reads one control code from a client, runs the handler and answers.
@@ -111,11 +109,9 @@ void ControlLoop(SDispatcher& dispatcher, int listener) {
         if (pfds[0].revents & (POLLERR | POLLNVAL))
             break;
         if (pfds[0].revents & POLLIN) {
-            int client = ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
-            if (client >= 0) {
-                ServeControl(dispatcher, client);
-                ::close(client);
-            }
+            const CUniqueFd client(::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC));
+            if (client.Valid())
+                ServeControl(dispatcher, client.Get());
         }
     }
 }

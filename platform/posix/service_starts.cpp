@@ -4,6 +4,7 @@
 
 #include "internal/local_socket.h"
 #include "internal/root_access.h"
+#include "internal/unique_fd.h"
 #include "platform/error.h"
 #include "platform/service.h"
 
@@ -81,62 +82,53 @@ void ServeOneStart(int fd) {
 bool ServeServiceStarts(const std::atomic<bool>& stop, const std::function<void()>& onListening) {
     if (!IsRootOwner(::geteuid()))
         return Fail(ERROR_ACCESS_DENIED);
-    const int runFd = OpenRootFolder("run");
-    if (runFd < 0)
+    const CUniqueFd runFd(OpenRootFolder("run"));
+    if (!runFd.Valid())
         return false;
     // One manager at a time: a live one keeps its socket.
-    const int liveFd = ConnectInFolder(runFd, kStartManagerName, SOCK_SEQPACKET, true);
-    if (liveFd >= 0 || errno == EAGAIN) {
-        if (liveFd >= 0)
-            ::close(liveFd);
-        ::close(runFd);
+    const CUniqueFd liveFd(ConnectInFolder(runFd.Get(), kStartManagerName, SOCK_SEQPACKET, true));
+    if (liveFd.Valid() || errno == EAGAIN)
         return Fail(ERROR_SERVICE_ALREADY_RUNNING);
-    }
-    const int listenFd =
-        ListenInFolder(runFd, kStartManagerName, SOCK_SEQPACKET, RootMode(0660), 16);
-    if (listenFd < 0) {
-        ::close(runFd);
+    CUniqueFd listenFd(
+        ListenInFolder(runFd.Get(), kStartManagerName, SOCK_SEQPACKET, RootMode(0660), 16));
+    if (!listenFd.Valid())
         return false;
-    }
     if (onListening)
         onListening();
     while (!stop.load()) {
-        if (!WaitReadable(listenFd, 100))
+        if (!WaitReadable(listenFd.Get(), 100))
             continue;
-        const int fd = ::accept4(listenFd, nullptr, nullptr, SOCK_CLOEXEC);
-        if (fd < 0)
-            continue;
-        ServeOneStart(fd);
-        ::close(fd);
+        const CUniqueFd fd(::accept4(listenFd.Get(), nullptr, nullptr, SOCK_CLOEXEC));
+        if (fd.Valid())
+            ServeOneStart(fd.Get());
     }
-    ::close(listenFd);
-    ::unlinkat(runFd, kStartManagerName, 0);
-    ::close(runFd);
+    listenFd.Reset();
+    ::unlinkat(runFd.Get(), kStartManagerName, 0);
     return true;
 }
 
 namespace posix {
 
 bool AskManagerToStart(const std::string& csName, const std::vector<std::string>& args) {
-    const int runFd = OpenRootFolder("run");
-    if (runFd < 0)
-        return false;
-    const int fd = ConnectInFolder(runFd, kStartManagerName, SOCK_SEQPACKET, false);
-    ::close(runFd);
-    // Only a manager of the owner's may start what runs as the owner.
-    if (fd < 0 || !PeerAllowed(fd, PeerRule::RootOwner)) {
-        if (fd >= 0)
-            ::close(fd);
-        return Fail(ERROR_ACCESS_DENIED);
+    CUniqueFd fd;
+    {
+        const CUniqueFd runFd(OpenRootFolder("run"));
+        if (!runFd.Valid())
+            return false;
+        fd.Reset(ConnectInFolder(runFd.Get(), kStartManagerName, SOCK_SEQPACKET, false));
     }
+    // Only a manager of the owner's may start what runs as the owner.
+    if (!fd.Valid() || !PeerAllowed(fd.Get(), PeerRule::RootOwner))
+        return Fail(ERROR_ACCESS_DENIED);
     const std::string csRequest = PackRequest(csName, args);
     uint32_t dwResult = ERROR_ACCESS_DENIED;
     const bool bAnswered =
         csRequest.size() <= kMaxRequest &&
-        ::send(fd, csRequest.data(), csRequest.size(), MSG_NOSIGNAL) == ssize_t(csRequest.size()) &&
-        WaitReadable(fd, kStartAnswerTimeoutMs) &&
-        ::recv(fd, &dwResult, sizeof dwResult, 0) == ssize_t(sizeof dwResult);
-    ::close(fd);
+        ::send(fd.Get(), csRequest.data(), csRequest.size(), MSG_NOSIGNAL) ==
+            ssize_t(csRequest.size()) &&
+        WaitReadable(fd.Get(), kStartAnswerTimeoutMs) &&
+        ::recv(fd.Get(), &dwResult, sizeof dwResult, 0) == ssize_t(sizeof dwResult);
+    fd.Reset();
     if (!bAnswered)
         return Fail(csRequest.size() > kMaxRequest ? ERROR_INVALID_PARAMETER
                                                    : ERROR_SERVICE_REQUEST_TIMEOUT);

@@ -4,6 +4,7 @@
 // on CUPS touches nothing of the machine's own print system.
 #include "internal/cups_client.h"
 #include "internal/root_access.h"
+#include "internal/unique_fd.h"
 #include "platform/access.h"
 #include "platform/error.h"
 #include "platform/registry.h"
@@ -51,12 +52,11 @@ std::string SchedulerFolder() {
 
 // Writes one file of the scheduler's folder, replacing an older one.
 bool WriteSchedulerFile(int dirFd, const char* pszName, const std::string& csText) {
-    int fd = posix::OpenFileIn(dirFd, pszName, O_WRONLY | O_CREAT | O_TRUNC, 0640);
-    if (fd < 0)
+    const posix::CUniqueFd fd(
+        posix::OpenFileIn(dirFd, pszName, O_WRONLY | O_CREAT | O_TRUNC, 0640));
+    if (!fd.Valid())
         return false;
-    bool ok = ::write(fd, csText.data(), csText.size()) == ssize_t(csText.size());
-    ::close(fd);
-    return ok || FailErrno();
+    return ::write(fd.Get(), csText.data(), csText.size()) == ssize_t(csText.size()) || FailErrno();
 }
 
 // cupsd itself sets the rights of the folders it uses, so they are only made
@@ -126,14 +126,17 @@ bool IsCupsSchedulerShared() {
 }
 
 bool LayPrivateScheduler() {
-    int rootFd = posix::OpenRootFolder("");
-    if (rootFd < 0)
+    posix::CUniqueFd folder;
+    {
+        const posix::CUniqueFd rootFd(posix::OpenRootFolder(""));
+        if (!rootFd.Valid())
+            return false;
+        // 0755: cupsd opens its server root to all (the root above stays closed).
+        folder.Reset(posix::OpenCheckedFolder(rootFd.Get(), "cups", 0755, uid_t(-1), true));
+    }
+    if (!folder.Valid())
         return false;
-    // 0755: cupsd opens its server root to all (the root above stays closed).
-    int dirFd = posix::OpenCheckedFolder(rootFd, "cups", 0755, uid_t(-1), true);
-    ::close(rootFd);
-    if (dirFd < 0)
-        return false;
+    const int dirFd = folder.Get();
     const std::string dir = SchedulerFolder();
     bool ok = MakeSubfolder(dirFd, "spool") && MakeSubfolder(dirFd, "spool/tmp") &&
               MakeSubfolder(dirFd, "cache") && MakeSubfolder(dirFd, "state") &&
@@ -143,7 +146,6 @@ bool LayPrivateScheduler() {
               // No community: the socket back end asks no SNMP questions,
               // which would hold every job for seconds.
               WriteSchedulerFile(dirFd, "snmp.conf", "Community\n");
-    ::close(dirFd);
     return ok;
 }
 

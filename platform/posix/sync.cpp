@@ -6,6 +6,7 @@
 #include "platform/sync.h"
 
 #include "internal/root_access.h"
+#include "internal/unique_fd.h"
 #include "object_name.h"
 #include "platform/error.h"
 #include "platform/root.h"
@@ -55,16 +56,15 @@ NamedMutex::NamedMutex(const std::string& csName) {
         m_state = it->second;
         return;
     }
-    int runFd = posix::OpenRootFolder("run");
-    if (runFd < 0)
+    const posix::CUniqueFd runFd(posix::OpenRootFolder("run"));
+    if (!runFd.Valid())
         return;
     auto state = std::make_shared<State>();
     state->path = path;
     // Only the administrators may open a lock file, so nobody else can hold
     // one and freeze the machine's settings.
     state->fd =
-        posix::OpenFileIn(runFd, csName + ".mutex", O_RDWR | O_CREAT, posix::RootMode(0660));
-    ::close(runFd);
+        posix::OpenFileIn(runFd.Get(), csName + ".mutex", O_RDWR | O_CREAT, posix::RootMode(0660));
     if (state->fd < 0)
         return;
     g_openMutexes[path] = state;

@@ -133,13 +133,10 @@ void CGtosPipeWorkThread::SearchPasses() {
 }
 
 bool CGtosPipeWorkThread::AnyPrinterProcessing() {
-    CPrintersLock lock(*m_pPrinters);
-    int iHandle = CPrinters::kStartHandle;
-    int iStatus = CPrinters::eNextFound;
-    CPrinterExtraInfo* pExtraInfo = nullptr;
-    while (m_pPrinters->GetNext(iHandle, iStatus, &pExtraInfo)) {
-        if (pExtraInfo && (pExtraInfo->m_uiFlags & EXTRA_FLAG_PROCESSING))
-            return true;
-    }
-    return false;
+    bool bProcessing = false;
+    m_pPrinters->ForEach([&](const CPrinter&, const CPrinterExtraInfo* pExtraInfo) {
+        bProcessing = pExtraInfo && (pExtraInfo->m_uiFlags & EXTRA_FLAG_PROCESSING);
+        return !bProcessing;
+    });
+    return bProcessing;
 }

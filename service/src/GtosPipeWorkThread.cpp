@@ -2,7 +2,7 @@
 // commands that change the known printer list.
 #include "service/GtosPipeWorkThread.h"
 
-#include "common/PipeMessage.h"
+#include "common/GtosCommandLoop.h"
 #include "common/Printers.h"
 #include "common/Trace.h"
 #include "platform/error.h"
@@ -12,17 +12,6 @@ namespace {
 // The states a printer record may hold; the GUI's commands may set no other.
 bool IsKnownState(int32_t eState) {
     return eState >= eVexUnknown && eState <= eVexUnsupported;
-}
-
-std::string Outcome(const char* pszWord, bool bSuccess) {
-    return std::string(pszWord) + "\n" +
-           (bSuccess ? CGtosPipeComm::kAnswerSuccess : CGtosPipeComm::kAnswerFailure);
-}
-
-// "Add Icon" LF code ("%d") LF warnings ("%u").
-std::string CreationAnswer(const char* pszWord, uint32_t uiResult, uint32_t uiWarnings) {
-    return std::string(pszWord) + "\n" + std::to_string(int32_t(uiResult)) + "\n" +
-           std::to_string(uiWarnings);
 }
 
 } // namespace
@@ -41,29 +30,12 @@ CGtosPipeWorkThread::~CGtosPipeWorkThread() {
 
 void CGtosPipeWorkThread::Work() {
     CTraceScope scope("CGtosPipeWorkThread::Work");
-    std::string csData;
-    while (ReadPipeMessage(m_hPipe, &csData)) {
-        CGtosPipeComm comm;
-        const EGtosCommand eCommand = comm.ParseCmdFromGui(csData);
-        const std::string csAnswer = Answer(eCommand, comm);
-        if (eCommand == eGtosQuit)
-            continue;
-        if (!WritePipeMessage(m_hPipe, csAnswer)) {
-            TraceErr("(CGtosPipeWorkThread::Work)Write to pipe failed, quitting");
-            break;
-        }
-    }
-    const uint32_t dwError = platform::GetLastError();
-    // The GUI closing its end is the normal end of a connection, and a stop of
-    // the listener the normal end of the service.
-    if (dwError != platform::ERROR_BROKEN_PIPE && dwError != platform::ERROR_NO_DATA &&
-        dwError != platform::ERROR_OPERATION_ABORTED)
-        TraceWrn("(CGtosPipeWorkThread::Work)Connection ended : %s",
-                 platform::ErrorText(dwError).c_str());
-    platform::FlushPipe(m_hPipe);
-    platform::DisconnectNamedPipe(m_hPipe);
-    platform::ClosePipe(m_hPipe);
+    const platform::HPIPE hPipe = m_hPipe;
+    // The loop closes the pipe.
     m_hPipe = platform::INVALID_PIPE_HANDLE;
+    ServeGtosConnection(hPipe, [this](EGtosCommand eCommand, const CGtosPipeComm& comm) {
+        return Answer(eCommand, comm);
+    });
 }
 
 std::string CGtosPipeWorkThread::Answer(EGtosCommand eCommand, const CGtosPipeComm& comm) {
@@ -73,39 +45,39 @@ std::string CGtosPipeWorkThread::Answer(EGtosCommand eCommand, const CGtosPipeCo
         return std::string();
     case eGtosIgnore:
         TraceInf("(CGtosPipeWorkThread::Work)Received Ignore command");
-        return Outcome(CGtosPipeComm::kCmdIgnore,
-                       ChangePrinter(eCommand, comm.m_csUUID, eVexIgnore));
+        return GtosOutcome(CGtosPipeComm::kCmdIgnore,
+                           ChangePrinter(eCommand, comm.m_csUUID, eVexIgnore));
     case eGtosRemove:
         TraceInf("(CGtosPipeWorkThread::Work)Received Remove command");
-        return Outcome(CGtosPipeComm::kCmdRemove, ChangePrinter(eCommand, comm.m_csUUID, 0));
+        return GtosOutcome(CGtosPipeComm::kCmdRemove, ChangePrinter(eCommand, comm.m_csUUID, 0));
     case eGtosRestore:
         TraceInf("(CGtosPipeWorkThread::Work)Received Restore command");
-        return Outcome(CGtosPipeComm::kCmdRestore,
-                       ChangePrinter(eCommand, comm.m_csUUID, eVexWaiting));
+        return GtosOutcome(CGtosPipeComm::kCmdRestore,
+                           ChangePrinter(eCommand, comm.m_csUUID, eVexWaiting));
     case eGtosChangeState:
         TraceInf("(CGtosPipeWorkThread::Work)Received change state command");
-        return Outcome(CGtosPipeComm::kCmdChangeState,
-                       ChangePrinter(eCommand, comm.m_csUUID, comm.m_eNewState));
+        return GtosOutcome(CGtosPipeComm::kCmdChangeState,
+                           ChangePrinter(eCommand, comm.m_csUUID, comm.m_eNewState));
     case eGtosAddIcon: {
         TraceInf("(CGtosPipeWorkThread::Work)Received Add Icon command");
         uint32_t uiWarnings = 0;
         const uint32_t uiResult = AddIcon(comm, &uiWarnings);
-        return CreationAnswer(CGtosPipeComm::kCmdAddIcon, uiResult, uiWarnings);
+        return GtosCreationAnswer(CGtosPipeComm::kCmdAddIcon, uiResult, uiWarnings);
     }
     case eGtosAddIconDefaults: {
         TraceInf("(CGtosPipeWorkThread::Work)Received Add Icon with defaults command");
         uint32_t uiWarnings = 0;
         const uint32_t uiResult = AddIconWithDefaults(comm.m_csUUID, &uiWarnings);
-        return CreationAnswer(CGtosPipeComm::kCmdAddIconDefaults, uiResult, uiWarnings);
+        return GtosCreationAnswer(CGtosPipeComm::kCmdAddIconDefaults, uiResult, uiWarnings);
     }
     case eGtosDiscover:
         TraceInf("(CGtosPipeWorkThread::Work)Received Discover printers command");
         DiscoverPrinters();
-        return Outcome(CGtosPipeComm::kCmdDiscover, true);
+        return GtosOutcome(CGtosPipeComm::kCmdDiscover, true);
     case eGtosUpdateIcons:
         TraceInf("(CGtosPipeWorkThread::Work)Received Update Icons command");
-        return Outcome(CGtosPipeComm::kCmdUpdateIcons,
-                       UpdateIcons(comm.m_csUUID, comm.m_csIconNames, comm.m_eNewState));
+        return GtosOutcome(CGtosPipeComm::kCmdUpdateIcons,
+                           UpdateIcons(comm.m_csUUID, comm.m_csIconNames, comm.m_eNewState));
     default:
         TraceWrn("(CGtosPipeWorkThread::Work)Received unknown command");
         return CGtosPipeComm::kAnswerUnknown;

@@ -4,9 +4,9 @@
 
 #include "common/Trace.h"
 #include "platform/clock.h"
-#include "service/Decimal.h"
 #include "service/HttpSocket.h"
 #include "service/TraceText.h"
+#include "service/UpnpAnswers.h"
 #include "service/Xml.h"
 
 #include <chrono>
@@ -165,7 +165,7 @@ bool CRequestThread::ParseDeviceDescription(const std::string& csData, std::stri
         scope.Result(false);
         return false;
     }
-    *pcsStateVarURL = xml.GetStateVariableUrl(piStateVarPort);
+    *pcsStateVarURL = StateVariableUrl(xml.GetRoot(), piStateVarPort);
     bool bOk = !pcsStateVarURL->empty();
     scope.Result(bOk);
     return bOk;
@@ -178,10 +178,7 @@ bool CRequestThread::ParseStateVariable(const std::string& csData, uint32_t* pui
         scope.Result(false);
         return false;
     }
-    // The word is unsigned: its "can print" bits are the two highest, so a
-    // signed conversion (which stops at 2147483647) would lose them.
-    SXmlElem* pReturn = CXml::FindElement(xml.GetRoot(), "return");
-    *puiConfig1Var = pReturn ? decimal::ToUInt32(pReturn->m_pszValue) : 0;
+    *puiConfig1Var = ReturnWord(xml.GetRoot());
     scope.Result(true);
     return true;
 }

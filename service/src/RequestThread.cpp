@@ -44,28 +44,6 @@ StartPromptingGuiProc PromptingGuiStarter() {
     return g_startPromptingGui;
 }
 
-// Holds the known printer list's lock until Release or the end of the scope.
-class CListLock {
-public:
-    explicit CListLock(CPrinters* pPrinters) : m_pPrinters(pPrinters) {
-        m_bHeld = m_pPrinters->Lock();
-    }
-    ~CListLock() { Release(); }
-    void Release() {
-        if (m_bHeld)
-            m_pPrinters->Unlock();
-        m_bHeld = false;
-    }
-    void Take() {
-        if (!m_bHeld)
-            m_bHeld = m_pPrinters->Lock();
-    }
-
-private:
-    CPrinters* m_pPrinters;
-    bool m_bHeld;
-};
-
 } // namespace
 
 CRequestThread::CRequestThread(CRequests* pRequests, CPrinters* pPrinters)
@@ -162,7 +140,7 @@ bool CRequestThread::Admitted(const SRequest& request) {
 
 void CRequestThread::HandleByeBye(SRequest request) {
     CTraceScope scope("CRequestThread::HandleByeBye");
-    CListLock lock(m_pPrinters);
+    CPrintersLock lock(*m_pPrinters);
     CPrinterExtraInfo extra;
     if (!m_pPrinters->FindExtraInfo(request.csUUID, extra)) {
         TraceInf("(CRequestThread::HandleByeBye)Received ByeBye for unknown UUID %s, discarding",
@@ -196,20 +174,67 @@ void CRequestThread::HandleByeBye(SRequest request) {
 
 void CRequestThread::HandleAlive(SRequest request) {
     CTraceScope scope("CRequestThread::HandleAlive");
-    uint32_t uiConfig1Var = PRT_CONFIG1_UNKNOWN;
-    std::string csStateVarURL;
-    int32_t iStateVarPort = -1;
-    bool bNew = false;
     CPrinter printer;
     CPrinterExtraInfo extra;
+    bool bNew = false;
 
     // 1-3: look the printer up, add it or claim it.
-    CListLock lock(m_pPrinters);
+    CPrintersLock lock(*m_pPrinters);
+    if (!ClaimPrinter(request, lock, &printer, &extra, &bNew))
+        return;
+
+    // 4-6: the network work, without the lock.
+    lock.Release();
+    std::string csStateVarURL;
+    int32_t iStateVarPort = -1;
+    const uint32_t uiConfig1Var =
+        QueryConfigWord(request, printer, extra, &csStateVarURL, &iStateVarPort);
+
+    // 7: the printer may have been removed meanwhile.
+    lock.Take();
+    if (!m_pPrinters->Find(request.csUUID, printer)) {
+        TraceWrn("(CRequestThread::HandleAlive)Printer no longer exists!");
+        return;
+    }
+    TraceDet("(CRequestThread::HandleAlive)Vex state after getting state variable=%d",
+             int(printer.m_VexState));
+
+    // 8: the decision for a new printer.
+    const eMode eOpMode = CVexData().GetOpMode();
+    if (bNew && printer.m_VexState == eVexWaiting) {
+        const bool bCanPrint =
+            (uiConfig1Var & PRT_CONFIG1_CAN_PRINT_MASK) == PRT_CONFIG1_CAN_PRINT_MASK;
+        if (eOpMode == eModeAutomatic && bCanPrint && !(printer.m_uiFlags & PRT_FLAG_ADDING)) {
+            if (!AddQueue(request, lock, &printer))
+                return;
+        } else {
+            TraceInf("(CRequestThread::HandleAlive)New printer found, adding to 'awaiting user "
+                     "action' list");
+        }
+    }
+
+    // 9: write back, still under the lock.
+    const std::string csOldAddr = printer.m_csIpAddr;
+    WriteBack(request, uiConfig1Var, csStateVarURL, iStateVarPort, &printer);
+    lock.Release();
+    // A known printer with a new address (DHCP): its queues go with it.
+    if (!bNew && !csOldAddr.empty() && csOldAddr != request.csIpAddr)
+        MovePortsToNewAddress(csOldAddr, request.csIpAddr);
+
+    // 10: prompting.
+    if (bNew && eOpMode == eModePrompt)
+        PromptUser();
+}
+
+bool CRequestThread::ClaimPrinter(const SRequest& request, CPrintersLock& lock, CPrinter* pPrinter,
+                                  CPrinterExtraInfo* pExtra, bool* pbNew) {
+    CPrinter& printer = *pPrinter;
+    CPrinterExtraInfo& extra = *pExtra;
     bool bKnown = m_pPrinters->Find(request.csUUID, printer);
     bool bSupported = true;
     if (!bKnown) {
         if (!Admitted(request))
-            return;
+            return false;
         // The model check reads the driver package's files: the other workers
         // need the list meanwhile. The printer may have come in by then.
         lock.Release();
@@ -219,7 +244,7 @@ void CRequestThread::HandleAlive(SRequest request) {
     }
     if (!bKnown) {
         if (!Admitted(request))
-            return;
+            return false;
         int32_t iState = eVexWaiting;
         if (!bSupported) {
             TraceWrn("(CRequestThread::HandleAlive)Received advertisement for new printer that is "
@@ -240,7 +265,7 @@ void CRequestThread::HandleAlive(SRequest request) {
         if (!m_pPrinters->Add(printer)) {
             TraceErr("(CRequestThread::HandleAlive)Adding printer %s failed",
                      request.csUUID.c_str());
-            return;
+            return false;
         }
         extra = CPrinterExtraInfo();
         extra.m_csCachedStateVarURL.clear();
@@ -249,33 +274,39 @@ void CRequestThread::HandleAlive(SRequest request) {
         extra.m_ulMostRecentSeqNum = request.ulSeqNum;
         m_pPrinters->UpdateExtraInfo(request.csUUID, extra);
         m_bClaimed = true;
-        bNew = true;
-    } else {
-        if (TraceOn(TRACE_DET))
-            TraceDet("(CRequestThread::HandleAlive)Request received for known printer:\n       %s",
-                     printer.Describe(1).c_str());
-        m_pPrinters->FindExtraInfo(request.csUUID, extra);
-        if (extra.m_uiFlags & EXTRA_FLAG_PROCESSING) {
-            KeepForLater(request, printer, extra);
-            return;
-        }
-        const uint32_t ulStored = extra.m_ulMostRecentSeqNum;
-        if (request.ulSeqNum != 0 && ulStored != 0 && request.ulSeqNum == ulStored) {
-            TraceInf("(CRequestThread::HandleAlive)Duplicate request, discarding");
-            return;
-        }
-        if (request.ulSeqNum != 0 && ulStored != 0 && request.ulSeqNum < ulStored) {
-            TraceWrn("(CRequestThread::HandleAlive)Out-of-order request, discarding");
-            return;
-        }
-        extra.m_uiFlags |= EXTRA_FLAG_PROCESSING;
-        extra.m_ulMostRecentSeqNum = request.ulSeqNum;
-        m_pPrinters->UpdateExtraInfo(request.csUUID, extra);
-        m_bClaimed = true;
+        *pbNew = true;
+        return true;
     }
+    if (TraceOn(TRACE_DET))
+        TraceDet("(CRequestThread::HandleAlive)Request received for known printer:\n       %s",
+                 printer.Describe(1).c_str());
+    m_pPrinters->FindExtraInfo(request.csUUID, extra);
+    if (extra.m_uiFlags & EXTRA_FLAG_PROCESSING) {
+        KeepForLater(request, printer, extra);
+        return false;
+    }
+    const uint32_t ulStored = extra.m_ulMostRecentSeqNum;
+    if (request.ulSeqNum != 0 && ulStored != 0 && request.ulSeqNum == ulStored) {
+        TraceInf("(CRequestThread::HandleAlive)Duplicate request, discarding");
+        return false;
+    }
+    if (request.ulSeqNum != 0 && ulStored != 0 && request.ulSeqNum < ulStored) {
+        TraceWrn("(CRequestThread::HandleAlive)Out-of-order request, discarding");
+        return false;
+    }
+    extra.m_uiFlags |= EXTRA_FLAG_PROCESSING;
+    extra.m_ulMostRecentSeqNum = request.ulSeqNum;
+    m_pPrinters->UpdateExtraInfo(request.csUUID, extra);
+    m_bClaimed = true;
+    return true;
+}
 
-    // 4-6: the network work, without the lock.
-    lock.Release();
+uint32_t CRequestThread::QueryConfigWord(const SRequest& request, const CPrinter& printer,
+                                         const CPrinterExtraInfo& extra,
+                                         std::string* pcsStateVarURL, int32_t* piStateVarPort) {
+    std::string& csStateVarURL = *pcsStateVarURL;
+    int32_t& iStateVarPort = *piStateVarPort;
+    uint32_t uiConfig1Var = PRT_CONFIG1_UNKNOWN;
     TraceDet("(CRequestThread::HandleAlive)Vex state before getting state variable=%d",
              int(printer.m_VexState));
     bool bQueryStateVar = true;
@@ -298,76 +329,64 @@ void CRequestThread::HandleAlive(SRequest request) {
             !ParseStateVariable(csAnswer, &uiConfig1Var))
             uiConfig1Var = PRT_CONFIG1_UNKNOWN;
     }
+    return uiConfig1Var;
+}
 
-    // 7: the printer may have been removed meanwhile.
+bool CRequestThread::AddQueue(const SRequest& request, CPrintersLock& lock, CPrinter* pPrinter) {
+    CPrinter& printer = *pPrinter;
+    AddWithDefaultsProc addWithDefaults = AddWithDefaults();
+    printer.m_uiFlags |= PRT_FLAG_ADDING;
+    m_pPrinters->UpdatePrinter(printer);
+    lock.Release();
+    TraceInf("(CRequestThread::HandleAlive)New printer found, need to add icon for it");
+    {
+        CStogPipeComm stog;
+        stog.TellGuiAddingIconsWithDefaults();
+    }
+    const bool bByHostName = !request.csHostName.empty();
+    const std::string& csPortAddr = bByHostName ? request.csHostName : request.csIpAddr;
+    std::string csIconName;
+    const int iResult =
+        addWithDefaults(request.csUUID, csPortAddr, request.csModel, request.csIpAddr, &csIconName);
     lock.Take();
     if (!m_pPrinters->Find(request.csUUID, printer)) {
         TraceWrn("(CRequestThread::HandleAlive)Printer no longer exists!");
-        return;
+        return false;
     }
-    TraceDet("(CRequestThread::HandleAlive)Vex state after getting state variable=%d",
+    TraceDet("(CRequestThread::HandleAlive)Vex state after add icon call, but before "
+             "setting it based on the results=%d",
              int(printer.m_VexState));
-
-    // 8: the decision for a new printer.
-    CVexData vexData;
-    const eMode eOpMode = vexData.GetOpMode();
-    if (bNew && printer.m_VexState == eVexWaiting) {
-        const bool bCanPrint =
-            (uiConfig1Var & PRT_CONFIG1_CAN_PRINT_MASK) == PRT_CONFIG1_CAN_PRINT_MASK;
-        AddWithDefaultsProc addWithDefaults = AddWithDefaults();
-        if (eOpMode == eModeAutomatic && bCanPrint && !(printer.m_uiFlags & PRT_FLAG_ADDING)) {
-            printer.m_uiFlags |= PRT_FLAG_ADDING;
-            m_pPrinters->UpdatePrinter(printer);
-            lock.Release();
-            TraceInf("(CRequestThread::HandleAlive)New printer found, need to add icon for it");
-            {
-                CStogPipeComm stog;
-                stog.TellGuiAddingIconsWithDefaults();
-            }
-            const bool bByHostName = !request.csHostName.empty();
-            const std::string& csPortAddr = bByHostName ? request.csHostName : request.csIpAddr;
-            std::string csIconName;
-            const int iResult = addWithDefaults(request.csUUID, csPortAddr, request.csModel,
-                                                request.csIpAddr, &csIconName);
-            lock.Take();
-            if (!m_pPrinters->Find(request.csUUID, printer)) {
-                TraceWrn("(CRequestThread::HandleAlive)Printer no longer exists!");
-                return;
-            }
-            TraceDet("(CRequestThread::HandleAlive)Vex state after add icon call, but before "
-                     "setting it based on the results=%d",
-                     int(printer.m_VexState));
-            printer.m_uiFlags &= ~PRT_FLAG_ADDING;
-            if (iResult == ICON_OK) {
-                printer.AddIconName(csIconName);
-                printer.m_VexState = eVexAdded;
-                if (bByHostName)
-                    printer.m_uiFlags |= PRT_FLAG_HOSTNAME_USED;
-                else
-                    printer.m_uiFlags &= ~PRT_FLAG_HOSTNAME_USED;
-            } else if (iResult == ICON_MODEL_UNSUPPORTED) {
-                TraceErr("(CRequestThread::HandleAlive)Printer model found to be unsupported");
-                printer.m_VexState = eVexUnsupported;
-            } else {
-                TraceErr("(CRequestThread::HandleAlive)Attempt to add icon failed");
-                printer.m_VexState = eVexAddError;
-            }
-            TraceDet("(CRequestThread::HandleAlive)Vex state after attempt to add icon=%d",
-                     int(printer.m_VexState));
-        } else {
-            TraceInf("(CRequestThread::HandleAlive)New printer found, adding to 'awaiting user "
-                     "action' list");
-        }
+    printer.m_uiFlags &= ~PRT_FLAG_ADDING;
+    if (iResult == ICON_OK) {
+        printer.AddIconName(csIconName);
+        printer.m_VexState = eVexAdded;
+        if (bByHostName)
+            printer.m_uiFlags |= PRT_FLAG_HOSTNAME_USED;
+        else
+            printer.m_uiFlags &= ~PRT_FLAG_HOSTNAME_USED;
+    } else if (iResult == ICON_MODEL_UNSUPPORTED) {
+        TraceErr("(CRequestThread::HandleAlive)Printer model found to be unsupported");
+        printer.m_VexState = eVexUnsupported;
+    } else {
+        TraceErr("(CRequestThread::HandleAlive)Attempt to add icon failed");
+        printer.m_VexState = eVexAddError;
     }
+    TraceDet("(CRequestThread::HandleAlive)Vex state after attempt to add icon=%d",
+             int(printer.m_VexState));
+    return true;
+}
 
-    // 9: write back, still under the lock.
-    const std::string csOldAddr = printer.m_csIpAddr;
+void CRequestThread::WriteBack(const SRequest& request, uint32_t uiConfig1Var,
+                               const std::string& csStateVarURL, int32_t iStateVarPort,
+                               CPrinter* pPrinter) {
+    CPrinter& printer = *pPrinter;
     printer.m_csIpAddr = request.csIpAddr;
     printer.m_csHostName = request.csHostName;
     printer.m_csPrinterModel = request.csModel;
     printer.m_csMicrocodeLevel = request.csMicrocodeLevel;
     printer.m_uiPrtConfig1Var = uiConfig1Var;
     m_pPrinters->UpdatePrinter(printer);
+    CPrinterExtraInfo extra;
     if (m_pPrinters->FindExtraInfo(request.csUUID, extra)) {
         if (!csStateVarURL.empty())
             extra.m_csCachedStateVarURL = csStateVarURL;
@@ -376,14 +395,6 @@ void CRequestThread::HandleAlive(SRequest request) {
         extra.m_uiFlags &= ~EXTRA_FLAG_PROCESSING;
         m_pPrinters->UpdateExtraInfo(request.csUUID, extra);
     }
-    lock.Release();
-    // A known printer with a new address (DHCP): its queues go with it.
-    if (!bNew && !csOldAddr.empty() && csOldAddr != request.csIpAddr)
-        MovePortsToNewAddress(csOldAddr, request.csIpAddr);
-
-    // 10: prompting.
-    if (bNew && eOpMode == eModePrompt)
-        PromptUser();
 }
 
 void CRequestThread::PromptUser() {

@@ -5,6 +5,7 @@
 // it), so their entry and exit lines go nowhere; they talk on standard output.
 #include "service/ServiceEntry.h"
 
+#include "common/ServiceControl.h"
 #include "common/Trace.h"
 #include "common/VexData.h"
 #include "platform/clock.h"
@@ -57,31 +58,15 @@ void Print(const char* pszFormat, ...) {
     std::fflush(stdout);
 }
 
-// The manager and our service for the remove and start commands; failures
-// print the command's messages.
-bool OpenOurService(const char* pszCommand, SC_HANDLE* phManager, SC_HANDLE* phService) {
+// Our service's pair for the remove and start commands; a failure to open
+// prints the command's message.
+bool OpenOurService(const char* pszCommand, const CServiceHandles& handles) {
+    if (!handles.FailedCall())
+        return true;
     char szErr[kErrorTextSize];
-    *phService = nullptr;
-    *phManager = OpenSCManager(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
-    if (!*phManager) {
-        Print("(%s)OpenSCManager failed. (%s)\n", pszCommand,
-              GetLastErrorText(szErr, kErrorTextSize));
-        return false;
-    }
-    *phService = OpenService(*phManager, SZSERVICENAME, SERVICE_ALL_ACCESS);
-    if (!*phService) {
-        Print("(%s)OpenService failed. (%s)\n", pszCommand,
-              GetLastErrorText(szErr, kErrorTextSize));
-        CloseServiceHandle(*phManager);
-        *phManager = nullptr;
-        return false;
-    }
-    return true;
-}
-
-void CloseBoth(SC_HANDLE hManager, SC_HANDLE hService) {
-    CloseServiceHandle(hService);
-    CloseServiceHandle(hManager);
+    Print("(%s)%s failed. (%s)\n", pszCommand, handles.FailedCall(),
+          GetLastErrorText(szErr, kErrorTextSize));
+    return false;
 }
 
 } // namespace
@@ -106,14 +91,11 @@ void CmdInstallService() {
               GetLastErrorText(szErr, kErrorTextSize));
         return;
     }
-    SC_HANDLE hManager = OpenSCManager(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
-    if (!hManager) {
-        Print("(CmdInstallService)OpenSCManager failed. (%s)\n",
-              GetLastErrorText(szErr, kErrorTextSize));
+    CServiceHandles handles;
+    if (!OpenOurService("CmdInstallService", handles))
         return;
-    }
     SC_HANDLE hService =
-        CreateService(hManager, SZSERVICENAME, SZSERVICEDISPLAYNAME, SERVICE_ALL_ACCESS,
+        CreateService(handles.Manager(), SZSERVICENAME, SZSERVICEDISPLAYNAME, SERVICE_ALL_ACCESS,
                       SERVICE_WIN32_OWN_PROCESS, SERVICE_AUTO_START, SERVICE_ERROR_NORMAL, csPath,
                       {}, nullptr, nullptr);
     if (hService) {
@@ -123,15 +105,15 @@ void CmdInstallService() {
         Print("(CmdInstallService)CreateService failed. (%s)\n",
               GetLastErrorText(szErr, kErrorTextSize));
     }
-    CloseServiceHandle(hManager);
 }
 
 void CmdRemoveService() {
     CTraceScope scope("CmdRemoveService");
     char szErr[kErrorTextSize];
-    SC_HANDLE hManager, hService;
-    if (!OpenOurService("CmdRemoveService", &hManager, &hService))
+    CServiceHandles handles(SZSERVICENAME);
+    if (!OpenOurService("CmdRemoveService", handles))
         return;
+    SC_HANDLE hService = handles.Service();
     if (ControlService(hService, SERVICE_CONTROL_STOP, &g_ssStatus)) {
         Sleep(kStopPollMs);
         while (QueryServiceStatus(hService, &g_ssStatus) &&
@@ -147,34 +129,26 @@ void CmdRemoveService() {
     else
         Print("(CmdRemoveService)DeleteService failed. (%s)\n",
               GetLastErrorText(szErr, kErrorTextSize));
-    CloseBoth(hManager, hService);
 }
 
 void CmdStartService() {
     CTraceScope scope("CmdStartService");
     char szErr[kErrorTextSize];
-    SC_HANDLE hManager, hService;
-    if (!OpenOurService("CmdStartService", &hManager, &hService))
+    CServiceHandles handles(SZSERVICENAME);
+    if (!OpenOurService("CmdStartService", handles))
         return;
-    if (!StartService(hService, 0, nullptr)) {
+    SC_HANDLE hService = handles.Service();
+    switch (StartServiceAndWait(hService, &g_ssStatus)) {
+    case EServiceStart::eStartFailed:
         Print("(CmdStartService)StartService failed. (%s)\n",
               GetLastErrorText(szErr, kErrorTextSize));
-        CloseBoth(hManager, hService);
         return;
-    }
-    if (!QueryServiceStatus(hService, &g_ssStatus)) {
+    case EServiceStart::eQueryFailed:
         Print("(CmdStartService)QueryServiceStatus failed. (%s)\n",
               GetLastErrorText(szErr, kErrorTextSize));
-        CloseBoth(hManager, hService);
         return;
-    }
-    while (g_ssStatus.dwCurrentState == SERVICE_START_PENDING) {
-        uint32_t dwOldCheckPoint = g_ssStatus.dwCheckPoint;
-        Sleep(g_ssStatus.dwWaitHint);
-        if (!QueryServiceStatus(hService, &g_ssStatus))
-            break;
-        if (g_ssStatus.dwCheckPoint <= dwOldCheckPoint)
-            break; // no progress since the last look
+    default:
+        break; // the state read last tells the outcome
     }
     if (g_ssStatus.dwCurrentState == SERVICE_RUNNING)
         Print("(CmdStartService)%s successfully started.\n", SZSERVICEDISPLAYNAME);
@@ -188,7 +162,6 @@ void CmdStartService() {
               SZSERVICEDISPLAYNAME, int(g_ssStatus.dwCurrentState), int(g_ssStatus.dwWin32ExitCode),
               int(g_ssStatus.dwServiceSpecificExitCode), int(g_ssStatus.dwCheckPoint),
               int(g_ssStatus.dwWaitHint));
-    CloseBoth(hManager, hService);
 }
 
 void CmdDebugService(int argc, char** argv) {

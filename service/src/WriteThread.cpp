@@ -33,14 +33,11 @@ void CWriteThread::SetConsoleEcho(bool bEcho) {
 
 void CWriteThread::EchoList() {
     std::string csText;
-    m_pPrinters->Lock();
-    int iHandle = CPrinters::kStartHandle, iStatus = 0;
     int nCount = 0;
-    while (CPrinter* pPrinter = m_pPrinters->GetNext(iHandle, iStatus)) {
-        csText += "  " + pPrinter->Describe(1) + "\n";
+    m_pPrinters->ForEach([&](const CPrinter& printer) {
+        csText += "  " + printer.Describe(1) + "\n";
         ++nCount;
-    }
-    m_pPrinters->Unlock();
+    });
     std::printf("Known printer list written: %d printer(s)\n%s", nCount, csText.c_str());
     std::fflush(stdout);
 }

@@ -7,8 +7,6 @@
 #include "service/Xml.h"
 
 #include "common/Trace.h"
-#include "service/Decimal.h"
-#include "service/Ssdp.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -133,6 +131,36 @@ void AppendText(std::string& csOut, const char* pszText, size_t nLength, bool bR
 }
 
 // A NUL-terminated, malloc-owned copy of csText.
+// A name split at its first colon: the prefix (none without a colon) and the
+// local name.
+struct SSplitName {
+    const char* pPrefix = nullptr; // null: no prefix
+    size_t nPrefix = 0;
+    const char* pLocal = nullptr;
+    size_t nLocal = 0;
+};
+
+SSplitName SplitName(const char* p, size_t n) {
+    SSplitName split;
+    const char* pColon = static_cast<const char*>(std::memchr(p, ':', n));
+    split.pLocal = pColon != nullptr ? pColon + 1 : p;
+    split.nLocal = n - static_cast<size_t>(split.pLocal - p);
+    if (pColon != nullptr) {
+        split.pPrefix = p;
+        split.nPrefix = static_cast<size_t>(pColon - p);
+    }
+    return split;
+}
+
+// An end tag closes a start tag with an equal local name, and an equal
+// prefix too when the end tag has one.
+bool Closes(const SSplitName& end, const SSplitName& start) {
+    if (end.nLocal != start.nLocal || strncasecmp(end.pLocal, start.pLocal, start.nLocal) != 0)
+        return false;
+    return end.pPrefix == nullptr || (start.pPrefix != nullptr && end.nPrefix == start.nPrefix &&
+                                      strncasecmp(end.pPrefix, start.pPrefix, start.nPrefix) == 0);
+}
+
 char* DupString(const std::string& csText) {
     char* psz = static_cast<char*>(std::calloc(csText.size() + 1, 1));
     if (psz != nullptr)
@@ -278,16 +306,13 @@ SXmlAttrib* CXml::ParseAttrib(const char** ppszPos) {
         SXmlAttrib* pAttrib = new (std::nothrow) SXmlAttrib;
         if (pAttrib == nullptr)
             break;
-        const char* pColon = static_cast<const char*>(std::memchr(name.p, ':', name.n));
-        const char* pLocal = pColon != nullptr ? pColon + 1 : name.p;
-        pAttrib->m_pszName =
-            MySzDupN(pLocal, name.n - static_cast<size_t>(pLocal - name.p), false, nullptr);
-        if (pColon != nullptr)
-            pAttrib->m_pszPrefix =
-                MySzDupN(name.p, static_cast<size_t>(pColon - name.p), false, nullptr);
+        const SSplitName split = SplitName(name.p, name.n);
+        pAttrib->m_pszName = MySzDupN(split.pLocal, split.nLocal, false, nullptr);
+        if (split.pPrefix != nullptr)
+            pAttrib->m_pszPrefix = MySzDupN(split.pPrefix, split.nPrefix, false, nullptr);
         pAttrib->m_pszValue = MySzDupN(value.p, value.n, true, nullptr);
         if (pAttrib->m_pszName == nullptr || pAttrib->m_pszValue == nullptr ||
-            (pColon != nullptr && pAttrib->m_pszPrefix == nullptr)) {
+            (split.pPrefix != nullptr && pAttrib->m_pszPrefix == nullptr)) {
             FreeAttrib(pAttrib);
             break;
         }
@@ -373,15 +398,12 @@ SXmlElem* CXml::ParseOneElem(const char** ppszPos, int iDepth) {
         pElem = new (std::nothrow) SXmlElem;
         if (pElem == nullptr)
             break;
-        const char* pColon = static_cast<const char*>(std::memchr(tag.p, ':', tag.n));
-        const char* pLocal = pColon != nullptr ? pColon + 1 : tag.p;
-        const size_t nLocal = tag.n - static_cast<size_t>(pLocal - tag.p);
-        const size_t nPrefix = pColon != nullptr ? static_cast<size_t>(pColon - tag.p) : 0;
-        pElem->m_pszName = MySzDupN(pLocal, nLocal, false, nullptr);
+        const SSplitName name = SplitName(tag.p, tag.n);
+        pElem->m_pszName = MySzDupN(name.pLocal, name.nLocal, false, nullptr);
         if (pElem->m_pszName == nullptr)
             break;
-        if (pColon != nullptr) {
-            pElem->m_pszPrefix = MySzDupN(tag.p, nPrefix, false, nullptr);
+        if (name.pPrefix != nullptr) {
+            pElem->m_pszPrefix = MySzDupN(name.pPrefix, name.nPrefix, false, nullptr);
             if (pElem->m_pszPrefix == nullptr)
                 break;
         }
@@ -443,21 +465,11 @@ SXmlElem* CXml::ParseOneElem(const char** ppszPos, int iDepth) {
         if (bFailed)
             break;
 
-        // The end tag: local names equal, and the prefix too when it has one.
         p = SkipWhite(p + 1) + 1;
         SToken endTag;
         if (!GetToken(&p, &endTag))
             break;
-        const char* pEndColon = static_cast<const char*>(std::memchr(endTag.p, ':', endTag.n));
-        const char* pEndLocal = pEndColon != nullptr ? pEndColon + 1 : endTag.p;
-        const size_t nEndLocal = endTag.n - static_cast<size_t>(pEndLocal - endTag.p);
-        bool bMatch = nEndLocal == nLocal && strncasecmp(pEndLocal, pLocal, nLocal) == 0;
-        if (bMatch && pEndColon != nullptr) {
-            const size_t nEndPrefix = static_cast<size_t>(pEndColon - endTag.p);
-            bMatch = pColon != nullptr && nEndPrefix == nPrefix &&
-                     strncasecmp(endTag.p, tag.p, nPrefix) == 0;
-        }
-        if (!bMatch) {
+        if (!Closes(SplitName(endTag.p, endTag.n), name)) {
             TraceErr("(CXml::ParseElem)element %.*s not closed at %.*s %d ",
                      static_cast<int>(tag.n), tag.p, static_cast<int>(endTag.n), endTag.p,
                      Offset(endTag.p));
@@ -513,43 +525,6 @@ SXmlElem* CXml::FindElementWithValue(SXmlElem* pElem, const char* pszName, const
             return pFound;
     }
     return nullptr;
-}
-
-std::string CXml::GetStateVariableUrl(int32_t* piPort) {
-    int32_t iPort = 80;
-    std::string csPathPart;
-    std::string csResult;
-
-    if (SXmlElem* pBase = FindElement(m_pRoot, "URLBase"); pBase != nullptr) {
-        const std::string csBase = pBase->m_pszValue != nullptr ? pBase->m_pszValue : "";
-        if (size_t nScheme = csBase.find("http://"); nScheme != std::string::npos) {
-            const size_t nHost = nScheme + 7;
-            if (size_t nSlash = csBase.find('/', nHost); nSlash != std::string::npos) {
-                csPathPart = csBase.substr(nSlash);
-                const std::string csHost = csBase.substr(nHost, nSlash - nHost);
-                if (size_t nColon = csHost.find(':'); nColon != std::string::npos) {
-                    const std::string csPort = csHost.substr(nColon + 1);
-                    if (!csPort.empty())
-                        iPort = decimal::ToInt32(csPort.c_str());
-                }
-            }
-        }
-    }
-    if (SXmlElem* pType = FindElementWithValue(m_pRoot, "serviceType", SSDP_PRINT_SERVICE_URN);
-        pType != nullptr) {
-        if (SXmlElem* pControl = FindElement(pType, "controlURL"); pControl != nullptr)
-            csResult = csPathPart + (pControl->m_pszValue != nullptr ? pControl->m_pszValue : "");
-    }
-    if (piPort != nullptr)
-        *piPort = iPort;
-    return csResult;
-}
-
-int32_t CXml::GetReturnValue() {
-    SXmlElem* pReturn = FindElement(m_pRoot, "return");
-    if (pReturn == nullptr)
-        return 0;
-    return decimal::ToInt32(pReturn->m_pszValue);
 }
 
 namespace {

@@ -34,16 +34,6 @@ int TraceCount(const std::string& csPath, const std::string& csTag) {
     return n;
 }
 
-int OpenDescriptors() {
-    int n = 0;
-    if (DIR* pDir = ::opendir("/proc/self/fd")) {
-        while (::readdir(pDir))
-            ++n;
-        ::closedir(pDir);
-    }
-    return n;
-}
-
 SIconInfo DialogValues(const char* pszIconName) {
     SIconInfo info;
     info.csPortName = "ZANTOR:9.8.7.6";
@@ -312,7 +302,7 @@ TEST(PipeExchangeTest, UpdateIconsCarriesTheGuisCorrection) {
 
 // A service that takes the command and then behaves badly.
 void MisbehavingService(const std::string& csMode) {
-    const int nBefore = OpenDescriptors();
+    const int nBefore = vextest::OpenDescriptors();
     platform::HPIPE h =
         platform::CreateNamedPipe(kGtosPipeName, 1, 4096, 4096, platform::NMPWAIT_WAIT_FOREVER,
                                   platform::PipeAccess::EveryLocalUser);
@@ -337,7 +327,7 @@ void MisbehavingService(const std::string& csMode) {
     service.join();
     EXPECT_EQ(comm.m_hPipe, platform::INVALID_PIPE_HANDLE);
     platform::ClosePipe(h);
-    EXPECT_EQ(OpenDescriptors(), nBefore) << csMode;
+    EXPECT_EQ(vextest::OpenDescriptors(), nBefore) << csMode;
 }
 
 TEST(PipeExchangeTest, ABrokenExchangeFailsAndClosesTheHandle) {

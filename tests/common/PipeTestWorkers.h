@@ -1,10 +1,12 @@
-// Workers for the pipe listeners in tests: they serve a connection the way the
-// service's command server and the GUI's notification handler do (one answer
-// per message, none to "Quit", until the other end closes), record what they
-// parsed, and answer by simple rules instead of doing the work.
+// Workers for the pipe listeners in tests: the command worker runs the command
+// server's own connection loop, the notification worker serves the way the
+// GUI's handler does (one answer per message, none to "Quit", until the other
+// end closes); both record what they parsed and answer by simple rules
+// instead of doing the work.
 #pragma once
 
 #include "TestSupport.h"
+#include "common/GtosCommandLoop.h"
 #include "common/GtosPipeComm.h"
 #include "common/GtosPipeListenThread.h"
 #include "common/PipeMessage.h"
@@ -30,7 +32,7 @@ struct SParsedCommand {
 struct SCommandLog {
     std::mutex mutex;
     std::vector<SParsedCommand> commands; // in the order parsed
-    std::atomic<int> nAnswers{0};
+    std::atomic<int> nAnswers{0};         // answers given (not to "Quit")
     std::atomic<int> nConnections{0};
 
     std::vector<SParsedCommand> Copy() {
@@ -39,47 +41,48 @@ struct SCommandLog {
     }
 };
 
-// The answer the test worker gives: "Failure" for the UUID "fail"; for "Add Icon"
-// the result code and warnings named by the queue name ("rc=7", "warn=12");
-// "Unknown" to "Update Icons" for the UUID "old", as a service that lacks it.
+// The answer the test worker gives, in the command server's forms: "Failure"
+// for the UUID "fail"; for "Add Icon" the result code and warnings named by
+// the queue name ("rc=7", "warn=12"); "Unknown" to "Update Icons" for the
+// UUID "old", as a service that lacks it.
 inline std::string TestAnswer(EGtosCommand eCommand, const CGtosPipeComm& comm) {
-    const std::string csOutcome = comm.m_csUUID == "fail" ? "Failure" : "Success";
+    const bool bSuccess = comm.m_csUUID != "fail";
     switch (eCommand) {
     case eGtosIgnore:
-        return std::string("Ignore\n") + csOutcome;
+        return GtosOutcome(CGtosPipeComm::kCmdIgnore, bSuccess);
     case eGtosRemove:
-        return std::string("Remove\n") + csOutcome;
+        return GtosOutcome(CGtosPipeComm::kCmdRemove, bSuccess);
     case eGtosRestore:
-        return std::string("Restore\n") + csOutcome;
+        return GtosOutcome(CGtosPipeComm::kCmdRestore, bSuccess);
     case eGtosChangeState:
-        return std::string("Change state\n") + csOutcome;
+        return GtosOutcome(CGtosPipeComm::kCmdChangeState, bSuccess);
     case eGtosDiscover:
-        return "Discover\nSuccess";
+        return GtosOutcome(CGtosPipeComm::kCmdDiscover, true);
     case eGtosUpdateIcons:
-        return comm.m_csUUID == "old" ? "Unknown" : std::string("Update Icons\n") + csOutcome;
+        return comm.m_csUUID == "old" ? CGtosPipeComm::kAnswerUnknown
+                                      : GtosOutcome(CGtosPipeComm::kCmdUpdateIcons, bSuccess);
     case eGtosAddIconDefaults:
-        return "Add Icon Defaults\n0\n0";
+        return GtosCreationAnswer(CGtosPipeComm::kCmdAddIconDefaults, 0, 0);
     case eGtosAddIcon: {
-        int iRc = 0;
-        unsigned uiWarnings = 0;
+        uint32_t uiResult = 0;
+        uint32_t uiWarnings = 0;
         if (comm.m_IconInfo.csIconName.rfind("rc=", 0) == 0)
-            iRc = std::stoi(comm.m_IconInfo.csIconName.substr(3));
+            uiResult = uint32_t(std::stoi(comm.m_IconInfo.csIconName.substr(3)));
         if (comm.m_IconInfo.csIconName.rfind("warn=", 0) == 0)
-            uiWarnings = unsigned(std::stoul(comm.m_IconInfo.csIconName.substr(5)));
-        return "Add Icon\n" + std::to_string(iRc) + "\n" + std::to_string(uiWarnings);
+            uiWarnings = uint32_t(std::stoul(comm.m_IconInfo.csIconName.substr(5)));
+        return GtosCreationAnswer(CGtosPipeComm::kCmdAddIcon, uiResult, uiWarnings);
     }
     default:
-        return "Unknown";
+        return CGtosPipeComm::kAnswerUnknown;
     }
 }
 
+// The command server's own connection loop, with answers by TestAnswer.
 inline uint32_t TestCommandWorker(SGtosPipeWorkData* pData, SCommandLog* pLog) {
     platform::HPIPE hPipe = pData->hPipe;
     delete pData;
     ++pLog->nConnections;
-    for (std::string csData; ReadPipeMessage(hPipe, &csData);) {
-        CGtosPipeComm comm;
-        const EGtosCommand eCommand = comm.ParseCmdFromGui(csData);
+    ServeGtosConnection(hPipe, [pLog](EGtosCommand eCommand, const CGtosPipeComm& comm) {
         SParsedCommand parsed;
         parsed.eCommand = eCommand;
         parsed.csUUID = comm.m_csUUID;
@@ -91,14 +94,10 @@ inline uint32_t TestCommandWorker(SGtosPipeWorkData* pData, SCommandLog* pLog) {
             pLog->commands.push_back(parsed);
         }
         if (eCommand == eGtosQuit)
-            continue;
-        if (!WritePipeMessage(hPipe, TestAnswer(eCommand, comm)))
-            break;
+            return std::string();
         ++pLog->nAnswers;
-    }
-    platform::FlushPipe(hPipe);
-    platform::DisconnectNamedPipe(hPipe);
-    platform::ClosePipe(hPipe);
+        return TestAnswer(eCommand, comm);
+    });
     return 0;
 }
 

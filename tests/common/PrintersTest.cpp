@@ -24,11 +24,7 @@ CPrinter Make(const std::string& csUUID, const std::string& csModel = "Laser 133
 
 std::vector<std::string> Uuids(CPrinters& list) {
     std::vector<std::string> uuids;
-    list.Lock();
-    int handle = CPrinters::kStartHandle, status = 0;
-    while (CPrinter* p = list.GetNext(handle, status))
-        uuids.push_back(p->m_csUUID);
-    list.Unlock();
+    list.ForEach([&](const CPrinter& printer) { uuids.push_back(printer.m_csUUID); });
     return uuids;
 }
 
@@ -225,6 +221,36 @@ TEST(PrintersList, GetNextStatusesAndPointersIntoTheList) {
     handle = CPrinters::kStartHandle;
     EXPECT_EQ(empty.GetNext(handle, status), nullptr);
     EXPECT_EQ(status, CPrinters::eNextEndOfList);
+}
+
+TEST(PrintersList, ForEachGivesExtraInfoOnAskingAndStopsOnFalse) {
+    CPrinters list;
+    for (const char* uuid : {"u1", "u2", "u3"})
+        ASSERT_TRUE(list.Add(Make(uuid)));
+    std::vector<std::string> seen;
+    list.ForEach([&](CPrinter& printer, CPrinterExtraInfo* pExtra) {
+        seen.push_back(printer.m_csUUID);
+        EXPECT_NE(pExtra, nullptr);
+        if (pExtra)
+            pExtra->m_uiFlags = EXTRA_FLAG_PROCESSING; // in place, as with GetNext
+        return printer.m_csUUID != "u2";
+    });
+    EXPECT_EQ(seen, (std::vector<std::string>{"u1", "u2"}));
+    CPrinterExtraInfo info;
+    ASSERT_TRUE(list.FindExtraInfo("u2", info));
+    EXPECT_EQ(info.m_uiFlags, EXTRA_FLAG_PROCESSING);
+    ASSERT_TRUE(list.FindExtraInfo("u3", info));
+    EXPECT_EQ(info.m_uiFlags, 0u);
+
+    // A lock released early is taken again only once.
+    {
+        CPrintersLock lock(list);
+        lock.Release();
+        lock.Release();
+        lock.Take();
+        lock.Take();
+    }
+    std::thread([&] { CPrintersLock other(list); }).join(); // nothing left held
 }
 
 TEST(PrintersList, ThreadsShareTheListUnderItsLock) {

@@ -252,7 +252,7 @@ TEST_F(ActionsTest, TheServiceCheckAsksForTheSpoolerAndTheService) {
         CScriptedPrompter prompter({eAnswerYes});
         m_pView->OnPrinterIgnore();
         EXPECT_EQ(prompter.Shown(), std::vector<uint32_t>{5057});
-        EXPECT_TRUE(CVexApp::IsSpoolerRunning());
+        EXPECT_TRUE(CSpooler().IsSpoolerRunning());
         EXPECT_EQ(StateOf("u1"), eVexIgnore);
     }
     // The service stopped: 5036; No sends nothing, Yes starts it and sends.

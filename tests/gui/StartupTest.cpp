@@ -2,6 +2,7 @@
 // and the service with their questions.
 #include "GuiTestSupport.h"
 #include "TestService.h"
+#include "common/Spooler.h"
 #include "gui/app/VexApp.h"
 #include "gui/app/VexFrame.h"
 #include "gui/printerlist/PrinterView.h"
@@ -143,5 +144,5 @@ TEST_F(StartupTest, StoppedSpoolerIsAskedFor) {
     CVexApp app;
     ASSERT_TRUE(app.InitInstance({}));
     EXPECT_EQ(prompter.Shown(), std::vector<uint32_t>{144});
-    EXPECT_TRUE(CVexApp::IsSpoolerRunning());
+    EXPECT_TRUE(CSpooler().IsSpoolerRunning());
 }

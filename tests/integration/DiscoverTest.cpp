@@ -88,11 +88,7 @@ protected:
         printers.SetKplPath(m_root.WorkDir() + "vexkpl.dat");
         EXPECT_TRUE(printers.Read());
         std::set<std::string> addresses;
-        CPrintersLock lock(printers);
-        int iHandle = CPrinters::kStartHandle;
-        int iStatus = 0;
-        while (const CPrinter* pPrinter = printers.GetNext(iHandle, iStatus))
-            addresses.insert(pPrinter->m_csIpAddr);
+        printers.ForEach([&](const CPrinter& printer) { addresses.insert(printer.m_csIpAddr); });
         return addresses;
     }
 

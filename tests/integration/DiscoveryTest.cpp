@@ -137,11 +137,7 @@ protected:
         std::vector<CPrinter> printers;
         if (!list.Read())
             return printers;
-        list.Lock();
-        int iHandle = CPrinters::kStartHandle, iStatus = 0;
-        while (CPrinter* p = list.GetNext(iHandle, iStatus))
-            printers.push_back(*p);
-        list.Unlock();
+        list.ForEach([&](const CPrinter& printer) { printers.push_back(printer); });
         return printers;
     }
     bool WaitListed(size_t nCount, std::chrono::milliseconds deadline = std::chrono::seconds(20)) {

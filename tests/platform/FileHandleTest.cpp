@@ -22,6 +22,30 @@ protected:
     void SetUp() override { std::filesystem::create_directories(dir); }
 };
 
+TEST_F(FileHandleTest, FailuresOnTheWayLeaveNoDescriptorOpen) {
+    const std::string src = dir + "/src", dst = dir + "/dst";
+    vextest::WriteFile(src, "data");
+    vextest::WriteFile(dst, "old");
+    const int nBefore = vextest::OpenDescriptors();
+    File f;
+    EXPECT_FALSE(f.OpenForRead(dir)); // a folder: opened, then refused
+    EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+    EXPECT_FALSE(CopyFile(src, dst, true));
+    EXPECT_EQ(GetLastError(), ERROR_FILE_EXISTS);
+    EXPECT_FALSE(CopyFile(src, dir + "/nofolder/x", false)); // the target cannot be made
+    File writer;
+    ASSERT_TRUE(writer.CreateForWrite(dst));
+    File second;
+    EXPECT_FALSE(second.CreateForWrite(dst)); // opened, then the lock refused
+    EXPECT_EQ(GetLastError(), ERROR_SHARING_VIOLATION);
+    EXPECT_FALSE(ReplaceFileWithCopy(dir + "/none", dst));
+    EXPECT_TRUE(writer.Close());
+    EXPECT_EQ(vextest::OpenDescriptors(), nBefore);
+    // (A copy that succeeds opens the flags' store, which stays open.)
+    EXPECT_TRUE(CopyFile(src, dst, false));
+    EXPECT_EQ(vextest::ReadFile(dst), "data");
+}
+
 TEST_F(FileHandleTest, OpenErrorsTellMissingFileFromMissingFolder) {
     File f;
     EXPECT_FALSE(f.OpenForRead(dir + "/none"));

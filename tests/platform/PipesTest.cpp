@@ -44,16 +44,6 @@ std::string OwnFolder(const std::string& csBase) {
     return RootPath("run/" + csBase + "@" + std::to_string(::geteuid()) + ".pipe");
 }
 
-int OpenDescriptors() {
-    int n = 0;
-    if (DIR* pDir = ::opendir("/proc/self/fd")) {
-        while (::readdir(pDir))
-            ++n;
-        ::closedir(pDir);
-    }
-    return n;
-}
-
 // A connected pair in this process.
 struct Pair {
     HPIPE hServer = Create();
@@ -238,7 +228,7 @@ TEST(PipesTest, EndsOfAConnection) {
 
 TEST(PipesTest, InstanceCapAndNoLeftovers) {
     vextest::TempRoot root;
-    const int nBefore = OpenDescriptors();
+    const int nBefore = vextest::OpenDescriptors();
     HPIPE h1 = Create(PipeAccess::Default, 2);
     HPIPE h2 = Create(PipeAccess::Default, 2);
     ASSERT_NE(h1, nullptr);
@@ -267,7 +257,7 @@ TEST(PipesTest, InstanceCapAndNoLeftovers) {
         EXPECT_EQ(GetLastError(), ERROR_PIPE_BUSY);
         ClosePipe(hServer);
     }
-    EXPECT_EQ(OpenDescriptors(), nBefore);
+    EXPECT_EQ(vextest::OpenDescriptors(), nBefore);
     // Nothing is left: the user's own pipe folder goes with its last server.
     struct stat st;
     EXPECT_NE(::lstat(OwnFolder("vextest").c_str(), &st), 0);

@@ -4,6 +4,7 @@
 
 #include "TraceLog.h"
 #include "service/Ssdp.h"
+#include "service/UpnpAnswers.h"
 
 #include <gtest/gtest.h>
 
@@ -268,28 +269,28 @@ TEST(XmlTest, StateVariableUrl) {
     CXml xml;
     int32_t iPort = 0;
     ASSERT_NE(Parse(xml, kDescription), nullptr);
-    EXPECT_EQ(xml.GetStateVariableUrl(&iPort), "/base/print/control");
+    EXPECT_EQ(StateVariableUrl(xml.GetRoot(), &iPort), "/base/print/control");
     EXPECT_EQ(iPort, 8080);
 
     ASSERT_NE(Parse(xml, Description("<URLBase>http://10.1.2.3:8080/base</URLBase>", "")), nullptr);
-    EXPECT_EQ(xml.GetStateVariableUrl(&iPort), "/print/control");
+    EXPECT_EQ(StateVariableUrl(xml.GetRoot(), &iPort), "/print/control");
     EXPECT_EQ(iPort, 80);
     // Without a "/" behind the host the URLBase names neither path nor port.
     ASSERT_NE(Parse(xml, Description("http://10.1.2.3:8080/base", "http://10.1.2.3:8080")),
               nullptr);
-    EXPECT_EQ(xml.GetStateVariableUrl(&iPort), "/print/control");
+    EXPECT_EQ(StateVariableUrl(xml.GetRoot(), &iPort), "/print/control");
     EXPECT_EQ(iPort, 80);
     // The service type compares without case; another service's controlURL is not taken.
     ASSERT_NE(Parse(xml, Description("service:Print:1", "SERVICE:PRINT:1")), nullptr);
-    EXPECT_EQ(xml.GetStateVariableUrl(&iPort), "/base/print/control");
+    EXPECT_EQ(StateVariableUrl(xml.GetRoot(), &iPort), "/base/print/control");
     ASSERT_NE(Parse(xml, Description("service:Print:1", "service:Print:2")), nullptr);
-    EXPECT_EQ(xml.GetStateVariableUrl(&iPort), "");
+    EXPECT_EQ(StateVariableUrl(xml.GetRoot(), &iPort), "");
     EXPECT_EQ(iPort, 8080);
     ASSERT_NE(Parse(xml, Description("<controlURL>/print/control</controlURL>", "")), nullptr);
-    EXPECT_EQ(xml.GetStateVariableUrl(&iPort), "");
+    EXPECT_EQ(StateVariableUrl(xml.GetRoot(), &iPort), "");
 
     EXPECT_EQ(Parse(xml, "<root"), nullptr);
-    EXPECT_EQ(xml.GetStateVariableUrl(&iPort), "");
+    EXPECT_EQ(StateVariableUrl(xml.GetRoot(), &iPort), "");
     EXPECT_EQ(iPort, 80);
 }
 
@@ -301,13 +302,13 @@ TEST(XmlTest, ReturnValue) {
               "<s:Body><u:QueryStateVariableResponse xmlns:u=\"urn:schemas-upnp-org:control-1-0\">"
               "<return> 1234</return></u:QueryStateVariableResponse></s:Body></s:Envelope>"),
         nullptr);
-    EXPECT_EQ(xml.GetReturnValue(), 1234);
+    EXPECT_EQ(ReturnWord(xml.GetRoot()), 1234u);
     ASSERT_NE(Parse(xml, "<Envelope><RETURN>-7x</RETURN></Envelope>"), nullptr);
-    EXPECT_EQ(xml.GetReturnValue(), -7);
+    EXPECT_EQ(ReturnWord(xml.GetRoot()), uint32_t(-7)); // wraps, as strtoul
     ASSERT_NE(Parse(xml, "<Envelope><Body/></Envelope>"), nullptr);
-    EXPECT_EQ(xml.GetReturnValue(), 0);
+    EXPECT_EQ(ReturnWord(xml.GetRoot()), 0u);
     EXPECT_EQ(Parse(xml, "garbage"), nullptr);
-    EXPECT_EQ(xml.GetReturnValue(), 0);
+    EXPECT_EQ(ReturnWord(xml.GetRoot()), 0u);
 }
 
 TEST(XmlTest, FindWalksChildrenBeforeSiblings) {

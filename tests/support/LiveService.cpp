@@ -102,11 +102,7 @@ std::vector<CPrinter> CLiveService::Listed() {
     std::vector<CPrinter> printers;
     if (!list.Read())
         return printers;
-    CPrintersLock lock(list);
-    int iHandle = CPrinters::kStartHandle;
-    int iStatus = 0;
-    while (const CPrinter* pPrinter = list.GetNext(iHandle, iStatus))
-        printers.push_back(*pPrinter);
+    list.ForEach([&](const CPrinter& printer) { printers.push_back(printer); });
     return printers;
 }
 

@@ -164,6 +164,16 @@ std::string ReadFile(const std::string& path) {
     return out.str();
 }
 
+int OpenDescriptors() {
+    int n = 0;
+    if (DIR* pDir = ::opendir("/proc/self/fd")) {
+        while (::readdir(pDir))
+            ++n;
+        ::closedir(pDir);
+    }
+    return n;
+}
+
 void WriteFile(const std::string& path, const std::string& contents) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out << contents;

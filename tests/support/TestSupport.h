@@ -65,6 +65,8 @@ bool PipeOffered(const std::string& csFolder);
 
 // Reads a whole file; empty when it cannot be read.
 std::string ReadFile(const std::string& path);
+// The descriptors this process holds open now.
+int OpenDescriptors();
 void WriteFile(const std::string& path, const std::string& contents);
 // Splits text into lines without their line ends.
 std::vector<std::string> Lines(const std::string& text);

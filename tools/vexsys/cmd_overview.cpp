@@ -96,17 +96,14 @@ VEXSYS_COMMAND(overview, "overview",
         byName[queue.pPrinterName] = &queue;
 
     std::vector<Row> rows = {{"STATE", "MODEL", "ADDRESS", "QUEUE", "PORT", "DRIVER", "UUID"}};
-    CPrintersLock lock(printers);
-    int iHandle = CPrinters::kStartHandle;
-    int iStatus = 0;
-    while (const CPrinter* pPrinter = printers.GetNext(iHandle, iStatus)) {
+    printers.ForEach([&](const CPrinter& printer) {
         const std::string csAddress =
-            pPrinter->m_csHostName.empty() ? pPrinter->m_csIpAddr : pPrinter->m_csHostName;
-        Row row = {StateText(pPrinter->m_VexState), pPrinter->m_csPrinterModel, csAddress};
-        const std::vector<std::string> names = SplitNames(pPrinter->m_csIconName);
+            printer.m_csHostName.empty() ? printer.m_csIpAddr : printer.m_csHostName;
+        Row row = {StateText(printer.m_VexState), printer.m_csPrinterModel, csAddress};
+        const std::vector<std::string> names = SplitNames(printer.m_csIconName);
         if (names.empty()) {
             Row line = row;
-            line.insert(line.end(), {"-", "-", "-", pPrinter->m_csUUID});
+            line.insert(line.end(), {"-", "-", "-", printer.m_csUUID});
             rows.push_back(line);
         }
         for (const std::string& csName : names) {
@@ -119,10 +116,10 @@ VEXSYS_COMMAND(overview, "overview",
                 line.insert(line.end(), {"(no such queue)", ""});
             else
                 line.insert(line.end(), {it->second->pPortName, it->second->pDriverName});
-            line.push_back(pPrinter->m_csUUID);
+            line.push_back(printer.m_csUUID);
             rows.push_back(line);
         }
-    }
+    });
     std::printf("Known printers in %s: %d\n", csPath.c_str(), printers.GetCount());
     PrintTable(rows);
     return 0;

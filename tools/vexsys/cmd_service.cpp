@@ -2,6 +2,8 @@
 // the services of the emulated machine.
 #include "Command.h"
 
+#include "common/ServiceControl.h"
+
 #include "platform/error.h"
 #include "platform/service.h"
 
@@ -75,18 +77,6 @@ int RunStartManager() {
     };
     return ServeServiceStarts(g_stopManager, announce) ? 0 : ServiceError("cannot serve starts");
 }
-
-// The manager and one service, closed when the command ends.
-struct SHandles {
-    SC_HANDLE hManager = nullptr;
-    SC_HANDLE hService = nullptr;
-    ~SHandles() {
-        if (hService)
-            CloseServiceHandle(hService);
-        if (hManager)
-            CloseServiceHandle(hManager);
-    }
-};
 
 void PrintStatus(const std::string& name, const SERVICE_STATUS& status) {
     std::printf("%s\t%s (%u)\tcontrols 0x%x\texit %u\tservice exit %u\tcheck point %u\t"
@@ -225,14 +215,13 @@ VEXSYS_COMMAND(service, "service",
     const std::string& action = args[0];
     if (action == "manager" && args.size() == 1)
         return RunStartManager();
-    SHandles handles;
-    handles.hManager = OpenSCManager(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
-    if (!handles.hManager)
+    CServiceHandles handles;
+    if (!handles.Manager())
         return ServiceError("cannot open the service manager");
     if (action == "list" && args.size() == 1)
-        return List(handles.hManager);
+        return List(handles.Manager());
     if (action == "create")
-        return Create(handles.hManager, args);
+        return Create(handles.Manager(), args);
     bool bKnown = action == "query" || action == "start" || action == "stop" ||
                   action == "control" || action == "delete";
     if (!bKnown || args.size() < 2)
@@ -244,23 +233,22 @@ VEXSYS_COMMAND(service, "service",
     unsigned long long code = 0;
     if (action == "control" && !ParseNumber(args[2], 0xFFFFFFFFull, &code))
         return UsageError("the control code must be a number, not '" + args[2] + "'");
-    handles.hService = OpenService(handles.hManager, name, SERVICE_ALL_ACCESS);
-    if (!handles.hService)
+    if (!handles.OpenService(name))
         return ServiceError("cannot open " + name);
     if (action == "query")
-        return Query(handles.hService, name);
+        return Query(handles.Service(), name);
     if (action == "start")
-        return Start(handles.hService, name, args);
+        return Start(handles.Service(), name, args);
     if (action == "stop")
-        return Stop(handles.hService, name);
+        return Stop(handles.Service(), name);
     if (action == "delete") {
-        if (!DeleteService(handles.hService))
+        if (!DeleteService(handles.Service()))
             return ServiceError("cannot delete " + name);
         std::printf("%s deleted\n", name.c_str());
         return 0;
     }
     SERVICE_STATUS status;
-    if (!ControlService(handles.hService, uint32_t(code), &status))
+    if (!ControlService(handles.Service(), uint32_t(code), &status))
         return ServiceError("control " + args[2] + " to " + name + " failed");
     PrintStatus(name, status);
     return 0;

@@ -51,6 +51,21 @@ bool ParseOptions(const vexsys::Args& args, size_t first, const std::vector<std:
     return true;
 }
 
+// The local printers and the ports, read whole; the records point into
+// *pStorage.
+bool ReadPrinters(std::vector<uint64_t>* pStorage, std::vector<PRINTER_INFO_2>* pPrinters) {
+    return vexsys::ReadAll<PRINTER_INFO_2>(
+        [](uint8_t* p, uint32_t cb, uint32_t* n, uint32_t* r) {
+            return EnumPrinters(PRINTER_ENUM_LOCAL, 2, p, cb, n, r);
+        },
+        pStorage, pPrinters);
+}
+bool ReadPorts(std::vector<uint64_t>* pStorage, std::vector<PORT_INFO_2>* pPorts) {
+    return vexsys::ReadAll<PORT_INFO_2>(
+        [](uint8_t* p, uint32_t cb, uint32_t* n, uint32_t* r) { return EnumPorts(2, p, cb, n, r); },
+        pStorage, pPorts);
+}
+
 std::string DefaultPrinter() {
     std::string device;
     GetProfileString("windows", "device", ",,,", &device, 256);
@@ -60,11 +75,7 @@ std::string DefaultPrinter() {
 int PrinterList() {
     std::vector<uint64_t> storage;
     std::vector<PRINTER_INFO_2> printers;
-    if (!vexsys::ReadAll<PRINTER_INFO_2>(
-            [](uint8_t* p, uint32_t cb, uint32_t* n, uint32_t* r) {
-                return EnumPrinters(PRINTER_ENUM_LOCAL, 2, p, cb, n, r);
-            },
-            &storage, &printers))
+    if (!ReadPrinters(&storage, &printers))
         return SpoolerError("cannot list the printers");
     std::string csDefault = DefaultPrinter();
     for (const PRINTER_INFO_2& p : printers) {
@@ -171,11 +182,7 @@ int JobList(const std::string& csName) {
     } else {
         std::vector<uint64_t> storage;
         std::vector<PRINTER_INFO_2> printers;
-        if (!vexsys::ReadAll<PRINTER_INFO_2>(
-                [](uint8_t* p, uint32_t cb, uint32_t* n, uint32_t* r) {
-                    return EnumPrinters(PRINTER_ENUM_LOCAL, 2, p, cb, n, r);
-                },
-                &storage, &printers))
+        if (!ReadPrinters(&storage, &printers))
             return SpoolerError("cannot list the printers");
         for (const PRINTER_INFO_2& p : printers)
             names.push_back(p.pPrinterName);
@@ -213,9 +220,7 @@ int JobList(const std::string& csName) {
 int PortList() {
     std::vector<uint64_t> storage;
     std::vector<PORT_INFO_2> ports;
-    if (!vexsys::ReadAll<PORT_INFO_2>([](uint8_t* p, uint32_t cb, uint32_t* n,
-                                         uint32_t* r) { return EnumPorts(2, p, cb, n, r); },
-                                      &storage, &ports))
+    if (!ReadPorts(&storage, &ports))
         return SpoolerError("cannot list the ports");
     for (const PORT_INFO_2& p : ports)
         std::printf("%s\tmonitor=%s\tdescription=%s\n", p.pPortName, p.pMonitorName,
@@ -229,9 +234,7 @@ int PortList() {
 int PortAddress(const std::string& csPort) {
     std::vector<uint64_t> storage;
     std::vector<PORT_INFO_2> ports;
-    if (!vexsys::ReadAll<PORT_INFO_2>([](uint8_t* p, uint32_t cb, uint32_t* n,
-                                         uint32_t* r) { return EnumPorts(2, p, cb, n, r); },
-                                      &storage, &ports))
+    if (!ReadPorts(&storage, &ports))
         return SpoolerError("cannot list the ports");
     for (const PORT_INFO_2& p : ports) {
         if (strcasecmp(p.pPortName, csPort.c_str()) != 0)

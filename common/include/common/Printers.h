@@ -37,6 +37,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <type_traits>
 #include <unordered_map>
 #include <vector>
 
@@ -114,6 +115,9 @@ public:
     // into the list: hold the list lock from the first call until done with them.
     CPrinter* GetNext(int& iHandle, int& iStatus, CPrinterExtraInfo** ppExtraInfo);
     CPrinter* GetNext(int& iHandle, int& iStatus);
+    // Calls visit(printer) or visit(printer, pExtraInfo) for every entry in
+    // UUID order under the list lock; a visitor returning false stops there.
+    template <typename TVisit> void ForEach(TVisit&& visit);
 
     // The machine-wide KPL file mutex (recursive for its owner thread). False
     // when the mutex cannot be had (it is made once, at the first call; when it
@@ -192,14 +196,51 @@ private:
     uint64_t m_uiListStored = 0;
 };
 
-// Holds a list's lock for the life of the object.
+// Holds a list's lock for the life of the object; Release lets it go early
+// (for work that must not hold up the others) and Take has it again.
 class CPrintersLock {
 public:
-    explicit CPrintersLock(CPrinters& printers) : m_printers(printers) { m_printers.Lock(); }
-    ~CPrintersLock() { m_printers.Unlock(); }
+    explicit CPrintersLock(CPrinters& printers) : m_printers(printers) { Take(); }
+    ~CPrintersLock() { Release(); }
     CPrintersLock(const CPrintersLock&) = delete;
     CPrintersLock& operator=(const CPrintersLock&) = delete;
 
+    void Release() {
+        if (m_bHeld)
+            m_printers.Unlock();
+        m_bHeld = false;
+    }
+    void Take() {
+        if (!m_bHeld)
+            m_bHeld = m_printers.Lock();
+    }
+
 private:
     CPrinters& m_printers;
+    bool m_bHeld = false;
 };
+
+template <typename TVisit> void CPrinters::ForEach(TVisit&& visit) {
+    // A visitor that returns a boolean stops the walk with false.
+    const auto goOn = [&](auto&&... args) {
+        if constexpr (std::is_void_v<decltype(visit(args...))>) {
+            visit(args...);
+            return true;
+        } else {
+            return bool(visit(args...));
+        }
+    };
+    CPrintersLock lock(*this);
+    int iHandle = kStartHandle;
+    int iStatus = eNextFound;
+    if constexpr (std::is_invocable_v<TVisit&, CPrinter&, CPrinterExtraInfo*>) {
+        CPrinterExtraInfo* pExtraInfo = nullptr;
+        while (CPrinter* pPrinter = GetNext(iHandle, iStatus, &pExtraInfo))
+            if (!goOn(*pPrinter, pExtraInfo))
+                return;
+    } else {
+        while (CPrinter* pPrinter = GetNext(iHandle, iStatus))
+            if (!goOn(*pPrinter))
+                return;
+    }
+}

@@ -3,6 +3,7 @@
 
 #include "platform/error.h"
 #include "root_access.h"
+#include "unique_fd.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -88,23 +89,23 @@ int ListenInFolder(int folderFd, const std::string& csName, int iType, mode_t mo
     sockaddr_un addr;
     if (!MakeAddress(folderFd, csHidden, &addr))
         return -1;
-    int fd = ::socket(AF_UNIX, iType | SOCK_CLOEXEC, 0);
-    if (fd < 0) {
+    CUniqueFd fd(::socket(AF_UNIX, iType | SOCK_CLOEXEC, 0));
+    if (!fd.Valid()) {
         FailErrno();
         return -1;
     }
     ::unlinkat(folderFd, csHidden.c_str(), 0);
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
-        ::fchmodat(folderFd, csHidden.c_str(), mode, 0) != 0 || ::listen(fd, iBacklog) != 0 ||
+    if (::bind(fd.Get(), reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
+        ::fchmodat(folderFd, csHidden.c_str(), mode, 0) != 0 || ::listen(fd.Get(), iBacklog) != 0 ||
         ::renameat(folderFd, csHidden.c_str(), folderFd, csName.c_str()) != 0) {
         int err = errno;
-        ::close(fd);
+        fd.Reset();
         ::unlinkat(folderFd, csHidden.c_str(), 0);
         errno = err;
         FailErrno();
         return -1;
     }
-    return fd;
+    return fd.Release();
 }
 
 int ConnectInFolder(int folderFd, const std::string& csName, int iType, bool bNonBlocking) {
@@ -121,21 +122,20 @@ int ConnectInFolder(int folderFd, const std::string& csName, int iType, bool bNo
     }
     if (!MakeAddress(folderFd, csName, &addr))
         return -1;
-    int fd = ::socket(AF_UNIX, iType | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-    if (fd < 0) {
+    CUniqueFd fd(::socket(AF_UNIX, iType | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+    if (!fd.Valid()) {
         FailErrno();
         return -1;
     }
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
-        int err = errno;
-        ::close(fd);
-        errno = err;
+    if (::connect(fd.Get(), reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
+        // The caller reads errno (a full instance is EAGAIN): the close keeps it.
+        fd.Reset();
         FailErrno();
         return -1;
     }
     if (!bNonBlocking)
-        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    return fd;
+        ::fcntl(fd.Get(), F_SETFL, ::fcntl(fd.Get(), F_GETFL) & ~O_NONBLOCK);
+    return fd.Release();
 }
 
 } // namespace platform::posix

@@ -5,6 +5,7 @@
 #include "platform/access.h"
 #include "platform/error.h"
 #include "platform/root.h"
+#include "unique_fd.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -103,14 +104,13 @@ int OpenCheckedFolder(int dirFd, const std::string& csName, mode_t mode, uid_t u
     }
     if (fd < 0)
         return FailOpen();
+    CUniqueFd folder(fd);
     struct stat st;
     if (::fstat(fd, &st) != 0 || !S_ISDIR(st.st_mode) ||
         !(uOwner == uid_t(-1) ? IsRootOwner(st.st_uid) : st.st_uid == uOwner) ||
-        !RightsAllowed(st, mode)) {
-        ::close(fd);
+        !RightsAllowed(st, mode))
         return RefuseFd();
-    }
-    return fd;
+    return folder.Release();
 }
 
 int OpenFileIn(int dirFd, const std::string& csName, int iFlags, mode_t mode) {
@@ -129,13 +129,12 @@ int OpenFileIn(int dirFd, const std::string& csName, int iFlags, mode_t mode) {
     }
     if (fd < 0)
         return FailOpen();
+    CUniqueFd file(fd);
     struct stat st;
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
         return RefuseFd();
-    }
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    return fd;
+    return file.Release();
 }
 
 int OpenRootFolder(const std::string& csName) {
@@ -158,19 +157,16 @@ int OpenRootFolder(const std::string& csName) {
     }
     if (rootFd < 0)
         return FailOpen();
+    CUniqueFd root(rootFd);
     struct stat st;
-    if (::fstat(rootFd, &st) != 0 || !RightsAllowed(st, 02770)) {
-        ::close(rootFd);
+    if (::fstat(rootFd, &st) != 0 || !RightsAllowed(st, 02770))
         return RefuseFd();
-    }
     if (csName.empty())
-        return rootFd;
+        return root.Release();
     // run/ is shared by the administrators' programs (the GUI makes its
     // notification pipe there); the sticky bit keeps each entry its owner's.
     const mode_t mode = RootMode(csName == "run" ? 03770 : 02770);
-    int fd = OpenCheckedFolder(rootFd, csName, mode, uid_t(-1), IsRootOwner(::geteuid()));
-    ::close(rootFd);
-    return fd;
+    return OpenCheckedFolder(rootFd, csName, mode, uid_t(-1), IsRootOwner(::geteuid()));
 }
 
 } // namespace platform::posix

@@ -4,6 +4,7 @@
 #include "platform/error.h"
 #include "platform/root.h"
 #include "root_access.h"
+#include "unique_fd.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -141,12 +142,14 @@ uint64_t ProcessStartTime(pid_t pid) {
         return 0;
     char path[64];
     std::snprintf(path, sizeof path, "/proc/%d/stat", int(pid));
-    int fd = ::open(path, O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return 0;
     char buffer[1024];
-    ssize_t n = ::read(fd, buffer, sizeof buffer - 1);
-    ::close(fd);
+    ssize_t n;
+    {
+        const CUniqueFd fd(::open(path, O_RDONLY | O_CLOEXEC));
+        if (!fd.Valid())
+            return 0;
+        n = ::read(fd.Get(), buffer, sizeof buffer - 1);
+    }
     if (n <= 0)
         return 0;
     buffer[n] = '\0';
@@ -180,11 +183,9 @@ std::string ControlSocketName(pid_t pid, uint64_t uStartTime) {
 }
 
 void RemoveControlSocket(pid_t pid, uint64_t uStartTime) {
-    int runFd = OpenRootFolder("run");
-    if (runFd < 0)
-        return;
-    ::unlinkat(runFd, ControlSocketName(pid, uStartTime).c_str(), 0);
-    ::close(runFd);
+    const CUniqueFd runFd(OpenRootFolder("run"));
+    if (runFd.Valid())
+        ::unlinkat(runFd.Get(), ControlSocketName(pid, uStartTime).c_str(), 0);
 }
 
 bool RemoveServiceRow(sqlite3* db, const std::string& csName) {

@@ -4,6 +4,7 @@
 #include "platform/error.h"
 #include "platform/root.h"
 #include "root_access.h"
+#include "unique_fd.h"
 
 #include <atomic>
 #include <fcntl.h>
@@ -78,9 +79,10 @@ static Connection* ConnectionFor(const char* pszFile, const char* pszSchema) {
     auto it = t_connections.find(path);
     if (it != t_connections.end())
         return it->second.get();
-    int rootFd = EnsureSystemRoot() ? OpenRootFolder("") : -1;
-    if (rootFd < 0)
+    const CUniqueFd root(EnsureSystemRoot() ? OpenRootFolder("") : -1);
+    if (!root.Valid())
         return nullptr;
+    const int rootFd = root.Get();
     // A new store's file is made here, with the root's rights and never
     // through a link, rather than by SQLite under the umask. An existing one
     // is only looked at: closing a descriptor of a file that SQLite has open
@@ -88,17 +90,11 @@ static Connection* ConnectionFor(const char* pszFile, const char* pszSchema) {
     struct stat st;
     bool bReady = ::fstatat(rootFd, pszFile, &st, AT_SYMLINK_NOFOLLOW) == 0;
     if (bReady && !S_ISREG(st.st_mode)) {
-        ::close(rootFd);
         SetLastError(ERROR_ACCESS_DENIED);
         return nullptr;
     }
-    if (!bReady) {
-        int fd = OpenFileIn(rootFd, pszFile, O_RDONLY | O_CREAT, RootMode(0660));
-        if (fd >= 0)
-            ::close(fd);
-        bReady = fd >= 0;
-    }
-    ::close(rootFd);
+    if (!bReady)
+        bReady = CUniqueFd(OpenFileIn(rootFd, pszFile, O_RDONLY | O_CREAT, RootMode(0660))).Valid();
     if (!bReady)
         return nullptr;
     static std::atomic<uint64_t> s_uConnections{0};

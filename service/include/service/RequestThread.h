@@ -22,6 +22,7 @@
 class CPrinter;
 class CPrinterExtraInfo;
 class CPrinters;
+class CPrintersLock;
 class CXml;
 class CHttpSocket;
 struct SThreadData;
@@ -85,6 +86,22 @@ private:
     bool ReadAnswer(CHttpSocket& socket, const char* pszRoutine, std::string* pcsData);
     bool Query(const char* pszRoutine, const std::string& csAddress, int32_t iPort,
                const std::string& csRequest, std::string* pcsData);
+    // The steps of an alive. 1-3, under the lock: look the printer up, add it
+    // or claim it; false when the request ends there.
+    bool ClaimPrinter(const SRequest& request, CPrintersLock& lock, CPrinter* pPrinter,
+                      CPrinterExtraInfo* pExtra, bool* pbNew);
+    // 4-6, without the lock: the state variable's address (cached or from
+    // the description) and the configuration word.
+    uint32_t QueryConfigWord(const SRequest& request, const CPrinter& printer,
+                             const CPrinterExtraInfo& extra, std::string* pcsStateVarURL,
+                             int32_t* piStateVarPort);
+    // 8, the automatic mode: creates the new printer's queue without the
+    // lock, then records the outcome under it; false when the printer went.
+    bool AddQueue(const SRequest& request, CPrintersLock& lock, CPrinter* pPrinter);
+    // 9, under the lock: the advert's values and the cached address written
+    // back, the processing flag cleared.
+    void WriteBack(const SRequest& request, uint32_t uiConfig1Var, const std::string& csStateVarURL,
+                   int32_t iStateVarPort, CPrinter* pPrinter);
     // Step 10 of an alive: tell a running GUI, or start one.
     void PromptUser();
     // Runs a request by its method.

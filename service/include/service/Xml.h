@@ -1,5 +1,5 @@
-// A small, forgiving XML reader for the printers' HTTP answers: the UPnP
-// device description and the SOAP answer of a state-variable query.
+// A small, forgiving XML reader for the printers' HTTP answers (what the
+// answers mean is read in service/UpnpAnswers.h).
 //
 // It builds a tree of elements with attributes from a NUL-terminated text
 // and reports problems only to the trace. It accepts a prolog, comments,
@@ -49,10 +49,6 @@ public:
     static SXmlElem* FindElementWithValue(SXmlElem* pElem, const char* pszName,
                                           const char* pszValue);
 
-    // Device description: URLBase path part + controlURL of the print service.
-    std::string GetStateVariableUrl(int32_t* piPort);
-    // SOAP answer: the decimal value of the first "return" element, 0 if none.
-    int32_t GetReturnValue();
     // Writes the tree to the trace at DET level.
     void Dump();
 

@@ -342,6 +342,15 @@ TEST_F(CupsSpoolerTest, AQueueFollowsItsPrinterToANewAddress) {
         [&] { return CupsQueues().find("socket://127.0.0.2:9100") != std::string::npos; },
         std::chrono::seconds(60)))
         << vextest::ReadFile(machine->Root().WorkDir() + "vexsrv.log");
+    // The service restarts the spooler once, soon after its start, and a
+    // restart takes the scheduler away from lp for a moment: it is over when
+    // the main thread's loop begins.
+    ASSERT_TRUE(vextest::WaitFor(
+        [&] {
+            return vextest::ReadFile(machine->Root().WorkDir() + "vexsrv.log")
+                       .find("(CMainThread::Run)main thread loop #0") != std::string::npos;
+        },
+        std::chrono::seconds(60)));
 
     // The same printer (its UUID) at another address, its numbers going on.
     EndPrinter(sims[0]);

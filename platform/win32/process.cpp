@@ -156,24 +156,20 @@ WaitResult Process::Wait(uint32_t dwMilliseconds) {
     }
 }
 
-bool Process::GetExitCode(uint32_t* pdwExitCode) {
-    if (m_pid <= 0)
-        return Fail(ERROR_INVALID_HANDLE);
-    Reap(false);
-    *pdwExitCode = m_bEnded ? m_dwExitCode : uint32_t(STILL_ACTIVE);
-    return true;
+bool Process::Kill(uint32_t uExitCode) {
+    return ::TerminateProcess(ProcessHandle(m_hWait), uExitCode) || Fail(::GetLastError());
 }
 
-bool Process::Terminate(uint32_t uExitCode) {
-    if (m_pid <= 0)
-        return Fail(ERROR_INVALID_HANDLE);
-    if (Reap(false))
-        return Fail(ERROR_ACCESS_DENIED); // as Windows answers for a process that has ended
-    m_bTerminated = true;
-    m_dwTerminateCode = uExitCode;
-    if (!::TerminateProcess(ProcessHandle(m_hWait), uExitCode))
-        return Fail(::GetLastError());
-    Reap(true);
+uint32_t GetCurrentProcessId() {
+    return ::GetCurrentProcessId();
+}
+
+uint32_t GetCurrentThreadId() {
+    return ::GetCurrentThreadId();
+}
+
+bool MakeBrokenPipesWriteErrors() {
+    // A write to a closed pipe fails with ERROR_NO_DATA; no signal exists.
     return true;
 }
 

@@ -10,6 +10,10 @@ namespace win32test {
 // The exit code of the helper NAME, or 100 when no helper has the name.
 int RunHelper(const std::string& csName, const std::vector<std::string>& args);
 
+// The service helper: "service NAME LOG" runs the service NAME under the
+// service control manager, writing its arguments and controls to LOG.
+int RunService(const std::vector<std::string>& args);
+
 // csBase with this process's id: the names of machine-wide objects (pipes,
 // registry keys) of tests that ctest runs at the same time stay apart.
 std::string UniqueName(const std::string& csBase);

@@ -32,6 +32,8 @@ int RunHelper(const std::string& csName, const std::vector<std::string>& args) {
         std::fputs(args.at(0).c_str(), stdout);
         return 0;
     }
+    if (csName == "service")
+        return RunService(args);
     if (csName == "sleep_forever") {
         for (;;)
             std::this_thread::sleep_for(std::chrono::hours(1));

@@ -196,6 +196,8 @@ Process::~Process() {
 }
 
 bool Process::Start(const std::string& csCommandLine, const ProcessOptions& options) {
+    if (options.bActiveConsoleUser)
+        return Fail(ERROR_NOT_SUPPORTED);
     if (m_pid > 0)
         return Fail(ERROR_INVALID_HANDLE);
     SChildSetup setup;

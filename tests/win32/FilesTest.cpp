@@ -177,6 +177,19 @@ TEST_F(FilesTest, AReplacementByACopyIsWholeOrNothing) {
     EXPECT_FALSE(FileExists(csTo + ".tmp"));
 }
 
+TEST_F(FilesTest, AStreamFileIsEmptiedAndKeepsItsLineEnds) {
+    const std::string csFile = dir + "trace.txt";
+    Write(csFile, std::string(1000, 'x'));
+    std::FILE* pFile = CreateFileStream(csFile);
+    ASSERT_NE(nullptr, pFile) << GetLastError();
+    std::fputs("one\ntwo\n", pFile);
+    // Others may read it while it is written.
+    EXPECT_EQ("one\ntwo\n", (std::fflush(pFile), Read(csFile)));
+    std::fclose(pFile);
+    EXPECT_EQ(nullptr, CreateFileStream(dir + "nofolder\\trace.txt"));
+    EXPECT_EQ(ERROR_PATH_NOT_FOUND, GetLastError());
+}
+
 TEST_F(FilesTest, TheRootIsLaidWhereVexRootSaysAndAFileInPlaceOfAFolderIsRefused) {
     const std::string csRoot = dir + "root";
     ::_putenv_s("VEX_ROOT", (csRoot + "\\").c_str());

@@ -18,6 +18,12 @@ int RunService(const std::vector<std::string>& args);
 // registry keys) of tests that ctest runs at the same time stay apart.
 std::string UniqueName(const std::string& csBase);
 
+// A pipe of the name made first through the raw API, as a squatter would:
+// owned by this user (not by the system or the Administrators), open to
+// everyone. Null when it cannot be made.
+void* SquatterPipe(const std::string& csName);
+void CloseSquatterPipe(void* hPipe);
+
 // True under wine (its ntdll exports wine_get_version), for the checks of
 // what wine does not do as Windows does.
 bool UnderWine();

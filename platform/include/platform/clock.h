@@ -17,7 +17,8 @@ uint32_t ScaledDelay(uint32_t dwMilliseconds);
 void Sleep(uint32_t dwMilliseconds);
 
 // The calendar fields of a moment (seconds since 1970) in the machine's time
-// zone; false when the moment cannot be shown.
+// zone, or in UTC; false when the moment cannot be shown.
 bool ToLocalTime(int64_t llSeconds, std::tm* pLocal);
+bool ToUniversalTime(int64_t llSeconds, std::tm* pUtc);
 
 } // namespace platform

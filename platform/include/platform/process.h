@@ -53,6 +53,12 @@ struct ProcessOptions {
     std::string csCurrentDirectory;
     // Not 0: run as the user of this process (its user, group and groups).
     uint32_t dwRunAsUserOfProcessId = 0;
+    // Run as the user logged on at the machine's console, on that user's
+    // desktop and with that user's environment (Windows: the active console
+    // session's token from WTSQueryUserToken, which only a service running as
+    // LocalSystem obtains; ERROR_NO_TOKEN when nobody is logged on). POSIX has
+    // no console session: ERROR_NOT_SUPPORTED.
+    bool bActiveConsoleUser = false;
     // Run as this user and group, with the user's supplementary groups.
     bool bRunAsUser = false;
     uint32_t uiUserId = 0;

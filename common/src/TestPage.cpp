@@ -2,6 +2,7 @@
 #include "common/TestPage.h"
 
 #include "common/Trace.h"
+#include "platform/clock.h"
 #include "platform/error.h"
 #include "platform/spooler.h"
 
@@ -30,7 +31,7 @@ std::string CTestPage::PageText(const std::string& csPrinterName, const std::str
     char szTime[40] = "";
     const std::time_t now = std::time(nullptr);
     std::tm utc{};
-    if (gmtime_r(&now, &utc))
+    if (platform::ToUniversalTime(now, &utc))
         std::strftime(szTime, sizeof szTime, "%Y-%m-%d %H:%M:%S UTC", &utc);
     return std::string(kDocumentName) + "\r\n\r\n" + "Printer: " + csPrinterName + "\r\n" +
            "Port:    " + csPortName + "\r\n" + "Driver:  " + csDriverName + "\r\n" +

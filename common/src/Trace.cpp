@@ -7,15 +7,15 @@
 #include "common/Trace.h"
 
 #include "common/VexData.h"
+#include "platform/clock.h"
 #include "platform/files.h"
+#include "platform/process.h"
 
+#include <chrono>
 #include <cstdarg>
 #include <cstdio>
 #include <ctime>
-#include <fcntl.h>
 #include <mutex>
-#include <sys/syscall.h>
-#include <unistd.h>
 #include <vector>
 
 namespace trace_detail {
@@ -34,7 +34,7 @@ struct STraceState {
     int32_t iWrapSize = 0;
     std::string csPath;
     uint32_t uiLineCounter = 100;
-    time_t cachedSecond = -1;
+    int64_t cachedSecond = -1;
     char szClock[16] = {};
     char szDay[16] = {};
     char szYear[8] = {};
@@ -48,8 +48,7 @@ STraceState& State() {
 // The calling thread's indentation; wraps from 255 to 0.
 thread_local uint8_t t_depth = 0;
 int ThreadId() {
-    thread_local int tid = int(::syscall(SYS_gettid));
-    return tid;
+    return int(platform::GetCurrentThreadId());
 }
 
 // Set while this thread reads the settings for a restart: its own lines are dropped.
@@ -67,19 +66,6 @@ struct STraceSettings {
 bool IsPlainFileName(const std::string& csName) {
     return !csName.empty() && csName != "." && csName != ".." &&
            csName.find_first_of("/\\") == std::string::npos;
-}
-
-// Creates or empties the trace file; a link planted in its place is never
-// followed (the service writes its trace as the system root's owner).
-FILE* CreateTraceFile(const std::string& csPath) {
-    const int fd =
-        ::open(csPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0660);
-    if (fd < 0)
-        return nullptr;
-    FILE* pFile = ::fdopen(fd, "w");
-    if (!pFile)
-        ::close(fd);
-    return pFile;
 }
 
 STraceSettings ReadSettings(eExe exe) {
@@ -123,7 +109,7 @@ void SwapTraceFile(STraceState& state, const STraceSettings& settings,
     platform::SetFileAttributes(csOld, platform::FILE_ATTRIBUTE_NORMAL);
     platform::DeleteFile(csOld);
     platform::MoveFile(settings.csPath, csOld, false);
-    state.file = CreateTraceFile(settings.csPath);
+    state.file = platform::CreateFileStream(settings.csPath);
     if (!state.file) {
         state.bInitialised = false;
         return;
@@ -204,16 +190,18 @@ void WriteFormatted(uint32_t level, const std::string& csMessage) {
     }
     if (!state.file || !(trace_detail::g_activeLevels.load(std::memory_order_relaxed) & level))
         return;
-    struct timespec now;
-    ::clock_gettime(CLOCK_REALTIME, &now);
-    // localtime_r and strftime only once a second.
-    if (now.tv_sec != state.cachedSecond) {
-        struct tm local;
-        ::localtime_r(&now.tv_sec, &local);
+    const int64_t llNowMs = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                std::chrono::system_clock::now().time_since_epoch())
+                                .count();
+    const int64_t llSecond = llNowMs / 1000;
+    // The calendar and strftime only once a second.
+    if (llSecond != state.cachedSecond) {
+        std::tm local{};
+        platform::ToLocalTime(llSecond, &local);
         std::strftime(state.szClock, sizeof state.szClock, "%H:%M:%S", &local);
         std::strftime(state.szDay, sizeof state.szDay, "%a %b %d", &local);
         std::strftime(state.szYear, sizeof state.szYear, "%Y", &local);
-        state.cachedSecond = now.tv_sec;
+        state.cachedSecond = llSecond;
     }
     if (state.uiLineCounter >= 100) {
         std::fprintf(state.file, "------ The date is %.10s, %.4s\n", state.szDay, state.szYear);
@@ -224,8 +212,8 @@ void WriteFormatted(uint32_t level, const std::string& csMessage) {
     if (csMessage.compare(0, 4, "Exit") == 0 && t_depth > 0)
         --t_depth;
     std::fprintf(state.file, "%5d %.8s.%03hu %s %*s%s\n", ThreadId(), state.szClock,
-                 static_cast<unsigned short>(now.tv_nsec / 1000000), LevelTag(level), int(t_depth),
-                 "", csMessage.c_str());
+                 static_cast<unsigned short>(llNowMs % 1000), LevelTag(level), int(t_depth), "",
+                 csMessage.c_str());
     std::fflush(state.file);
     if (csMessage.compare(0, 5, "Entry") == 0 || csMessage.compare(0, 5, "Enter") == 0)
         ++t_depth;

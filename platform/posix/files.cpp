@@ -308,6 +308,19 @@ bool ReplaceFileWithCopy(const std::string& csFrom, const std::string& csTo) {
     return true;
 }
 
+std::FILE* CreateFileStream(const std::string& csPath) {
+    const int fd =
+        ::open(csPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0660);
+    if (fd < 0) {
+        FailOpen(csPath);
+        return nullptr;
+    }
+    std::FILE* pFile = ::fdopen(fd, "w");
+    if (!pFile)
+        FailAndClose(fd);
+    return pFile;
+}
+
 File::~File() {
     Close();
 }

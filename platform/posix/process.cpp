@@ -196,6 +196,8 @@ Process::~Process() {
 }
 
 bool Process::Start(const std::string& csCommandLine, const ProcessOptions& options) {
+    if (options.bActiveConsoleUser)
+        return Fail(ERROR_NOT_SUPPORTED);
     if (m_pid > 0)
         return Fail(ERROR_INVALID_HANDLE);
     SChildSetup setup;
@@ -301,25 +303,24 @@ WaitResult Process::Wait(uint32_t dwMilliseconds) {
     }
 }
 
-bool Process::GetExitCode(uint32_t* pdwExitCode) {
-    if (m_pid <= 0)
-        return Fail(ERROR_INVALID_HANDLE);
-    Reap(false);
-    *pdwExitCode = m_bEnded ? m_dwExitCode : uint32_t(STILL_ACTIVE);
+bool Process::Kill(uint32_t) {
+    // The code is kept by Terminate: a signal carries none.
+    if (::kill(m_pid, SIGKILL) != 0 && errno != ESRCH)
+        return FailErrno();
     return true;
 }
 
-bool Process::Terminate(uint32_t uExitCode) {
-    if (m_pid <= 0)
-        return Fail(ERROR_INVALID_HANDLE);
-    if (m_bEnded)
-        return Fail(ERROR_ACCESS_DENIED); // as Windows answers for a process that has ended
-    m_bTerminated = true;
-    m_dwTerminateCode = uExitCode;
-    if (::kill(m_pid, SIGKILL) != 0 && errno != ESRCH)
-        return FailErrno();
-    Reap(true);
-    return true;
+uint32_t GetCurrentProcessId() {
+    return uint32_t(::getpid());
+}
+
+uint32_t GetCurrentThreadId() {
+    thread_local const uint32_t tid = uint32_t(::syscall(SYS_gettid));
+    return tid;
+}
+
+bool MakeBrokenPipesWriteErrors() {
+    return std::signal(SIGPIPE, SIG_IGN) != SIG_ERR;
 }
 
 bool EnumProcesses(std::vector<ProcessEntry>* pProcesses) {

@@ -1,16 +1,28 @@
 // Named message pipes on Windows: the system's own, opened for overlapped I/O
 // so that every wait can end on its cancel or on the read time-out.
 //
-// The pipes keep the system's default security: full control for the system,
-// the administrators and the creator, read-only for everyone else, so only
-// they can open one for the read and write a client asks.
+// Who may use a pipe is its security descriptor's: the system and the
+// administrators always, a user's own pipe (PipeAccess::Default) its user
+// too; nobody else may open it. The administrators' pipe is owned by the
+// Administrators group and served only by an administrator; a process's
+// first instance of a name must be the name's first instance on the machine,
+// so a squatter that holds the name is never joined by our other instances,
+// and a client of the administrators' pipe joins only one that the system or
+// the Administrators own.
 #include "platform/pipes.h"
+#include "platform/access.h"
 #include "platform/error.h"
 
 #include "pipe_name.h"
 #include "windows_api.h"
 
+#include <aclapi.h>
+#include <cctype>
+#include <map>
 #include <memory>
+#include <mutex>
+#include <sddl.h>
+#include <vector>
 
 namespace platform {
 
@@ -18,9 +30,72 @@ struct PipeInstance {
     HANDLE h = INVALID_HANDLE_VALUE;
     std::shared_ptr<PipeCancel> pCancel;
     uint32_t dwReadTimeout = NMPWAIT_WAIT_FOREVER;
+    std::string csServedName; // a server's: the name its count is kept under
 };
 
 namespace {
+
+// The instances this process serves, by name (case folded).
+std::mutex g_servedLock;
+std::map<std::string, int> g_served;
+
+std::string Folded(std::string csName) {
+    for (char& c : csName)
+        c = char(std::tolower(static_cast<unsigned char>(c)));
+    return csName;
+}
+
+// The process's user as a SID string, for a user's own pipe.
+bool ProcessUserSid(std::string* pcsSid) {
+    HANDLE hToken = nullptr;
+    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &hToken))
+        return Fail(::GetLastError());
+    DWORD dwSize = 0;
+    ::GetTokenInformation(hToken, TokenUser, nullptr, 0, &dwSize);
+    std::vector<uint64_t> buffer(dwSize / 8 + 1);
+    char* pszSid = nullptr;
+    const bool ok =
+        ::GetTokenInformation(hToken, TokenUser, buffer.data(), DWORD(buffer.size() * 8),
+                              &dwSize) &&
+        ::ConvertSidToStringSidA(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, &pszSid);
+    const DWORD dwError = ::GetLastError();
+    ::CloseHandle(hToken);
+    if (!ok)
+        return Fail(dwError);
+    *pcsSid = pszSid;
+    ::LocalFree(pszSid);
+    return true;
+}
+
+// The descriptor of a new pipe; LocalFree it.
+PSECURITY_DESCRIPTOR PipeSecurity(PipeAccess eAccess) {
+    std::string csSddl = "O:BAD:P(A;;GA;;;SY)(A;;GA;;;BA)";
+    if (eAccess == PipeAccess::Default) {
+        std::string csUser;
+        if (!ProcessUserSid(&csUser))
+            return nullptr;
+        csSddl = "D:P(A;;GA;;;SY)(A;;GA;;;BA)(A;;GA;;;" + csUser + ")";
+    }
+    PSECURITY_DESCRIPTOR pSd = nullptr;
+    if (!::ConvertStringSecurityDescriptorToSecurityDescriptorA(csSddl.c_str(), SDDL_REVISION_1,
+                                                                &pSd, nullptr))
+        Fail(::GetLastError());
+    return pSd;
+}
+
+// Whether the server end of a client's handle is the administrators' own:
+// its pipe is owned by the system or by the Administrators group.
+bool IsAdministratorsPipe(HANDLE h) {
+    PSID pOwner = nullptr;
+    PSECURITY_DESCRIPTOR pSd = nullptr;
+    if (::GetSecurityInfo(h, SE_KERNEL_OBJECT, OWNER_SECURITY_INFORMATION, &pOwner, nullptr,
+                          nullptr, nullptr, &pSd) != ERROR_SUCCESS)
+        return false;
+    const bool bOurs = pOwner && (::IsWellKnownSid(pOwner, WinLocalSystemSid) ||
+                                  ::IsWellKnownSid(pOwner, WinBuiltinAdministratorsSid));
+    ::LocalFree(pSd);
+    return bOurs;
+}
 
 // One overlapped call with its own event, so that a read and a write of one
 // handle may wait in two threads.
@@ -128,7 +203,7 @@ bool PipeCancel::WaitForCancel(uint32_t dwMilliseconds) const {
 }
 
 HPIPE CreateNamedPipe(const std::string& csName, uint32_t nMaxInstances, uint32_t nOutBufferSize,
-                      uint32_t nInBufferSize, uint32_t nDefaultTimeOut, PipeAccess) {
+                      uint32_t nInBufferSize, uint32_t nDefaultTimeOut, PipeAccess eAccess) {
     std::string csBase;
     if (!PipeBaseName(csName, &csBase))
         return INVALID_PIPE_HANDLE;
@@ -136,15 +211,33 @@ HPIPE CreateNamedPipe(const std::string& csName, uint32_t nMaxInstances, uint32_
         SetLastError(ERROR_INVALID_PARAMETER);
         return INVALID_PIPE_HANDLE;
     }
-    HANDLE h = ::CreateNamedPipeA(
-        SystemName(csBase).c_str(), PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED,
-        PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS,
-        nMaxInstances, nOutBufferSize, nInBufferSize, nDefaultTimeOut, nullptr);
-    if (h == INVALID_HANDLE_VALUE) {
-        SetLastError(::GetLastError());
+    if (eAccess == PipeAccess::EveryLocalUser && !IsMachineAdministrator()) {
+        SetLastError(ERROR_ACCESS_DENIED);
         return INVALID_PIPE_HANDLE;
     }
-    return new PipeInstance{h, nullptr, NMPWAIT_WAIT_FOREVER};
+    SECURITY_ATTRIBUTES sa{sizeof sa, PipeSecurity(eAccess), FALSE};
+    if (!sa.lpSecurityDescriptor)
+        return INVALID_PIPE_HANDLE;
+    const std::string csKey = Folded(csBase);
+    std::lock_guard lock(g_servedLock);
+    const DWORD dwFirst = g_served[csKey] == 0 ? FILE_FLAG_FIRST_PIPE_INSTANCE : 0;
+    HANDLE h = ::CreateNamedPipeA(
+        SystemName(csBase).c_str(), PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED | dwFirst,
+        PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS,
+        nMaxInstances, nOutBufferSize, nInBufferSize, nDefaultTimeOut, &sa);
+    const DWORD dwError = ::GetLastError();
+    ::LocalFree(sa.lpSecurityDescriptor);
+    if (h == INVALID_HANDLE_VALUE) {
+        if (g_served[csKey] == 0)
+            g_served.erase(csKey);
+        // Another process holds the name: not ours to join (wine says so
+        // with ERROR_ALREADY_EXISTS, Windows with ERROR_ACCESS_DENIED).
+        SetLastError(dwFirst && dwError == ERROR_ALREADY_EXISTS ? DWORD(ERROR_ACCESS_DENIED)
+                                                                : dwError);
+        return INVALID_PIPE_HANDLE;
+    }
+    ++g_served[csKey];
+    return new PipeInstance{h, nullptr, NMPWAIT_WAIT_FOREVER, csKey};
 }
 
 bool ConnectNamedPipe(HPIPE hPipe) {
@@ -153,7 +246,7 @@ bool ConnectNamedPipe(HPIPE hPipe) {
                       [&](OVERLAPPED* pOv) { return ::ConnectNamedPipe(hPipe->h, pOv); });
 }
 
-HPIPE OpenNamedPipe(const std::string& csName, PipeAccess, uint32_t) {
+HPIPE OpenNamedPipe(const std::string& csName, PipeAccess eAccess, uint32_t) {
     std::string csBase;
     if (!PipeBaseName(csName, &csBase))
         return INVALID_PIPE_HANDLE;
@@ -161,6 +254,11 @@ HPIPE OpenNamedPipe(const std::string& csName, PipeAccess, uint32_t) {
                              OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
         SetLastError(::GetLastError());
+        return INVALID_PIPE_HANDLE;
+    }
+    if (eAccess == PipeAccess::EveryLocalUser && !IsAdministratorsPipe(h)) {
+        ::CloseHandle(h);
+        SetLastError(ERROR_ACCESS_DENIED);
         return INVALID_PIPE_HANDLE;
     }
     // Message reads from the start, as on every system.
@@ -171,7 +269,7 @@ HPIPE OpenNamedPipe(const std::string& csName, PipeAccess, uint32_t) {
         SetLastError(dwError);
         return INVALID_PIPE_HANDLE;
     }
-    return new PipeInstance{h, nullptr, NMPWAIT_WAIT_FOREVER};
+    return new PipeInstance{h, nullptr, NMPWAIT_WAIT_FOREVER, {}};
 }
 
 bool SetNamedPipeHandleState(HPIPE hPipe, uint32_t dwReadMode) {
@@ -233,6 +331,11 @@ bool ClosePipe(HPIPE hPipe) {
     if (!Valid(hPipe))
         return Fail(ERROR_INVALID_HANDLE);
     const bool ok = ::CloseHandle(hPipe->h);
+    if (!hPipe->csServedName.empty()) {
+        std::lock_guard lock(g_servedLock);
+        if (--g_served[hPipe->csServedName] <= 0)
+            g_served.erase(hPipe->csServedName);
+    }
     delete hPipe;
     return ok || Fail(::GetLastError());
 }

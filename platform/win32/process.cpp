@@ -2,15 +2,19 @@
 // process's token) reads the command line by the argv rules itself; the
 // toolhelp snapshot lists the machine's processes.
 #include "platform/process.h"
+#include "platform/codepage.h"
 #include "platform/error.h"
 
 #include "windows_api.h"
 
 #include <algorithm>
 #include <cstring>
+#include <cwchar>
 #include <io.h>
 #include <tlhelp32.h>
+#include <userenv.h>
 #include <vector>
+#include <wtsapi32.h>
 
 namespace platform {
 
@@ -24,11 +28,12 @@ bool SameName(const std::string& a, const std::string& b) {
     return a.size() == b.size() && ::_strnicmp(a.c_str(), b.c_str(), a.size()) == 0;
 }
 
-// The starter's environment with the options' variables set or replaced
-// (names compare without regard to case), as an environment block.
-std::vector<char> EnvironmentBlock(const ProcessOptions& options) {
+// The starter's environment (unless not bStartersToo) with the options'
+// variables set or replaced (names compare without regard to case), as an
+// environment block.
+std::vector<char> EnvironmentBlock(const ProcessOptions& options, bool bStartersToo = true) {
     std::vector<char> block;
-    if (char* pszAll = ::GetEnvironmentStringsA()) {
+    if (char* pszAll = bStartersToo ? ::GetEnvironmentStringsA() : nullptr) {
         for (const char* p = pszAll; *p; p += std::strlen(p) + 1) {
             const std::string csEntry = p;
             const size_t eq = csEntry.find('=', 1); // "=C:=C:\x" entries start with '='
@@ -64,6 +69,42 @@ HANDLE UserTokenOf(uint32_t dwProcessId) {
     return hPrimary;
 }
 
+// The token of the user logged on at the console, for a service that starts a
+// program on that user's desktop.
+HANDLE ConsoleUserToken() {
+    HANDLE hToken = nullptr;
+    const DWORD dwSession = ::WTSGetActiveConsoleSessionId();
+    if (dwSession == 0xFFFFFFFF || !::WTSQueryUserToken(dwSession, &hToken)) {
+        SetLastError(dwSession == 0xFFFFFFFF ? DWORD(ERROR_NO_TOKEN) : ::GetLastError());
+        return nullptr;
+    }
+    return hToken;
+}
+
+// The user's own environment (the starter's is a service's), with the
+// options' variables set on top.
+std::vector<char> UserEnvironmentBlock(HANDLE hToken, const ProcessOptions& options) {
+    std::vector<char> block;
+    void* pEnvironment = nullptr;
+    if (!::CreateEnvironmentBlock(&pEnvironment, hToken, FALSE))
+        return EnvironmentBlock(options);
+    std::vector<std::pair<std::string, std::string>> vars;
+    for (const wchar_t* p = static_cast<const wchar_t*>(pEnvironment); *p;
+         p += std::wcslen(p) + 1) {
+        const std::u16string u16(p, p + std::wcslen(p));
+        const std::string csEntry = Utf16ToAnsi(u16.data(), u16.size());
+        const size_t eq = csEntry.find('=', 1);
+        if (eq != std::string::npos)
+            vars.emplace_back(csEntry.substr(0, eq), csEntry.substr(eq + 1));
+    }
+    ::DestroyEnvironmentBlock(pEnvironment);
+    ProcessOptions merged;
+    merged.vEnvironment = std::move(vars);
+    for (const auto& entry : options.vEnvironment)
+        merged.vEnvironment.push_back(entry);
+    return EnvironmentBlock(merged, false);
+}
+
 } // namespace
 
 Process::~Process() {
@@ -82,9 +123,13 @@ bool Process::Start(const std::string& csCommandLine, const ProcessOptions& opti
     if (options.bRunAsUser)
         return Fail(ERROR_NOT_SUPPORTED);
     HANDLE hToken = nullptr;
-    if (options.dwRunAsUserOfProcessId != 0 &&
-        !(hToken = UserTokenOf(options.dwRunAsUserOfProcessId)))
+    if (options.bActiveConsoleUser) {
+        if (!(hToken = ConsoleUserToken()))
+            return false;
+    } else if (options.dwRunAsUserOfProcessId != 0 &&
+               !(hToken = UserTokenOf(options.dwRunAsUserOfProcessId))) {
         return Fail(ERROR_INVALID_PARAMETER);
+    }
 
     STARTUPINFOA si{};
     si.cb = sizeof si;
@@ -103,7 +148,12 @@ bool Process::Start(const std::string& csCommandLine, const ProcessOptions& opti
         si.hStdError = ::GetStdHandle(STD_ERROR_HANDLE);
         bInherit = TRUE;
     }
-    std::vector<char> env = EnvironmentBlock(options);
+    std::vector<char> env = options.bActiveConsoleUser ? UserEnvironmentBlock(hToken, options)
+                                                       : EnvironmentBlock(options);
+    // The console user's own desktop, not the service's invisible one.
+    char szDesktop[] = "winsta0\\default";
+    if (options.bActiveConsoleUser)
+        si.lpDesktop = szDesktop;
     std::vector<char> line(csCommandLine.begin(), csCommandLine.end());
     line.push_back('\0');
     const char* pszDir =
@@ -156,24 +206,20 @@ WaitResult Process::Wait(uint32_t dwMilliseconds) {
     }
 }
 
-bool Process::GetExitCode(uint32_t* pdwExitCode) {
-    if (m_pid <= 0)
-        return Fail(ERROR_INVALID_HANDLE);
-    Reap(false);
-    *pdwExitCode = m_bEnded ? m_dwExitCode : uint32_t(STILL_ACTIVE);
-    return true;
+bool Process::Kill(uint32_t uExitCode) {
+    return ::TerminateProcess(ProcessHandle(m_hWait), uExitCode) || Fail(::GetLastError());
 }
 
-bool Process::Terminate(uint32_t uExitCode) {
-    if (m_pid <= 0)
-        return Fail(ERROR_INVALID_HANDLE);
-    if (Reap(false))
-        return Fail(ERROR_ACCESS_DENIED); // as Windows answers for a process that has ended
-    m_bTerminated = true;
-    m_dwTerminateCode = uExitCode;
-    if (!::TerminateProcess(ProcessHandle(m_hWait), uExitCode))
-        return Fail(::GetLastError());
-    Reap(true);
+uint32_t GetCurrentProcessId() {
+    return ::GetCurrentProcessId();
+}
+
+uint32_t GetCurrentThreadId() {
+    return ::GetCurrentThreadId();
+}
+
+bool MakeBrokenPipesWriteErrors() {
+    // A write to a closed pipe fails with ERROR_NO_DATA; no signal exists.
     return true;
 }
 

@@ -5,24 +5,16 @@
 #include "service/ServiceEntry.h"
 
 #include "common/Trace.h"
+#include "platform/process.h"
 
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <strings.h>
 
-namespace {
-
-// The process's runtime support. A write to a pipe or socket whose reader has
-// gone must give an error to the writer, not end the service.
-bool InitRuntimeSupport() {
-    return std::signal(SIGPIPE, SIG_IGN) != SIG_ERR;
-}
-
-} // namespace
-
 int _tmain(int argc, char** argv) {
-    if (!InitRuntimeSupport())
+    // A write to a pipe or socket whose reader has gone must give an error to
+    // the writer, not end the service.
+    if (!platform::MakeBrokenPipesWriteErrors())
         return 1;
     // Only the first argument counts, and only as a word after "-" or "/".
     if (argc > 1 && (argv[1][0] == '-' || argv[1][0] == '/')) {

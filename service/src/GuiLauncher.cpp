@@ -1,52 +1,11 @@
-// Starting the prompting GUI in the recorded desktop session.
+// The prompting GUI's command line; where it is started is the system's
+// (src/posix/: the recorded desktop session, src/win32/: the console session).
 #include "service/GuiLauncher.h"
 
-#include "common/GuiSession.h"
-#include "common/Trace.h"
-#include "common/VexData.h"
-#include "platform/error.h"
 #include "platform/os.h"
 #include "platform/process.h"
-
-#include <unistd.h>
 
 std::string PromptingGuiCommandLine(const std::string& csWorkingDir) {
     return platform::QuoteArgument(csWorkingDir + "vexgui" + platform::ExecutableSuffix()) +
            " /Prompt";
-}
-
-bool StartPromptingGui() {
-    CTraceScope scope("StartPromptingGui");
-    SGuiSession session;
-    if (!LoadGuiSession(&session)) {
-        TraceWrn("(StartPromptingGui)No desktop session of a GUI user known; the printer waits "
-                 "in the list");
-        scope.Result(false);
-        return false;
-    }
-    if (session.uiUserId == 0) {
-        TraceErr("(StartPromptingGui)The GUI is never started as the administrator; the printer "
-                 "waits in the list");
-        scope.Result(false);
-        return false;
-    }
-    CVexData vexData;
-    platform::ProcessOptions options;
-    options.vEnvironment = session.vEnv;
-    if (session.uiUserId != uint32_t(::geteuid())) {
-        options.bRunAsUser = true;
-        options.uiUserId = session.uiUserId;
-        options.uiGroupId = session.uiGroupId;
-    }
-    platform::Process process;
-    const std::string csCommandLine = PromptingGuiCommandLine(vexData.GetWorkingDir());
-    if (!process.Start(csCommandLine, options)) {
-        TraceErr("(StartPromptingGui)Starting '%s' as user %u failed. Error: (%d)",
-                 csCommandLine.c_str(), session.uiUserId, int(platform::GetLastError()));
-        scope.Result(false);
-        return false;
-    }
-    // The service does not wait for the GUI: the handle goes, the GUI runs on.
-    scope.Result(true);
-    return true;
 }

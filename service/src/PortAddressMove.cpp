@@ -4,9 +4,9 @@
 #include "common/Trace.h"
 #include "platform/error.h"
 #include "platform/registry.h"
+#include "platform/sockets.h"
 #include "platform/spooler.h"
 
-#include <arpa/inet.h>
 #include <cstring>
 #include <strings.h>
 #include <vector>
@@ -42,7 +42,7 @@ bool ReadPorts(std::vector<SPort>* pPorts) {
 }
 
 // Rewrites the port's record when it names the old address; whether it did.
-bool MoveRecord(const SPort& port, in_addr oldAddr, in_addr newAddr) {
+bool MoveRecord(const SPort& port, const uint8_t* pOldAddr, const uint8_t* pNewAddr) {
     HKEY hKey = nullptr;
     if (RegOpenKeyEx(HKEY_LOCAL_MACHINE, PortKey(port.csMonitor, port.csName), &hKey) !=
         ERROR_SUCCESS)
@@ -52,8 +52,8 @@ bool MoveRecord(const SPort& port, in_addr oldAddr, in_addr newAddr) {
     bool bMoved = false;
     if (RegQueryValueEx(hKey, "configInfo", &type, info.data(), &size) == ERROR_SUCCESS &&
         size >= kConfigInfoAddress + 4 &&
-        std::memcmp(info.data() + kConfigInfoAddress, &oldAddr.s_addr, 4) == 0) {
-        std::memcpy(info.data() + kConfigInfoAddress, &newAddr.s_addr, 4);
+        std::memcmp(info.data() + kConfigInfoAddress, pOldAddr, 4) == 0) {
+        std::memcpy(info.data() + kConfigInfoAddress, pNewAddr, 4);
         uint32_t rc = RegSetValueEx(hKey, "configInfo", type, info.data(), size);
         bMoved = rc == ERROR_SUCCESS;
         if (!bMoved)
@@ -99,9 +99,8 @@ void RefreshQueues(const std::string& csPort) {
 
 int MovePortsToNewAddress(const std::string& csOldAddr, const std::string& csNewAddr) {
     CTraceScope scope("MovePortsToNewAddress");
-    in_addr oldAddr{}, newAddr{};
-    if (inet_pton(AF_INET, csOldAddr.c_str(), &oldAddr) != 1 ||
-        inet_pton(AF_INET, csNewAddr.c_str(), &newAddr) != 1) {
+    uint8_t oldAddr[4], newAddr[4];
+    if (!ParseIPv4Address(csOldAddr, oldAddr) || !ParseIPv4Address(csNewAddr, newAddr)) {
         TraceWrn("(MovePortsToNewAddress)Not an IPv4 address change: '%s' to '%s'",
                  csOldAddr.c_str(), csNewAddr.c_str());
         return 0;

@@ -6,13 +6,13 @@
 #include "common/VexData.h"
 #include "platform/clock.h"
 #include "platform/error.h"
+#include "platform/event_log.h"
 #include "platform/files.h"
 #include "platform/os.h"
 #include "platform/spooler.h"
 
 #include <cstdlib>
 #include <strings.h>
-#include <syslog.h>
 #include <vector>
 
 using namespace platform;
@@ -270,8 +270,6 @@ void CPortMonInstall::ShowFailureMessage(uint32_t uiTitleRc, uint32_t uiMessageR
     std::string csTitle = LoadServiceString(uiTitleRc);
     std::string csText = LoadServiceString(uiMessageRc) + ErrorText(GetLastError());
     // No desktop to show a box on: the system log carries the message.
-    openlog("vexsrv", LOG_PID, LOG_DAEMON);
-    syslog(LOG_ERR, "%s: %s", csTitle.c_str(), csText.c_str());
-    closelog();
+    platform::ReportErrorEvent("vexsrv", csTitle + ": " + csText);
     TraceErr("(CPortMonInstall::ShowFailureMessage)%s: %s", csTitle.c_str(), csText.c_str());
 }

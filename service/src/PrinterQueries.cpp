@@ -81,7 +81,8 @@ bool CRequestThread::ReadAnswer(CHttpSocket& socket, const char* pszRoutine, std
         if (n <= 0)
             break;
         if (pcsData->size() + size_t(n) > kMaxAnswerSize) {
-            TraceErr("(%s)Answer larger than %zu bytes refused", pszRoutine, kMaxAnswerSize);
+            TraceErr("(%s)Answer larger than %u bytes refused", pszRoutine,
+                     unsigned(kMaxAnswerSize));
             pcsData->clear();
             return false;
         }

@@ -117,6 +117,11 @@ TEST_F(ProcessTest, StartFailuresAreReported) {
     options.csCurrentDirectory = root.Path() + "/missing";
     EXPECT_FALSE(process.Start(HelperLine("exit_with", "0"), options));
     EXPECT_EQ(uint32_t(ERROR_DIRECTORY), GetLastError());
+    // The machine has no console session to start a program in.
+    ProcessOptions consoleUser;
+    consoleUser.bActiveConsoleUser = true;
+    EXPECT_FALSE(process.Start(HelperLine("exit_with", "0"), consoleUser));
+    EXPECT_EQ(uint32_t(ERROR_NOT_SUPPORTED), GetLastError());
     EXPECT_FALSE(process.IsStarted());
 }
 

@@ -2,6 +2,7 @@
 #include "platform/os.h"
 #include "Helpers.h"
 #include "platform/access.h"
+#include "platform/clock.h"
 #include "platform/codepage.h"
 #include "platform/console.h"
 #include "platform/error.h"
@@ -26,6 +27,21 @@ TEST(OsTest, TheSystemsOwnFacts) {
     EXPECT_GE(GetVersion().dwMajorVersion, 5u);
     EXPECT_FALSE(SetEmulatedVersion(4, 0));
     EXPECT_EQ(ERROR_NOT_SUPPORTED, GetLastError());
+}
+
+TEST(OsTest, TheCalendarOfAMoment) {
+    std::tm utc{};
+    ASSERT_TRUE(ToUniversalTime(951782400 + 3723, &utc)); // 2000-02-29 01:02:03 UTC
+    EXPECT_EQ(100, utc.tm_year);
+    EXPECT_EQ(1, utc.tm_mon);
+    EXPECT_EQ(29, utc.tm_mday);
+    EXPECT_EQ(1, utc.tm_hour);
+    EXPECT_EQ(2, utc.tm_min);
+    EXPECT_EQ(3, utc.tm_sec);
+    std::tm local{};
+    ASSERT_TRUE(ToLocalTime(951782400 + 3723, &local));
+    EXPECT_EQ(3, local.tm_sec); // zones differ by whole minutes
+    EXPECT_FALSE(ToUniversalTime(-1, &utc));
 }
 
 TEST(OsTest, CodePageConversionNeverFailsOnSixteenBitText) {

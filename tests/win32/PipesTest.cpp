@@ -45,6 +45,44 @@ struct Pair {
     }
 };
 
+TEST(PipesTest, ASquattersPipeIsNeitherServedBesideNorJoinedAsTheAdministrators) {
+    const std::string csName = kName + "-squatted";
+    // Two instances: each client below takes one.
+    void* hSquatter = win32test::SquatterPipe(csName);
+    ASSERT_NE(nullptr, hSquatter);
+    void* hSquatter2 = win32test::SquatterPipe(csName);
+    ASSERT_NE(nullptr, hSquatter2);
+    // Wine lacks the first-instance refusal: the instance joins the squatter's.
+    HPIPE hBeside = Create(1, csName);
+    if (!win32test::UnderWine()) {
+        EXPECT_EQ(nullptr, hBeside);
+        EXPECT_EQ(ERROR_ACCESS_DENIED, GetLastError());
+    }
+    if (hBeside)
+        ClosePipe(hBeside);
+    EXPECT_EQ(nullptr, OpenNamedPipe(csName, PipeAccess::EveryLocalUser));
+    EXPECT_EQ(ERROR_ACCESS_DENIED, GetLastError());
+    // A user's own pipe has no rightful owner to check.
+    HPIPE hClient = OpenNamedPipe(csName, PipeAccess::Default);
+    EXPECT_NE(nullptr, hClient) << GetLastError();
+    if (hClient)
+        ClosePipe(hClient);
+    win32test::CloseSquatterPipe(hSquatter);
+    win32test::CloseSquatterPipe(hSquatter2);
+
+    // Once the name is free it is ours, and our own instances join.
+    HPIPE hFirst = Create(2, csName);
+    ASSERT_NE(nullptr, hFirst) << GetLastError();
+    HPIPE hSecond = Create(2, csName);
+    ASSERT_NE(nullptr, hSecond) << GetLastError();
+    HPIPE hAdminClient = OpenNamedPipe(csName, PipeAccess::EveryLocalUser);
+    EXPECT_NE(nullptr, hAdminClient) << GetLastError();
+    if (hAdminClient)
+        ClosePipe(hAdminClient);
+    ClosePipe(hSecond);
+    ClosePipe(hFirst);
+}
+
 TEST(PipesTest, OpenFailsAtOnceWhenNothingIsFree) {
     EXPECT_EQ(OpenNamedPipe(kName), nullptr);
     EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);

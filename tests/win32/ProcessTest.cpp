@@ -32,6 +32,8 @@ int RunHelper(const std::string& csName, const std::vector<std::string>& args) {
         std::fputs(args.at(0).c_str(), stdout);
         return 0;
     }
+    if (csName == "service")
+        return RunService(args);
     if (csName == "sleep_forever") {
         for (;;)
             std::this_thread::sleep_for(std::chrono::hours(1));
@@ -137,6 +139,43 @@ TEST(ProcessTest, WhatCannotRunSaysWhy) {
     EXPECT_EQ(ERROR_DIRECTORY, GetLastError());
     EXPECT_EQ(WaitResult::Failed, process.Wait(0));
     EXPECT_EQ(ERROR_INVALID_HANDLE, GetLastError());
+}
+
+TEST(ProcessTest, AProgramStartsAsTheConsoleUserOnlyForTheSystem) {
+    const std::string csOut = TempFile("vex-console-user.txt");
+    std::remove(csOut.c_str());
+    ProcessOptions options;
+    options.bActiveConsoleUser = true;
+    options.vEnvironment = {{"VEX_TEST_VALUE", "over the user's own"}};
+    Process process;
+    const bool bStarted = process.Start(HelperLine("write_args", {csOut}), options);
+    if (!win32test::UnderWine()) {
+        // Only a service running as LocalSystem obtains the console user's token.
+        EXPECT_FALSE(bStarted);
+        EXPECT_EQ(ERROR_PRIVILEGE_NOT_HELD, GetLastError());
+        return;
+    }
+    // Wine hands every program the token of the one user it knows.
+    ASSERT_TRUE(bStarted) << GetLastError();
+    ASSERT_EQ(WaitResult::Signaled, process.Wait(60000));
+    std::ifstream in(csOut, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    EXPECT_EQ("over the user's own|\n", text.str());
+    in.close();
+    std::remove(csOut.c_str());
+}
+
+TEST(ProcessTest, TheCallersIdsAreTheSystems) {
+    Process process;
+    ASSERT_TRUE(process.Start(HelperLine("exit_with", {"0"})));
+    EXPECT_NE(process.Id(), GetCurrentProcessId());
+    uint32_t dwOther = 0;
+    std::thread([&] { dwOther = GetCurrentThreadId(); }).join();
+    EXPECT_NE(dwOther, GetCurrentThreadId());
+    EXPECT_NE(0u, GetCurrentThreadId());
+    EXPECT_TRUE(MakeBrokenPipesWriteErrors());
+    ASSERT_EQ(WaitResult::Signaled, process.Wait(60000));
 }
 
 } // namespace

@@ -28,6 +28,17 @@ protected:
     }
 };
 
+TEST(SocketsAddressTest, AnIPv4AddressIsReadInNetworkOrder) {
+    uint8_t address[4] = {};
+    ASSERT_TRUE(ParseIPv4Address("192.168.0.7", address));
+    EXPECT_EQ(192, address[0]);
+    EXPECT_EQ(168, address[1]);
+    EXPECT_EQ(0, address[2]);
+    EXPECT_EQ(7, address[3]);
+    for (const char* pszBad : {"", "1.2.3", "256.1.1.1", "1.2.3.4.5", "a.b.c.d", "1.2.3.4 "})
+        EXPECT_FALSE(ParseIPv4Address(pszBad, address)) << pszBad;
+}
+
 TEST_F(SocketsTest, ADatagramIsCutToTheBufferAndTellsItsLength) {
     uint16_t uPort = 0;
     SOCKET r = Receiver("127.0.0.1", &uPort);

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <ctime>
 
 namespace platform {
 
@@ -14,5 +15,10 @@ namespace platform {
 uint32_t ScaledDelay(uint32_t dwMilliseconds);
 // Sleeps for ScaledDelay(dwMilliseconds).
 void Sleep(uint32_t dwMilliseconds);
+
+// The calendar fields of a moment (seconds since 1970) in the machine's time
+// zone, or in UTC; false when the moment cannot be shown.
+bool ToLocalTime(int64_t llSeconds, std::tm* pLocal);
+bool ToUniversalTime(int64_t llSeconds, std::tm* pUtc);
 
 } // namespace platform

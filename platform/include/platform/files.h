@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -54,6 +55,12 @@ bool CreateDirectory(const std::string& csPath);
 // Fails like CopyFile (a read-only csTo gives ERROR_ACCESS_DENIED, a source open
 // for writing elsewhere ERROR_SHARING_VIOLATION); csTo is then left as it was.
 bool ReplaceFileWithCopy(const std::string& csFrom, const std::string& csTo);
+
+// Creates or empties a file and opens it for writing through stdio, in binary
+// (lines end as written), the owner and its group may write it. A link planted
+// at the path is never followed: the open fails (a program that writes as an
+// administrator must not be led to another file). Null with the last error set.
+std::FILE* CreateFileStream(const std::string& csPath);
 
 // The fixed part of a file's version resource.
 struct VS_FIXEDFILEINFO {

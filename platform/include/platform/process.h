@@ -53,6 +53,12 @@ struct ProcessOptions {
     std::string csCurrentDirectory;
     // Not 0: run as the user of this process (its user, group and groups).
     uint32_t dwRunAsUserOfProcessId = 0;
+    // Run as the user logged on at the machine's console, on that user's
+    // desktop and with that user's environment (Windows: the active console
+    // session's token from WTSQueryUserToken, which only a service running as
+    // LocalSystem obtains; ERROR_NO_TOKEN when nobody is logged on). POSIX has
+    // no console session: ERROR_NOT_SUPPORTED.
+    bool bActiveConsoleUser = false;
     // Run as this user and group, with the user's supplementary groups.
     bool bRunAsUser = false;
     uint32_t uiUserId = 0;
@@ -95,7 +101,10 @@ public:
     bool Terminate(uint32_t uExitCode);
 
 private:
+    // True once the process has ended, its exit code then kept.
     bool Reap(bool bBlock);
+    // Ends the process at once (the back end's part of Terminate).
+    bool Kill(uint32_t uExitCode);
 
     int m_pid = -1;
     // What a wait blocks on: a pidfd on POSIX, the process handle on Windows.
@@ -115,6 +124,15 @@ struct ProcessEntry {
 // The running processes whose program path can be read (others are left out,
 // as on Windows those that cannot be opened for query), in id order.
 bool EnumProcesses(std::vector<ProcessEntry>* pProcesses);
+
+// The calling process's and thread's ids, as the system numbers them.
+uint32_t GetCurrentProcessId();
+uint32_t GetCurrentThreadId();
+
+// A write to a pipe or socket whose reader has gone gives the writer an error
+// instead of ending the process (POSIX ignores SIGPIPE; Windows always does
+// so). False when the process cannot be set up so.
+bool MakeBrokenPipesWriteErrors();
 
 // The user, group and supplementary groups of a running process.
 bool GetProcessUser(uint32_t dwProcessId, uint32_t* puiUserId, uint32_t* puiGroupId,

@@ -22,6 +22,10 @@ enum : int { SD_RECEIVE = 0, SD_SEND = 1, SD_BOTH = 2 };
 
 enum class SocketKind { Datagram, Stream };
 
+// The four bytes of a dotted IPv4 address in network order; false (and no
+// error set) when the text is no such address.
+bool ParseIPv4Address(const std::string& csAddr, uint8_t abAddress[4]);
+
 // Each user of the interface starts and stops it (WSAStartup/WSACleanup with
 // version 1.1). Nothing needs starting on POSIX; the calls always succeed.
 bool WSAStartup();

@@ -309,15 +309,18 @@ bool ReplaceFileWithCopy(const std::string& csFrom, const std::string& csTo) {
 }
 
 std::FILE* CreateFileStream(const std::string& csPath) {
-    const int fd =
-        ::open(csPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0660);
-    if (fd < 0) {
+    CUniqueFd fd(
+        ::open(csPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0660));
+    if (!fd.Valid()) {
         FailOpen(csPath);
         return nullptr;
     }
-    std::FILE* pFile = ::fdopen(fd, "w");
-    if (!pFile)
-        FailAndClose(fd);
+    std::FILE* pFile = ::fdopen(fd.Get(), "w");
+    if (!pFile) {
+        FailErrno();
+        return nullptr;
+    }
+    fd.Release(); // the stream owns it now
     return pFile;
 }
 

@@ -251,6 +251,12 @@ TEST_F(DiscoveryTest, ByeByeAndNewMicrocodeMakeTheDescriptionAskedAgain) {
     ASSERT_TRUE(vextest::WaitFor([&] { return LogLines(i, "POST") == 1; }));
     EXPECT_EQ(LogLines(i, "GET /desc.xml"), 1u);
     EndSim(i);
+    // The record is listed as soon as it is added, before its word is stored:
+    // the state to keep is the one with the word.
+    ASSERT_TRUE(vextest::WaitFor([&] {
+        const std::vector<CPrinter> listed = Listed();
+        return listed.size() == 1 && listed[0].m_uiPrtConfig1Var == 3221225472u;
+    }));
     const CPrinter before = Listed().at(0);
     // Known location: only the word is asked for.
     i = Sim(with({"--seq-start", "2"}));

@@ -12,6 +12,13 @@
 #include <strings.h>
 #include <vector>
 
+namespace {
+
+// The enumeration failures name the queue-name check for every caller.
+constexpr CTraceName kTraceAsIsIconNameValid("CDataValidation::IsIconNameValid");
+
+} // namespace
+
 using namespace platform;
 
 namespace {
@@ -43,12 +50,11 @@ bool EnumerateInto(Enumerate enumerate, const char* pszFailure, uint8_t** ppBuff
         return false;
     auto* pBuffer = static_cast<uint8_t*>(std::malloc(cbNeeded));
     if (!pBuffer) {
-        TraceErr("(CDataValidation::IsIconNameValid)malloc failed to allocate %d bytes",
-                 int(cbNeeded));
+        kTraceAsIsIconNameValid.Err("malloc failed to allocate %d bytes", int(cbNeeded));
         return false;
     }
     if (!enumerate(pBuffer, cbNeeded, &cbNeeded, pcReturned)) {
-        TraceErr("%s", pszFailure);
+        kTraceAsIsIconNameValid.Err("%s", pszFailure);
         std::free(pBuffer);
         return false;
     }
@@ -60,8 +66,7 @@ bool EnumerateInto(Enumerate enumerate, const char* pszFailure, uint8_t** ppBuff
 
 uint32_t CDataValidation::IsIconNameValid(std::string csName, std::string csCurrentName) {
     CTraceScope scope("CDataValidation::IsIconNameValid");
-    TraceDet("(CDataValidation::IsIconNameValid)parameters (csName=%s, csCurrentName=%s)",
-             csName.c_str(), csCurrentName.c_str());
+    scope.Det("parameters (csName=%s, csCurrentName=%s)", csName.c_str(), csCurrentName.c_str());
     uint32_t rc = eValidOk;
     if (csName.size() > kMaxIconName) {
         rc = eValidTooLong;
@@ -98,7 +103,7 @@ uint32_t CDataValidation::IsIconNameValid(std::string csName, std::string csCurr
 
 uint32_t CDataValidation::IsPortNameValid(std::string csName) {
     CTraceScope scope("CDataValidation::IsPortNameValid");
-    TraceDet("(CDataValidation::IsPortNameValid)parameters (csName=%s)", csName.c_str());
+    scope.Det("parameters (csName=%s)", csName.c_str());
     uint32_t rc = eValidOk;
     uint8_t* pBuffer = nullptr;
     uint32_t cReturned = 0;
@@ -110,7 +115,7 @@ uint32_t CDataValidation::IsPortNameValid(std::string csName) {
                    [](uint8_t* p, uint32_t cb, uint32_t* needed, uint32_t* returned) {
                        return EnumPorts(2, p, cb, needed, returned);
                    },
-                   "(CDataValidation::IsIconNameValid)EnumPorts failed", &pBuffer, &cReturned)) {
+                   "EnumPorts failed", &pBuffer, &cReturned)) {
         const auto* ports = reinterpret_cast<const PORT_INFO_2*>(pBuffer);
         for (uint32_t i = 0; i < cReturned; ++i) {
             if (!SameNoCase(ports[i].pPortName, csName))
@@ -130,8 +135,7 @@ uint32_t CDataValidation::IsPortNameValid(std::string csName) {
 
 uint32_t CDataValidation::IsShareNameValid(std::string csName, std::string csCurrentName) {
     CTraceScope scope("CDataValidation::IsShareNameValid");
-    TraceDet("(CDataValidation::IsShareNameValid)parameters (csName=%s, csCurrentName=%s)",
-             csName.c_str(), csCurrentName.c_str());
+    scope.Det("parameters (csName=%s, csCurrentName=%s)", csName.c_str(), csCurrentName.c_str());
     uint32_t rc = eValidOk;
     uint8_t* pBuffer = nullptr;
     uint32_t cReturned = 0;
@@ -143,7 +147,7 @@ uint32_t CDataValidation::IsShareNameValid(std::string csName, std::string csCur
                    [](uint8_t* p, uint32_t cb, uint32_t* needed, uint32_t* returned) {
                        return EnumPrinters(PRINTER_ENUM_LOCAL, 2, p, cb, needed, returned);
                    },
-                   "(CDataValidation::IsIconNameValid)EnumPrinters failed", &pBuffer, &cReturned)) {
+                   "EnumPrinters failed", &pBuffer, &cReturned)) {
         const auto* printers = reinterpret_cast<const PRINTER_INFO_2*>(pBuffer);
         for (uint32_t i = 0; i < cReturned; ++i) {
             if ((printers[i].Attributes & PRINTER_ATTRIBUTE_SHARED) &&
@@ -174,7 +178,7 @@ uint32_t CDataValidation::IsLocationValid(std::string csLocation) {
 
 uint32_t CDataValidation::IsSeparatorPageValid(std::string csSepPage) {
     CTraceScope scope("CDataValidation::IsSeparatorPageValid");
-    TraceDet("(CDataValidation::IsSeparatorPageValid)parameters (csSepPage=%s)", csSepPage.c_str());
+    scope.Det("parameters (csSepPage=%s)", csSepPage.c_str());
     uint32_t rc = eValidOk;
     if (!csSepPage.empty()) {
         std::vector<FindData> found;

@@ -98,8 +98,7 @@ bool StartConnectionWizard() {
     Process wizard;
     bool bStarted = wizard.Start(QuoteArgument(csProgram));
     if (!bStarted)
-        TraceErr("(StartConnectionWizard)Cannot start %s : %s", csProgram.c_str(),
-                 ErrorText(GetLastError()).c_str());
+        scope.Err("Cannot start %s : %s", csProgram.c_str(), ErrorText(GetLastError()).c_str());
     scope.Result(bStarted);
     return bStarted;
 }

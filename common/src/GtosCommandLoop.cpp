@@ -14,7 +14,7 @@ void ServeGtosConnection(platform::HPIPE hPipe, const GtosAnswerProc& answer) {
         if (eCommand == eGtosQuit)
             continue;
         if (!WritePipeMessage(hPipe, csAnswer)) {
-            TraceErr("(CGtosPipeWorkThread::Work)Write to pipe failed, quitting");
+            kTraceAsGtosWork.Err("Write to pipe failed, quitting");
             break;
         }
     }
@@ -23,8 +23,7 @@ void ServeGtosConnection(platform::HPIPE hPipe, const GtosAnswerProc& answer) {
     // the listener the normal end of the service.
     if (dwError != platform::ERROR_BROKEN_PIPE && dwError != platform::ERROR_NO_DATA &&
         dwError != platform::ERROR_OPERATION_ABORTED)
-        TraceWrn("(CGtosPipeWorkThread::Work)Connection ended : %s",
-                 platform::ErrorText(dwError).c_str());
+        kTraceAsGtosWork.Wrn("Connection ended : %s", platform::ErrorText(dwError).c_str());
     platform::FlushPipe(hPipe);
     platform::DisconnectNamedPipe(hPipe);
     platform::ClosePipe(hPipe);

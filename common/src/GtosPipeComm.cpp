@@ -97,15 +97,12 @@ bool CGtosPipeComm::InitializeGuiEndOfPipe() {
     ClosePipeHandle();
     m_hPipe = OpenPipeClient(kGtosPipeName, kCommandPipeBusyWaitMs);
     if (m_hPipe == platform::INVALID_PIPE_HANDLE) {
-        TraceErr("%s",
-                 ErrorHandling("(CGtosPipeComm::InitializeGuiEndOfPipe)CreateFile failed").c_str());
+        TraceErr("%s", ErrorHandling(scope.Prefixed("CreateFile failed")).c_str());
         scope.Result(false);
         return false;
     }
     if (!platform::SetNamedPipeHandleState(m_hPipe, platform::PIPE_READMODE_MESSAGE)) {
-        TraceErr("%s", ErrorHandling(
-                           "(CGtosPipeComm::InitializeGuiEndOfPipe)SetNamedPipeHandleState failed")
-                           .c_str());
+        TraceErr("%s", ErrorHandling(scope.Prefixed("SetNamedPipeHandleState failed")).c_str());
         ClosePipeHandle();
         scope.Result(false);
         return false;
@@ -118,18 +115,17 @@ bool CGtosPipeComm::InitializeGuiEndOfPipe() {
 
 bool CGtosPipeComm::SendCmdToService(const std::string& csData) {
     CTraceScope scope("CGtosPipeComm::SendCmdToService");
-    TraceDet("(CGtosPipeComm::SendCmdToService)parameters (csData=\n%s)",
-             IndentPipeText(csData).c_str());
+    scope.Det("parameters (csData=\n%s)", IndentPipeText(csData).c_str());
     bool bOk = false;
     std::string csAnswer;
     if (!WritePipeMessage(m_hPipe, csData)) {
-        TraceErr("%s", ErrorHandling("(CGtosPipeComm::SendCmdToService)WriteFile failed").c_str());
+        TraceErr("%s", ErrorHandling(scope.Prefixed("WriteFile failed")).c_str());
     } else if (!ReadPipeMessage(m_hPipe, &csAnswer)) {
-        TraceErr("%s", ErrorHandling("(CGtosPipeComm::SendCmdToService)ReadFile failed").c_str());
+        TraceErr("%s", ErrorHandling(scope.Prefixed("ReadFile failed")).c_str());
     } else {
         bOk = ParseResultFromService(csAnswer);
         if (!bOk)
-            TraceErr("(CGtosPipeComm::SendCmdToService)Command execution failed in server");
+            scope.Err("Command execution failed in server");
         // Ends the connection on the service's side; its outcome changes nothing.
         WritePipeMessage(m_hPipe, kCmdQuit);
     }
@@ -143,13 +139,13 @@ bool CGtosPipeComm::SendPrinterCmd(const char* pszRoutine, const char* pszWord,
                                    const std::string& csTraceTail) {
     CTraceScope scope(pszRoutine);
     if (!pPrinter) {
-        TraceErr("(%s)No printer given", pszRoutine);
+        scope.Err("No printer given");
         platform::SetLastError(platform::ERROR_INVALID_PARAMETER);
         scope.Result(false);
         return false;
     }
-    TraceDet("(%s)parameters (pPrinter->m_csIpAddr=%s) (pPrinter->m_csUUID=%s)%s", pszRoutine,
-             pPrinter->m_csIpAddr.c_str(), pPrinter->m_csUUID.c_str(), csTraceTail.c_str());
+    scope.Det("parameters (pPrinter->m_csIpAddr=%s) (pPrinter->m_csUUID=%s)%s",
+              pPrinter->m_csIpAddr.c_str(), pPrinter->m_csUUID.c_str(), csTraceTail.c_str());
     bool bOk =
         InitializeGuiEndOfPipe() && SendCmdToService(std::string(pszWord) + "\n" +
                                                      EncodePipeField(pPrinter->m_csUUID) + csTail);
@@ -239,19 +235,19 @@ bool CGtosPipeComm::SendAddIconCmdToService(const CPrinter* pPrinter, SIconInfo 
     m_iRc = 1;
     m_uiWarnings = 0;
     if (!pPrinter) {
-        TraceErr("(CGtosPipeComm::SendAddIconCmdToService)No printer given");
+        scope.Err("No printer given");
         platform::SetLastError(platform::ERROR_INVALID_PARAMETER);
         scope.Result(false);
         return false;
     }
-    TraceDet("(CGtosPipeComm::SendAddIconCmdToService)parameters (pPrinter->m_csIpAddr=%s) "
-             "(pPrinter->m_csUUID=%s)",
-             pPrinter->m_csIpAddr.c_str(), pPrinter->m_csUUID.c_str());
+    scope.Det("parameters (pPrinter->m_csIpAddr=%s) "
+              "(pPrinter->m_csUUID=%s)",
+              pPrinter->m_csIpAddr.c_str(), pPrinter->m_csUUID.c_str());
     std::string csData;
     if (!BuildAddIconCmd(pPrinter->m_csUUID, IconInfo, &csData)) {
-        TraceErr("(CGtosPipeComm::SendAddIconCmdToService)Value not expressible on the pipe "
-                 "(eDriverType=%d) (eUseExisting=%d) (eUseExistingAddl=%d)",
-                 IconInfo.eDriverType, IconInfo.eUseExisting, IconInfo.eUseExistingAddl);
+        scope.Err("Value not expressible on the pipe "
+                  "(eDriverType=%d) (eUseExisting=%d) (eUseExistingAddl=%d)",
+                  IconInfo.eDriverType, IconInfo.eUseExisting, IconInfo.eUseExistingAddl);
         platform::SetLastError(platform::ERROR_INVALID_PARAMETER);
         scope.Result(false);
         return false;
@@ -263,8 +259,7 @@ bool CGtosPipeComm::SendAddIconCmdToService(const CPrinter* pPrinter, SIconInfo 
 
 bool CGtosPipeComm::ParseResultFromService(const std::string& csResult) {
     CTraceScope scope("CGtosPipeComm::ParseResultFromService");
-    TraceDet("(CGtosPipeComm::ParseResultFromService)parameters (csResult=\n%s)",
-             IndentPipeText(csResult).c_str());
+    scope.Det("parameters (csResult=\n%s)", IndentPipeText(csResult).c_str());
     const size_t nLf = csResult.find('\n');
     const std::string csWord = csResult.substr(0, nLf);
     const std::string csRest = nLf == std::string::npos ? std::string() : csResult.substr(nLf + 1);
@@ -291,8 +286,7 @@ bool CGtosPipeComm::ParseResultFromService(const std::string& csResult) {
 
 EGtosCommand CGtosPipeComm::ParseCmdFromGui(const std::string& csData) {
     CTraceScope scope("CGtosPipeComm::ParseCmdFromGui");
-    TraceDet("(CGtosPipeComm::ParseCmdFromGui)parameters (csData=\n%s)",
-             IndentPipeText(csData).c_str());
+    scope.Det("parameters (csData=\n%s)", IndentPipeText(csData).c_str());
     m_csUUID.clear();
     const size_t nLf = csData.find('\n');
     const std::string csWord = csData.substr(0, nLf);
@@ -329,7 +323,7 @@ EGtosCommand CGtosPipeComm::ParseCmdFromGui(const std::string& csData) {
     if (eCommand != eGtosUnknown && HoldsZeroByte(eCommand)) {
         // A text cut short at its zero byte would be checked in full but used
         // in part: the command is refused, and so answered as a failure.
-        TraceErr("(CGtosPipeComm::ParseCmdFromGui)A parameter holds a zero byte: command refused");
+        scope.Err("A parameter holds a zero byte: command refused");
         m_csUUID.clear();
         eCommand = eGtosUnknown;
     }
@@ -366,8 +360,7 @@ bool CGtosPipeComm::HoldsZeroByte(EGtosCommand eCommand) const {
 
 int CGtosPipeComm::ParseAddIconCmdFromGui(const std::string& csData) {
     CTraceScope scope("CGtosPipeComm::ParseAddIconCmdFromGui");
-    TraceDet("(CGtosPipeComm::ParseAddIconCmdFromGui)parameters (csData=\n%s)",
-             IndentPipeText(csData).c_str());
+    scope.Det("parameters (csData=\n%s)", IndentPipeText(csData).c_str());
     size_t nPos = 0;
     // The next line up to its line feed; the last one runs to the end of the text.
     auto next = [&](std::string* pcsLine, bool bLast = false) {
@@ -406,8 +399,8 @@ int CGtosPipeComm::ParseAddIconCmdFromGui(const std::string& csData) {
     };
     bool bOk = parse();
     if (bOk && HoldsZeroByte(eGtosAddIcon)) {
-        TraceErr("(CGtosPipeComm::ParseAddIconCmdFromGui)A parameter holds a zero byte: command "
-                 "refused");
+        scope.Err("A parameter holds a zero byte: command "
+                  "refused");
         bOk = false;
     }
     const int iResult = bOk ? eGtosAddIcon : eGtosUnknown;

@@ -7,6 +7,13 @@
 
 #include <system_error>
 
+namespace {
+
+// A worker that cannot start is written as the listener's.
+constexpr CTraceName kTraceAsListen("CGtosPipeListenThread::Listen");
+
+} // namespace
+
 CGtosPipeListenThread::CGtosPipeListenThread(CPrinters* pPrinters, CAdverts* pAdverts,
                                              CRequests* pRequests, GtosPipeWorkProc workProc)
     : m_pPrinters(pPrinters), m_pAdverts(pAdverts), m_pRequests(pRequests),
@@ -84,7 +91,7 @@ bool CGtosPipeListenThread::StartWorker(SGtosPipeWorkData* pData) {
         }
         return true;
     } catch (const std::exception& e) {
-        TraceErr("(CGtosPipeListenThread::Listen)CreateThread failed : %s", e.what());
+        kTraceAsListen.Err("CreateThread failed : %s", e.what());
         return false;
     }
 }

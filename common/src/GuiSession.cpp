@@ -61,7 +61,7 @@ bool ParseGuiSession(const std::string& csText, SGuiSession* pSession) {
     while (nPos < csText.size()) {
         size_t nEnd = csText.find('\n', nPos);
         if (nEnd == std::string::npos) {
-            TraceErr("(ParseGuiSession)Record does not end with a line end");
+            scope.Err("Record does not end with a line end");
             scope.Result(false);
             return false;
         }
@@ -70,7 +70,7 @@ bool ParseGuiSession(const std::string& csText, SGuiSession* pSession) {
         ++iLine;
         size_t nEqual = csLine.find('=');
         if (nEqual == std::string_view::npos || csLine.find('\0') != std::string_view::npos) {
-            TraceErr("(ParseGuiSession)Malformed line %d", iLine);
+            scope.Err("Malformed line %d", iLine);
             scope.Result(false);
             return false;
         }
@@ -86,13 +86,13 @@ bool ParseGuiSession(const std::string& csText, SGuiSession* pSession) {
         else
             bOk = false;
         if (!bOk) {
-            TraceErr("(ParseGuiSession)Malformed line %d", iLine);
+            scope.Err("Malformed line %d", iLine);
             scope.Result(false);
             return false;
         }
     }
     if (!bUser || !bGroup) {
-        TraceErr("(ParseGuiSession)Record lacks the user or the group");
+        scope.Err("Record lacks the user or the group");
         scope.Result(false);
         return false;
     }

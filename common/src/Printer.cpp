@@ -124,6 +124,7 @@ std::string CPrinter::Describe(int iStyle) const {
 }
 
 bool CPrinter::Serialize(CArchive& ar) {
+    const CTraceName trace("CPrinter::Serialize");
     // The UUID belongs in the entry and exit lines, so they are written here
     // rather than by a CTraceScope.
     TraceDet("Entry (CPrinter::Serialize)UUID='%s'", m_csUUID.c_str());
@@ -137,7 +138,7 @@ bool CPrinter::Serialize(CArchive& ar) {
         uint32_t uiVersion = 0;
         ok = ar.Read(uiVersion);
         if (ok && uiVersion != kSchemaVersion) {
-            TraceErr("(CPrinter::Serialize)Bad version found: %d", int(uiVersion));
+            trace.Err("Bad version found: %d", int(uiVersion));
             ok = ar.SetError(CArchive::eErrBadVersion);
         } else if (ok) {
             // Read into scratch fields so that a stream that ends half-way

@@ -10,6 +10,9 @@
 
 namespace {
 
+// The extra information's update keeps the name its lines have always had.
+constexpr CTraceName kTraceAsUpdatePrinterExtraInfo("CPrinters::UpdatePrinterExtraInfo");
+
 // Allocation that reports failure as null: no exception leaves the list.
 template <typename T, typename... Args> T* NewOrNull(Args&&... args) {
     try {
@@ -33,7 +36,7 @@ CPrinters::CPrinters() {
     if (m_pEntries)
         m_iCapacity = kGrowBy;
     else
-        TraceErr("(CPrinters::CPrinters)Call to 'new' failed");
+        scope.Err("Call to 'new' failed");
     m_pKplNeedsWriting.reset(NewOrNull<platform::Event>(true, false));
 }
 
@@ -65,9 +68,9 @@ int CPrinters::GetCapacity() {
     return m_iCapacity;
 }
 
-bool CPrinters::SetNeedsWriting(const char* pszRoutine) {
+bool CPrinters::SetNeedsWriting(const CTraceName& name) {
     if (!m_pKplNeedsWriting) {
-        TraceErr("(%s)Attempt to set event failed", pszRoutine);
+        name.Err("Attempt to set event failed");
         return false;
     }
     m_pKplNeedsWriting->Set();
@@ -82,7 +85,7 @@ void CPrinters::WaitForKPLFileNeedsWriting() {
     CTraceScope scope("CPrinters::WaitForKPLFileNeedsWriting");
     if (!m_pKplNeedsWriting ||
         m_pKplNeedsWriting->Wait(platform::INFINITE) != platform::WaitResult::Signaled)
-        TraceErr("(CPrinters::WaitForKPLFileNeedsWriting)Attempt to wait on event failed");
+        scope.Err("Attempt to wait on event failed");
 }
 
 bool CPrinters::FindWithPos(const std::string& csUUID, CPrinter* pPrinter, int* pPos) {
@@ -90,7 +93,7 @@ bool CPrinters::FindWithPos(const std::string& csUUID, CPrinter* pPrinter, int* 
     if (csUUID.empty()) {
         if (pPos)
             *pPos = -1;
-        TraceDet("(CPrinters::FindWithPos)Find attempted for empty UUID");
+        scope.Det("Find attempted for empty UUID");
         scope.Result(false);
         return false;
     }
@@ -115,7 +118,7 @@ bool CPrinters::FindWithPos(const std::string& csUUID, CPrinter* pPrinter, int* 
     }
     if (pPos)
         *pPos = low;
-    TraceDet("(CPrinters::FindWithPos)Not found, but returning pos %d", low);
+    scope.Det("Not found, but returning pos %d", low);
     scope.Result(false);
     return false;
 }
@@ -125,7 +128,7 @@ bool CPrinters::FindExtraInfo(const std::string& csUUID, CPrinterExtraInfo& extr
     std::lock_guard lock(m_cs);
     int iPos;
     if (!Find(csUUID, iPos)) {
-        TraceWrn("(CPrinters::FindExtraInfo)Entry not found for UUID %s", csUUID.c_str());
+        scope.Wrn("Entry not found for UUID %s", csUUID.c_str());
         return false;
     }
     extraInfo = *m_pEntries[iPos].m_pExtraInfo;
@@ -135,25 +138,24 @@ bool CPrinters::FindExtraInfo(const std::string& csUUID, CPrinterExtraInfo& extr
 bool CPrinters::Add(const CPrinter& printer) {
     CTraceScope scope("CPrinters::Add");
     if (printer.m_csUUID.empty() || printer.m_csIpAddr.empty()) {
-        TraceErr("(CPrinters::Add)Bad UUID or IP address on input");
+        scope.Err("Bad UUID or IP address on input");
         return false;
     }
     std::lock_guard lock(m_cs);
     int iPos = -1;
     if (Find(printer.m_csUUID, iPos)) {
-        TraceErr("(CPrinters::Add)Attempt made to add printer that was already in list");
+        scope.Err("Attempt made to add printer that was already in list");
         return false;
     }
     if (iPos == -1) {
-        TraceErr("(CPrinters::Add)FindWithPos failed with bad position pointer");
+        scope.Err("FindWithPos failed with bad position pointer");
         return false;
     }
     if (m_iCount == m_iCapacity) {
-        TraceInf("(CPrinters::Add)Array full, so need to create a bigger array");
+        scope.Inf("Array full, so need to create a bigger array");
         SKnownPrinter* pBigger = NewSlots(m_iCapacity + kGrowBy);
         if (!pBigger) {
-            TraceErr("(CPrinters::Add)Call to 'new' for SKnownPrinter[%d] failed",
-                     m_iCapacity + kGrowBy);
+            scope.Err("Call to 'new' for SKnownPrinter[%d] failed", m_iCapacity + kGrowBy);
             return false;
         }
         if (m_iCount > 0)
@@ -164,12 +166,12 @@ bool CPrinters::Add(const CPrinter& printer) {
     }
     CPrinter* pPrinter = NewOrNull<CPrinter>(printer);
     if (!pPrinter) {
-        TraceErr("(CPrinters::Add)Call to 'new' for CPrinter failed");
+        scope.Err("Call to 'new' for CPrinter failed");
         return false;
     }
     CPrinterExtraInfo* pExtraInfo = NewOrNull<CPrinterExtraInfo>();
     if (!pExtraInfo) {
-        TraceErr("(CPrinters::Add)Call to 'new' for CPrinterExtraInfo failed");
+        scope.Err("Call to 'new' for CPrinterExtraInfo failed");
         delete pPrinter;
         return false;
     }
@@ -178,8 +180,8 @@ bool CPrinters::Add(const CPrinter& printer) {
     m_pEntries[iPos] = {pPrinter, pExtraInfo};
     ++m_iCount;
     ++m_perAddress[pPrinter->m_csIpAddr];
-    SetNeedsWriting("CPrinters::Add");
-    TraceInf("(CPrinters::Add)Added printer:\n       %s", pPrinter->Describe(1).c_str());
+    SetNeedsWriting(scope);
+    scope.Inf("Added printer:\n       %s", pPrinter->Describe(1).c_str());
     return true;
 }
 
@@ -209,18 +211,17 @@ bool CPrinters::Remove(const std::string& csUUID) {
     std::lock_guard lock(m_cs);
     int iPos;
     if (!Find(csUUID, iPos)) {
-        TraceErr("(CPrinters::Remove)Attempt to delete a non-existent entry");
+        scope.Err("Attempt to delete a non-existent entry");
         return false;
     }
-    TraceInf("(CPrinters::Remove)Removing printer:\n       %s",
-             m_pEntries[iPos].m_pPrinter->Describe(1).c_str());
+    scope.Inf("Removing printer:\n       %s", m_pEntries[iPos].m_pPrinter->Describe(1).c_str());
     Uncount(m_pEntries[iPos].m_pPrinter->m_csIpAddr);
     delete m_pEntries[iPos].m_pPrinter;
     delete m_pEntries[iPos].m_pExtraInfo;
     std::memmove(&m_pEntries[iPos], &m_pEntries[iPos + 1],
                  size_t(m_iCount - iPos - 1) * sizeof(SKnownPrinter));
     --m_iCount;
-    SetNeedsWriting("CPrinters::Remove");
+    SetNeedsWriting(scope);
     return true;
 }
 
@@ -240,27 +241,26 @@ bool CPrinters::UpdatePrinter(const CPrinter& printer) {
     // What Add refuses must not get in this way either: the next load would
     // drop the record.
     if (printer.m_csUUID.empty() || printer.m_csIpAddr.empty()) {
-        TraceErr("(CPrinters::UpdatePrinter)Bad UUID or IP address on input");
+        scope.Err("Bad UUID or IP address on input");
         return false;
     }
     std::lock_guard lock(m_cs);
     int iPos;
     if (!Find(printer.m_csUUID, iPos)) {
-        TraceErr("(CPrinters::UpdatePrinter)Attempt to update non-existent entry: %s",
-                 printer.m_csUUID.c_str());
+        scope.Err("Attempt to update non-existent entry: %s", printer.m_csUUID.c_str());
         return false;
     }
     CPrinter& stored = *m_pEntries[iPos].m_pPrinter;
     if (stored == printer)
         return false;
-    TraceInf("(CPrinters::UpdatePrinter)Updated printer:\n       old: %s\n       new: %s",
-             stored.Describe(1).c_str(), printer.Describe(1).c_str());
+    scope.Inf("Updated printer:\n       old: %s\n       new: %s", stored.Describe(1).c_str(),
+              printer.Describe(1).c_str());
     if (stored.m_csIpAddr != printer.m_csIpAddr) {
         Uncount(stored.m_csIpAddr);
         ++m_perAddress[printer.m_csIpAddr];
     }
     stored = printer;
-    SetNeedsWriting("CPrinters::UpdatePrinter");
+    SetNeedsWriting(scope);
     scope.Result("printer updated");
     return true;
 }
@@ -270,14 +270,15 @@ bool CPrinters::UpdateExtraInfo(const std::string& csUUID, const CPrinterExtraIn
     std::lock_guard lock(m_cs);
     int iPos;
     if (!Find(csUUID, iPos)) {
-        TraceErr("(CPrinters::UpdateExtraInfo)Attempt to update non-existent entry");
+        scope.Err("Attempt to update non-existent entry");
         return false;
     }
     CPrinterExtraInfo& stored = *m_pEntries[iPos].m_pExtraInfo;
     if (stored != extraInfo)
-        TraceDet("(CPrinters::UpdatePrinterExtraInfo)Updated printer extra info:\n"
-                 "       old: %s\n       new: %s",
-                 stored.Describe(1).c_str(), extraInfo.Describe(1).c_str());
+        kTraceAsUpdatePrinterExtraInfo.Det("Updated printer extra info:\n"
+                                           "       old: %s\n       new: %s",
+                                           stored.Describe(1).c_str(),
+                                           extraInfo.Describe(1).c_str());
     stored = extraInfo;
     return true;
 }
@@ -292,12 +293,12 @@ CPrinter* CPrinters::NextEntry(int& iHandle, int& iStatus, CPrinterExtraInfo** p
         ++iHandle;
     if (iHandle < 0 || iHandle > m_iCount) {
         iStatus = eNextInvalidHandle;
-        TraceErr("(%s)Invalid handle passed in", pszName);
+        scope.Err("Invalid handle passed in");
         return nullptr;
     }
     if (iHandle == m_iCount) {
         iStatus = eNextEndOfList;
-        TraceInf("(%s)Got to end of list, returning 'no next'", pszName);
+        scope.Inf("Got to end of list, returning 'no next'");
         return nullptr;
     }
     iStatus = eNextFound;

@@ -15,6 +15,11 @@
 
 namespace {
 
+// The steps of writing the list file, and the file's mutex, write under
+// the routines they belong to.
+constexpr CTraceName kTraceAsLockKPLFile("CPrinters::LockKPLFile");
+constexpr CTraceName kTraceAsWrite("CPrinters::Write");
+
 constexpr uint32_t kRetryDelay = 1000; // between attempts on a busy file
 constexpr int kReadOpenRetries = 5;    // a read tries to open 6 times in all
 constexpr int kWriteOpenAttempts = 5;  // a write tries to create ".copy" 5 times
@@ -30,8 +35,8 @@ platform::NamedMutex& CPrinters::KplMutex() {
     std::call_once(m_kplMutexMade, [this] {
         m_pKplMutex = std::make_unique<platform::NamedMutex>(kKplMutexName);
         if (!m_pKplMutex->IsValid())
-            TraceErr("(CPrinters::LockKPLFile)Failed to create the KPL file mutex: %u",
-                     platform::GetLastError());
+            kTraceAsLockKPLFile.Err("Failed to create the KPL file mutex: %u",
+                                    platform::GetLastError());
     });
     return *m_pKplMutex;
 }
@@ -40,8 +45,7 @@ bool CPrinters::LockKPLFile() {
     CTraceScope scope("CPrinters::LockKPLFile");
     if (KplMutex().Wait(platform::INFINITE) != platform::WaitResult::Signaled) {
         // Better an unguarded access than none: the file is still replaced in one step.
-        TraceErr("(CPrinters::LockKPLFile)Failed to take the KPL file mutex: %u",
-                 platform::GetLastError());
+        scope.Err("Failed to take the KPL file mutex: %u", platform::GetLastError());
         scope.Result(false);
         return false;
     }
@@ -54,7 +58,7 @@ bool CPrinters::LockKPLFile() {
 void CPrinters::UnlockKPLFile() {
     CTraceScope scope("CPrinters::UnlockKPLFile");
     if (m_kplFileHolder != std::this_thread::get_id() || m_iKplFileDepth == 0) {
-        TraceErr("(CPrinters::UnlockKPLFile)KPL file mutex not held");
+        scope.Err("KPL file mutex not held");
         return;
     }
     // Given up before the release: the next holder sets its own.
@@ -90,13 +94,13 @@ bool CPrinters::Read() {
 }
 
 CPrinters::EOpen CPrinters::OpenForLoad(const std::string& csPath, const char* pszBusyText,
-                                        platform::File& file, const char* pszName) {
+                                        platform::File& file, const CTraceName& name) {
     for (int iRetries = 0;; ++iRetries) {
         if (file.OpenForRead(csPath))
             break;
         uint32_t dwError = platform::GetLastError();
         if (dwError == platform::ERROR_SHARING_VIOLATION && iRetries < kReadOpenRetries) {
-            TraceWrn("(%s)%s", pszName, pszBusyText);
+            name.Wrn("%s", pszBusyText);
             platform::Sleep(kRetryDelay);
             continue;
         }
@@ -119,27 +123,27 @@ CPrinters::EOpen CPrinters::OpenForLoad(const std::string& csPath, const char* p
 bool CPrinters::ReadList(bool bClearAdding, const char* pszName) {
     CTraceScope scope(pszName);
     std::vector<CPrinter> records;
-    const bool bOk = ReadRecords(bClearAdding, records, pszName);
+    const bool bOk = ReadRecords(bClearAdding, records, scope);
     UnderListLockAlone([&] {
         RemoveAll();
         for (const CPrinter& printer : records) {
             if (!Add(printer))
-                TraceErr("(%s)Attempt to add printer failed", pszName);
+                scope.Err("Attempt to add printer failed");
         }
         // The Add calls set the event; a loaded list needs no write.
         if (bOk && m_pKplNeedsWriting)
             m_pKplNeedsWriting->Reset();
         else if (bOk)
-            TraceErr("(%s)Attempt to reset event failed", pszName);
+            scope.Err("Attempt to reset event failed");
     });
     scope.Result(bOk);
     return bOk;
 }
 
 bool CPrinters::ReadRecords(bool bClearAdding, std::vector<CPrinter>& records,
-                            const char* pszName) {
+                            const CTraceName& name) {
     if (m_csKplPath.empty()) {
-        TraceErr("(%s)No KPL file path set", pszName);
+        name.Err("No KPL file path set");
         return false;
     }
     const bool bLocked = LockKPLFile();
@@ -148,37 +152,35 @@ bool CPrinters::ReadRecords(bool bClearAdding, std::vector<CPrinter>& records,
         std::lock_guard guard(m_fileGuard);
         platform::File file;
         const std::string csCopyPath = m_csKplPath + ".copy";
-        switch (OpenForLoad(m_csKplPath, "File busy, going to sleep for a while", file, pszName)) {
+        switch (OpenForLoad(m_csKplPath, "File busy, going to sleep for a while", file, name)) {
         case eOpened:
-            bOk = Load(file, m_csKplPath, bClearAdding, records, pszName) == CArchive::eErrNone;
+            bOk = Load(file, m_csKplPath, bClearAdding, records, name) == CArchive::eErrNone;
             break;
         case eFolderNotFound:
             bOk = true;
             break;
         case eOpenFailed:
-            TraceErr("(%s)Open of KPL file failed", pszName);
+            name.Err("Open of KPL file failed");
             break;
         case eEmpty:
         case eNotFound: {
-            EOpen eCopy = OpenForLoad(csCopyPath, "Copy file busy, going to sleep for a while",
-                                      file, pszName);
+            EOpen eCopy =
+                OpenForLoad(csCopyPath, "Copy file busy, going to sleep for a while", file, name);
             if (eCopy == eOpened || eCopy == eEmpty)
-                TraceWrn("(%s)KPL file doesn't exist, but copy file does, so using it", pszName);
+                name.Wrn("KPL file doesn't exist, but copy file does, so using it");
             if (eCopy == eOpenFailed) {
-                TraceErr("(%s)Open of KPL file failed", pszName);
+                name.Err("Open of KPL file failed");
             } else if (eCopy != eOpened) {
-                TraceWrn("(%s)KPL file doesn't exist or is empty", pszName);
+                name.Wrn("KPL file doesn't exist or is empty");
                 bOk = true;
             } else {
-                const CArchive::EError eError =
-                    Load(file, csCopyPath, bClearAdding, records, pszName);
+                const CArchive::EError eError = Load(file, csCopyPath, bClearAdding, records, name);
                 bOk = eError == CArchive::eErrNone;
                 // The main file is replaced only by a complete copy: a damaged copy
                 // beside no main file was never committed, so there is no list yet.
                 if (eError != CArchive::eErrNone && eError != CArchive::eErrFile) {
-                    TraceWrn("(%s)The copy file was never completed (a first write stopped "
-                             "half-way); starting with an empty list",
-                             pszName);
+                    name.Wrn("The copy file was never completed (a first write stopped "
+                             "half-way); starting with an empty list");
                     records.clear();
                     bOk = true;
                 }
@@ -193,26 +195,27 @@ bool CPrinters::ReadRecords(bool bClearAdding, std::vector<CPrinter>& records,
 }
 
 CArchive::EError CPrinters::Load(platform::File& file, const std::string& csPath, bool bClearAdding,
-                                 std::vector<CPrinter>& records, const char* pszName) {
+                                 std::vector<CPrinter>& records, const CTraceName& name) {
     CArchive ar(file, CArchive::eLoad);
     int32_t iCount = 0;
     if (ar.Read(iCount) && iCount < 0)
         ar.SetError(CArchive::eErrBadCount);
     if (ar.Good())
-        TraceInf("(%s)Number of known printers in file: %d", pszName, iCount);
+        name.Inf("Number of known printers in file: %d", iCount);
     for (int32_t i = 0; ar.Good() && i < iCount; ++i) {
         CPrinter printer;
         if (!printer.Serialize(ar))
             break;
-        TraceInf("(%s)Read printer from file:\n       %s", pszName, printer.Describe(1).c_str());
+        if (TraceOn(TRACE_INF))
+            name.Inf("Read printer from file:\n       %s", printer.Describe(1).c_str());
         if (bClearAdding && (printer.m_uiFlags & PRT_FLAG_ADDING)) {
-            TraceWrn("(%s)Clearing 'adding' bit from m_uiFlags shown above", pszName);
+            name.Wrn("Clearing 'adding' bit from m_uiFlags shown above");
             printer.m_uiFlags &= ~PRT_FLAG_ADDING;
         }
         records.push_back(printer);
     }
     if (ar.Good() && !ar.AtEnd())
-        TraceWrn("(%s)Bytes follow the last record at offset %llu; they are ignored", pszName,
+        name.Wrn("Bytes follow the last record at offset %llu; they are ignored",
                  static_cast<unsigned long long>(ar.GetPosition()));
     file.Close();
     if (ar.Good())
@@ -222,13 +225,13 @@ CArchive::EError CPrinters::Load(platform::File& file, const std::string& csPath
     std::string csSave = m_csKplPath + ".save";
     platform::SetFileAttributes(csSave, platform::FILE_ATTRIBUTE_NORMAL);
     if (!platform::CopyFile(csPath, csSave, false))
-        TraceErr("(%s)Copy of the damaged KPL file to %s failed: %u", pszName, csSave.c_str(),
+        name.Err("Copy of the damaged KPL file to %s failed: %u", csSave.c_str(),
                  platform::GetLastError());
     if (ar.GetError() == CArchive::eErrFile)
-        TraceErr("(%s)File exception occurred: %d; KPL saved in %s", pszName, int(ar.GetCause()),
+        name.Err("File exception occurred: %d; KPL saved in %s", int(ar.GetCause()),
                  csSave.c_str());
     else
-        TraceErr("(%s)Archive exception occurred: %d; KPL saved in %s", pszName, int(ar.GetCause()),
+        name.Err("Archive exception occurred: %d; KPL saved in %s", int(ar.GetCause()),
                  csSave.c_str());
     return ar.GetError();
 }
@@ -236,21 +239,20 @@ CArchive::EError CPrinters::Load(platform::File& file, const std::string& csPath
 bool CPrinters::StoreList(std::string& bytes) {
     CArchive ar(&bytes);
     ar.Write(int32_t(m_iCount));
-    TraceInf("(CPrinters::Write)Wrote number of known printers: %d", m_iCount);
+    kTraceAsWrite.Inf("Wrote number of known printers: %d", m_iCount);
     for (int i = 0; i < m_iCount && ar.Good(); ++i) {
         m_pEntries[i].m_pPrinter->Serialize(ar);
-        TraceInf("(CPrinters::Write)Wrote entry for UUID: '%s'",
-                 m_pEntries[i].m_pPrinter->m_csUUID.c_str());
+        kTraceAsWrite.Inf("Wrote entry for UUID: '%s'", m_pEntries[i].m_pPrinter->m_csUUID.c_str());
     }
     if (!ar.Good()) {
-        TraceErr("(CPrinters::Write)Archive exception occurred: %d", int(ar.GetCause()));
+        kTraceAsWrite.Err("Archive exception occurred: %d", int(ar.GetCause()));
         return false;
     }
     // Cleared under the list lock: a change after this point sets it again.
     if (m_pKplNeedsWriting)
         m_pKplNeedsWriting->Reset();
     else
-        TraceErr("(CPrinters::Write)Attempt to reset event failed");
+        kTraceAsWrite.Err("Attempt to reset event failed");
     return true;
 }
 
@@ -260,10 +262,10 @@ bool CPrinters::ReplaceMainFile(const std::string& csCopyPath) {
         if (platform::ReplaceFileWithCopy(csCopyPath, m_csKplPath))
             return true;
         if (iAttempt >= kReplaceAttempts) {
-            TraceWrn("(CPrinters::Write)File copy unsuccessful");
+            kTraceAsWrite.Wrn("File copy unsuccessful");
             return false;
         }
-        TraceWrn("(CPrinters::Write)File busy for copy, going to sleep for a while");
+        kTraceAsWrite.Wrn("File busy for copy, going to sleep for a while");
         platform::Sleep(kRetryDelay);
     }
 }
@@ -276,20 +278,20 @@ bool CPrinters::WriteCopy(const std::string& bytes, const std::string& csCopyPat
             break;
         uint32_t dwError = platform::GetLastError();
         if (dwError == platform::ERROR_SHARING_VIOLATION && iAttempt < kWriteOpenAttempts) {
-            TraceWrn("(CPrinters::Write)File busy for write, going to sleep for a while");
+            kTraceAsWrite.Wrn("File busy for write, going to sleep for a while");
             platform::Sleep(kRetryDelay);
             continue;
         }
         if (dwError == platform::ERROR_PATH_NOT_FOUND)
-            TraceErr("(CPrinters::Write)Open failed because path to KPL file doesn't exist");
+            kTraceAsWrite.Err("Open failed because path to KPL file doesn't exist");
         else
-            TraceErr("(CPrinters::Write)Open failed with file exception: %d", int(dwError));
+            kTraceAsWrite.Err("Open failed with file exception: %d", int(dwError));
         return false;
     }
     // Forced to disk before it replaces the main file: a crash must not leave a
     // main file whose contents never reached the disk.
     if (!file.Write(bytes.data(), bytes.size()) || !file.FlushToDisk() || !file.Close()) {
-        TraceErr("(CPrinters::Write)File exception occurred: %d", int(platform::GetLastError()));
+        kTraceAsWrite.Err("File exception occurred: %d", int(platform::GetLastError()));
         return false;
     }
     return true;
@@ -303,7 +305,7 @@ bool CPrinters::StoreFile(const std::string& bytes, uint64_t uiList) {
         const std::string csCopyPath = m_csKplPath + ".copy";
         if (uiList < m_uiListStored) {
             // Another thread stored a list taken later: it holds this one's changes.
-            TraceInf("(CPrinters::Write)A later list is already stored; this one is not written");
+            kTraceAsWrite.Inf("A later list is already stored; this one is not written");
             bStored = true;
         } else if (WriteCopy(bytes, csCopyPath)) {
             bStored = ReplaceMainFile(csCopyPath);
@@ -322,7 +324,7 @@ bool CPrinters::Write() {
     CTraceScope scope("CPrinters::Write");
     bool bWritten = false;
     if (m_csKplPath.empty()) {
-        TraceErr("(CPrinters::Write)No KPL file path set");
+        scope.Err("No KPL file path set");
     } else {
         // Serialised in memory under the list lock alone, so that the list lock
         // is not held for the disk, nor waited for while the file mutex is held.
@@ -337,7 +339,7 @@ bool CPrinters::Write() {
             bWritten = StoreFile(bytes, uiList);
     }
     if (!bWritten)
-        SetNeedsWriting("CPrinters::Write");
+        SetNeedsWriting(scope);
     scope.Result(bWritten);
     return bWritten;
 }
@@ -363,28 +365,26 @@ void CPrinters::CheckSupported() {
             bSupported = CVexData().IsModelSupported(csModel);
             if (bSupported) {
                 supported.push_back(csModel);
-                TraceInf("(CPrinters::CheckSupported)Found that model '%s' is supported",
-                         csModel.c_str());
+                scope.Inf("Found that model '%s' is supported", csModel.c_str());
             } else {
                 unsupported.push_back(csModel);
-                TraceInf("(CPrinters::CheckSupported)Found that model '%s' is unsupported",
-                         csModel.c_str());
+                scope.Inf("Found that model '%s' is unsupported", csModel.c_str());
             }
         }
         if (bSupported && printer.m_VexState == eVexUnsupported) {
-            TraceWrn("(CPrinters::CheckSupported)Printer with UUID %s was marked as unsupported "
-                     "before, but is now supported; model = %s",
-                     printer.m_csUUID.c_str(), csModel.c_str());
+            scope.Wrn("Printer with UUID %s was marked as unsupported "
+                      "before, but is now supported; model = %s",
+                      printer.m_csUUID.c_str(), csModel.c_str());
             printer.m_VexState = eVexWaiting;
             bChanged = true;
         } else if (!bSupported && printer.m_VexState != eVexUnsupported) {
-            TraceErr("(CPrinters::CheckSupported)Printer with UUID %s was marked as supported "
-                     "before, but is now unsupported; model = %s",
-                     printer.m_csUUID.c_str(), csModel.c_str());
+            scope.Err("Printer with UUID %s was marked as supported "
+                      "before, but is now unsupported; model = %s",
+                      printer.m_csUUID.c_str(), csModel.c_str());
             printer.m_VexState = eVexUnsupported;
             bChanged = true;
         }
     }
     if (bChanged)
-        SetNeedsWriting("CPrinters::CheckSupported");
+        SetNeedsWriting(scope);
 }

@@ -19,10 +19,9 @@ constexpr int kStopAttempts = 30;
 constexpr uint32_t kStopAttemptMs = 1000;
 
 // The pair of an operation; a failure to open is traced with its name.
-void TraceOpenFailure(const char* pszOperation, const CServiceHandles& handles) {
+void TraceOpenFailure(const CTraceName& operation, const CServiceHandles& handles) {
     if (handles.FailedCall())
-        TraceErr("(%s)%s failed, GetLastError()=%d", pszOperation, handles.FailedCall(),
-                 int(GetLastError()));
+        operation.Err("%s failed, GetLastError()=%d", handles.FailedCall(), int(GetLastError()));
 }
 
 } // namespace
@@ -31,14 +30,13 @@ bool CSpooler::IsSpoolerRunning() {
     CTraceScope scope("CSpooler::IsSpoolerRunning");
     bool bRunning = false;
     CServiceHandles handles(kSpoolerServiceName);
-    TraceOpenFailure("CSpooler::IsSpoolerRunning", handles);
+    TraceOpenFailure(scope, handles);
     if (handles.Service()) {
         SERVICE_STATUS status;
         if (QueryServiceStatus(handles.Service(), &status))
             bRunning = status.dwCurrentState == SERVICE_RUNNING;
         else
-            TraceErr("(CSpooler::IsSpoolerRunning)QueryServiceStatus failed, GetLastError()=%d",
-                     int(GetLastError()));
+            scope.Err("QueryServiceStatus failed, GetLastError()=%d", int(GetLastError()));
     }
     scope.Result("%s", bRunning ? "true" : "false");
     return bRunning;
@@ -55,43 +53,39 @@ bool CSpooler::VexStartService(const std::string& csServiceName) {
     CTraceScope scope("CSpooler::VexStartService");
     bool bStarted = false;
     CServiceHandles handles(csServiceName);
-    TraceOpenFailure("CSpooler::VexStartService", handles);
+    TraceOpenFailure(scope, handles);
     if (!handles.Service()) {
         scope.Result(false);
         return false;
     }
     SServiceStartWait how;
-    how.waitRound = [](SC_HANDLE hService, SERVICE_STATUS* pStatus) {
-        TraceInf("(CSpooler::VexStartService)Start pending, about to sleep for %d ms",
-                 int(pStatus->dwWaitHint));
+    how.waitRound = [&scope](SC_HANDLE hService, SERVICE_STATUS* pStatus) {
+        scope.Inf("Start pending, about to sleep for %d ms", int(pStatus->dwWaitHint));
         return SleepWaitHint(hService, pStatus);
     };
     SERVICE_STATUS status{};
     const EServiceStart eStart = StartServiceAndWait(handles.Service(), &status, how);
     if (eStart == EServiceStart::eStartFailed) {
         if (GetLastError() == ERROR_SERVICE_ALREADY_RUNNING) {
-            TraceInf("(CSpooler::VexStartService)Service already started");
+            scope.Inf("Service already started");
             bStarted = true;
         } else {
-            TraceErr("(CSpooler::VexStartService)StartService failed, GetLastError()=%d",
-                     int(GetLastError()));
+            scope.Err("StartService failed, GetLastError()=%d", int(GetLastError()));
         }
         scope.Result(bStarted);
         return bStarted;
     }
     if (eStart == EServiceStart::eQueryFailed || eStart == EServiceStart::eWaitQueryFailed)
-        TraceErr("(CSpooler::VexStartService)QueryServiceStatus failed, GetLastError()=%d",
-                 int(GetLastError()));
+        scope.Err("QueryServiceStatus failed, GetLastError()=%d", int(GetLastError()));
     if (eStart == EServiceStart::eQueryFailed) {
         scope.Result(false);
         return false;
     }
     if (eStart == EServiceStart::eStalled)
-        TraceInf("(CSpooler::VexStartService)Checkpoint hasn't been incremented");
+        scope.Inf("Checkpoint hasn't been incremented");
     bStarted = status.dwCurrentState == SERVICE_RUNNING;
     if (!bStarted)
-        TraceErr("(CSpooler::VexStartService)Service not started, state=%d",
-                 int(status.dwCurrentState));
+        scope.Err("Service not started, state=%d", int(status.dwCurrentState));
     scope.Result(bStarted);
     return bStarted;
 }
@@ -99,7 +93,7 @@ bool CSpooler::VexStartService(const std::string& csServiceName) {
 bool CSpooler::VexStopService(const std::string& csServiceName) {
     CTraceScope scope("CSpooler::VexStopService");
     CServiceHandles handles(csServiceName);
-    TraceOpenFailure("CSpooler::VexStopService", handles);
+    TraceOpenFailure(scope, handles);
     if (!handles.Service()) {
         scope.Result(false);
         return false;
@@ -111,28 +105,26 @@ bool CSpooler::VexStopService(const std::string& csServiceName) {
         SERVICE_STATUS status;
         if (!bAccepted) {
             if (ControlService(handles.Service(), SERVICE_CONTROL_STOP, &status)) {
-                TraceInf("(CSpooler::VexStopService)Service accepted stop command");
+                scope.Inf("Service accepted stop command");
                 bAccepted = true;
             } else if (GetLastError() == ERROR_SERVICE_NOT_ACTIVE) {
-                TraceInf("(CSpooler::VexStopService)Service already stopped");
+                scope.Inf("Service already stopped");
                 bStopped = true;
                 continue;
             } else {
-                TraceErr("(CSpooler::VexStopService)Service didn't accept stop command, "
-                         "GetLastError()=%d",
-                         int(GetLastError()));
+                scope.Err("Service didn't accept stop command, "
+                          "GetLastError()=%d",
+                          int(GetLastError()));
             }
         }
         Sleep(kStopAttemptMs);
         ++iAttempts;
         if (!QueryServiceStatus(handles.Service(), &status)) {
-            TraceErr("(CSpooler::VexStopService)QueryServiceStatus failed, GetLastError()=%d",
-                     int(GetLastError()));
+            scope.Err("QueryServiceStatus failed, GetLastError()=%d", int(GetLastError()));
         } else if (status.dwCurrentState == SERVICE_STOPPED) {
             bStopped = true;
         } else {
-            TraceInf("(CSpooler::VexStopService)Service not stopped, state=%d",
-                     int(status.dwCurrentState));
+            scope.Inf("Service not stopped, state=%d", int(status.dwCurrentState));
         }
     }
     scope.Result(bStopped);
@@ -145,8 +137,8 @@ bool CSpooler::ShutdownSpooler(ENUM_SERVICE_STATUS** ppDependentServices,
     // A shared print scheduler serves every user's jobs: only the Spooler
     // service (its port monitors) stops, the scheduler stays up.
     if (platform::IsCupsSchedulerShared())
-        TraceInf("(CSpooler::ShutdownSpooler)The shared CUPS scheduler at %s is not restarted",
-                 platform::CupsServer().c_str());
+        scope.Inf("The shared CUPS scheduler at %s is not restarted",
+                  platform::CupsServer().c_str());
     *ppDependentServices = nullptr;
     *pdwNumDependentServices = 0;
     ENUM_SERVICE_STATUS* pList = nullptr;
@@ -154,7 +146,7 @@ bool CSpooler::ShutdownSpooler(ENUM_SERVICE_STATUS** ppDependentServices,
     bool bOk = false;
     {
         CServiceHandles handles(kSpoolerServiceName);
-        TraceOpenFailure("CSpooler::ShutdownSpooler", handles);
+        TraceOpenFailure(scope, handles);
         if (!handles.Service()) {
             scope.Result(false);
             return false;
@@ -162,23 +154,22 @@ bool CSpooler::ShutdownSpooler(ENUM_SERVICE_STATUS** ppDependentServices,
         uint32_t dwNeeded = 0;
         if (EnumDependentServices(handles.Service(), SERVICE_ACTIVE, nullptr, 0, &dwNeeded,
                                   &dwCount)) {
-            TraceInf("(CSpooler::ShutdownSpooler)No dependent services");
+            scope.Inf("No dependent services");
             bOk = true;
         } else if (GetLastError() == ERROR_MORE_DATA) {
             pList = new ENUM_SERVICE_STATUS[dwNeeded];
             bOk = EnumDependentServices(handles.Service(), SERVICE_ACTIVE, pList, dwNeeded,
                                         &dwNeeded, &dwCount);
             if (!bOk)
-                TraceErr("(CSpooler::ShutdownSpooler)EnumDependentServices failed, "
-                         "GetLastError()=%d",
-                         int(GetLastError()));
+                scope.Err("EnumDependentServices failed, "
+                          "GetLastError()=%d",
+                          int(GetLastError()));
         } else {
-            TraceErr("(CSpooler::ShutdownSpooler)EnumDependentServices failed, GetLastError()=%d",
-                     int(GetLastError()));
+            scope.Err("EnumDependentServices failed, GetLastError()=%d", int(GetLastError()));
         }
         for (uint32_t i = 0; bOk && i < dwCount; ++i) {
-            TraceInf("(CSpooler::ShutdownSpooler)About to try to stop dependent service '%s'",
-                     pList[i].lpDisplayName.c_str());
+            scope.Inf("About to try to stop dependent service '%s'",
+                      pList[i].lpDisplayName.c_str());
             bOk = VexStopService(pList[i].lpServiceName);
         }
         if (bOk)
@@ -201,9 +192,9 @@ bool CSpooler::RestartSpooler(const ENUM_SERVICE_STATUS* pDependentServices,
     bool bStarted = VexStartService(kSpoolerServiceName);
     if (bStarted && dwNumDependentServices != 0) {
         if (!pDependentServices) {
-            TraceErr("(CSpooler::RestartSpooler)Num dependent services=%d, but pointer to them "
-                     "NULL",
-                     int(dwNumDependentServices));
+            scope.Err("Num dependent services=%d, but pointer to them "
+                      "NULL",
+                      int(dwNumDependentServices));
             bDependencyProblem = true;
         } else {
             // The last one stopped is the first one started.

@@ -33,16 +33,13 @@ bool CStogPipeComm::InitializeClientPipe() {
     m_hPipe = OpenPipeClient(kStogPipeName, kPipeBusyWaitMs, uGuiUser);
     if (m_hPipe == platform::INVALID_PIPE_HANDLE) {
         // Usual when no GUI runs, hence only a warning.
-        TraceWrn("%s",
-                 ErrorHandling("(CStogPipeComm::InitializeClientPipe)CreateFile failed").c_str());
+        TraceWrn("%s", ErrorHandling(scope.Prefixed("CreateFile failed")).c_str());
         scope.Result(false);
         return false;
     }
     if (!platform::SetNamedPipeHandleState(m_hPipe, platform::PIPE_READMODE_MESSAGE) ||
         !platform::SetPipeReadTimeout(m_hPipe, kNotificationAnswerWaitMs)) {
-        TraceErr("%s", ErrorHandling(
-                           "(CStogPipeComm::InitializeClientPipe)SetNamedPipeHandleState failed")
-                           .c_str());
+        TraceErr("%s", ErrorHandling(scope.Prefixed("SetNamedPipeHandleState failed")).c_str());
         ClosePipeHandle();
         scope.Result(false);
         return false;
@@ -53,16 +50,15 @@ bool CStogPipeComm::InitializeClientPipe() {
 
 bool CStogPipeComm::SendCmdToServer(const std::string& csData) {
     CTraceScope scope("CStogPipeComm::SendCmdToServer");
-    TraceDet("(CStogPipeComm::SendCmdToServer)parameters (csData=\n%s)",
-             IndentPipeText(csData).c_str());
+    scope.Det("parameters (csData=\n%s)", IndentPipeText(csData).c_str());
     bool bOk = false;
     std::string csAnswer;
     if (!WritePipeMessage(m_hPipe, csData)) {
-        TraceErr("%s", ErrorHandling("(CStogPipeComm::SendCmdToServer)WriteFile failed").c_str());
+        TraceErr("%s", ErrorHandling(scope.Prefixed("WriteFile failed")).c_str());
     } else if (!ReadPipeMessage(m_hPipe, &csAnswer)) {
-        TraceErr("%s", ErrorHandling("(CStogPipeComm::SendCmdToServer)ReadFile failed").c_str());
+        TraceErr("%s", ErrorHandling(scope.Prefixed("ReadFile failed")).c_str());
     } else if (csAnswer != kAnswerSuccess) {
-        TraceErr("(CStogPipeComm::SendCmdToServer)Command execution failed in server");
+        scope.Err("Command execution failed in server");
     } else {
         bOk = true;
     }
@@ -92,7 +88,7 @@ bool CStogPipeComm::TellFoundNewPrinter() {
 
 EStogNotification CStogPipeComm::ParseData(const std::string& csData) {
     CTraceScope scope("CStogPipeComm::ParseData");
-    TraceDet("(CStogPipeComm::ParseData)parameters (csData=\n%s)", IndentPipeText(csData).c_str());
+    scope.Det("parameters (csData=\n%s)", IndentPipeText(csData).c_str());
     const std::string csWord = csData.substr(0, csData.find('\n'));
     EStogNotification eNotification = eStogUnknown;
     if (csWord == kNotifyQuit)

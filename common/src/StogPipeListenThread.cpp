@@ -22,12 +22,12 @@ void CStogPipeListenThread::Listen() {
     // One connection at a time: the worker is waited for before the next is taken.
     AcceptPipeConnections(
         {kStogPipeName, platform::PipeAccess::Default, "CStogPipeListenThread::Listen"}, m_pCancel,
-        [this](platform::HPIPE hConnected) {
+        [this, &scope](platform::HPIPE hConnected) {
             try {
                 std::thread worker([this, hConnected] { m_workProc(hConnected); });
                 worker.join();
             } catch (const std::system_error& e) {
-                TraceErr("(CStogPipeListenThread::Listen)CreateThread failed : %s", e.what());
+                scope.Err("CreateThread failed : %s", e.what());
                 platform::FlushPipe(hConnected);
                 platform::DisconnectNamedPipe(hConnected);
                 platform::ClosePipe(hConnected);

@@ -41,11 +41,11 @@ std::string CTestPage::PageText(const std::string& csPrinterName, const std::str
 
 bool CTestPage::Print(const std::string& csPrinterName, uint32_t* puiJobId) {
     CTraceScope scope("CTestPage::Print");
-    TraceDet("(CTestPage::Print)parameters (csPrinterName=%s)", csPrinterName.c_str());
+    scope.Det("parameters (csPrinterName=%s)", csPrinterName.c_str());
     *puiJobId = 0;
     HPRINTER hPrinter = nullptr;
     if (!OpenPrinter(csPrinterName, &hPrinter, nullptr)) {
-        TraceErr("(CTestPage::Print)OpenPrinter failed, GetLastError()=%u", GetLastError());
+        scope.Err("OpenPrinter failed, GetLastError()=%u", GetLastError());
         scope.Result(false);
         return false;
     }
@@ -61,7 +61,7 @@ bool CTestPage::Print(const std::string& csPrinterName, uint32_t* puiJobId) {
                uiWritten == csPage.size() && EndDocPrinter(hPrinter);
     const uint32_t dwError = GetLastError();
     if (!bOk)
-        TraceErr("(CTestPage::Print)The test page was not printed, GetLastError()=%u", dwError);
+        scope.Err("The test page was not printed, GetLastError()=%u", dwError);
     // An unfinished job is discarded with the handle.
     ClosePrinter(hPrinter);
     SetLastError(dwError);

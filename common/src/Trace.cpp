@@ -24,6 +24,9 @@ std::atomic<uint32_t> g_activeLevels{0};
 
 namespace {
 
+// A restart opens the file as the start does, under the start's name.
+constexpr CTraceName kTraceAsTraceInit("TraceInit");
+
 struct STraceState {
     std::mutex writeLock;      // around writing a line and swapping the file
     std::mutex restartLock;    // one restart at a time
@@ -121,10 +124,9 @@ void OpenTrace(STraceState& state, const std::string& csEnding) {
     const STraceSettings settings = ReadSettings(state.exe);
     SwapTraceFile(state, settings, csEnding);
     if (!settings.csRefusedName.empty())
-        trace_detail::WriteLine(TRACE_ERR,
-                                "(TraceInit)Trace file name '%s' leads out of the working "
-                                "folder; the trace is written to '%s'",
-                                settings.csRefusedName.c_str(), settings.csPath.c_str());
+        kTraceAsTraceInit.Err("Trace file name '%s' leads out of the working folder; the trace is "
+                              "written to '%s'",
+                              settings.csRefusedName.c_str(), settings.csPath.c_str());
 }
 
 void Restart(bool bOnlyWhenOverSize) {
@@ -260,7 +262,46 @@ void TraceShutdown() {
     t_depth = 0;
 }
 
-CTraceScope::CTraceScope(const char* pszName, uint32_t level) : m_pszName(pszName), m_level(level) {
+namespace {
+
+void WriteNamed(uint32_t level, const char* pszName, const char* pszFormat, va_list args) {
+    if (!TraceOn(level))
+        return;
+    WriteFormatted(level, "(" + std::string(pszName) + ")" + FormatMessage(pszFormat, args));
+}
+
+} // namespace
+
+#define VEX_TRACE_NAMED(level)                                                                     \
+    va_list args;                                                                                  \
+    va_start(args, pszFormat);                                                                     \
+    WriteNamed(level, m_pszName, pszFormat, args);                                                 \
+    va_end(args)
+
+void CTraceName::Err(const char* pszFormat, ...) const {
+    VEX_TRACE_NAMED(TRACE_ERR);
+}
+
+void CTraceName::Wrn(const char* pszFormat, ...) const {
+    VEX_TRACE_NAMED(TRACE_WRN);
+}
+
+void CTraceName::Inf(const char* pszFormat, ...) const {
+    VEX_TRACE_NAMED(TRACE_INF);
+}
+
+void CTraceName::Det(const char* pszFormat, ...) const {
+    VEX_TRACE_NAMED(TRACE_DET);
+}
+
+#undef VEX_TRACE_NAMED
+
+std::string CTraceName::Prefixed(const std::string& csText) const {
+    return "(" + std::string(m_pszName) + ")" + csText;
+}
+
+CTraceScope::CTraceScope(const char* pszName, uint32_t level)
+    : CTraceName(pszName), m_level(level) {
     VEX_TRACE_LINE(m_level, "Entry (%s)", m_pszName);
 }
 

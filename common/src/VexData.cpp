@@ -204,20 +204,20 @@ bool CVexData::OpenVexDataKey(const std::string& csKey, bool bCreateKeys) {
         return true;
     }
     m_hKey = nullptr;
-    TraceDet("(CVexData::OpenVexDataKey)RegOpenKeyEx failed(1)");
+    scope.Det("RegOpenKeyEx failed(1)");
     if (!bCreateKeys) {
         scope.Result(false);
         return false;
     }
     if (!CreateVexDataKeys()) {
-        TraceErr("(CVexData::OpenVexDataKey)CreateVexDataKeys failed");
+        scope.Err("CreateVexDataKeys failed");
         scope.Result(false);
         return false;
     }
     CloseKey();
     if (RegOpenKeyEx(HKEY_LOCAL_MACHINE, csKey, &m_hKey) != ERROR_SUCCESS) {
         m_hKey = nullptr;
-        TraceErr("(CVexData::OpenVexDataKey)RegOpenKeyEx failed(2)");
+        scope.Err("RegOpenKeyEx failed(2)");
         scope.Result(false);
         return false;
     }
@@ -238,13 +238,13 @@ bool CVexData::CreateVexDataKeys() {
 bool CVexData::AddSubKey(const std::string& csKey) {
     CTraceScope scope("CVexData::AddSubKey");
     if (!m_hKey) {
-        TraceErr("(CVexData::AddSubKey)failed because no key currently open");
+        scope.Err("failed because no key currently open");
         scope.Result(false);
         return false;
     }
     HKEY hNew = nullptr;
     if (RegCreateKeyEx(m_hKey, csKey, &hNew) != ERROR_SUCCESS) {
-        TraceErr("(CVexData::AddSubKey)RegCreateKeyEx failed");
+        scope.Err("RegCreateKeyEx failed");
         scope.Result(false);
         return false;
     }
@@ -257,7 +257,7 @@ bool CVexData::AddSubKey(const std::string& csKey) {
 uint32_t CVexData::GetNumData(const std::string& csKey, const std::string& csValue,
                               uint32_t dwDefault) {
     CTraceScope scope("CVexData::GetNumData");
-    TraceDet("(CVexData::GetNumData)parameters (csValue=%s)", csValue.c_str());
+    scope.Det("parameters (csValue=%s)", csValue.c_str());
     uint32_t dwData = dwDefault;
     NamedMutex mutex(kMutexName);
     NamedMutexLock lock(mutex);
@@ -273,13 +273,13 @@ uint32_t CVexData::GetNumData(const std::string& csKey, const std::string& csVal
             bRead = true;
         } else if (rc != ERROR_FILE_NOT_FOUND) {
             // A value that is there but cannot be read is no reason for silence.
-            TraceErr("(CVexData::GetNumData)RegQueryValueEx failed, rc=%d", int(rc));
+            scope.Err("RegQueryValueEx failed, rc=%d", int(rc));
         }
     } else {
-        TraceErr("(CVexData::GetNumData)settings key not readable: returning default data");
+        scope.Err("settings key not readable: returning default data");
     }
     if (!bRead)
-        TraceDet("(CVexData::GetNumData)returning default data");
+        scope.Det("returning default data");
     CloseKey();
     scope.Result("%u", dwData);
     return dwData;
@@ -288,7 +288,7 @@ uint32_t CVexData::GetNumData(const std::string& csKey, const std::string& csVal
 std::string CVexData::GetStringData(const std::string& csKey, const std::string& csValue,
                                     const std::string& csDefault) {
     CTraceScope scope("CVexData::GetStringData");
-    TraceDet("(CVexData::GetStringData)parameters (csValue=%s)", csValue.c_str());
+    scope.Det("parameters (csValue=%s)", csValue.c_str());
     std::string csData = csDefault;
     NamedMutex mutex(kMutexName);
     NamedMutexLock lock(mutex);
@@ -302,13 +302,13 @@ std::string CVexData::GetStringData(const std::string& csKey, const std::string&
             csData.assign(buffer, strnlen(buffer, size));
             bRead = true;
         } else if (rc != ERROR_FILE_NOT_FOUND) {
-            TraceErr("(CVexData::GetStringData)RegQueryValueEx failed, rc=%d", int(rc));
+            scope.Err("RegQueryValueEx failed, rc=%d", int(rc));
         }
     } else {
-        TraceErr("(CVexData::GetStringData)settings key not readable: returning default data");
+        scope.Err("settings key not readable: returning default data");
     }
     if (!bRead)
-        TraceDet("(CVexData::GetStringData)returning default data");
+        scope.Det("returning default data");
     CloseKey();
     scope.Result("%s", csData.c_str());
     return csData;
@@ -316,14 +316,14 @@ std::string CVexData::GetStringData(const std::string& csKey, const std::string&
 
 bool CVexData::AddNumData(const std::string& csKey, const std::string& csValue, uint32_t dwData) {
     CTraceScope scope("CVexData::AddNumData");
-    TraceDet("(CVexData::AddNumData)parameters (csValue=%s, dwData=%u)", csValue.c_str(), dwData);
+    scope.Det("parameters (csValue=%s, dwData=%u)", csValue.c_str(), dwData);
     NamedMutex mutex(kMutexName);
     NamedMutexLock lock(mutex);
     bool bOk = false;
     if (OpenVexDataKey(csKey, true)) {
         bOk = RegSetDword(m_hKey, csValue, dwData) == ERROR_SUCCESS;
         if (!bOk)
-            TraceErr("(CVexData::AddNumData)RegSetValueEx failed");
+            scope.Err("RegSetValueEx failed");
     }
     CloseKey();
     scope.Result(bOk);
@@ -333,15 +333,14 @@ bool CVexData::AddNumData(const std::string& csKey, const std::string& csValue, 
 bool CVexData::AddStringData(const std::string& csKey, const std::string& csValue,
                              const std::string& csData) {
     CTraceScope scope("CVexData::AddStringData");
-    TraceDet("(CVexData::AddStringData)parameters (csValue=%s, csData=%s)", csValue.c_str(),
-             csData.c_str());
+    scope.Det("parameters (csValue=%s, csData=%s)", csValue.c_str(), csData.c_str());
     NamedMutex mutex(kMutexName);
     NamedMutexLock lock(mutex);
     bool bOk = false;
     if (OpenVexDataKey(csKey, true)) {
         bOk = RegSetString(m_hKey, csValue, csData) == ERROR_SUCCESS;
         if (!bOk)
-            TraceErr("(CVexData::AddStringData)RegSetValueEx failed");
+            scope.Err("RegSetValueEx failed");
     }
     CloseKey();
     scope.Result(bOk);
@@ -357,7 +356,7 @@ bool CVexData::DeleteValue(const std::string& csKey, const std::string& csValue)
         uint32_t rc = RegDeleteValue(m_hKey, csValue);
         bOk = rc == ERROR_SUCCESS;
         if (!bOk)
-            TraceErr("(CVexData::DeleteValue)RegDeleteValue failed, rc=%d", int(rc));
+            scope.Err("RegDeleteValue failed, rc=%d", int(rc));
     }
     CloseKey();
     scope.Result(bOk);
@@ -438,12 +437,13 @@ bool CVexData::SetViewStyle(uint32_t dwStyle) {
 }
 
 SWindowRect CVexData::GetWindowRect() {
+    const CTraceName trace("CVexData::GetWindowRect");
     const char* const kDefault = kSettings[eSetWindowCoordinates].pszDefault;
     std::string csText = ReadText(*this, eSetWindowCoordinates);
     SWindowRect rect{};
     if (std::sscanf(csText.c_str(), "%d %d %d %d", &rect.left, &rect.top, &rect.right,
                     &rect.bottom) != 4) {
-        TraceWrn("(CVexData::GetWindowRect)unreadable coordinates '%s'", csText.c_str());
+        trace.Wrn("unreadable coordinates '%s'", csText.c_str());
         std::sscanf(kDefault, "%d %d %d %d", &rect.left, &rect.top, &rect.right, &rect.bottom);
     }
     return rect;

@@ -111,15 +111,14 @@ std::string LastTwoCharacters(const std::string& csText) {
 
 bool CVexData::IsModelSupported(const std::string& csPrinterModel, eDriverType eType) {
     CTraceScope scope("CVexData::IsModelSupported/2");
-    TraceDet("(CVexData::IsModelSupported/2)parameters (csPrinterModel=%s, eDriverType=%d)",
-             csPrinterModel.c_str(), int(eType));
+    scope.Det("parameters (csPrinterModel=%s, eDriverType=%d)", csPrinterModel.c_str(), int(eType));
     std::string csFolder = GetDriverPath(GetOs(), eType);
     // The quotes keep "Laser PCL" from matching inside "Laser PCL6".
     std::string csSearch = "\"" + GetDriverName(csPrinterModel, eType) + "\"";
 
     std::vector<FindData> files;
     if (!FindInfFiles(csFolder, &files)) {
-        TraceWrn("(CVexData::IsModelSupported/2)No .inf files in driver path %s", csFolder.c_str());
+        scope.Wrn("No .inf files in driver path %s", csFolder.c_str());
         scope.Result("false");
         return false;
     }
@@ -133,11 +132,11 @@ bool CVexData::IsModelSupported(const std::string& csPrinterModel, eDriverType e
                                  ? EReadResult::OpenFailed
                                  : ReadWholeFile(csPath, &csText, &dwError);
         if (result == EReadResult::OpenFailed) {
-            TraceErr("(CVexData::IsModelSupported/2)Failed to open file %s", csPath.c_str());
+            scope.Err("Failed to open file %s", csPath.c_str());
             continue;
         }
         if (result == EReadResult::ReadFailed)
-            TraceErr("(CVexData::IsModelSupported/2)File exception occurred: %d", int(dwError));
+            scope.Err("File exception occurred: %d", int(dwError));
         ConvertUtf16ToAnsi(&csText);
         if (std::search(csText.begin(), csText.end(), searcher) != csText.end()) {
             bFound = true;
@@ -173,12 +172,12 @@ std::string CVexData::GetDriverVer(eDriverType eType) {
             if (result == EReadResult::OpenFailed) {
                 // A file that cannot be opened ends the search: the package is
                 // being replaced or damaged, and an older file must not answer.
-                TraceErr("(CVexData::GetDriverVer)Failed to open file %s", csPath.c_str());
+                scope.Err("Failed to open file %s", csPath.c_str());
                 csVersion.clear();
                 break;
             }
             if (result == EReadResult::ReadFailed)
-                TraceErr("(CVexData::GetDriverVer)File exception occurred: %d", int(dwError));
+                scope.Err("File exception occurred: %d", int(dwError));
             ConvertUtf16ToAnsi(&csText);
             size_t key = csText.find("DriverVer=");
             if (key == std::string::npos)
@@ -201,7 +200,7 @@ std::string CVexData::GetDriverVer(eDriverType eType) {
 
 std::string CVexData::GetIconName(const std::string& csPrtModel) {
     CTraceScope scope("CVexData::GetIconName");
-    TraceDet("(CVexData::GetIconName)parameters (csPrtModel=%s)", csPrtModel.c_str());
+    scope.Det("parameters (csPrtModel=%s)", csPrtModel.c_str());
     std::string csName = NumberedName(csPrtModel, [](const std::string& csCandidate) {
         return CDataValidation().IsIconNameValid(csCandidate, "") == eValidOk;
     });
@@ -211,7 +210,7 @@ std::string CVexData::GetIconName(const std::string& csPrtModel) {
 
 std::string CVexData::GetPortName(const std::string& csPortAddress) {
     CTraceScope scope("CVexData::GetPortName");
-    TraceDet("(CVexData::GetPortName)parameters (csPortAddress=%s)", csPortAddress.c_str());
+    scope.Det("parameters (csPortAddress=%s)", csPortAddress.c_str());
     std::string csName =
         NumberedName("ZANTOR:" + csPortAddress, [](const std::string& csCandidate) {
             return CDataValidation().IsPortNameValid(csCandidate) == eValidOk;
@@ -222,8 +221,7 @@ std::string CVexData::GetPortName(const std::string& csPortAddress) {
 
 std::string CVexData::GetShareName(const std::string& csPrtModel, const std::string& csIpAddr) {
     CTraceScope scope("CVexData::GetShareName");
-    TraceDet("(CVexData::GetShareName)parameters (csPrtModel=%s, csIpAddr=%s)", csPrtModel.c_str(),
-             csIpAddr.c_str());
+    scope.Det("parameters (csPrtModel=%s, csIpAddr=%s)", csPrtModel.c_str(), csIpAddr.c_str());
     std::string csModelTail = LastTwoCharacters(csPrtModel);
     size_t dot = csIpAddr.rfind('.');
     std::string csAddressTail = dot == std::string::npos ? csIpAddr : csIpAddr.substr(dot + 1);

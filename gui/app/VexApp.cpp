@@ -34,6 +34,13 @@
 #include <chrono>
 #include <thread>
 
+namespace {
+
+// The service checks write as part of the start.
+constexpr CTraceName kTraceAsInitInstance("CVexApp::InitInstance");
+
+} // namespace
+
 using namespace platform;
 
 CVexApp* CVexApp::s_pInstance = nullptr;
@@ -138,16 +145,16 @@ bool CVexApp::InitInstance(const std::vector<std::string>& arguments) {
     CTraceScope scope("CVexApp::InitInstance");
     const bool bResult = CheckSpooler() && CheckService() && [&] {
         if (!RecordGuiSession())
-            TraceErr("(CVexApp::InitInstance)The GUI session could not be recorded");
+            scope.Err("The GUI session could not be recorded");
         m_columnData.GetInformation();
         if (!ProcessShellCommand()) {
-            TraceErr("(CVexApp::InitInstance)ProcessShellCommand failed");
+            scope.Err("ProcessShellCommand failed");
             return false;
         }
         m_pFrame->show();
         m_pFrame->raise();
         if (!StartListener())
-            TraceErr("(CVexApp::InitInstance)The notification listener could not be started");
+            scope.Err("The notification listener could not be started");
         return true;
     }();
     m_pSplash.reset();
@@ -169,7 +176,7 @@ bool CVexApp::CheckService() {
         return true;
     if (VexMessage(nullptr, IDS_START_SERVICE_AT_START, EMsgButtons::YesNo, EMsgIcon::Question,
                    "CVexApp::InitInstance", 200) != eAnswerYes) {
-        TraceErr("(CVexApp::InitInstance)Vex service not running");
+        kTraceAsInitInstance.Err("Vex service not running");
         return false;
     }
     bool bStarted = false;
@@ -180,7 +187,7 @@ bool CVexApp::CheckService() {
     if (!bStarted) {
         VexMessage(nullptr, IDS_SERVICE_NOT_INSTALLED, EMsgButtons::Ok, EMsgIcon::Stop,
                    "CVexApp::InitInstance", 201);
-        TraceErr("(CVexApp::InitInstance)Vex failed to start service");
+        kTraceAsInitInstance.Err("Vex failed to start service");
     }
     return WaitForSpooler() && bStarted;
 }
@@ -229,10 +236,10 @@ void CVexApp::StopListener() {
 }
 
 bool CVexApp::WaitForSpooler() {
+    const CTraceName trace("CVexApp::WaitForSpooler");
     for (int iWaited = 0; !CSpooler().IsSpoolerRunning(); iWaited += kPollMs) {
         if (iWaited >= kStartWaitLimitMs) {
-            TraceErr("(CVexApp::WaitForSpooler)The spooler did not come up in %d ms",
-                     kStartWaitLimitMs);
+            trace.Err("The spooler did not come up in %d ms", kStartWaitLimitMs);
             return false;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(kPollMs));
@@ -257,11 +264,11 @@ bool CVexApp::IsServiceRunning() {
     bool bRunning = false;
     CServiceHandles handles(kServiceName);
     if (handles.FailedCall()) {
-        TraceErr("(CVexApp::IsServiceRunning)%s failed", handles.FailedCall());
+        scope.Err("%s failed", handles.FailedCall());
     } else {
         SERVICE_STATUS status{};
         if (!QueryServiceStatus(handles.Service(), &status))
-            TraceErr("(CVexApp::IsServiceRunning)QueryServiceStatus failed");
+            scope.Err("QueryServiceStatus failed");
         else
             bRunning = status.dwCurrentState == SERVICE_RUNNING;
     }
@@ -274,7 +281,7 @@ bool CVexApp::StartVexService() {
     CTraceScope scope("CVexApp::StartVexService");
     CServiceHandles handles(kServiceName);
     if (!handles.Manager()) {
-        TraceErr("(CVexApp::StartVexService)OpenSCManager failed.");
+        scope.Err("OpenSCManager failed.");
         scope.Result(false);
         return false;
     }
@@ -286,24 +293,24 @@ bool CVexApp::StartVexService() {
     how.waitRound = WaitOutHint;
     how.dwLimitMs = kStartWaitLimitMs;
     if (!handles.Service()) {
-        TraceErr("(CVexApp::StartVexService)OpenService failed.");
+        scope.Err("OpenService failed.");
     } else {
         switch (StartServiceAndWait(handles.Service(), &status, how)) {
         case EServiceStart::eStartFailed:
-            TraceErr("(CVexApp::StartVexService)StartService failed.");
+            scope.Err("StartService failed.");
             break;
         case EServiceStart::eQueryFailed:
         case EServiceStart::eWaitQueryFailed:
-            TraceErr("(CVexApp::StartVexService)QueryServiceStatus failed.");
+            scope.Err("QueryServiceStatus failed.");
             [[fallthrough]];
         default:
             bRunning = status.dwCurrentState == SERVICE_RUNNING;
         }
     }
     if (bRunning)
-        TraceInf("(CVexApp::StartVexService)%s successfully started.", kServiceDisplayName);
+        scope.Inf("%s successfully started.", kServiceDisplayName);
     else
-        TraceErr("(CVexApp::StartVexService)%s failed to start.", kServiceDisplayName);
+        scope.Err("%s failed to start.", kServiceDisplayName);
     scope.Result(bRunning);
     return bRunning;
 }
@@ -323,7 +330,7 @@ bool CVexApp::ServiceCheck(QWidget* pOwner) {
         } else if (!StartVexService()) {
             VexMessage(pOwner, IDS_SERVICE_NOT_INSTALLED, EMsgButtons::Ok, EMsgIcon::Stop,
                        "CVexApp::InitInstance", 201);
-            TraceErr("(CVexApp::InitInstance)Vex failed to start service");
+            kTraceAsInitInstance.Err("Vex failed to start service");
             bOk = false;
         }
     }
@@ -355,7 +362,7 @@ void CVexApp::OnAppReadme() {
     std::string csError;
     if (!pDialog->Load(csPath, &csError)) {
         delete pDialog;
-        TraceErr("(CVexApp::OnAppReadme)%s: %s", csPath.c_str(), csError.c_str());
+        scope.Err("%s: %s", csPath.c_str(), csError.c_str());
         VexMessageText(m_pFrame.get(), IDS_README_NOT_OPENED,
                        FormatVexString(IDS_README_NOT_OPENED, {csPath, csError}), EMsgButtons::Ok,
                        EMsgIcon::Exclamation);

@@ -97,7 +97,7 @@ bool CVexFrame::Create() {
     std::string csCode;
     std::string csTitle;
     if (!data.GetLanguageCode(csCode) || !WindowTitleForLanguage(csCode, &csTitle)) {
-        TraceErr("(CVexFrame::OnCreate)Unknown drivers package language '%s'", csCode.c_str());
+        scope.Err("Unknown drivers package language '%s'", csCode.c_str());
         scope.Result(false);
         return false;
     }
@@ -412,14 +412,16 @@ void CVexFrame::ChangeLeftPanelText(int iListKind) {
 }
 
 void CVexFrame::OnViewToolbar(bool bShow) {
+    const CTraceName trace("CVexFrame::OnViewToolbar");
     m_pToolBar->setVisible(bShow);
-    TraceInf("(CVexFrame::OnViewToolbar) toolbar is being %s", bShow ? "shown" : "hidden");
+    trace.Inf(" toolbar is being %s", bShow ? "shown" : "hidden");
     CVexData().SetShowToolbar(bShow);
 }
 
 void CVexFrame::OnViewStatusBar(bool bShow) {
+    const CTraceName trace("CVexFrame::OnViewStatusBar");
     statusBar()->setVisible(bShow);
-    TraceInf("(CVexFrame::OnViewStatusBar) status bar is being %s", bShow ? "shown" : "hidden");
+    trace.Inf(" status bar is being %s", bShow ? "shown" : "hidden");
     CVexData().SetShowStatusbar(bShow);
 }
 

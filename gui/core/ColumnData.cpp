@@ -39,8 +39,7 @@ void CColumnData::GetInformation() {
     int iEntry = 1;
     for (const auto& [iStored, iId] : shown) {
         if (iStored != iEntry)
-            TraceWrn("(CColumnData::GetInformation)Column %d stored at %d is shown at %d", iId,
-                     iStored, iEntry);
+            scope.Wrn("Column %d stored at %d is shown at %d", iId, iStored, iEntry);
         fill(iEntry, iId, iEntry);
         ++iEntry;
     }

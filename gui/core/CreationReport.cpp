@@ -65,6 +65,7 @@ SCreationReport ReportCreationResult(int iResultCode, uint32_t uWarnings, bool b
 }
 
 bool PublishMissing(bool bPublishRequested, const std::string& csQueueName) {
+    const CTraceName trace("PublishMissing");
     if (!bPublishRequested || CVexData().GetOs() == eOsNT4)
         return false;
     platform::HPRINTER hPrinter = nullptr;
@@ -80,7 +81,7 @@ bool PublishMissing(bool bPublishRequested, const std::string& csQueueName) {
                                  &cbNeeded))
             bPublished = (pInfo->Attributes & platform::PRINTER_ATTRIBUTE_PUBLISHED) != 0;
         else
-            TraceErr("(PublishMissing)GetPrinter failed for '%s'", csQueueName.c_str());
+            trace.Err("GetPrinter failed for '%s'", csQueueName.c_str());
     }
     platform::ClosePrinter(hPrinter);
     return !bPublished;

@@ -9,6 +9,15 @@
 #include <filesystem>
 #include <system_error>
 
+namespace {
+
+// The installation's file steps write under the installer's routines.
+constexpr CTraceName kTraceAsCopyTree("CDriverInstall::CopyTree");
+constexpr CTraceName kTraceAsEmptyFolder("CDriverInstall::EmptyFolder");
+constexpr CTraceName kTraceAsRemoveBackUps("CDriverInstall::RemoveBackUps");
+
+} // namespace
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -19,8 +28,7 @@ bool CopyTree(const fs::path& from, const fs::path& to, const std::string& csSki
     std::error_code ec;
     fs::create_directories(to, ec);
     if (ec) {
-        TraceErr("(CDriverInstall::CopyTree)Cannot create %s : %s", to.c_str(),
-                 ec.message().c_str());
+        kTraceAsCopyTree.Err("Cannot create %s : %s", to.c_str(), ec.message().c_str());
         return false;
     }
     for (fs::directory_iterator it(from, ec), end; !ec && it != end; it.increment(ec)) {
@@ -36,15 +44,14 @@ bool CopyTree(const fs::path& from, const fs::path& to, const std::string& csSki
         } else if (fs::is_regular_file(status)) {
             std::string target = (to / source.filename()).string();
             if (!platform::CopyFile(source.string(), target, false)) {
-                TraceErr("(CDriverInstall::CopyTree)Cannot copy %s to %s : %s", source.c_str(),
-                         target.c_str(), platform::ErrorText(platform::GetLastError()).c_str());
+                kTraceAsCopyTree.Err("Cannot copy %s to %s : %s", source.c_str(), target.c_str(),
+                                     platform::ErrorText(platform::GetLastError()).c_str());
                 return false;
             }
         }
     }
     if (ec) {
-        TraceErr("(CDriverInstall::CopyTree)Cannot read %s : %s", from.c_str(),
-                 ec.message().c_str());
+        kTraceAsCopyTree.Err("Cannot read %s : %s", from.c_str(), ec.message().c_str());
         return false;
     }
     return true;
@@ -61,7 +68,7 @@ bool EmptyFolder(const fs::path& folder, const std::string& csKeep) {
             break;
     }
     if (ec)
-        TraceErr("(CDriverInstall::EmptyFolder)%s : %s", folder.c_str(), ec.message().c_str());
+        kTraceAsEmptyFolder.Err("%s : %s", folder.c_str(), ec.message().c_str());
     return !ec;
 }
 
@@ -73,7 +80,7 @@ bool RemoveWithRetries(const fs::path& folder) {
             return true;
         platform::Sleep(100);
     }
-    TraceErr("(CDriverInstall::RemoveBackUps)Cannot remove %s", folder.c_str());
+    kTraceAsRemoveBackUps.Err("Cannot remove %s", folder.c_str());
     return false;
 }
 
@@ -103,8 +110,8 @@ bool CDriverInstall::Extract() {
     CTraceScope scope("CDriverInstall::Extract");
     bool bOk = platform::ExtractPackage(m_csPackage, m_csTempDir);
     if (!bOk)
-        TraceErr("(CDriverInstall::Extract)Cannot unpack %s : %s", m_csPackage.c_str(),
-                 platform::ErrorText(platform::GetLastError()).c_str());
+        scope.Err("Cannot unpack %s : %s", m_csPackage.c_str(),
+                  platform::ErrorText(platform::GetLastError()).c_str());
     scope.Result(bOk);
     return bOk;
 }

@@ -60,6 +60,7 @@ SUpdateEnd CDriverUpdate::Fail(uint32_t uiMessage, bool bStopIcon) {
 }
 
 HINTERNET CDriverUpdate::OpenUrl(const std::string& csUrl) {
+    const CTraceName trace("CDriverUpdate::OpenUrl");
     for (int i = 0; i < kOpenAttempts; ++i) {
         if (i > 0)
             Sleep(kRetryPauseMs);
@@ -69,8 +70,7 @@ HINTERNET CDriverUpdate::OpenUrl(const std::string& csUrl) {
             InternetOpenUrl(m_hSession, csUrl, INTERNET_FLAG_RELOAD | INTERNET_FLAG_PRAGMA_NOCACHE);
         if (hUrl)
             return hUrl;
-        TraceWrn("(CDriverUpdate::OpenUrl)Cannot open %s : %s", csUrl.c_str(),
-                 LastErrorText().c_str());
+        trace.Wrn("Cannot open %s : %s", csUrl.c_str(), LastErrorText().c_str());
     }
     return nullptr;
 }
@@ -89,7 +89,7 @@ bool CDriverUpdate::ReadChecksumFile(std::string* pcsText) {
     bool bOk = true;
     while (total < sizeof buffer) {
         if (!InternetReadFile(hSum, buffer + total, uint32_t(sizeof buffer - total), &dwRead)) {
-            TraceErr("(CDriverUpdate::ReadChecksumFile)Read failed : %s", LastErrorText().c_str());
+            scope.Err("Read failed : %s", LastErrorText().c_str());
             bOk = false;
             break;
         }
@@ -123,8 +123,7 @@ bool CDriverUpdate::FindPackageSize() {
             InternetCloseHandle(hFtp);
     }
     if (!bOk)
-        TraceErr("(CDriverUpdate::FindPackageSize)No size for %s : %s",
-                 m_addresses.csPackage.c_str(), LastErrorText().c_str());
+        scope.Err("No size for %s : %s", m_addresses.csPackage.c_str(), LastErrorText().c_str());
     // An empty package cannot be a driver package, and the bar needs a size.
     bOk = bOk && m_qwPackageSize > 0;
     scope.Result("%llu", static_cast<unsigned long long>(m_qwPackageSize));
@@ -147,7 +146,7 @@ SUpdateEnd CDriverUpdate::Connect() {
         m_hSession = InternetOpen("", INTERNET_OPEN_TYPE_DIRECT);
     }
     if (!m_hSession) {
-        TraceErr("(CDriverUpdate::Connect)InternetOpen failed : %s", LastErrorText().c_str());
+        scope.Err("InternetOpen failed : %s", LastErrorText().c_str());
         return Fail(IDS_NO_INTERNET_ACCESS);
     }
     InternetSetCancel(m_hSession, m_pCancel);
@@ -157,18 +156,19 @@ SUpdateEnd CDriverUpdate::Connect() {
     if (!data.GetLanguageCode(csCode) || !data.GetLanguageFolder(csFolder, csCode) ||
         !BuildDriverAddresses(GetDriverSiteRoot(), data.GetOs(), m_eType, csFolder, csCode,
                               &m_addresses)) {
-        TraceErr("(CDriverUpdate::Connect)The site has no package for system %d, driver type %d "
-                 "and language '%s' (site '%s')",
-                 int(data.GetOs()), int(m_eType), csCode.c_str(), GetDriverSiteRoot().c_str());
+        // Read again only for the line: both reads write trace lines of their own.
+        if (TraceOn(TRACE_ERR))
+            scope.Err("The site has no package for system %d, driver type %d "
+                      "and language '%s' (site '%s')",
+                      int(data.GetOs()), int(m_eType), csCode.c_str(), GetDriverSiteRoot().c_str());
         return Fail(IDS_NO_INTERNET_ACCESS);
     }
-    TraceInf("(CDriverUpdate::Connect)Package %s, checksum file %s", m_addresses.csPackage.c_str(),
-             m_addresses.csChecksum.c_str());
+    scope.Inf("Package %s, checksum file %s", m_addresses.csPackage.c_str(),
+              m_addresses.csChecksum.c_str());
     std::string csSumText;
     SDriverSum sum;
     if (!ReadChecksumFile(&csSumText) || !ParseDriverSum(csSumText, &sum)) {
-        TraceErr("(CDriverUpdate::Connect)No usable checksum file at %s",
-                 m_addresses.csChecksum.c_str());
+        scope.Err("No usable checksum file at %s", m_addresses.csChecksum.c_str());
         return Fail(IDS_NO_INTERNET_ACCESS);
     }
     m_csPackageVersion = sum.csVersion;
@@ -176,8 +176,8 @@ SUpdateEnd CDriverUpdate::Connect() {
 
     std::string csInstalled = data.GetDriverVer(m_eType);
     if (CompareDriverVersions(m_csPackageVersion, csInstalled) <= 0) {
-        TraceInf("(CDriverUpdate::Connect)Package version %s is not newer than %s",
-                 m_csPackageVersion.c_str(), csInstalled.c_str());
+        scope.Inf("Package version %s is not newer than %s", m_csPackageVersion.c_str(),
+                  csInstalled.c_str());
         CloseHandles();
         scope.Result("no newer software");
         return {EUpdateEnd::NoNewer};
@@ -196,11 +196,12 @@ SUpdateEnd CDriverUpdate::Connect() {
 }
 
 void CDriverUpdate::RemoveTemp() {
+    const CTraceName trace("CDriverUpdate::RemoveTemp");
     std::error_code ec;
     std::filesystem::remove_all(TempDir(), ec);
-    if (ec)
-        TraceErr("(CDriverUpdate::RemoveTemp)Cannot remove %s : %s", TempDir().c_str(),
-                 ec.message().c_str());
+    // The folder's name is a settings read, with lines of its own.
+    if (ec && TraceOn(TRACE_ERR))
+        trace.Err("Cannot remove %s : %s", TempDir().c_str(), ec.message().c_str());
 }
 
 SUpdateEnd CDriverUpdate::Download() {
@@ -210,14 +211,14 @@ SUpdateEnd CDriverUpdate::Download() {
     m_sink.BeginDownload();
     m_sink.SetDownloaded(0, m_qwPackageSize);
     if (!CreateDirectory(TempDir()) && GetLastError() != ERROR_ALREADY_EXISTS) {
-        TraceErr("(CDriverUpdate::Download)Cannot create %s : %s", TempDir().c_str(),
-                 LastErrorText().c_str());
+        if (TraceOn(TRACE_ERR))
+            scope.Err("Cannot create %s : %s", TempDir().c_str(), LastErrorText().c_str());
         return Fail(IDS_DOWNLOAD_FAILED);
     }
     File file;
     if (!file.CreateForWrite(TempFile())) {
-        TraceErr("(CDriverUpdate::Download)Cannot create %s : %s", TempFile().c_str(),
-                 LastErrorText().c_str());
+        if (TraceOn(TRACE_ERR))
+            scope.Err("Cannot create %s : %s", TempFile().c_str(), LastErrorText().c_str());
         RemoveTemp();
         return Fail(IDS_DOWNLOAD_FAILED);
     }
@@ -232,8 +233,8 @@ SUpdateEnd CDriverUpdate::Download() {
         uint32_t dwRead = 0;
         if (!InternetReadFile(m_hPackage, block, kBlockSize, &dwRead) ||
             (dwRead > 0 && !file.Write(block, dwRead))) {
-            TraceErr("(CDriverUpdate::Download)Failed after %llu bytes : %s",
-                     static_cast<unsigned long long>(qwDone), LastErrorText().c_str());
+            scope.Err("Failed after %llu bytes : %s", static_cast<unsigned long long>(qwDone),
+                      LastErrorText().c_str());
             file.Close();
             RemoveTemp();
             return Fail(IDS_DOWNLOAD_FAILED);
@@ -249,8 +250,8 @@ SUpdateEnd CDriverUpdate::Download() {
     }
     std::string csChecksum;
     if (!FileChecksumText(TempFile(), &csChecksum) || csChecksum != m_csExpectedChecksum) {
-        TraceErr("(CDriverUpdate::Download)Checksum %s of the package differs from %s",
-                 csChecksum.c_str(), m_csExpectedChecksum.c_str());
+        scope.Err("Checksum %s of the package differs from %s", csChecksum.c_str(),
+                  m_csExpectedChecksum.c_str());
         RemoveTemp();
         return Fail(IDS_DOWNLOAD_FAILED);
     }
@@ -287,7 +288,7 @@ SUpdateEnd CDriverUpdate::Install() {
         bOk = install.RemoveBackUps();
     }
     if (!bOk) {
-        TraceErr("(CDriverUpdate::Install)Installation failed, restoring the saved files");
+        scope.Err("Installation failed, restoring the saved files");
         install.Restore();
         RemoveTemp();
         scope.Result(false);

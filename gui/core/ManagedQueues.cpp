@@ -8,6 +8,14 @@
 
 #include <vector>
 
+namespace {
+
+// The queue actions write under the dialog commands that run them.
+constexpr CTraceName kTraceAsOnSetDefault("CInfoItemDlg::OnSetDefault");
+constexpr CTraceName kTraceAsOnRemove("CInfoItemDlg::OnRemove");
+
+} // namespace
+
 using namespace platform;
 
 namespace managedqueues {
@@ -48,8 +56,8 @@ std::string DefaultPrinter() {
 bool SetDefaultPrinter(const std::string& csQueueName) {
     HPRINTER hPrinter = nullptr;
     if (!OpenPrinter(csQueueName, &hPrinter, nullptr)) {
-        TraceErr("(CInfoItemDlg::OnSetDefault)OpenPrinter failed for '%s', GetLastError()=%u",
-                 csQueueName.c_str(), GetLastError());
+        kTraceAsOnSetDefault.Err("OpenPrinter failed for '%s', GetLastError()=%u",
+                                 csQueueName.c_str(), GetLastError());
         return false;
     }
     std::vector<uint64_t> buffer;
@@ -61,8 +69,7 @@ bool SetDefaultPrinter(const std::string& csQueueName) {
         bSet = WriteProfileString("windows", "device", csDevice.c_str());
     }
     if (!bSet)
-        TraceErr("(CInfoItemDlg::OnSetDefault)'%s' could not be made the default printer",
-                 csQueueName.c_str());
+        kTraceAsOnSetDefault.Err("'%s' could not be made the default printer", csQueueName.c_str());
     ClosePrinter(hPrinter);
     return bSet;
 }
@@ -76,8 +83,8 @@ bool DeleteQueue(const std::string& csQueueName) {
         ClosePrinter(hPrinter);
     }
     if (!bDeleted)
-        TraceErr("(CInfoItemDlg::OnRemove)'%s' could not be deleted, GetLastError()=%u",
-                 csQueueName.c_str(), GetLastError());
+        kTraceAsOnRemove.Err("'%s' could not be deleted, GetLastError()=%u", csQueueName.c_str(),
+                             GetLastError());
     return bDeleted;
 }
 

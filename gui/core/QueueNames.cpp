@@ -8,6 +8,13 @@
 #include <cstdio>
 #include <vector>
 
+namespace {
+
+// The ports' reading is a step of the load.
+constexpr CTraceName kTraceAsLoad("CQueueNames::Load");
+
+} // namespace
+
 using namespace platform;
 
 const char* const CQueueNames::kPortsKey =
@@ -23,7 +30,7 @@ std::unordered_map<std::string, std::string> PortAddresses() {
         return addresses;
     std::vector<SSubkeyValue> configs;
     if (RegQuerySubkeyValues(hPorts, "configInfo", &configs) != ERROR_SUCCESS)
-        TraceErr("(CQueueNames::Load)The ports' configInfo could not be read");
+        kTraceAsLoad.Err("The ports' configInfo could not be read");
     RegCloseKey(hPorts);
     addresses.reserve(configs.size());
     for (const SSubkeyValue& config : configs) {
@@ -39,6 +46,7 @@ std::unordered_map<std::string, std::string> PortAddresses() {
 } // namespace
 
 bool CQueueNames::Load() {
+    const CTraceName trace("CQueueNames::Load");
     m_queuesByAddress.clear();
     std::vector<uint8_t> buffer;
     uint32_t cbNeeded = 0;
@@ -49,7 +57,7 @@ bool CQueueNames::Load() {
                          &cReturned))
             break;
         if (GetLastError() != ERROR_INSUFFICIENT_BUFFER) {
-            TraceErr("(CQueueNames::Load)EnumPrinters failed, GetLastError()=%u", GetLastError());
+            trace.Err("EnumPrinters failed, GetLastError()=%u", GetLastError());
             return false;
         }
         buffer.resize(cbNeeded);

@@ -43,15 +43,15 @@ bool CQueueSettings::Open(const std::string& csQueueName) {
     PRINTER_DEFAULTS defaults{nullptr, nullptr, PRINTER_ALL_ACCESS};
     std::vector<uint8_t> buffer;
     if (!OpenPrinter(csQueueName, &m_hPrinter, &defaults)) {
-        TraceErr("(CQueueSettings::Open)OpenPrinter failed for '%s', GetLastError()=%u",
-                 csQueueName.c_str(), GetLastError());
+        scope.Err("OpenPrinter failed for '%s', GetLastError()=%u", csQueueName.c_str(),
+                  GetLastError());
         m_hPrinter = nullptr;
         scope.Result(false);
         return false;
     }
     if (!GetPrinterInfo2(m_hPrinter, &buffer)) {
-        TraceErr("(CQueueSettings::Open)GetPrinter failed for '%s', GetLastError()=%u",
-                 csQueueName.c_str(), GetLastError());
+        scope.Err("GetPrinter failed for '%s', GetLastError()=%u", csQueueName.c_str(),
+                  GetLastError());
         Close();
         scope.Result(false);
         return false;
@@ -101,8 +101,8 @@ SQueueChange CQueueSettings::Apply(const SIconInfo& values, bool bPublishPossibl
         change.bApplied = SetPrinter(m_hPrinter, 2, &info, 0);
         if (!change.bApplied) {
             change.dwError = GetLastError();
-            TraceErr("(CQueueSettings::Apply)SetPrinter failed for '%s', GetLastError()=%u",
-                     m_csQueueName.c_str(), change.dwError);
+            scope.Err("SetPrinter failed for '%s', GetLastError()=%u", m_csQueueName.c_str(),
+                      change.dwError);
         }
     }
     bool bPublished = false;
@@ -118,6 +118,7 @@ SQueueChange CQueueSettings::Apply(const SIconInfo& values, bool bPublishPossibl
 }
 
 bool IsOwnMonitorPort(const std::string& csPortName) {
+    const CTraceName trace("IsOwnMonitorPort");
     std::vector<uint8_t> buffer;
     uint32_t cbNeeded = 0;
     uint32_t cReturned = 0;
@@ -126,7 +127,7 @@ bool IsOwnMonitorPort(const std::string& csPortName) {
         if (EnumPorts(2, buffer.data(), uint32_t(buffer.size()), &cbNeeded, &cReturned))
             break;
         if (GetLastError() != ERROR_INSUFFICIENT_BUFFER) {
-            TraceErr("(IsOwnMonitorPort)EnumPorts failed, GetLastError()=%u", GetLastError());
+            trace.Err("EnumPorts failed, GetLastError()=%u", GetLastError());
             return false;
         }
         buffer.resize(cbNeeded);

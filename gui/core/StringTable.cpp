@@ -38,6 +38,7 @@ bool Unescape(const std::string& csIn, std::string* pcsOut) {
 } // namespace
 
 bool CStringTable::Parse(const std::string& csText) {
+    const CTraceName trace("CStringTable::Parse");
     size_t nStart = 0;
     int iLine = 0;
     while (nStart < csText.size()) {
@@ -56,7 +57,7 @@ bool CStringTable::Parse(const std::string& csText) {
         std::string csValue;
         if (nTab == std::string::npos || csId.empty() || *pEnd != '\0' || ulId > 0xFFFF ||
             !Unescape(csLine.substr(nTab + 1), &csValue) || m_strings.count(uint32_t(ulId))) {
-            TraceErr("(CStringTable::Parse)Bad string table line %d", iLine);
+            trace.Err("Bad string table line %d", iLine);
             ++m_iBadLines;
             continue;
         }
@@ -66,9 +67,10 @@ bool CStringTable::Parse(const std::string& csText) {
 }
 
 const std::string& CStringTable::Get(uint32_t uiId) const {
+    const CTraceName trace("CStringTable::Get");
     auto it = m_strings.find(uiId);
     if (it == m_strings.end()) {
-        TraceErr("(CStringTable::Get)No string %u", uiId);
+        trace.Err("No string %u", uiId);
         return kEmpty;
     }
     return it->second;

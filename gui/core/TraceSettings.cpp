@@ -25,7 +25,7 @@ bool SameTraceFile(const std::string& csA, const std::string& csB) {
 
 STraceWrite WriteTraceChanges(eExe exe, const STraceSettings& read, const STraceSettings& edited) {
     CTraceScope scope("WriteTraceChanges");
-    TraceDet("(WriteTraceChanges)parameters (eExe=%d)", int(exe));
+    scope.Det("parameters (eExe=%d)", int(exe));
     CVexData data;
     STraceWrite result;
     if (edited.uiLevel != read.uiLevel)

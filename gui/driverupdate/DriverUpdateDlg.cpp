@@ -16,6 +16,13 @@
 #include <cstdio>
 #include <mutex>
 
+namespace {
+
+// The download starts as part of the dialog's opening.
+constexpr CTraceName kTraceAsOnInitDialog("CDriverUpdateDlg::OnInitDialog");
+
+} // namespace
+
 CDriverUpdateDlg::CDriverUpdateDlg(eDriverType eType, QWidget* pParent)
     : QDialog(pParent, Qt::Dialog | Qt::FramelessWindowHint), m_update(eType, *this, m_gate),
       m_pStatus(new QLabel(VexQString(IDS_CONNECTING), this)), m_pProgress(new QProgressBar(this)),
@@ -61,7 +68,7 @@ void CDriverUpdateDlg::showEvent(QShowEvent* pEvent) {
     try {
         m_worker = std::thread([this] { Work(); });
     } catch (const std::system_error& e) {
-        TraceErr("(CDriverUpdateDlg::OnInitDialog)CreateThread failed : %s", e.what());
+        kTraceAsOnInitDialog.Err("CreateThread failed : %s", e.what());
         OnWorkerEnded({EUpdateEnd::Failed, IDS_NO_INTERNET_ACCESS});
     }
 }
@@ -79,7 +86,7 @@ void CDriverUpdateDlg::Work() {
             });
             download.join();
         } catch (const std::system_error& e) {
-            TraceErr("(CDriverUpdateDlg::ConnectThreadProc)CreateThread failed : %s", e.what());
+            scope.Err("CreateThread failed : %s", e.what());
             end = {EUpdateEnd::Failed, IDS_DOWNLOAD_FAILED};
         }
     }

@@ -19,41 +19,41 @@ void CStogPipeWorkThread::Work() {
         const char* pszReply = CStogPipeComm::kAnswerSuccess;
         const EStogNotification eNotification = comm.ParseData(csData);
         if (eNotification == eStogQuit) {
-            TraceInf("(CStogPipeWorkThread::Work)Received Quit command, quitting");
+            scope.Inf("Received Quit command, quitting");
             break;
         }
         switch (eNotification) {
         case eStogKplUpdated:
-            TraceInf("(CStogPipeWorkThread::Work)Received KPL updated command");
+            scope.Inf("Received KPL updated command");
             if (m_pFlags->m_bHoldKplUpdates) {
-                TraceInf("(CStogPipeWorkThread::Work)Skipping KPL updated command");
+                scope.Inf("Skipping KPL updated command");
             } else {
-                TraceInf("(CStogPipeWorkThread::Work)Posting KPL updated command");
+                scope.Inf("Posting KPL updated command");
                 QMetaObject::invokeMethod(m_pView, "OnKplUpdated", Qt::QueuedConnection);
             }
             break;
         case eStogAddingIcons:
-            TraceInf("(CStogPipeWorkThread::Work)Received adding icons command");
+            scope.Inf("Received adding icons command");
             if (QObject* pDialog = m_pFlags->m_pProcessingDlg.exchange(nullptr))
                 QMetaObject::invokeMethod(pDialog, "OnAddingIcons", Qt::QueuedConnection);
             break;
         case eStogNewPrinter:
-            TraceInf("(CStogPipeWorkThread::Work)Received new printer command");
+            scope.Inf("Received new printer command");
             if (m_pFlags->m_bHoldNewPrinters) {
                 m_pFlags->m_bNewPrinterHeld = true;
-                TraceInf("(CStogPipeWorkThread::Work)Skipping new printer command");
+                scope.Inf("Skipping new printer command");
             } else {
-                TraceInf("(CStogPipeWorkThread::Work)Posting new printer command");
+                scope.Inf("Posting new printer command");
                 QMetaObject::invokeMethod(m_pView, "OnNewPrinter", Qt::QueuedConnection);
             }
             break;
         default:
-            TraceWrn("(CStogPipeWorkThread::Work)Received unknown command");
+            scope.Wrn("Received unknown command");
             pszReply = CStogPipeComm::kAnswerUnknown;
             break;
         }
         if (!WritePipeMessage(m_hPipe, pszReply)) {
-            TraceErr("(CStogPipeWorkThread::Work)Write to pipe failed, quitting");
+            scope.Err("Write to pipe failed, quitting");
             break;
         }
     }

@@ -82,8 +82,8 @@ bool CAddIconDlg::OnInitDialog() {
     if (values.eDriverType == eDriverNone) {
         VexMessage(this, IDS_FILES_MISSING, EMsgButtons::Ok, EMsgIcon::Stop,
                    "CAddIconDlg::OnInitDialog", 208);
-        TraceErr("(CAddIconDlg::OnInitDialog)Corrupted driver tree. No driver "
-                 "types exist.");
+        scope.Err("Corrupted driver tree. No driver "
+                  "types exist.");
         m_bUsable = false;
         scope.Result(false);
         return false;
@@ -141,12 +141,12 @@ void CAddIconDlg::accept() {
             VexMessageText(this, failure->uiMessageId, failure->csText, EMsgButtons::Ok,
                            EMsgIcon::Exclamation, csRoutine.c_str(), failure->iVexNumber);
         }
-        TraceInf("(CAddIconDlg::OnOK)data validation failed, returning to dialog");
+        scope.Inf("data validation failed, returning to dialog");
         m_pForm->FocusField(failure->eField);
         scope.Result("invalid");
         return;
     }
-    TraceInf("(CAddIconDlg::OnOK)data validation succeeded");
+    scope.Inf("data validation succeeded");
     if (values.eUseExisting == kCheckForUpdates) {
         // A newer driver package first: Cancel stays here, "no newer
         // software" ends the creation.

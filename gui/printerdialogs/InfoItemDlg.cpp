@@ -258,7 +258,7 @@ void CInfoItemDlg::OnPrintTestPage() {
         bOk ? FormatVexString(IDS_TEST_PAGE_SENT, {csQueue, std::to_string(uiJob)})
             : FormatVexString(IDS_TEST_PAGE_FAILED,
                               {csQueue, platform::ErrorText(platform::GetLastError())});
-    TraceInf("(CInfoItemDlg::OnPrintTestPage)%s", csResult.c_str());
+    scope.Inf("%s", csResult.c_str());
     m_pTestPageResult->setText(QString::fromStdString(csResult));
     scope.Result(bOk);
 }

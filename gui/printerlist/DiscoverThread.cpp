@@ -15,11 +15,12 @@ CDiscoverThread::~CDiscoverThread() {
 }
 
 bool CDiscoverThread::Start() {
+    const CTraceName trace("CDiscoverThread::Start");
     try {
         m_thread = std::thread([this] { Run(); });
         return true;
     } catch (const std::system_error& e) {
-        TraceErr("(CDiscoverThread::Start)CreateThread failed : %s", e.what());
+        trace.Err("CreateThread failed : %s", e.what());
         return false;
     }
 }

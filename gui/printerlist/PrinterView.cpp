@@ -123,8 +123,9 @@ void CPrinterView::OnInitialUpdate() {
 }
 
 void CPrinterView::FillList(int iListKind, bool bReadFile) {
+    const CTraceName trace("CPrinterView::FillList");
     if (bReadFile && !m_printers.Read()) {
-        TraceErr("(CPrinterView::FillList)The known printer list could not be read");
+        trace.Err("The known printer list could not be read");
         m_pModel->Clear();
         return;
     }
@@ -220,6 +221,7 @@ void CPrinterView::SaveColumnWidths() {
 }
 
 void CPrinterView::ReconcileTick() {
+    const CTraceName trace("CPrinterView::ReconcileTick");
     if (!m_queues.Refresh())
         return; // names unknown this tick: nothing to correct
     std::vector<CPrinter> corrections;
@@ -235,8 +237,8 @@ void CPrinterView::ReconcileTick() {
     if (corrections.empty())
         return;
     for (const CPrinter& printer : corrections) {
-        TraceInf("(CPrinterView::ReconcileTick)Printer %s: names '%s', state %d",
-                 printer.m_csUUID.c_str(), printer.m_csIconName.c_str(), printer.m_VexState);
+        trace.Inf("Printer %s: names '%s', state %d", printer.m_csUUID.c_str(),
+                  printer.m_csIconName.c_str(), printer.m_VexState);
         // The service stores the correction under its list lock; the file is
         // never written here, so that no newer record of the service is lost.
         // A correction the service refused is not shown as if it were taken.
@@ -245,12 +247,12 @@ void CPrinterView::ReconcileTick() {
             m_printers.UpdatePrinter(printer);
             break;
         case eUpdateUnknown:
-            TraceWrn("(CPrinterView::ReconcileTick)The service does not know \"Update Icons\"; "
-                     "the list file is left as it is");
+            trace.Wrn("The service does not know \"Update Icons\"; "
+                      "the list file is left as it is");
             m_printers.UpdatePrinter(printer);
             break;
         case eUpdateFailed:
-            TraceErr("(CPrinterView::ReconcileTick)The service did not take the correction");
+            trace.Err("The service did not take the correction");
             break;
         }
     }
@@ -258,16 +260,17 @@ void CPrinterView::ReconcileTick() {
 }
 
 void CPrinterView::OnKplUpdated() {
+    const CTraceName trace("CPrinterView::OnKplUpdated");
     if (m_flags.m_bKplUpdateRunning) {
-        TraceInf("(CPrinterView::OnKplUpdated)Skipping KPL updated command (1)");
+        trace.Inf("Skipping KPL updated command (1)");
         return;
     }
     if (m_flags.m_bHoldKplUpdates) {
-        TraceInf("(CPrinterView::OnKplUpdated)Skipping KPL updated command (2)");
+        trace.Inf("Skipping KPL updated command (2)");
         return;
     }
     m_flags.m_bKplUpdateRunning = true;
-    TraceInf("(CPrinterView::OnKplUpdated)Processing KPL updated command");
+    trace.Inf("Processing KPL updated command");
     uint32_t uiMessage = 0;
     std::string csUUID;
     {
@@ -287,16 +290,17 @@ void CPrinterView::OnKplUpdated() {
 }
 
 void CPrinterView::OnNewPrinter() {
+    const CTraceName trace("CPrinterView::OnNewPrinter");
     if (m_flags.m_bNewPrinterRunning) {
-        TraceInf("(CPrinterView::OnNewPrinter)Skipping new printer command (1)");
+        trace.Inf("Skipping new printer command (1)");
         return;
     }
     if (m_flags.m_bHoldNewPrinters) {
-        TraceInf("(CPrinterView::OnNewPrinter)Skipping new printer command (2)");
+        trace.Inf("Skipping new printer command (2)");
         return;
     }
     m_flags.m_bNewPrinterRunning = true;
-    TraceInf("(CPrinterView::OnNewPrinter)Processing new printer command");
+    trace.Inf("Processing new printer command");
     QWidget* pFrame = window();
     pFrame->raise();
     pFrame->activateWindow();

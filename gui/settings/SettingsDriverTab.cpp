@@ -54,7 +54,7 @@ bool CSettingsDriverTab::OnInitDialog() {
     if (eType == eDriverNone) {
         VexMessage(this, IDS_FILES_MISSING, EMsgButtons::Ok, EMsgIcon::Stop,
                    "CSettingsDriverTab::OnInitDialog", 208);
-        TraceErr("(CSettingsDriverTab::OnInitDialog)Corrupted driver tree. No driver types exist.");
+        scope.Err("Corrupted driver tree. No driver types exist.");
         return false;
     }
     for (eDriverType eEach : {eDriverPcl6, eDriverPcl5, eDriverPostScript})

@@ -60,7 +60,7 @@ bool CSettingsModeTab::OnInitDialog() {
     if (QAbstractButton* pButton = m_pModes->button(m_iStoredMode))
         pButton->setChecked(true);
     else
-        TraceWrn("(CSettingsModeTab::OnInitDialog)Stored mode %d is no mode", m_iStoredMode);
+        scope.Wrn("Stored mode %d is no mode", m_iStoredMode);
     return true;
 }
 

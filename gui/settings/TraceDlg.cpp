@@ -163,18 +163,18 @@ bool CTraceDlg::RestartServiceTrace() {
     CTraceScope scope("CTraceDlg::RestartServiceTrace");
     CServiceHandles handles(CVexApp::kServiceName);
     if (!handles.Manager()) {
-        TraceErr("(CTraceDlg::RestartServiceTrace)OpenSCManager failed");
+        scope.Err("OpenSCManager failed");
         scope.Result(false);
         return false;
     }
     bool bSent = false;
     if (!handles.Service()) {
-        TraceErr("(CTraceDlg::RestartServiceTrace)OpenService failed");
+        scope.Err("OpenService failed");
     } else {
         SERVICE_STATUS status{};
         bSent = ControlService(handles.Service(), kRestartTraceControl, &status);
         if (!bSent)
-            TraceErr("(CTraceDlg::RestartServiceTrace)ControlService failed");
+            scope.Err("ControlService failed");
     }
     scope.Result(bSent);
     return bSent;

@@ -11,6 +11,9 @@
 
 namespace {
 
+// Each advert's handling writes under the thread's loop.
+constexpr CTraceName kTraceAsRun("CAdvertThread::Run");
+
 std::string DumpParsed(const CSsdp& ssdp) {
     std::string csDump = "ssdp.m_eMethod = " + std::to_string(int(ssdp.m_eMethod)) + "\n";
     for (int i = 0; i < CSsdp::HEADER_COUNT; ++i) {
@@ -48,17 +51,16 @@ void CAdvertThread::RunOnce() {
 
 bool CAdvertThread::Handle(const SAdvert& advert) {
     if (TraceOn(TRACE_DET))
-        TraceDet("(CAdvertThread::Run)Removed advertisement: name=%s; addr=%s; data follows:\n%s",
-                 advert.csHostName.c_str(), advert.csIpAddr.c_str(),
-                 IndentForTrace(advert.csData).c_str());
+        kTraceAsRun.Det("Removed advertisement: name=%s; addr=%s; data follows:\n%s",
+                        advert.csHostName.c_str(), advert.csIpAddr.c_str(),
+                        IndentForTrace(advert.csData).c_str());
     // The parser cuts its text up in place: a scratch copy, NUL-terminated.
     std::vector<char> scratch(advert.csData.c_str(),
                               advert.csData.c_str() + advert.csData.size() + 1);
     if (!m_ssdp.ParseRequest(scratch.data()))
         return false;
     if (TraceOn(TRACE_DET))
-        TraceDet("(CAdvertThread::Run)Parsed advertisement:\n%s",
-                 IndentForTrace(DumpParsed(m_ssdp)).c_str());
+        kTraceAsRun.Det("Parsed advertisement:\n%s", IndentForTrace(DumpParsed(m_ssdp)).c_str());
     const ESsdpMethod eMethod = m_ssdp.m_eMethod;
     bool bWanted = false;
     if (eMethod == ESsdpMethod::ALIVE || eMethod == ESsdpMethod::BYEBYE)
@@ -79,7 +81,7 @@ bool CAdvertThread::Handle(const SAdvert& advert) {
     if (request.csIpAddr.empty() || request.csUUID.empty() || request.csURL.empty() ||
         (request.csModel.empty() && eMethod != ESsdpMethod::BYEBYE))
         return false;
-    TraceInf("(CAdvertThread::Run)Adding advertisement to request list");
+    kTraceAsRun.Inf("Adding advertisement to request list");
     return m_pRequests->Add(request);
 }
 

@@ -12,7 +12,7 @@ uint32_t CGtosPipeWorkThread::AddIcon(const CGtosPipeComm& comm, uint32_t* puiWa
     CTraceScope scope("CGtosPipeWorkThread::AddIcon");
     *puiWarnings = 0;
     CPrinter printer;
-    if (!BeginCreation("CGtosPipeWorkThread::AddIcon", comm.m_csUUID, &printer)) {
+    if (!BeginCreation(scope, comm.m_csUUID, &printer)) {
         scope.Result("%u", uint32_t(ICON_BAD_REQUEST));
         return ICON_BAD_REQUEST;
     }
@@ -23,7 +23,7 @@ uint32_t CGtosPipeWorkThread::AddIcon(const CGtosPipeComm& comm, uint32_t* puiWa
     SIconInfo actual;
     CIconManager manager;
     const uint32_t uiResult = manager.Add(request, &actual, puiWarnings);
-    EndCreation("CGtosPipeWorkThread::AddIcon", printer, uiResult, actual);
+    EndCreation(scope, printer, uiResult, actual);
     scope.Result("%u", uiResult);
     return uiResult;
 }
@@ -33,7 +33,7 @@ uint32_t CGtosPipeWorkThread::AddIconWithDefaults(const std::string& csUUID,
     CTraceScope scope("CGtosPipeWorkThread::AddIconWithDefaults");
     *puiWarnings = 0;
     CPrinter printer;
-    if (!BeginCreation("CGtosPipeWorkThread::AddIconWithDefaults", csUUID, &printer)) {
+    if (!BeginCreation(scope, csUUID, &printer)) {
         scope.Result("%u", uint32_t(ICON_BAD_REQUEST));
         return ICON_BAD_REQUEST;
     }
@@ -42,7 +42,7 @@ uint32_t CGtosPipeWorkThread::AddIconWithDefaults(const std::string& csUUID,
     const uint32_t uiResult =
         manager.AddWithDefaults(printer.m_csUUID, PortAddress(printer), printer.m_csPrinterModel,
                                 printer.m_csIpAddr, &actual, puiWarnings);
-    EndCreation("CGtosPipeWorkThread::AddIconWithDefaults", printer, uiResult, actual);
+    EndCreation(scope, printer, uiResult, actual);
     scope.Result("%u", uiResult);
     return uiResult;
 }
@@ -51,15 +51,15 @@ std::string CGtosPipeWorkThread::PortAddress(const CPrinter& printer) {
     return printer.m_csHostName.empty() ? printer.m_csIpAddr : printer.m_csHostName;
 }
 
-bool CGtosPipeWorkThread::BeginCreation(const char* pszRoutine, const std::string& csUUID,
+bool CGtosPipeWorkThread::BeginCreation(const CTraceName& name, const std::string& csUUID,
                                         CPrinter* pPrinter) {
     CPrintersLock lock(*m_pPrinters);
     if (!m_pPrinters->Find(csUUID, *pPrinter)) {
-        TraceWrn("(%s)Printer not in the list, nothing created", pszRoutine);
+        name.Wrn("Printer not in the list, nothing created");
         return false;
     }
     if (pPrinter->m_uiFlags & PRT_FLAG_ADDING) {
-        TraceWrn("(%s)Printer is being created already, nothing created", pszRoutine);
+        name.Wrn("Printer is being created already, nothing created");
         return false;
     }
     pPrinter->m_uiFlags |= PRT_FLAG_ADDING;
@@ -67,12 +67,12 @@ bool CGtosPipeWorkThread::BeginCreation(const char* pszRoutine, const std::strin
     return true;
 }
 
-void CGtosPipeWorkThread::EndCreation(const char* pszRoutine, const CPrinter& before,
+void CGtosPipeWorkThread::EndCreation(const CTraceName& name, const CPrinter& before,
                                       uint32_t uiResult, const SIconInfo& actual) {
     CPrintersLock lock(*m_pPrinters);
     CPrinter printer;
     if (!m_pPrinters->Find(before.m_csUUID, printer)) {
-        TraceWrn("(%s)Printer no longer exists!", pszRoutine);
+        name.Wrn("Printer no longer exists!");
         return;
     }
     printer.m_uiFlags &= ~PRT_FLAG_ADDING;
@@ -85,10 +85,10 @@ void CGtosPipeWorkThread::EndCreation(const char* pszRoutine, const CPrinter& be
         else
             printer.m_uiFlags &= ~PRT_FLAG_HOSTNAME_USED;
     } else if (uiResult == ICON_MODEL_UNSUPPORTED) {
-        TraceErr("(%s)Printer model found to be unsupported", pszRoutine);
+        name.Err("Printer model found to be unsupported");
         printer.m_VexState = eVexUnsupported;
     } else {
-        TraceErr("(%s)Attempt to add icon failed", pszRoutine);
+        name.Err("Attempt to add icon failed");
         printer.m_VexState = eVexAddError;
     }
     m_pPrinters->UpdatePrinter(printer);

@@ -19,6 +19,9 @@
 
 namespace {
 
+// The search's steps write under the command's routine.
+constexpr CTraceName kTraceAsDiscoverPrinters("CGtosPipeWorkThread::DiscoverPrinters");
+
 constexpr int kSearchPasses = 2;
 // How long a pass collects answers after its search went out.
 constexpr uint32_t kSearchWindowMs = 5000;
@@ -31,18 +34,18 @@ constexpr int kReceiveBufferLen = 1000;
 constexpr int kWriteWaitPolls = 50;
 
 // Polls until bQuiet() holds kQuietChecks times in a row, with the trace
-// lines of that wait.
+// lines of that wait under the waiting routine's name.
 template <typename Quiet>
-void WaitQuiet(Quiet bQuiet, const char* pszQuietLine, const char* pszBusyLine) {
+void WaitQuiet(const CTraceName& name, Quiet bQuiet, const char* pszQuietLine,
+               const char* pszBusyLine) {
     for (int nQuiet = 0;;) {
         if (bQuiet()) {
-            // Counted outside the trace macro, which skips its arguments when off.
             ++nQuiet;
-            TraceDet(pszQuietLine, nQuiet);
+            name.Det(pszQuietLine, nQuiet);
             if (nQuiet == kQuietChecks)
                 return;
         } else {
-            TraceDet("%s", pszBusyLine);
+            name.Det("%s", pszBusyLine);
             nQuiet = 0;
         }
         platform::Sleep(kPollMs);
@@ -54,37 +57,36 @@ void WaitQuiet(Quiet bQuiet, const char* pszQuietLine, const char* pszBusyLine) 
 bool CGtosPipeWorkThread::DiscoverPrinters() {
     CTraceScope scope("CGtosPipeWorkThread::DiscoverPrinters");
     if (!m_pAdverts || !m_pRequests) {
-        TraceErr("(CGtosPipeWorkThread::DiscoverPrinters)No work queues, nothing searched");
+        scope.Err("No work queues, nothing searched");
         return true;
     }
     SearchPasses();
 
     while (!m_pAdverts->IsEmpty()) {
-        TraceDet("(CGtosPipeWorkThread::DiscoverPrinters)Adverts list not empty, sleeping a "
-                 "while...");
+        scope.Det("Adverts list not empty, sleeping a "
+                  "while...");
         platform::Sleep(kPollMs);
     }
-    TraceInf("(CGtosPipeWorkThread::DiscoverPrinters)Adverts list empty");
+    scope.Inf("Adverts list empty");
 
     // Idle, not only empty: a request taken by a worker is not worked off yet.
-    WaitQuiet([this] { return m_pRequests->IsIdle(); },
-              "(CGtosPipeWorkThread::DiscoverPrinters)Requests list empty, time #%d",
-              "(CGtosPipeWorkThread::DiscoverPrinters)Requests list not empty, sleeping a "
-              "while...");
-    TraceInf("(CGtosPipeWorkThread::DiscoverPrinters)Requests list empty");
+    WaitQuiet(
+        scope, [this] { return m_pRequests->IsIdle(); }, "Requests list empty, time #%d",
+        "Requests list not empty, sleeping a while...");
+    scope.Inf("Requests list empty");
 
-    WaitQuiet([this] { return !AnyPrinterProcessing(); },
-              "(CGtosPipeWorkThread::DiscoverPrinters)No printers currently processing, time #%d",
-              "(CGtosPipeWorkThread::DiscoverPrinters)Found a processing printer, sleeping a "
-              "while...");
-    TraceInf("(CGtosPipeWorkThread::DiscoverPrinters)No printers currently processing");
+    WaitQuiet(
+        scope, [this] { return !AnyPrinterProcessing(); },
+        "No printers currently processing, time #%d",
+        "Found a processing printer, sleeping a while...");
+    scope.Inf("No printers currently processing");
 
     // The GUI reloads the list file when the answer comes: the writer stores
     // the run's changes first (it waits 700 ms to gather them).
     for (int i = 0; m_pPrinters->KPLFileNeedsWriting() && i < kWriteWaitPolls; ++i)
         platform::Sleep(kPollMs);
-    TraceInf("(CGtosPipeWorkThread::DiscoverPrinters)Known printer list %s",
-             m_pPrinters->KPLFileNeedsWriting() ? "still not written" : "written");
+    scope.Inf("Known printer list %s",
+              m_pPrinters->KPLFileNeedsWriting() ? "still not written" : "written");
     return true;
 }
 
@@ -98,8 +100,7 @@ void CGtosPipeWorkThread::SearchPasses() {
     for (int iPass = 0; iPass < kSearchPasses; ++iPass) {
         if (!socket.Send(iTTL, SSDP_PORT, SSDP_MULTICAST_ADDR, csSearch))
             return;
-        TraceDet("(CGtosPipeWorkThread::DiscoverPrinters)Data sent:\n%s",
-                 IndentForTrace(csSearch).c_str());
+        kTraceAsDiscoverPrinters.Det("Data sent:\n%s", IndentForTrace(csSearch).c_str());
         const Clock::time_point windowEnd =
             Clock::now() + std::chrono::milliseconds(platform::ScaledDelay(kSearchWindowMs));
         for (;;) {
@@ -114,12 +115,11 @@ void CGtosPipeWorkThread::SearchPasses() {
             SAdvert advert;
             if (!socket.TimedReceive(SSDP_MULTICAST_ADDR, lRemaining, szBuffer, sizeof szBuffer,
                                      &advert.csIpAddr, &advert.csHostName)) {
-                TraceErr("(CGtosPipeWorkThread::DiscoverPrinters)receiving data from socket "
-                         "failed");
+                kTraceAsDiscoverPrinters.Err("receiving data from socket "
+                                             "failed");
                 return;
             }
-            TraceDet("(CGtosPipeWorkThread::DiscoverPrinters)Data received:\n%s",
-                     IndentForTrace(szBuffer).c_str());
+            kTraceAsDiscoverPrinters.Det("Data received:\n%s", IndentForTrace(szBuffer).c_str());
             // A time-out leaves the sender's address empty; an empty datagram
             // is dropped and does not end the pass early.
             if (advert.csIpAddr.empty())

@@ -41,45 +41,45 @@ void CGtosPipeWorkThread::Work() {
 std::string CGtosPipeWorkThread::Answer(EGtosCommand eCommand, const CGtosPipeComm& comm) {
     switch (eCommand) {
     case eGtosQuit:
-        TraceInf("(CGtosPipeWorkThread::Work)Received Quit command, quitting");
+        kTraceAsGtosWork.Inf("Received Quit command, quitting");
         return std::string();
     case eGtosIgnore:
-        TraceInf("(CGtosPipeWorkThread::Work)Received Ignore command");
+        kTraceAsGtosWork.Inf("Received Ignore command");
         return GtosOutcome(CGtosPipeComm::kCmdIgnore,
                            ChangePrinter(eCommand, comm.m_csUUID, eVexIgnore));
     case eGtosRemove:
-        TraceInf("(CGtosPipeWorkThread::Work)Received Remove command");
+        kTraceAsGtosWork.Inf("Received Remove command");
         return GtosOutcome(CGtosPipeComm::kCmdRemove, ChangePrinter(eCommand, comm.m_csUUID, 0));
     case eGtosRestore:
-        TraceInf("(CGtosPipeWorkThread::Work)Received Restore command");
+        kTraceAsGtosWork.Inf("Received Restore command");
         return GtosOutcome(CGtosPipeComm::kCmdRestore,
                            ChangePrinter(eCommand, comm.m_csUUID, eVexWaiting));
     case eGtosChangeState:
-        TraceInf("(CGtosPipeWorkThread::Work)Received change state command");
+        kTraceAsGtosWork.Inf("Received change state command");
         return GtosOutcome(CGtosPipeComm::kCmdChangeState,
                            ChangePrinter(eCommand, comm.m_csUUID, comm.m_eNewState));
     case eGtosAddIcon: {
-        TraceInf("(CGtosPipeWorkThread::Work)Received Add Icon command");
+        kTraceAsGtosWork.Inf("Received Add Icon command");
         uint32_t uiWarnings = 0;
         const uint32_t uiResult = AddIcon(comm, &uiWarnings);
         return GtosCreationAnswer(CGtosPipeComm::kCmdAddIcon, uiResult, uiWarnings);
     }
     case eGtosAddIconDefaults: {
-        TraceInf("(CGtosPipeWorkThread::Work)Received Add Icon with defaults command");
+        kTraceAsGtosWork.Inf("Received Add Icon with defaults command");
         uint32_t uiWarnings = 0;
         const uint32_t uiResult = AddIconWithDefaults(comm.m_csUUID, &uiWarnings);
         return GtosCreationAnswer(CGtosPipeComm::kCmdAddIconDefaults, uiResult, uiWarnings);
     }
     case eGtosDiscover:
-        TraceInf("(CGtosPipeWorkThread::Work)Received Discover printers command");
+        kTraceAsGtosWork.Inf("Received Discover printers command");
         DiscoverPrinters();
         return GtosOutcome(CGtosPipeComm::kCmdDiscover, true);
     case eGtosUpdateIcons:
-        TraceInf("(CGtosPipeWorkThread::Work)Received Update Icons command");
+        kTraceAsGtosWork.Inf("Received Update Icons command");
         return GtosOutcome(CGtosPipeComm::kCmdUpdateIcons,
                            UpdateIcons(comm.m_csUUID, comm.m_csIconNames, comm.m_eNewState));
     default:
-        TraceWrn("(CGtosPipeWorkThread::Work)Received unknown command");
+        kTraceAsGtosWork.Wrn("Received unknown command");
         return CGtosPipeComm::kAnswerUnknown;
     }
 }
@@ -87,15 +87,14 @@ std::string CGtosPipeWorkThread::Answer(EGtosCommand eCommand, const CGtosPipeCo
 bool CGtosPipeWorkThread::FindChangeablePrinter(const std::string& csUUID, int32_t eNewState,
                                                 CPrinter* pPrinter) {
     if (!IsKnownState(eNewState)) {
-        TraceWrn("(CGtosPipeWorkThread::Work)State %d is no printer state, refused", eNewState);
+        kTraceAsGtosWork.Wrn("State %d is no printer state, refused", eNewState);
         return false;
     }
     if (!m_pPrinters->Find(csUUID, *pPrinter))
         return false;
     // A creation under way changes the record itself: the GUI's view is already old.
     if (pPrinter->m_uiFlags & PRT_FLAG_ADDING) {
-        TraceWrn("(CGtosPipeWorkThread::Work)Printer %s is being created, command refused",
-                 csUUID.c_str());
+        kTraceAsGtosWork.Wrn("Printer %s is being created, command refused", csUUID.c_str());
         return false;
     }
     return true;

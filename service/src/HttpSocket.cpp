@@ -13,7 +13,7 @@ CHttpSocket::CHttpSocket() {
     CTraceScope scope("CHttpSocket::CHttpSocket", TRACE_DET);
     m_bWinsockStarted = WSAStartup();
     if (!m_bWinsockStarted)
-        TraceErr("(CHttpSocket::CHttpSocket)Error initializing Winsock: (%d)", int(GetLastError()));
+        scope.Err("Error initializing Winsock: (%d)", int(GetLastError()));
 }
 
 CHttpSocket::~CHttpSocket() {
@@ -44,7 +44,7 @@ bool CHttpSocket::Init(const std::string& csAddress, int iPort) {
     }
     m_hSocket = CreateSocket(SocketKind::Stream);
     if (m_hSocket == INVALID_SOCKET) {
-        TraceErr("(CHttpSocket::Init)Allocating socket failed! Error: (%d)", int(GetLastError()));
+        scope.Err("Allocating socket failed! Error: (%d)", int(GetLastError()));
         m_bInitialized = false;
         scope.Result(false);
         return false;
@@ -55,7 +55,7 @@ bool CHttpSocket::Init(const std::string& csAddress, int iPort) {
         !SetSendTimeout(m_hSocket, ScaledDelay(kReceiveTimeoutMs))) {
         if (iPort < 0 || iPort > 65535)
             SetLastError(WSAEINVAL);
-        TraceErr("(CHttpSocket::Init)Connecting socket failed! Error: (%d)", int(GetLastError()));
+        scope.Err("Connecting socket failed! Error: (%d)", int(GetLastError()));
         CloseSocket();
         scope.Result(false);
         return false;
@@ -67,12 +67,12 @@ bool CHttpSocket::Init(const std::string& csAddress, int iPort) {
 bool CHttpSocket::Send(const std::string& csData) {
     CTraceScope scope("CHttpSocket::Send", TRACE_DET);
     if (!m_bInitialized) {
-        TraceErr("(CHttpSocket::Send)Send attempted when not initialized");
+        scope.Err("Send attempted when not initialized");
         scope.Result(false);
         return false;
     }
     if (!SendAll(m_hSocket, csData.data(), csData.size())) {
-        TraceErr("(CHttpSocket::Send)send failed! Error: (%d)", int(GetLastError()));
+        scope.Err("send failed! Error: (%d)", int(GetLastError()));
         CloseSocket();
         scope.Result(false);
         return false;
@@ -85,14 +85,14 @@ bool CHttpSocket::Send(const std::string& csData) {
 int CHttpSocket::Receive(char* pszBuffer, int iBufferLen) {
     CTraceScope scope("CHttpSocket::Receive", TRACE_DET);
     if (!m_bInitialized) {
-        TraceErr("(CHttpSocket::Receive)Receive attempted when not initialized");
+        scope.Err("Receive attempted when not initialized");
         scope.Result("%d", -1);
         return -1;
     }
     std::memset(pszBuffer, 0, size_t(iBufferLen));
     int n = platform::Receive(m_hSocket, pszBuffer, iBufferLen);
     if (n < 0) {
-        TraceErr("(CHttpSocket::Receive)recv failed! Error: (%d)", int(GetLastError()));
+        scope.Err("recv failed! Error: (%d)", int(GetLastError()));
         CloseSocket();
     } else {
         m_bReceived = true;

@@ -16,6 +16,13 @@
 #include <cstdlib>
 #include <strings.h>
 
+namespace {
+
+// The driver installer's call is a step of the port's creation.
+constexpr CTraceName kTraceAsCreatePort("CIconManager::CreatePort");
+
+} // namespace
+
 using namespace platform;
 
 const char* const CIconManager::kMutexName = "VexIconMutex";
@@ -40,8 +47,7 @@ bool CIconManager::RestartSpoolerBetweenCreations(int iAttempts) {
     NamedMutex mutex(kMutexName);
     NamedMutexLock lock(mutex);
     if (!lock.Owned())
-        TraceErr("(CIconManager::RestartSpoolerBetweenCreations)Cannot take %s, error %d",
-                 kMutexName, int(GetLastError()));
+        scope.Err("Cannot take %s, error %d", kMutexName, int(GetLastError()));
     CSpooler spooler;
     bool bRestarted = false;
     for (int i = 0; i < iAttempts && !bRestarted; ++i)
@@ -57,20 +63,20 @@ uint32_t CIconManager::Add(SIconInfo request, SIconInfo* pActual, uint32_t* puiW
     if (request.csUUID.empty() || request.csIconName.empty() || request.csPortAddress.empty() ||
         request.csPortName.empty() || request.csPrinterModel.empty() ||
         (request.bShare && request.csShareName.empty()) || request.eDriverType == eDriverNone) {
-        TraceErr("(CIconManager::Add)Bad parameter");
+        scope.Err("Bad parameter");
         scope.Result("rc=%d, warnings=%08x", int(ICON_BAD_REQUEST), 0u);
         return ICON_BAD_REQUEST;
     }
     NamedMutex mutex(kMutexName);
     NamedMutexLock lock(mutex);
     if (!lock.Owned()) {
-        TraceErr("(CIconManager::Add)Cannot take %s, error %d", kMutexName, int(GetLastError()));
+        scope.Err("Cannot take %s, error %d", kMutexName, int(GetLastError()));
         scope.Result("rc=%d, warnings=%08x", int(ICON_FAILED), 0u);
         return ICON_FAILED;
     }
     // Asked once the mutex is held: a restart of the spooler holds it too.
     if (!CSpooler().IsSpoolerRunning()) {
-        TraceErr("(CIconManager::Add)Spooler down, giving up");
+        scope.Err("Spooler down, giving up");
         scope.Result("rc=%d, warnings=%08x", int(ICON_SPOOLER_DOWN), 0u);
         return ICON_SPOOLER_DOWN;
     }
@@ -101,8 +107,7 @@ uint32_t CIconManager::AddWithDefaults(const std::string& csUUID, const std::str
     NamedMutex mutex(kMutexName);
     NamedMutexLock lock(mutex);
     if (!lock.Owned())
-        TraceErr("(CIconManager::AddWithDefaults)Cannot take %s, error %d", kMutexName,
-                 int(GetLastError()));
+        scope.Err("Cannot take %s, error %d", kMutexName, int(GetLastError()));
     CVexData data;
     SIconInfo info;
     info.csUUID = csUUID;
@@ -142,46 +147,44 @@ uint32_t CIconManager::VerifyIconInfo() {
             m_uiWarnings |= ICON_WARN_PUBLISH_CHANGED;
         }
     } else if (validation.IsPublishedValid(a.bPublish) != 0) {
-        TraceWrn("(CIconManager::VerifyIconInfo)Published value '%d' invalid", int(a.bPublish));
+        scope.Wrn("Published value '%d' invalid", int(a.bPublish));
         a.bPublish = !a.bPublish;
         if (validation.IsPublishedValid(a.bPublish) == 0) {
-            TraceWrn("(CIconManager::VerifyIconInfo)Changed published value to '%d'",
-                     int(a.bPublish));
+            scope.Wrn("Changed published value to '%d'", int(a.bPublish));
             m_uiWarnings |= ICON_WARN_PUBLISH_CHANGED;
         } else {
-            TraceErr("(CIconManager::VerifyIconInfo)Published value '%d' also invalid, giving up",
-                     int(a.bPublish));
+            scope.Err("Published value '%d' also invalid, giving up", int(a.bPublish));
             a.bPublish = !a.bPublish;
             rc = ICON_BAD_REQUEST;
         }
     }
     if (rc != ICON_OK) {
     } else if (validation.IsPortNameValid(a.csPortName) != 0) {
-        TraceErr("(CIconManager::VerifyIconInfo)Port name '%s' invalid", a.csPortName.c_str());
+        scope.Err("Port name '%s' invalid", a.csPortName.c_str());
         rc = ICON_BAD_PORT_NAME;
     } else if (validation.IsIconNameValid(a.csIconName, "") != 0) {
-        TraceErr("(CIconManager::VerifyIconInfo)Icon name '%s' invalid", a.csIconName.c_str());
+        scope.Err("Icon name '%s' invalid", a.csIconName.c_str());
         rc = ICON_BAD_ICON_NAME;
     } else if (!data.DoesDriverTypeExist(eDriverType(a.eDriverType))) {
-        TraceErr("(CIconManager::VerifyIconInfo)No driver of type %d exists (files most likely "
-                 "deleted)",
-                 int(a.eDriverType));
+        scope.Err("No driver of type %d exists (files most likely "
+                  "deleted)",
+                  int(a.eDriverType));
         rc = ICON_NO_DRIVER_FILES;
     } else if (!data.IsModelSupported(a.csPrinterModel, eDriverType(a.eDriverType))) {
-        TraceErr("(CIconManager::VerifyIconInfo)No driver of type %d for printer model '%s'",
-                 int(a.eDriverType), a.csPrinterModel.c_str());
+        scope.Err("No driver of type %d for printer model '%s'", int(a.eDriverType),
+                  a.csPrinterModel.c_str());
         rc = ICON_MODEL_UNSUPPORTED;
     } else if (a.bShare && validation.IsShareNameValid(a.csShareName, "") != 0) {
-        TraceErr("(CIconManager::VerifyIconInfo)Share name '%s' invalid", a.csShareName.c_str());
+        scope.Err("Share name '%s' invalid", a.csShareName.c_str());
         rc = ICON_BAD_SHARE_NAME;
     } else if (validation.AreCommentsValid(a.csComments) != 0) {
-        TraceErr("(CIconManager::VerifyIconInfo)Comments '%s' invalid", a.csComments.c_str());
+        scope.Err("Comments '%s' invalid", a.csComments.c_str());
         rc = ICON_BAD_COMMENTS;
     } else if (validation.IsLocationValid(a.csLocation) != 0) {
-        TraceErr("(CIconManager::VerifyIconInfo)Location '%s' invalid", a.csLocation.c_str());
+        scope.Err("Location '%s' invalid", a.csLocation.c_str());
         rc = ICON_BAD_LOCATION;
     } else if (validation.IsSeparatorPageValid(a.csSepPage) != 0) {
-        TraceErr("(CIconManager::VerifyIconInfo)Separator page '%s' invalid", a.csSepPage.c_str());
+        scope.Err("Separator page '%s' invalid", a.csSepPage.c_str());
         rc = ICON_BAD_SEPARATOR_PAGE;
     }
     scope.Result("%d", int(rc));
@@ -191,7 +194,7 @@ uint32_t CIconManager::VerifyIconInfo() {
 uint32_t CIconManager::CreatePort() {
     CTraceScope scope("CIconManager::CreatePort");
     if (!CSpooler().IsSpoolerRunning()) {
-        TraceErr("(CIconManager::CreatePort)Spooler down, not calling port monitor");
+        scope.Err("Spooler down, not calling port monitor");
         scope.Result("%d", int(ICON_SPOOLER_DOWN));
         return ICON_SPOOLER_DOWN;
     }
@@ -203,8 +206,7 @@ uint32_t CIconManager::CreatePort() {
     }
     uint32_t rc = ICON_OK;
     if (csPortName.empty()) {
-        TraceErr("(CIconManager::CreatePort)Port creation failed, port monitor rc=%d",
-                 int(iMonitorRc));
+        scope.Err("Port creation failed, port monitor rc=%d", int(iMonitorRc));
         switch (iMonitorRc) {
         case 50:
         case 52:
@@ -225,15 +227,15 @@ uint32_t CIconManager::CreatePort() {
         }
     } else {
         if (csPortName != m_Actual.csPortName) {
-            TraceWrn("(CIconManager::CreatePort)Different port name returned; requested: '%s'; "
-                     "got: '%s'",
-                     m_Actual.csPortName.c_str(), csPortName.c_str());
+            scope.Wrn("Different port name returned; requested: '%s'; "
+                      "got: '%s'",
+                      m_Actual.csPortName.c_str(), csPortName.c_str());
             m_Actual.csPortName = csPortName;
             m_uiWarnings |= ICON_WARN_OTHER_PORT_NAME;
         }
         if (iMonitorRc == 100) {
-            TraceWrn("(CIconManager::CreatePort)Port monitor could only find a read-only SNMP "
-                     "community");
+            scope.Wrn("Port monitor could only find a read-only SNMP "
+                      "community");
             m_uiWarnings |= ICON_WARN_READ_ONLY_COMMUNITY;
         }
     }
@@ -264,7 +266,7 @@ std::string CIconManager::BuildCommandLine(const std::string& csDriverPath) {
         cs += " -c " + QuoteArgument(a.csComments);
     if (!a.csSepPage.empty())
         cs += " -sp " + QuoteArgument(a.csSepPage);
-    TraceInf("(CIconManager::BuildCommandLine)Command line is: '%s'", cs.c_str());
+    scope.Inf("Command line is: '%s'", cs.c_str());
     return cs;
 }
 
@@ -289,7 +291,7 @@ uint32_t CIconManager::CallDriverInstaller(const std::string& csCommandLine,
                                            const std::string& csDirectory) {
     CTraceScope scope("CIconManager::CallDriverInstaller");
     if (!CSpooler().IsSpoolerRunning()) {
-        TraceErr("(CIconManager::CreatePort)Spooler down, not calling driver installer");
+        kTraceAsCreatePort.Err("Spooler down, not calling driver installer");
         scope.Result("%d", int(ICON_SPOOLER_DOWN));
         return ICON_SPOOLER_DOWN;
     }
@@ -298,30 +300,30 @@ uint32_t CIconManager::CallDriverInstaller(const std::string& csCommandLine,
     options.dwRunAsUserOfProcessId = GetGuiUserProcess();
     Process installer;
     if (!installer.Start(csCommandLine, options)) {
-        TraceErr("(CIconManager::CallDriverInstaller)Call to CreateProcess failed--can't call "
-                 "driver installer");
+        scope.Err("Call to CreateProcess failed--can't call "
+                  "driver installer");
         scope.Result("%d", int(ICON_FAILED));
         return ICON_FAILED;
     }
     uint32_t dwExitCode = 0;
     const uint32_t dwLimitMs = std::max(ScaledDelay(kInstallerTimeoutMs), kMinInstallerTimeoutMs);
     if (installer.Wait(dwLimitMs) != WaitResult::Signaled) {
-        TraceErr("(CIconManager::CallDriverInstaller)Driver installer still running after %u ms, "
-                 "ending it",
-                 dwLimitMs);
+        scope.Err("Driver installer still running after %u ms, "
+                  "ending it",
+                  dwLimitMs);
         installer.Terminate(1);
         scope.Result("%d", int(ICON_FAILED));
         return ICON_FAILED;
     }
     if (!installer.GetExitCode(&dwExitCode)) {
-        TraceErr("(CIconManager::CallDriverInstaller)Couldn't get driver installer return code, "
-                 "assuming error");
+        scope.Err("Couldn't get driver installer return code, "
+                  "assuming error");
         dwExitCode = uint32_t(-1);
     }
     uint32_t rc = dwExitCode == 0                                     ? ICON_OK
                   : int32_t(dwExitCode) == kInstallerUnsupportedModel ? ICON_MODEL_UNSUPPORTED
                                                                       : ICON_FAILED;
-    TraceInf("(CIconManager::CallDriverInstaller)Driver installer exit code %d", int(dwExitCode));
+    scope.Inf("Driver installer exit code %d", int(dwExitCode));
     scope.Result("%d", int(rc));
     return rc;
 }
@@ -357,9 +359,9 @@ bool CIconManager::InstallAddlDriver(eOs os) {
                               : os == eOsNT4     ? "NT"
                               : os == eOsWin2000 ? "2000"
                                                  : "XP";
-        TraceErr("(CIconManager::InstallAddlDriver)Driver installer call failed for install of "
-                 "Windows %s driver",
-                 pszName);
+        scope.Err("Driver installer call failed for install of "
+                  "Windows %s driver",
+                  pszName);
         m_uiWarnings |= os == eOsWin9x     ? ICON_WARN_ADDL_9X_FAILED
                         : os == eOsNT4     ? ICON_WARN_ADDL_NT_FAILED
                         : os == eOsWin2000 ? ICON_WARN_ADDL_2000_FAILED
@@ -397,11 +399,10 @@ bool CIconManager::IsDriverInstalled(eOs os) {
         GetLastError() == ERROR_INSUFFICIENT_BUFFER) {
         auto* pBuffer = static_cast<uint8_t*>(std::malloc(dwNeeded));
         if (!pBuffer) {
-            TraceErr("(CIconManager::IsDriverInstalled)malloc failed to allocate %d bytes",
-                     int(dwNeeded));
+            scope.Err("malloc failed to allocate %d bytes", int(dwNeeded));
         } else if (!EnumPrinterDrivers(csEnvironment.c_str(), 3, pBuffer, dwNeeded, &dwNeeded,
                                        &dwReturned)) {
-            TraceErr("(CIconManager::IsDriverInstalled)EnumPrinterDrivers failed");
+            scope.Err("EnumPrinterDrivers failed");
         } else {
             auto* pDrivers = reinterpret_cast<const DRIVER_INFO_3*>(pBuffer);
             for (uint32_t i = 0; i < dwReturned && !bInstalled; ++i)

@@ -62,9 +62,8 @@ void CListenThread::Listen() {
     CThrottledWarning failureWarning;
     if (socket.Init(m_iPort)) {
         if (!socket.SetReceiveBufferSize(kSocketBufferBytes))
-            TraceWrn("(CListenThread::Listen)Receive buffer not enlarged. Error: (%d)",
-                     int(GetLastError()));
-        TraceInf("(CListenThread::Listen)Listening on port %d", m_iPort);
+            scope.Wrn("Receive buffer not enlarged. Error: (%d)", int(GetLastError()));
+        scope.Inf("Listening on port %d", m_iPort);
         char szBuffer[kBufferLen];
         int nFailures = 0;
         while (!m_bStop) {
@@ -76,14 +75,14 @@ void CListenThread::Listen() {
                 if (m_bStop)
                     break;
                 if (!IsPassingError(dwError)) {
-                    TraceErr("(CListenThread::Listen)Receive failed for good, listening ends. "
-                             "Error: (%d)",
-                             int(dwError));
+                    scope.Err("Receive failed for good, listening ends. "
+                              "Error: (%d)",
+                              int(dwError));
                     break;
                 }
-                failureWarning.Occurred("(CListenThread::Listen)Receive failed, listening goes "
-                                        "on. Error: (" +
-                                        std::to_string(dwError) + ")");
+                failureWarning.Occurred(scope.Prefixed("Receive failed, listening goes "
+                                                       "on. Error: (" +
+                                                       std::to_string(dwError) + ")"));
                 if (++nFailures >= kFailuresBeforePause)
                     std::this_thread::sleep_for(kFailurePause);
                 continue;
@@ -92,8 +91,7 @@ void CListenThread::Listen() {
             if (m_bStop)
                 break;
             if (TraceOn(TRACE_DET))
-                TraceDet("(CListenThread::Listen)Data received:\n%s",
-                         IndentForTrace(szBuffer).c_str());
+                scope.Det("Data received:\n%s", IndentForTrace(szBuffer).c_str());
             m_pAdverts->Add(SAdvert{csHostName, csIpAddress, szBuffer});
         }
     }

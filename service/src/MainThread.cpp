@@ -59,7 +59,7 @@ void CMainThread::Start() {
     }
     m_printers.SetKplPath(vexData.GetWorkingDir() + vexData.GetKplFile());
     if (!m_printers.Read(true)) {
-        TraceErr("(CMainThread::Start)FATAL ERROR: Failed to read KPL!");
+        scope.Err("FATAL ERROR: Failed to read KPL!");
         return;
     }
     if (bFirstTime)
@@ -83,7 +83,7 @@ void CMainThread::Run() {
     CIconManager::RestartSpoolerBetweenCreations(kSpoolerRestartAttempts);
     WaitForSpooler(spooler);
     for (int iLoop = 0;; ++iLoop) {
-        TraceInf("(CMainThread::Run)main thread loop #%d", iLoop);
+        scope.Inf("main thread loop #%d", iLoop);
         platform::Sleep(kMainLoopMs);
     }
 }
@@ -112,7 +112,7 @@ bool CMainThread::FlushPendingWrite(uint32_t dwLimitMs) {
     bool bOk = done.wait_for(std::chrono::milliseconds(dwLimitMs)) == std::future_status::ready &&
                done.get();
     if (!bOk)
-        TraceErr("(CMainThread::FlushPendingWrite)Known printer list not written before the stop");
+        scope.Err("Known printer list not written before the stop");
     scope.Result(bOk);
     return bOk;
 }

@@ -15,6 +15,9 @@ using namespace platform;
 
 namespace {
 
+// The move's steps write under its name.
+constexpr CTraceName kTraceAsMovePortsToNewAddress("MovePortsToNewAddress");
+
 // Where a monitor records a port's printer address: bytes 532..535 of the
 // port's "configInfo" value, in network order.
 constexpr size_t kConfigInfoAddress = 532;
@@ -57,8 +60,8 @@ bool MoveRecord(const SPort& port, const uint8_t* pOldAddr, const uint8_t* pNewA
         uint32_t rc = RegSetValueEx(hKey, "configInfo", type, info.data(), size);
         bMoved = rc == ERROR_SUCCESS;
         if (!bMoved)
-            TraceErr("(MovePortsToNewAddress)Cannot record the new address of port %s, error %d",
-                     port.csName.c_str(), int(rc));
+            kTraceAsMovePortsToNewAddress.Err("Cannot record the new address of port %s, error %d",
+                                              port.csName.c_str(), int(rc));
     }
     RegCloseKey(hKey);
     return bMoved;
@@ -72,8 +75,8 @@ void RefreshQueues(const std::string& csPort) {
     std::vector<uint64_t> buffer(needed / 8 + 1);
     auto* bytes = reinterpret_cast<uint8_t*>(buffer.data());
     if (!EnumPrinters(PRINTER_ENUM_LOCAL, 2, bytes, needed, &needed, &count)) {
-        TraceErr("(MovePortsToNewAddress)EnumPrinters failed, GetLastError()=%d",
-                 int(GetLastError()));
+        kTraceAsMovePortsToNewAddress.Err("EnumPrinters failed, GetLastError()=%d",
+                                          int(GetLastError()));
         return;
     }
     const auto* printers = reinterpret_cast<const PRINTER_INFO_2*>(bytes);
@@ -85,11 +88,11 @@ void RefreshQueues(const std::string& csPort) {
         bool ok = OpenPrinter(printers[i].pPrinterName, &hPrinter, &all) &&
                   SetPrinter(hPrinter, 2, &printers[i], 0);
         if (ok)
-            TraceInf("(MovePortsToNewAddress)Queue '%s' follows port %s", printers[i].pPrinterName,
-                     csPort.c_str());
+            kTraceAsMovePortsToNewAddress.Inf("Queue '%s' follows port %s",
+                                              printers[i].pPrinterName, csPort.c_str());
         else
-            TraceErr("(MovePortsToNewAddress)Queue '%s' not moved, GetLastError()=%d",
-                     printers[i].pPrinterName, int(GetLastError()));
+            kTraceAsMovePortsToNewAddress.Err("Queue '%s' not moved, GetLastError()=%d",
+                                              printers[i].pPrinterName, int(GetLastError()));
         if (hPrinter)
             ClosePrinter(hPrinter);
     }
@@ -101,21 +104,20 @@ int MovePortsToNewAddress(const std::string& csOldAddr, const std::string& csNew
     CTraceScope scope("MovePortsToNewAddress");
     uint8_t oldAddr[4], newAddr[4];
     if (!ParseIPv4Address(csOldAddr, oldAddr) || !ParseIPv4Address(csNewAddr, newAddr)) {
-        TraceWrn("(MovePortsToNewAddress)Not an IPv4 address change: '%s' to '%s'",
-                 csOldAddr.c_str(), csNewAddr.c_str());
+        scope.Wrn("Not an IPv4 address change: '%s' to '%s'", csOldAddr.c_str(), csNewAddr.c_str());
         return 0;
     }
     std::vector<SPort> ports;
     if (!ReadPorts(&ports)) {
-        TraceErr("(MovePortsToNewAddress)EnumPorts failed, GetLastError()=%d", int(GetLastError()));
+        scope.Err("EnumPorts failed, GetLastError()=%d", int(GetLastError()));
         return 0;
     }
     int iMoved = 0;
     for (const SPort& port : ports) {
         if (!MoveRecord(port, oldAddr, newAddr))
             continue;
-        TraceInf("(MovePortsToNewAddress)Port %s moved from %s to %s", port.csName.c_str(),
-                 csOldAddr.c_str(), csNewAddr.c_str());
+        scope.Inf("Port %s moved from %s to %s", port.csName.c_str(), csOldAddr.c_str(),
+                  csNewAddr.c_str());
         ++iMoved;
         RefreshQueues(port.csName);
     }

@@ -10,6 +10,13 @@
 
 #include <algorithm>
 
+namespace {
+
+// The name's conversion is a step of adding the port.
+constexpr CTraceName kTraceAsAdd("CPortManager::Add");
+
+} // namespace
+
 using namespace platform;
 
 namespace {
@@ -33,9 +40,9 @@ bool Widen(const std::string& cs, std::u16string* pWide) {
     for (char16_t c : *pWide)
         converted += (c >= 0xDC00 && c <= 0xDFFF) ? 0 : 1;
     if (!ok || converted != expected) {
-        TraceErr("(CPortManager::Add)mbstowcs didn't work correctly, %d chars converted "
-                 "instead of %d",
-                 int(converted), int(expected));
+        kTraceAsAdd.Err("mbstowcs didn't work correctly, %d chars converted "
+                        "instead of %d",
+                        int(converted), int(expected));
         return false;
     }
     return true;
@@ -62,15 +69,13 @@ bool CPortManager::CreateMonBinding() {
     RPC_STATUS status = RpcStringBindingCompose(nullptr, "ncacn_np", nullptr, nullptr, nullptr,
                                                 &m_pszStringBinding);
     if (status != RPC_S_OK) {
-        TraceErr("(CPortManager::CreateMonBinding)RpcStringBindingCompose failed, rc=%d",
-                 int(status));
+        scope.Err("RpcStringBindingCompose failed, rc=%d", int(status));
         scope.Result(false);
         return false;
     }
     status = RpcBindingFromStringBinding(m_pszStringBinding, &g_hPortMonitorBinding);
     if (status != RPC_S_OK) {
-        TraceErr("(CPortManager::CreateMonBinding)RpcBindingFromStringBinding failed, rc=%d",
-                 int(status));
+        scope.Err("RpcBindingFromStringBinding failed, rc=%d", int(status));
         RpcStringFree(&m_pszStringBinding);
         scope.Result(false);
         return false;
@@ -84,12 +89,12 @@ bool CPortManager::RemoveMonBinding() {
     bool bResult = true;
     RPC_STATUS status = RpcStringFree(&m_pszStringBinding);
     if (status != RPC_S_OK) {
-        TraceErr("(CPortManager::RemoveMonBinding)RpcStringFree failed, rc=%d", int(status));
+        scope.Err("RpcStringFree failed, rc=%d", int(status));
         bResult = false;
     }
     status = RpcBindingFree(&g_hPortMonitorBinding);
     if (status != RPC_S_OK) {
-        TraceErr("(CPortManager::RemoveMonBinding)RpcBindingFree failed, rc=%d", int(status));
+        scope.Err("RpcBindingFree failed, rc=%d", int(status));
         bResult = false;
     }
     m_bBindingCreated = false;
@@ -101,7 +106,7 @@ std::string CPortManager::Add(const std::string& csAddr, const std::string& csNa
     CTraceScope scope("CPortManager::Add");
     std::string csResult;
     if (!m_bBindingCreated) {
-        TraceErr("(CPortManager::Add)Add called, but binding not created");
+        scope.Err("Add called, but binding not created");
         return csResult;
     }
     std::u16string wsAddr, wsName;
@@ -110,9 +115,9 @@ std::string CPortManager::Add(const std::string& csAddr, const std::string& csNa
     char16_t szPortName[kMonPortNameChars] = {};
     if (wsName.size() >= kMonPortNameChars) {
         std::u16string wsCut = wsName.substr(0, kMonPortNameChars - 1);
-        TraceWrn("(CPortManager::Add)Port name string passed in too long; instead of\n"
-                 "              '%s'\n       we will use\n              '%s'",
-                 csName.c_str(), Narrow(wsCut).c_str());
+        scope.Wrn("Port name string passed in too long; instead of\n"
+                  "              '%s'\n       we will use\n              '%s'",
+                  csName.c_str(), Narrow(wsCut).c_str());
         wsName = wsCut;
     }
     std::copy(wsName.begin(), wsName.end(), szPortName);
@@ -122,20 +127,19 @@ std::string CPortManager::Add(const std::string& csAddr, const std::string& csNa
                        std::max(ScaledDelay(kCallTimeoutMs), kMinCallTimeoutMs));
     if (status != RPC_S_OK) {
         // The call itself failed: no port; the status stands in for the code.
-        TraceErr("(CPortManager::Add)Call to the port monitor failed, RPC status=%d", int(status));
+        scope.Err("Call to the port monitor failed, RPC status=%d", int(status));
         rc = int32_t(status);
         return csResult;
     }
-    TraceInf("(CPortManager::Add)Port monitor return code was %d", int(rc));
+    scope.Inf("Port monitor return code was %d", int(rc));
     csResult = Narrow(szPortName);
-    TraceInf("(CPortManager::Add)Port monitor name %s", csResult.c_str());
+    scope.Inf("Port monitor name %s", csResult.c_str());
     if (rc == 0 || rc == 1) {
         csResult = Narrow(wsName);
     } else if (rc == 51 || rc == 61) {
-        TraceWrn("(CPortManager::Add)monSetNewPort returned different port name %s",
-                 csResult.c_str());
+        scope.Wrn("monSetNewPort returned different port name %s", csResult.c_str());
     } else {
-        TraceErr("(CPortManager::Add)monSetNewPort failed, rc=%d", int(rc));
+        scope.Err("monSetNewPort failed, rc=%d", int(rc));
     }
     scope.Result("'%s'", csResult.c_str());
     return csResult;

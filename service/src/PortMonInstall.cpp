@@ -15,6 +15,13 @@
 #include <strings.h>
 #include <vector>
 
+namespace {
+
+// The monitor check keeps the name it had in the queue maker.
+constexpr CTraceName kTraceAsIsPortMonInstalled("CIconManager::IsPortMonInstalled");
+
+} // namespace
+
 using namespace platform;
 
 const char* const CPortMonInstall::kMonitorDll = "zantornpmon.dll";
@@ -95,11 +102,10 @@ bool CPortMonInstall::IsPortMonInstalled() {
         GetLastError() == ERROR_INSUFFICIENT_BUFFER) {
         auto* pBuffer = static_cast<uint8_t*>(std::malloc(dwNeeded));
         if (!pBuffer) {
-            TraceErr("(CIconManager::IsPortMonInstalled)malloc failed to allocate %d bytes",
-                     int(dwNeeded));
+            kTraceAsIsPortMonInstalled.Err("malloc failed to allocate %d bytes", int(dwNeeded));
         } else if (!EnumMonitors(2, pBuffer, dwNeeded, &dwNeeded, &dwReturned)) {
-            TraceErr("(CIconManager::IsPortMonInstalled)EnumMonitors failed, GetLastError()=%d",
-                     int(GetLastError()));
+            kTraceAsIsPortMonInstalled.Err("EnumMonitors failed, GetLastError()=%d",
+                                           int(GetLastError()));
         } else {
             auto* pMonitors = reinterpret_cast<const MONITOR_INFO_2*>(pBuffer);
             for (uint32_t i = 0; i < dwReturned && !bInstalled; ++i) {
@@ -118,16 +124,15 @@ bool CPortMonInstall::IsPortMonInstalled() {
 bool CPortMonInstall::InstallPortMonitor() {
     CTraceScope scope("CPortMonInstall::InstallPortMonitor");
     if (!CopyPMFiles()) {
-        TraceErr("(CPortMonInstall::InstallPortMonitor)Copy of files into the system directory "
-                 "failed, can't install port monitor");
+        scope.Err("Copy of files into the system directory "
+                  "failed, can't install port monitor");
         scope.Result(false);
         return false;
     }
     MONITOR_INFO_2 info{m_csMonitorName.c_str(), nullptr, kMonitorDll};
     bool bResult = AddMonitor(2, &info);
     if (!bResult)
-        TraceErr("(CPortMonInstall::InstallPortMonitor)AddMonitor failed, GetLastError=%d",
-                 int(GetLastError()));
+        scope.Err("AddMonitor failed, GetLastError=%d", int(GetLastError()));
     scope.Result(bResult);
     return bResult;
 }
@@ -139,8 +144,7 @@ bool CPortMonInstall::CopyPMFiles() {
         // An existing folder without files copies nothing, and that is no failure.
         bool bEmptyFolder = DirectoryExists(m_csPortMonPath);
         if (!bEmptyFolder)
-            TraceErr("(CPortMonInstall::CopyPMFiles)No files in the port monitor directory %s",
-                     m_csPortMonPath.c_str());
+            scope.Err("No files in the port monitor directory %s", m_csPortMonPath.c_str());
         scope.Result(bEmptyFolder);
         return bEmptyFolder;
     }
@@ -161,11 +165,11 @@ bool CPortMonInstall::CopyPMFiles() {
             ClearReadOnly(csTarget);
             bCopied = CopyFile(csSource, csTarget, false);
             if (bCopied && iAttempt > 1)
-                TraceInf("(CPortMonInstall::CopyPMFiles)Try #%d to copy file worked", iAttempt);
+                scope.Inf("Try #%d to copy file worked", iAttempt);
             else if (!bCopied)
-                TraceErr("(CPortMonInstall::CopyPMFiles)Failure #%d to copy file '%s' to '%s' "
-                         "GetLastError()=%d",
-                         iAttempt, csSource.c_str(), csTarget.c_str(), int(GetLastError()));
+                scope.Err("Failure #%d to copy file '%s' to '%s' "
+                          "GetLastError()=%d",
+                          iAttempt, csSource.c_str(), csTarget.c_str(), int(GetLastError()));
         }
         ClearReadOnly(csTarget);
         bResult = bCopied;
@@ -200,16 +204,15 @@ bool CPortMonInstall::GetPMVersionNum(const std::string& csDir, int32_t aiVersio
     std::string csFile = csDir + kMonitorDll;
     uint32_t dwSize = GetFileVersionInfoSize(csFile);
     if (dwSize == 0) {
-        TraceErr("(CPortMonInstall::GetPMVersionNum)GetFileVersionInfoSize failed; "
-                 "GetLastError=%d",
-                 int(GetLastError()));
+        scope.Err("GetFileVersionInfoSize failed; "
+                  "GetLastError=%d",
+                  int(GetLastError()));
         scope.Result(false);
         return false;
     }
     void* pBlock = std::malloc(dwSize);
     if (!pBlock) {
-        TraceErr("(CPortMonInstall::GetPMVersionNum)malloc failed to allocate %d bytes",
-                 int(dwSize));
+        scope.Err("malloc failed to allocate %d bytes", int(dwSize));
         scope.Result(false);
         return false;
     }
@@ -217,11 +220,9 @@ bool CPortMonInstall::GetPMVersionNum(const std::string& csDir, int32_t aiVersio
     void* pValue = nullptr;
     uint32_t uLen = 0;
     if (!GetFileVersionInfo(csFile, dwSize, pBlock)) {
-        TraceErr("(CPortMonInstall::GetPMVersionNum)GetFileVersionInfo failed; GetLastError=%d",
-                 int(GetLastError()));
+        scope.Err("GetFileVersionInfo failed; GetLastError=%d", int(GetLastError()));
     } else if (!VerQueryValue(pBlock, "\\", &pValue, &uLen)) {
-        TraceErr("(CPortMonInstall::GetPMVersionNum)VerQueryValue failed; GetLastError=%d",
-                 int(GetLastError()));
+        scope.Err("VerQueryValue failed; GetLastError=%d", int(GetLastError()));
     } else {
         auto* pInfo = static_cast<const VS_FIXEDFILEINFO*>(pValue);
         aiVersion[0] = int32_t(pInfo->dwProductVersionMS >> 16);
@@ -243,7 +244,7 @@ bool CPortMonInstall::ReinstallPortMonitor() {
     ENUM_SERVICE_STATUS* pDependants = nullptr;
     uint32_t dwDependants = 0;
     if (!spooler.ShutdownSpooler(&pDependants, &dwDependants)) {
-        TraceErr("(CPortMonInstall::ReinstallPortMonitor)Spooler shutdown failed");
+        scope.Err("Spooler shutdown failed");
         ShowFailureMessage(2, 4);
         scope.Result(false);
         return false;
@@ -254,11 +255,11 @@ bool CPortMonInstall::ReinstallPortMonitor() {
         bStarted = spooler.RestartSpooler(pDependants, dwDependants, bDependencyProblem);
     CSpooler::FreeDependentServices(pDependants);
     if (!bStarted) {
-        TraceErr("(CPortMonInstall::ReinstallPortMonitor)Spooler restart failed");
+        scope.Err("Spooler restart failed");
         ShowFailureMessage(2, 3);
     } else if (bDependencyProblem) {
-        TraceErr("(CPortMonInstall::ReinstallPortMonitor)Restart of some dependent services "
-                 "failed");
+        scope.Err("Restart of some dependent services "
+                  "failed");
         ShowFailureMessage(2, 1);
     }
     scope.Result(bResult);
@@ -271,5 +272,5 @@ void CPortMonInstall::ShowFailureMessage(uint32_t uiTitleRc, uint32_t uiMessageR
     std::string csText = LoadServiceString(uiMessageRc) + ErrorText(GetLastError());
     // No desktop to show a box on: the system log carries the message.
     platform::ReportErrorEvent("vexsrv", csTitle + ": " + csText);
-    TraceErr("(CPortMonInstall::ShowFailureMessage)%s: %s", csTitle.c_str(), csText.c_str());
+    scope.Err("%s: %s", csTitle.c_str(), csText.c_str());
 }

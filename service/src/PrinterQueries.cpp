@@ -71,7 +71,7 @@ std::string CRequestThread::BuildStateVariableRequest(const std::string& csState
            kSoapBody + "\r\n";
 }
 
-bool CRequestThread::ReadAnswer(CHttpSocket& socket, const char* pszRoutine, std::string* pcsData) {
+bool CRequestThread::ReadAnswer(CHttpSocket& socket, const CTraceName& name, std::string* pcsData) {
     pcsData->clear();
     char szBuffer[kReceiveChunk];
     const auto deadline = std::chrono::steady_clock::now() +
@@ -81,40 +81,39 @@ bool CRequestThread::ReadAnswer(CHttpSocket& socket, const char* pszRoutine, std
         if (n <= 0)
             break;
         if (pcsData->size() + size_t(n) > kMaxAnswerSize) {
-            TraceErr("(%s)Answer larger than %u bytes refused", pszRoutine,
-                     unsigned(kMaxAnswerSize));
+            name.Err("Answer larger than %u bytes refused", unsigned(kMaxAnswerSize));
             pcsData->clear();
             return false;
         }
         pcsData->append(szBuffer, size_t(n));
         if (std::chrono::steady_clock::now() >= deadline) {
-            TraceWrn("(%s)Answer still not complete after %u ms; reading stops", pszRoutine,
+            name.Wrn("Answer still not complete after %u ms; reading stops",
                      unsigned(platform::ScaledDelay(kAnswerTimeLimitMs)));
             break;
         }
     }
     if (TraceOn(TRACE_DET))
-        TraceDet("(%s)Total data received:\n%s", pszRoutine, IndentForTrace(*pcsData).c_str());
+        name.Det("Total data received:\n%s", IndentForTrace(*pcsData).c_str());
     return true;
 }
 
-bool CRequestThread::Query(const char* pszRoutine, const std::string& csAddress, int32_t iPort,
+bool CRequestThread::Query(const CTraceName& name, const std::string& csAddress, int32_t iPort,
                            const std::string& csRequest, std::string* pcsData) {
     pcsData->clear();
     CHttpSocket socket;
     if (!socket.Init(csAddress, iPort))
         return false;
     if (TraceOn(TRACE_DET))
-        TraceDet("(%s)Data sent:\n%s", pszRoutine, IndentForTrace(csRequest).c_str());
+        name.Det("Data sent:\n%s", IndentForTrace(csRequest).c_str());
     if (!socket.Send(csRequest))
         return false;
-    return ReadAnswer(socket, pszRoutine, pcsData);
+    return ReadAnswer(socket, name, pcsData);
 }
 
 bool CRequestThread::GetDeviceDescription(const SRequest& request, std::string* pcsData) {
     CTraceScope scope("CRequestThread::GetDeviceDescription");
-    bool bOk = Query("CRequestThread::GetDeviceDescription", request.csIpAddr, request.iPort,
-                     BuildDescriptionRequest(request), pcsData);
+    bool bOk =
+        Query(scope, request.csIpAddr, request.iPort, BuildDescriptionRequest(request), pcsData);
     scope.Result(bOk);
     return bOk;
 }
@@ -122,7 +121,7 @@ bool CRequestThread::GetDeviceDescription(const SRequest& request, std::string* 
 bool CRequestThread::GetStateVariable(const std::string& csStateVarURL, int32_t iStateVarPort,
                                       const SRequest& request, std::string* pcsData) {
     CTraceScope scope("CRequestThread::GetStateVariable");
-    bool bOk = Query("CRequestThread::GetStateVariable", request.csIpAddr, iStateVarPort,
+    bool bOk = Query(scope, request.csIpAddr, iStateVarPort,
                      BuildStateVariableRequest(csStateVarURL, iStateVarPort, request), pcsData);
     scope.Result(bOk);
     return bOk;
@@ -145,16 +144,16 @@ size_t CRequestThread::CheckHttpReturnCode(const std::string& csData) {
 
 // An answer's body after a good status line, parsed into pXml and dumped to
 // the trace under the routine's name; false for a failed status.
-bool CRequestThread::ParseAnswerBody(const char* pszRoutine, const std::string& csData,
+bool CRequestThread::ParseAnswerBody(const CTraceName& name, const std::string& csData,
                                      CXml* pXml) {
     size_t nPos = CheckHttpReturnCode(csData);
     if (nPos == std::string::npos)
         return false;
     const char* pszPos = csData.c_str() + nPos;
     pXml->Parse(&pszPos);
-    TraceDet("(%s)PARSED DATA:", pszRoutine);
+    name.Det("PARSED DATA:");
     pXml->Dump();
-    TraceDet("(%s)END PARSED DATA", pszRoutine);
+    name.Det("END PARSED DATA");
     return true;
 }
 
@@ -162,7 +161,7 @@ bool CRequestThread::ParseDeviceDescription(const std::string& csData, std::stri
                                             int32_t* piStateVarPort) {
     CTraceScope scope("CRequestThread::ParseDeviceDescription");
     CXml xml;
-    if (!ParseAnswerBody("CRequestThread::ParseDeviceDescription", csData, &xml)) {
+    if (!ParseAnswerBody(scope, csData, &xml)) {
         scope.Result(false);
         return false;
     }
@@ -175,7 +174,7 @@ bool CRequestThread::ParseDeviceDescription(const std::string& csData, std::stri
 bool CRequestThread::ParseStateVariable(const std::string& csData, uint32_t* puiConfig1Var) {
     CTraceScope scope("CRequestThread::ParseStateVariable");
     CXml xml;
-    if (!ParseAnswerBody("CRequestThread::ParseStateVariable", csData, &xml)) {
+    if (!ParseAnswerBody(scope, csData, &xml)) {
         scope.Result(false);
         return false;
     }

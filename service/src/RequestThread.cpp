@@ -17,6 +17,11 @@
 
 namespace {
 
+// The steps of the loop and of an alive request write under the routines
+// they were split from.
+constexpr CTraceName kTraceAsRun("CRequestThread::Run");
+constexpr CTraceName kTraceAsHandleAlive("CRequestThread::HandleAlive");
+
 // The queue creation with the default values (CIconManager, on the stack for one use).
 int CreateWithDefaults(const std::string& csUUID, const std::string& csPortAddr,
                        const std::string& csModel, const std::string& csIpAddr,
@@ -82,8 +87,7 @@ void CRequestThread::RunOnce() {
     // request kept again has found another worker on the printer, which runs
     // the rest.
     for (bool bOwner = m_bClaimed; bOwner && m_pRequests->TakeParked(csUUID, request);) {
-        TraceInf("(CRequestThread::Run)Running the request kept while printer %s was processed",
-                 csUUID.c_str());
+        kTraceAsRun.Inf("Running the request kept while printer %s was processed", csUUID.c_str());
         Handle(std::move(request));
         bOwner = !m_bKept;
     }
@@ -91,11 +95,11 @@ void CRequestThread::RunOnce() {
 }
 
 void CRequestThread::Handle(SRequest request) {
-    TraceDet("(CRequestThread::Run)Removed request:\n       meth=%d; name=%s; addr=%s; UUID=%s; "
-             "URL=%s; mod=%s; ucode=%s; port=%d; seqnum=%d",
-             int(request.eMethod), request.csHostName.c_str(), request.csIpAddr.c_str(),
-             request.csUUID.c_str(), request.csURL.c_str(), request.csModel.c_str(),
-             request.csMicrocodeLevel.c_str(), int(request.iPort), int(request.ulSeqNum));
+    kTraceAsRun.Det("Removed request:\n       meth=%d; name=%s; addr=%s; UUID=%s; "
+                    "URL=%s; mod=%s; ucode=%s; port=%d; seqnum=%d",
+                    int(request.eMethod), request.csHostName.c_str(), request.csIpAddr.c_str(),
+                    request.csUUID.c_str(), request.csURL.c_str(), request.csModel.c_str(),
+                    request.csMicrocodeLevel.c_str(), int(request.iPort), int(request.ulSeqNum));
     m_bClaimed = false;
     m_bKept = false;
     if (request.eMethod == ESsdpMethod::BYEBYE)
@@ -110,12 +114,12 @@ void CRequestThread::KeepForLater(const SRequest& request, const CPrinter& print
     const bool bNotNewer = request.ulSeqNum != 0 && ulStored != 0 && request.ulSeqNum <= ulStored;
     if (bNotNewer && request.csIpAddr == printer.m_csIpAddr &&
         request.csMicrocodeLevel == printer.m_csMicrocodeLevel) {
-        TraceWrn("(CRequestThread::HandleAlive)Someone else already processing this printer, "
-                 "discarding request");
+        kTraceAsHandleAlive.Wrn("Someone else already processing this printer, "
+                                "discarding request");
         return;
     }
-    TraceInf("(CRequestThread::HandleAlive)Someone else already processing this printer, request "
-             "kept until it is done");
+    kTraceAsHandleAlive.Inf("Someone else already processing this printer, request "
+                            "kept until it is done");
     m_pRequests->Park(request);
     m_bKept = true;
 }
@@ -127,14 +131,15 @@ bool CRequestThread::Admitted(const SRequest& request) {
     if (eAdmission == CPrinters::eAdmitted)
         return true;
     if (eAdmission == CPrinters::eListFull)
-        listFull.Occurred("(CRequestThread::HandleAlive)Known printer list full (" +
-                          std::to_string(CPrinters::kMaxPrinters) + " printers); new printer " +
-                          request.csUUID + " from " + request.csIpAddr + " not added");
+        listFull.Occurred(kTraceAsHandleAlive.Prefixed("Known printer list full (" +
+                                                       std::to_string(CPrinters::kMaxPrinters) +
+                                                       " printers); new printer " + request.csUUID +
+                                                       " from " + request.csIpAddr + " not added"));
     else
-        addressFull.Occurred("(CRequestThread::HandleAlive)Address " + request.csIpAddr +
-                             " has brought " + std::to_string(CPrinters::kMaxPerAddress) +
-                             " printers into the list already; new printer " + request.csUUID +
-                             " not added");
+        addressFull.Occurred(kTraceAsHandleAlive.Prefixed(
+            "Address " + request.csIpAddr + " has brought " +
+            std::to_string(CPrinters::kMaxPerAddress) +
+            " printers into the list already; new printer " + request.csUUID + " not added"));
     return false;
 }
 
@@ -143,29 +148,28 @@ void CRequestThread::HandleByeBye(SRequest request) {
     CPrintersLock lock(*m_pPrinters);
     CPrinterExtraInfo extra;
     if (!m_pPrinters->FindExtraInfo(request.csUUID, extra)) {
-        TraceInf("(CRequestThread::HandleByeBye)Received ByeBye for unknown UUID %s, discarding",
-                 request.csUUID.c_str());
+        scope.Inf("Received ByeBye for unknown UUID %s, discarding", request.csUUID.c_str());
         return;
     }
     if (request.ulSeqNum != 0 && extra.m_ulMostRecentSeqNum != 0 &&
         request.ulSeqNum <= extra.m_ulMostRecentSeqNum) {
-        TraceInf("(CRequestThread::HandleByeBye)Received duplicate or old ByeBye for UUID %s, "
-                 "discarding",
-                 request.csUUID.c_str());
+        scope.Inf("Received duplicate or old ByeBye for UUID %s, "
+                  "discarding",
+                  request.csUUID.c_str());
         return;
     }
     // The worker on the printer would store its location over the cleared one.
     if (extra.m_uiFlags & EXTRA_FLAG_PROCESSING) {
-        TraceInf("(CRequestThread::HandleByeBye)Someone else already processing this printer, "
-                 "ByeBye for UUID %s kept until it is done",
-                 request.csUUID.c_str());
+        scope.Inf("Someone else already processing this printer, "
+                  "ByeBye for UUID %s kept until it is done",
+                  request.csUUID.c_str());
         m_pRequests->Park(request);
         m_bKept = true;
         return;
     }
-    TraceInf("(CRequestThread::HandleByeBye)Received ByeBye for UUID %s, clearing cached info, if "
-             "any",
-             request.csUUID.c_str());
+    scope.Inf("Received ByeBye for UUID %s, clearing cached info, if "
+              "any",
+              request.csUUID.c_str());
     extra.m_csCachedStateVarURL.clear();
     extra.m_iCachedStateVarPort = -1;
     extra.m_ulMostRecentSeqNum = request.ulSeqNum;
@@ -193,11 +197,10 @@ void CRequestThread::HandleAlive(SRequest request) {
     // 7: the printer may have been removed meanwhile.
     lock.Take();
     if (!m_pPrinters->Find(request.csUUID, printer)) {
-        TraceWrn("(CRequestThread::HandleAlive)Printer no longer exists!");
+        scope.Wrn("Printer no longer exists!");
         return;
     }
-    TraceDet("(CRequestThread::HandleAlive)Vex state after getting state variable=%d",
-             int(printer.m_VexState));
+    scope.Det("Vex state after getting state variable=%d", int(printer.m_VexState));
 
     // 8: the decision for a new printer.
     const eMode eOpMode = CVexData().GetOpMode();
@@ -208,8 +211,8 @@ void CRequestThread::HandleAlive(SRequest request) {
             if (!AddQueue(request, lock, &printer))
                 return;
         } else {
-            TraceInf("(CRequestThread::HandleAlive)New printer found, adding to 'awaiting user "
-                     "action' list");
+            scope.Inf("New printer found, adding to 'awaiting user "
+                      "action' list");
         }
     }
 
@@ -247,9 +250,9 @@ bool CRequestThread::ClaimPrinter(const SRequest& request, CPrintersLock& lock, 
             return false;
         int32_t iState = eVexWaiting;
         if (!bSupported) {
-            TraceWrn("(CRequestThread::HandleAlive)Received advertisement for new printer that is "
-                     "unsupported; printer model='%s'",
-                     request.csModel.c_str());
+            kTraceAsHandleAlive.Wrn("Received advertisement for new printer that is "
+                                    "unsupported; printer model='%s'",
+                                    request.csModel.c_str());
             iState = eVexUnsupported;
         }
         printer = CPrinter();
@@ -263,8 +266,7 @@ bool CRequestThread::ClaimPrinter(const SRequest& request, CPrintersLock& lock, 
         printer.m_uiFlags = 0;
         printer.m_uiPrtConfig1Var = PRT_CONFIG1_UNKNOWN;
         if (!m_pPrinters->Add(printer)) {
-            TraceErr("(CRequestThread::HandleAlive)Adding printer %s failed",
-                     request.csUUID.c_str());
+            kTraceAsHandleAlive.Err("Adding printer %s failed", request.csUUID.c_str());
             return false;
         }
         extra = CPrinterExtraInfo();
@@ -278,8 +280,8 @@ bool CRequestThread::ClaimPrinter(const SRequest& request, CPrintersLock& lock, 
         return true;
     }
     if (TraceOn(TRACE_DET))
-        TraceDet("(CRequestThread::HandleAlive)Request received for known printer:\n       %s",
-                 printer.Describe(1).c_str());
+        kTraceAsHandleAlive.Det("Request received for known printer:\n       %s",
+                                printer.Describe(1).c_str());
     m_pPrinters->FindExtraInfo(request.csUUID, extra);
     if (extra.m_uiFlags & EXTRA_FLAG_PROCESSING) {
         KeepForLater(request, printer, extra);
@@ -287,11 +289,11 @@ bool CRequestThread::ClaimPrinter(const SRequest& request, CPrintersLock& lock, 
     }
     const uint32_t ulStored = extra.m_ulMostRecentSeqNum;
     if (request.ulSeqNum != 0 && ulStored != 0 && request.ulSeqNum == ulStored) {
-        TraceInf("(CRequestThread::HandleAlive)Duplicate request, discarding");
+        kTraceAsHandleAlive.Inf("Duplicate request, discarding");
         return false;
     }
     if (request.ulSeqNum != 0 && ulStored != 0 && request.ulSeqNum < ulStored) {
-        TraceWrn("(CRequestThread::HandleAlive)Out-of-order request, discarding");
+        kTraceAsHandleAlive.Wrn("Out-of-order request, discarding");
         return false;
     }
     extra.m_uiFlags |= EXTRA_FLAG_PROCESSING;
@@ -307,8 +309,7 @@ uint32_t CRequestThread::QueryConfigWord(const SRequest& request, const CPrinter
     std::string& csStateVarURL = *pcsStateVarURL;
     int32_t& iStateVarPort = *piStateVarPort;
     uint32_t uiConfig1Var = PRT_CONFIG1_UNKNOWN;
-    TraceDet("(CRequestThread::HandleAlive)Vex state before getting state variable=%d",
-             int(printer.m_VexState));
+    kTraceAsHandleAlive.Det("Vex state before getting state variable=%d", int(printer.m_VexState));
     bool bQueryStateVar = true;
     if (extra.m_iCachedStateVarPort != -1 &&
         printer.m_csMicrocodeLevel == request.csMicrocodeLevel) {
@@ -321,8 +322,8 @@ uint32_t CRequestThread::QueryConfigWord(const SRequest& request, const CPrinter
         bQueryStateVar = GetDeviceDescription(request, &csDescription) &&
                          ParseDeviceDescription(csDescription, &csStateVarURL, &iStateVarPort);
     }
-    TraceDet("(CRequestThread::HandleAlive)csStateVarURL=%s; iStateVarPort=%d",
-             csStateVarURL.c_str(), int(iStateVarPort));
+    kTraceAsHandleAlive.Det("csStateVarURL=%s; iStateVarPort=%d", csStateVarURL.c_str(),
+                            int(iStateVarPort));
     if (bQueryStateVar) {
         std::string csAnswer;
         if (GetStateVariable(csStateVarURL, iStateVarPort, request, &csAnswer) &&
@@ -338,7 +339,7 @@ bool CRequestThread::AddQueue(const SRequest& request, CPrintersLock& lock, CPri
     printer.m_uiFlags |= PRT_FLAG_ADDING;
     m_pPrinters->UpdatePrinter(printer);
     lock.Release();
-    TraceInf("(CRequestThread::HandleAlive)New printer found, need to add icon for it");
+    kTraceAsHandleAlive.Inf("New printer found, need to add icon for it");
     {
         CStogPipeComm stog;
         stog.TellGuiAddingIconsWithDefaults();
@@ -350,12 +351,12 @@ bool CRequestThread::AddQueue(const SRequest& request, CPrintersLock& lock, CPri
         addWithDefaults(request.csUUID, csPortAddr, request.csModel, request.csIpAddr, &csIconName);
     lock.Take();
     if (!m_pPrinters->Find(request.csUUID, printer)) {
-        TraceWrn("(CRequestThread::HandleAlive)Printer no longer exists!");
+        kTraceAsHandleAlive.Wrn("Printer no longer exists!");
         return false;
     }
-    TraceDet("(CRequestThread::HandleAlive)Vex state after add icon call, but before "
-             "setting it based on the results=%d",
-             int(printer.m_VexState));
+    kTraceAsHandleAlive.Det("Vex state after add icon call, but before "
+                            "setting it based on the results=%d",
+                            int(printer.m_VexState));
     printer.m_uiFlags &= ~PRT_FLAG_ADDING;
     if (iResult == ICON_OK) {
         printer.AddIconName(csIconName);
@@ -365,14 +366,13 @@ bool CRequestThread::AddQueue(const SRequest& request, CPrintersLock& lock, CPri
         else
             printer.m_uiFlags &= ~PRT_FLAG_HOSTNAME_USED;
     } else if (iResult == ICON_MODEL_UNSUPPORTED) {
-        TraceErr("(CRequestThread::HandleAlive)Printer model found to be unsupported");
+        kTraceAsHandleAlive.Err("Printer model found to be unsupported");
         printer.m_VexState = eVexUnsupported;
     } else {
-        TraceErr("(CRequestThread::HandleAlive)Attempt to add icon failed");
+        kTraceAsHandleAlive.Err("Attempt to add icon failed");
         printer.m_VexState = eVexAddError;
     }
-    TraceDet("(CRequestThread::HandleAlive)Vex state after attempt to add icon=%d",
-             int(printer.m_VexState));
+    kTraceAsHandleAlive.Det("Vex state after attempt to add icon=%d", int(printer.m_VexState));
     return true;
 }
 
@@ -398,19 +398,19 @@ void CRequestThread::WriteBack(const SRequest& request, uint32_t uiConfig1Var,
 }
 
 void CRequestThread::PromptUser() {
-    TraceInf("(CRequestThread::HandleAlive)New printer found, need to prompt user");
+    kTraceAsHandleAlive.Inf("New printer found, need to prompt user");
     {
         CStogPipeComm stog;
         if (stog.TellFoundNewPrinter()) {
-            TraceInf("(CRequestThread::HandleAlive)GUI notified about new printer");
+            kTraceAsHandleAlive.Inf("GUI notified about new printer");
             return;
         }
     }
     StartPromptingGuiProc startGui = PromptingGuiStarter();
     if (startGui && startGui())
-        TraceInf("(CRequestThread::HandleAlive)GUI notified about new printer");
+        kTraceAsHandleAlive.Inf("GUI notified about new printer");
     else
-        TraceErr("(CRequestThread::HandleAlive)CreateProcess failed");
+        kTraceAsHandleAlive.Err("CreateProcess failed");
 }
 
 uint32_t RequestThreadProc(SThreadData* pData) {

@@ -60,7 +60,7 @@ bool CRequests::Add(const SRequest& request) {
             TraceRequest("Add", "Replaced waiting", request);
     } else {
         if (m_waiting.size() >= m_nBound) {
-            m_dropWarning.Occurred("(CRequests::Add)Queue full, request dropped");
+            m_dropWarning.Occurred(scope.Prefixed("Queue full, request dropped"));
             scope.Result(false);
             return false;
         }
@@ -80,9 +80,9 @@ bool CRequests::Add(const SRequest& request) {
 
 bool CRequests::Remove(SRequest& request, std::string* pcsHost) {
     CTraceScope scope("CRequests::Remove");
-    TraceInf("(CRequests::Remove)Going into wait for items in list");
+    scope.Inf("Going into wait for items in list");
     if (m_event.Wait() != platform::WaitResult::Signaled)
-        TraceErr("(CRequests::Remove)Attempt to wait on event failed");
+        scope.Err("Attempt to wait on event failed");
     std::lock_guard lock(m_cs);
     bool bTaken = false;
     while (!bTaken && !m_turns.empty()) {
@@ -127,7 +127,7 @@ void CRequests::Done(const std::string& csHost) {
     std::lock_guard lock(m_cs);
     auto itHost = m_hosts.find(csHost);
     if (itHost == m_hosts.end() || itHost->second.nOpen == 0) {
-        TraceErr("(CRequests::Done)No open request for address %s", csHost.c_str());
+        scope.Err("No open request for address %s", csHost.c_str());
         return;
     }
     SHost& host = itHost->second;

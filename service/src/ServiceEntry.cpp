@@ -179,8 +179,9 @@ void vex_main(uint32_t dwArgc, char** lpszArgv) {
     char szErr[kErrorTextSize];
     g_sshStatusHandle = RegisterServiceCtrlHandler(SZSERVICENAME, vex_ctrl);
     if (!g_sshStatusHandle) {
-        TraceErr("(vex_main)RegisterServiceCtrlHandler failed. (%s)",
-                 GetLastErrorText(szErr, kErrorTextSize));
+        if (TraceOn(TRACE_ERR)) // the error text is written with detail lines of its own
+            scope.Err("RegisterServiceCtrlHandler failed. (%s)",
+                      GetLastErrorText(szErr, kErrorTextSize));
         return;
     }
     {
@@ -244,8 +245,8 @@ bool ReportStatusToSCMgr(uint32_t dwCurrentState, uint32_t dwWin32ExitCode, uint
         g_ssStatus.dwCheckPoint = g_dwCheckPoint++;
     if (!SetServiceStatus(g_sshStatusHandle, &g_ssStatus)) {
         char szErr[kErrorTextSize];
-        TraceErr("(ReportStatusToSCMgr)SetServiceStatus failed. (%s)",
-                 GetLastErrorText(szErr, kErrorTextSize));
+        if (TraceOn(TRACE_ERR))
+            scope.Err("SetServiceStatus failed. (%s)", GetLastErrorText(szErr, kErrorTextSize));
         return false;
     }
     return true;

@@ -100,7 +100,7 @@ bool CSsdp::ParseRequest(char* pszRequest) {
         ParseContent(pszBody);
 
     if (!bOk)
-        TraceErr("(CSsdp::ParseRequest)Parse failed");
+        scope.Err("Parse failed");
     scope.Result(bOk);
     return bOk;
 }
@@ -221,22 +221,22 @@ bool CSsdp::VerifyHeaders() {
     case ESsdpMethod::NOTIFY:
         bOk = AllValid(aeNotify, std::size(aeNotify));
         if (!bOk)
-            TraceErr("(CSsdp::VerifyHeaders)Verification of notify request failed");
+            scope.Err("Verification of notify request failed");
         break;
     case ESsdpMethod::HTTP:
         bOk = AllValid(aeHttp, std::size(aeHttp));
         if (!bOk)
-            TraceErr("(CSsdp::VerifyHeaders)Verification of http request failed");
+            scope.Err("Verification of http request failed");
         break;
     case ESsdpMethod::ALIVE:
         bOk = AllValid(aeNotify, std::size(aeNotify));
         if (!bOk)
-            TraceErr("(CSsdp::VerifyHeaders)Verification of SSDP alive failed");
+            scope.Err("Verification of SSDP alive failed");
         break;
     case ESsdpMethod::BYEBYE:
         bOk = AllValid(aeByebye, std::size(aeByebye));
         if (!bOk)
-            TraceErr("(CSsdp::VerifyHeaders)Verification of SSDP byebye failed");
+            scope.Err("Verification of SSDP byebye failed");
         break;
     case ESsdpMethod::INVALID:
         break;
@@ -337,11 +337,12 @@ std::string CSsdp::GetDescriptionUrl(int32_t* piPort) {
 }
 
 uint32_t CSsdp::GetSequenceNumber() {
+    const CTraceName trace("CSsdp::GetSequenceNumber");
     TraceDet("Entry (CSsdp::GetSequenceNumber)");
     const std::string& csSeq = asHeaders[SEQNUM].csValue;
     const uint32_t uiSeq = decimal::ToUInt32(csSeq.c_str());
     if (uiSeq == 0)
-        TraceErr("(CSsdp::GetSequenceNumber)Conversion failed for string '%s'", csSeq.c_str());
+        trace.Err("Conversion failed for string '%s'", csSeq.c_str());
     TraceDet("Exit  (CSsdp::GetSequenceNumber)Sequence number=%d", static_cast<int>(uiSeq));
     return uiSeq;
 }

@@ -20,7 +20,7 @@ CSsdpSocket::CSsdpSocket() {
     CTraceScope scope("CSsdpSocket::CSsdpSocket");
     m_bWinsockStarted = WSAStartup();
     if (!m_bWinsockStarted)
-        TraceErr("(CSsdpSocket::CSsdpSocket)Error initializing Winsock: (%d)", int(GetLastError()));
+        scope.Err("Error initializing Winsock: (%d)", int(GetLastError()));
 }
 
 CSsdpSocket::~CSsdpSocket() {
@@ -30,7 +30,7 @@ CSsdpSocket::~CSsdpSocket() {
 
 bool CSsdpSocket::Init(int iLocalPort) {
     CTraceScope scope("CSsdpSocket::Init");
-    TraceDet("(CSsdpSocket::Init) (iLocalPort=%d)", iLocalPort);
+    scope.Det(" (iLocalPort=%d)", iLocalPort);
     m_hSocket = INVALID_SOCKET;
     if (!m_bWinsockStarted) {
         scope.Result("(%s)", "failure");
@@ -39,16 +39,16 @@ bool CSsdpSocket::Init(int iLocalPort) {
     m_bInitialized = true;
     m_hSocket = CreateSocket(SocketKind::Datagram);
     if (m_hSocket == INVALID_SOCKET) {
-        TraceErr("(CSsdpSocket::Init)Allocating socket failed! Error: (%d)", int(GetLastError()));
+        scope.Err("Allocating socket failed! Error: (%d)", int(GetLastError()));
         m_bInitialized = false;
     } else if (!BindSocket(m_hSocket, "", uint16_t(iLocalPort))) {
         // Another SSDP stack holds the port: share it.
         if (!SetReuseAddress(m_hSocket, true)) {
-            TraceErr("(CSsdpSocket::Init)SetSockOpt failed! Error: (%d)", int(GetLastError()));
+            scope.Err("SetSockOpt failed! Error: (%d)", int(GetLastError()));
             m_bInitialized = false;
         }
         if (!BindSocket(m_hSocket, "", uint16_t(iLocalPort))) {
-            TraceErr("(CSsdpSocket::Init)Binding socket failed! Error: (%d)", int(GetLastError()));
+            scope.Err("Binding socket failed! Error: (%d)", int(GetLastError()));
             m_bInitialized = false;
         }
     }
@@ -84,15 +84,14 @@ bool CSsdpSocket::ReceiveFitting(const char* pszRoutine, char* pszBuffer, int iB
 bool CSsdpSocket::Receive(const std::string& csListenAddr, char* pszBuffer, int iBufferLen,
                           std::string* pcsIpAddress, std::string* pcsHostName) {
     CTraceScope scope("CSsdpSocket::Receive");
-    TraceDet("(CSsdpSocket::Receive) (csListenAddr=%s) (iBufferLen=%d)", csListenAddr.c_str(),
-             iBufferLen);
+    scope.Det(" (csListenAddr=%s) (iBufferLen=%d)", csListenAddr.c_str(), iBufferLen);
     if (!m_bInitialized) {
-        TraceErr("(CSsdpSocket::Receive)Attempt to receive yet not initialized");
+        scope.Err("Attempt to receive yet not initialized");
         scope.Result(false);
         return false;
     }
     if (!m_bReceived && !JoinMulticastGroup(m_hSocket, csListenAddr)) {
-        TraceErr("(CSsdpSocket::Receive)setsockopt failed! Error: (%d)", int(GetLastError()));
+        scope.Err("setsockopt failed! Error: (%d)", int(GetLastError()));
         scope.Result(false);
         return false;
     }
@@ -100,13 +99,13 @@ bool CSsdpSocket::Receive(const std::string& csListenAddr, char* pszBuffer, int 
         !ReceiveFitting("CSsdpSocket::Receive", pszBuffer, iBufferLen, pcsIpAddress, pcsHostName)) {
         if (iBufferLen < 2)
             SetLastError(WSAEFAULT);
-        TraceErr("(CSsdpSocket::Receive)recvfrom failed! Error: (%d)", int(GetLastError()));
+        scope.Err("recvfrom failed! Error: (%d)", int(GetLastError()));
         scope.Result(false);
         return false;
     }
     if (TraceOn(TRACE_DET))
-        TraceDet("(CSsdpSocket::Receive) (pcsIpAddress=%s) (pcsHostName=%s) (pszBuffer=\n%s)",
-                 pcsIpAddress->c_str(), pcsHostName->c_str(), IndentForTrace(pszBuffer).c_str());
+        scope.Det(" (pcsIpAddress=%s) (pcsHostName=%s) (pszBuffer=\n%s)", pcsIpAddress->c_str(),
+                  pcsHostName->c_str(), IndentForTrace(pszBuffer).c_str());
     scope.Result(true);
     return true;
 }
@@ -115,29 +114,26 @@ bool CSsdpSocket::TimedReceive(const std::string& csListenAddr, long lTimeout, c
                                int iBufferLen, std::string* pcsIpAddress,
                                std::string* pcsHostName) {
     CTraceScope scope("CSsdpSocket::TimedReceive");
-    TraceDet("(CSsdpSocket::TimedReceive) (csListenAddr=%s) (lTimeout=%d) (iBufferLen=%d)",
-             csListenAddr.c_str(), int(lTimeout), iBufferLen);
+    scope.Det(" (csListenAddr=%s) (lTimeout=%d) (iBufferLen=%d)", csListenAddr.c_str(),
+              int(lTimeout), iBufferLen);
     if (!m_bInitialized) {
-        TraceErr("(CSsdpSocket::TimedReceive)Attempt to receive yet not initialized");
+        scope.Err("Attempt to receive yet not initialized");
         scope.Result(false);
         return false;
     }
     if (!m_bReceived && !JoinMulticastGroup(m_hSocket, csListenAddr)) {
-        TraceErr(
-            "(CSsdpSocket::TimedReceive)setsockopt failed joining multicast group! Error: (%d)",
-            int(GetLastError()));
+        scope.Err("setsockopt failed joining multicast group! Error: (%d)", int(GetLastError()));
         scope.Result(false);
         return false;
     }
     if (!SetReceiveTimeout(m_hSocket, lTimeout > 0 ? uint32_t(lTimeout) : 1)) {
-        TraceErr("(CSsdpSocket::TimedReceive)setsockopt failed setting timeout! Error: (%d)",
-                 int(GetLastError()));
+        scope.Err("setsockopt failed setting timeout! Error: (%d)", int(GetLastError()));
         scope.Result(false);
         return false;
     }
     if (iBufferLen < 2) {
         SetLastError(WSAEFAULT);
-        TraceErr("(CSsdpSocket::TimedReceive)recvfrom failed! Error: (%d)", int(GetLastError()));
+        scope.Err("recvfrom failed! Error: (%d)", int(GetLastError()));
         scope.Result(false);
         return false;
     }
@@ -145,17 +141,17 @@ bool CSsdpSocket::TimedReceive(const std::string& csListenAddr, long lTimeout, c
                         pcsHostName)) {
         if (GetLastError() == WSAETIMEDOUT) {
             std::memset(pszBuffer, 0, size_t(iBufferLen));
-            TraceInf("(CSsdpSocket::TimedReceive)recvfrom timed out");
+            scope.Inf("recvfrom timed out");
             scope.Result(true);
             return true;
         }
-        TraceErr("(CSsdpSocket::TimedReceive)recvfrom failed! Error: (%d)", int(GetLastError()));
+        scope.Err("recvfrom failed! Error: (%d)", int(GetLastError()));
         scope.Result(false);
         return false;
     }
     if (TraceOn(TRACE_DET))
-        TraceDet("(CSsdpSocket::TimedReceive) (pcsIpAddress=%s) (pcsHostName=%s) (pszBuffer=\n%s)",
-                 pcsIpAddress->c_str(), pcsHostName->c_str(), IndentForTrace(pszBuffer).c_str());
+        scope.Det(" (pcsIpAddress=%s) (pcsHostName=%s) (pszBuffer=\n%s)", pcsIpAddress->c_str(),
+                  pcsHostName->c_str(), IndentForTrace(pszBuffer).c_str());
     scope.Result(true);
     return true;
 }
@@ -164,20 +160,20 @@ bool CSsdpSocket::Send(int iSendTTL, int iDestPort, const std::string& csDestAdd
                        const std::string& csData) {
     CTraceScope scope("CSsdpSocket::Send");
     if (TraceOn(TRACE_DET))
-        TraceDet("(CSsdpSocket::Send) (iSendTTL=%d) (iDestPort=%d) (csDestAddr=%s) (csData=\n%s)",
-                 iSendTTL, iDestPort, csDestAddr.c_str(), IndentForTrace(csData).c_str());
+        scope.Det(" (iSendTTL=%d) (iDestPort=%d) (csDestAddr=%s) (csData=\n%s)", iSendTTL,
+                  iDestPort, csDestAddr.c_str(), IndentForTrace(csData).c_str());
     if (!m_bInitialized) {
-        TraceErr("(CSsdpSocket::Send)Attempt to send yet not initialized");
+        scope.Err("Attempt to send yet not initialized");
         scope.Result(false);
         return false;
     }
     if (!SetMulticastTtl(m_hSocket, iSendTTL)) {
-        TraceErr("(CSsdpSocket::Send)setsockopt failed! Error: (%d)", int(GetLastError()));
+        scope.Err("setsockopt failed! Error: (%d)", int(GetLastError()));
         scope.Result(false);
         return false;
     }
     if (!SendTo(m_hSocket, csData.data(), csData.size(), csDestAddr, uint16_t(iDestPort))) {
-        TraceErr("(CSsdpSocket::Send)sendto failed! Error: (%d)", int(GetLastError()));
+        scope.Err("sendto failed! Error: (%d)", int(GetLastError()));
         scope.Result(false);
         return false;
     }

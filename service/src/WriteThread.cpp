@@ -13,6 +13,12 @@
 
 namespace {
 
+// Each round of the writer writes under its loop.
+constexpr CTraceName kTraceAsRun("CWriteThread::Run");
+// The loop's own entry and exit lines read "CWriteThread:Run", one colon, as
+// they always have: those who read the trace look for that text.
+constexpr char kWriterLoopName[] = "CWriteThread:Run";
+
 // The pause that lets the GUI take the notification before the endpoint goes.
 constexpr uint32_t kNotifyPauseMs = 200;
 std::atomic<bool> g_bConsoleEcho{false};
@@ -43,21 +49,21 @@ void CWriteThread::EchoList() {
 }
 
 void CWriteThread::Run() {
-    CTraceScope scope("CWriteThread:Run");
+    CTraceScope scope(kWriterLoopName);
     for (;;)
         RunOnce();
 }
 
 void CWriteThread::RunOnce() {
-    TraceInf("(CWriteThread::Run)Going into wait for changes to known printer list");
+    kTraceAsRun.Inf("Going into wait for changes to known printer list");
     m_pPrinters->WaitForKPLFileNeedsWriting();
-    TraceInf("(CWriteThread::Run)Change to known printer list occurred");
+    kTraceAsRun.Inf("Change to known printer list occurred");
     bool bLocked = m_pPrinters->LockKPLFile();
     platform::Sleep(kGatherMs);
     m_pPrinters->Write();
     if (bLocked)
         m_pPrinters->UnlockKPLFile();
-    TraceInf("(CWriteThread::Run)Known printer list written to file");
+    kTraceAsRun.Inf("Known printer list written to file");
     if (g_bConsoleEcho)
         EchoList();
     CStogPipeComm stog;

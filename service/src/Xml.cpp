@@ -15,6 +15,11 @@
 
 namespace {
 
+// The steps of the element parse, and the text copy, write under the
+// routines they were split from.
+constexpr CTraceName kTraceAsMySzDupN("CXml::MySzDupN");
+constexpr CTraceName kTraceAsParseElem("CXml::ParseElem");
+
 bool IsWhite(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n';
 }
@@ -119,8 +124,8 @@ void AppendText(std::string& csOut, const char* pszText, size_t nLength, bool bR
         }
         // A value whose low byte is 0 would cut the text short: kept as written.
         if ((iValue & 0xFF) == 0) {
-            TraceErr("(CXml::MySzDupN)Illegal escape sequence(%.*s)",
-                     static_cast<int>(nLeft < 4 ? nLeft : 4), pszText + i);
+            kTraceAsMySzDupN.Err("Illegal escape sequence(%.*s)",
+                                 static_cast<int>(nLeft < 4 ? nLeft : 4), pszText + i);
             csOut += '&';
             ++i;
             continue;
@@ -220,6 +225,7 @@ char* CXml::MySzDupN(const char* pszText, size_t nLength, bool bResolve, char* p
 }
 
 bool CXml::GetToken(const char** ppszPos, SToken* pToken) {
+    const CTraceName trace("CXml::GetToken");
     const char* p = SkipWhite(*ppszPos);
     if (*p == '"' || *p == '\'') {
         const char* pClose = std::strchr(p + 1, *p);
@@ -228,7 +234,7 @@ bool CXml::GetToken(const char** ppszPos, SToken* pToken) {
             // can still be parsed; an unclosed one is not.
             if (pClose != nullptr)
                 *ppszPos = SkipWhite(pClose + 1);
-            TraceErr("(CXml::GetToken)Failed at %d (%c)", Offset(p), *p);
+            trace.Err("Failed at %d (%c)", Offset(p), *p);
             return false;
         }
         pToken->p = p + 1;
@@ -241,7 +247,7 @@ bool CXml::GetToken(const char** ppszPos, SToken* pToken) {
         while (IsNameChar(*pEnd))
             ++pEnd;
         if (*pEnd == '\0') {
-            TraceErr("(CXml::GetToken)Failed at %d (%c)", Offset(pEnd), *pEnd);
+            trace.Err("Failed at %d (%c)", Offset(pEnd), *pEnd);
             return false;
         }
         pToken->p = p;
@@ -250,7 +256,7 @@ bool CXml::GetToken(const char** ppszPos, SToken* pToken) {
         return true;
     }
     if (*p != '>' && *p != '/')
-        TraceErr("(CXml::GetToken)Failed at %d (%c)", Offset(p), *p);
+        trace.Err("Failed at %d (%c)", Offset(p), *p);
     return false;
 }
 
@@ -258,12 +264,13 @@ bool CXml::GetToken(const char** ppszPos, SToken* pToken) {
 // "<", or the inside of "<![ CDATA[ ... ]]>"), -1 on failure, -2 when a
 // "<" of anything else ends the pieces.
 ptrdiff_t CXml::GetElemValue(const char** ppszPos, const char** ppszPiece) {
+    const CTraceName trace("CXml::GetElemValue");
     static const char szCData[] = "<![ CDATA[ ";
     const char* p = *ppszPos;
     if (*p != '<') {
         const char* pLt = std::strchr(p, '<');
         if (pLt == nullptr) {
-            TraceErr("(CXml::GetElemValue)failed at %d (%c)", Offset(p), *p);
+            trace.Err("failed at %d (%c)", Offset(p), *p);
             return -1;
         }
         *ppszPiece = p;
@@ -274,7 +281,7 @@ ptrdiff_t CXml::GetElemValue(const char** ppszPos, const char** ppszPiece) {
         const char* pStart = p + sizeof szCData - 1;
         const char* pEnd = std::strstr(pStart, "]]>");
         if (pEnd == nullptr) {
-            TraceErr("(CXml::GetElemValue)CDATA failed at %d (%c)", Offset(p), *p);
+            trace.Err("CDATA failed at %d (%c)", Offset(p), *p);
             return -1;
         }
         *ppszPiece = pStart;
@@ -285,6 +292,7 @@ ptrdiff_t CXml::GetElemValue(const char** ppszPos, const char** ppszPiece) {
 }
 
 SXmlAttrib* CXml::ParseAttrib(const char** ppszPos) {
+    const CTraceName trace("CXml::ParseAttrib");
     SXmlAttrib* pFirst = nullptr;
     SXmlAttrib** ppLink = &pFirst;
     for (;;) {
@@ -298,9 +306,9 @@ SXmlAttrib* CXml::ParseAttrib(const char** ppszPos) {
             bOk = GetToken(ppszPos, &value);
         }
         if (!bOk) {
-            TraceErr("(CXml::ParseAttrib)Failed: Name=%.*s Value=(%.*s) at %d (%c)",
-                     static_cast<int>(name.n), name.p, static_cast<int>(value.n),
-                     value.p != nullptr ? value.p : "", Offset(*ppszPos), **ppszPos);
+            trace.Err("Failed: Name=%.*s Value=(%.*s) at %d (%c)", static_cast<int>(name.n), name.p,
+                      static_cast<int>(value.n), value.p != nullptr ? value.p : "",
+                      Offset(*ppszPos), **ppszPos);
             break;
         }
         SXmlAttrib* pAttrib = new (std::nothrow) SXmlAttrib;
@@ -340,7 +348,7 @@ bool CXml::SkipMarkup(const char** ppszPos) {
             pEnd += 2;
     }
     if (pEnd == nullptr) {
-        TraceErr("(CXml::ParseElem)Parsing error = (%.6s)", pLt);
+        kTraceAsParseElem.Err("Parsing error = (%.6s)", pLt);
         return false;
     }
     *ppszPos = pEnd;
@@ -433,7 +441,7 @@ SXmlElem* CXml::ParseOneElem(const char** ppszPos, int iDepth) {
             }
             if (iPiece >= 0) {
                 if (iPiece == 0)
-                    TraceErr("(CXml::ParseElem)Get Elem empty value segment");
+                    kTraceAsParseElem.Err("Get Elem empty value segment");
                 else
                     AppendText(csValue, pszPiece, static_cast<size_t>(iPiece), true);
                 continue;
@@ -449,8 +457,8 @@ SXmlElem* CXml::ParseOneElem(const char** ppszPos, int iDepth) {
                 continue;
             }
             if (iDepth >= XML_MAX_DEPTH) {
-                TraceErr("(CXml::ParseElem)Elements nested deeper than %d levels at %d",
-                         XML_MAX_DEPTH, Offset(p));
+                kTraceAsParseElem.Err("Elements nested deeper than %d levels at %d", XML_MAX_DEPTH,
+                                      Offset(p));
                 bFailed = true;
                 break;
             }
@@ -470,9 +478,8 @@ SXmlElem* CXml::ParseOneElem(const char** ppszPos, int iDepth) {
         if (!GetToken(&p, &endTag))
             break;
         if (!Closes(SplitName(endTag.p, endTag.n), name)) {
-            TraceErr("(CXml::ParseElem)element %.*s not closed at %.*s %d ",
-                     static_cast<int>(tag.n), tag.p, static_cast<int>(endTag.n), endTag.p,
-                     Offset(endTag.p));
+            kTraceAsParseElem.Err("element %.*s not closed at %.*s %d ", static_cast<int>(tag.n),
+                                  tag.p, static_cast<int>(endTag.n), endTag.p, Offset(endTag.p));
             break;
         }
         if (*p != '>')
@@ -489,8 +496,8 @@ SXmlElem* CXml::ParseOneElem(const char** ppszPos, int iDepth) {
     *ppszPos = p;
     if (bOk)
         return pElem;
-    TraceErr("(CXml::ParseElem)Failed: Name=%.*s Value=(%s) at %d (%c)", static_cast<int>(tag.n),
-             tag.p != nullptr ? tag.p : "", csValue.c_str(), Offset(p), *p);
+    kTraceAsParseElem.Err("Failed: Name=%.*s Value=(%s) at %d (%c)", static_cast<int>(tag.n),
+                          tag.p != nullptr ? tag.p : "", csValue.c_str(), Offset(p), *p);
     FreeElem(pElem);
     return nullptr;
 }

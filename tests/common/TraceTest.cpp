@@ -36,6 +36,15 @@ SLine ParseLine(const std::string& line) {
     return parsed;
 }
 
+// The tag and the indented message of each line after the date line.
+using TagsAndMessages = std::vector<std::pair<std::string, std::string>>;
+void ExpectLinesAfterTheDate(const TagsAndMessages& expected, const std::vector<SLine>& lines) {
+    for (size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(expected[i].first, lines[i + 1].tag) << i;
+        EXPECT_EQ(expected[i].second, lines[i + 1].indentAndMessage) << i;
+    }
+}
+
 class TraceTest : public ::testing::Test {
 protected:
     std::string TracePath() const { return root.WorkDir() + "vexsrv.log"; }
@@ -66,7 +75,7 @@ TEST_F(TraceTest, LineFormatAndIndentation) {
     auto lines = ReadTrace();
     ASSERT_EQ(9u, lines.size());
     EXPECT_TRUE(lines[0].bDate);
-    std::vector<std::pair<std::string, std::string>> expected = {
+    const TagsAndMessages expected = {
         {"TRC", "Entry (CMainThread::Run)"},
         {"TRC", " Entry (CPrinters::Read)"},
         {"ERR", "  (CPrinters::Read)failed 7"},
@@ -76,10 +85,7 @@ TEST_F(TraceTest, LineFormatAndIndentation) {
         {"TRC", "Exit  (Unbalanced)"},
         {"INF", "plain"},
     };
-    for (size_t i = 0; i < expected.size(); ++i) {
-        EXPECT_EQ(expected[i].first, lines[i + 1].tag) << i;
-        EXPECT_EQ(expected[i].second, lines[i + 1].indentAndMessage) << i;
-    }
+    ExpectLinesAfterTheDate(expected, lines);
 }
 
 TEST_F(TraceTest, ThreadsIndentIndependently) {
@@ -115,6 +121,49 @@ TEST_F(TraceTest, LevelsAreIndependentBits) {
     EXPECT_EQ("Entry (A::B)", lines[1].indentAndMessage);
     EXPECT_EQ(" error", lines[2].indentAndMessage);
     EXPECT_EQ("Exit  (A::B)", lines[3].indentAndMessage);
+}
+
+// The scope's own lines carry its name exactly as a hand-typed prefix would,
+// at their own level whatever the scope's; a level that is off writes nothing.
+TEST_F(TraceTest, NamedLinesCarryTheRoutinesNameAtTheirOwnLevel) {
+    root.EnableTrace(eExeService, TRACE_ERR | TRACE_WRN | TRACE_DET);
+    TraceInit(eExeService, ".bak");
+    {
+        CTraceScope scope("CPrinters::Write", TRACE_DET);
+        scope.Err("Open failed with file exception: %d", 3);
+        scope.Wrn("%s", "100% busy"); // a percent sign in an argument stays one
+        scope.Inf("not written: INF is off");
+        scope.Det("%s", "");
+        constexpr CTraceName kTraceAsRun("CWriteThread::Run");
+        kTraceAsRun.Det("Known printer list written to file %s", "vexkpl.dat");
+        EXPECT_EQ("(CRequests::Add)Queue full, request dropped",
+                  CTraceName("CRequests::Add").Prefixed("Queue full, request dropped"));
+        EXPECT_STREQ("CPrinters::Write", scope.Name());
+    }
+    auto lines = ReadTrace();
+    ASSERT_EQ(7u, lines.size());
+    const TagsAndMessages expected = {
+        {"DET", "Entry (CPrinters::Write)"},
+        {"ERR", " (CPrinters::Write)Open failed with file exception: 3"},
+        {"WRN", " (CPrinters::Write)100% busy"},
+        {"DET", " (CPrinters::Write)"},
+        {"DET", " (CWriteThread::Run)Known printer list written to file vexkpl.dat"},
+        {"DET", "Exit  (CPrinters::Write)"},
+    };
+    ExpectLinesAfterTheDate(expected, lines);
+}
+
+// A long named line is written whole, as a long hand-typed one is.
+TEST_F(TraceTest, LongNamedLinesAreWrittenWhole) {
+    root.EnableTrace(eExeService);
+    TraceInit(eExeService, ".bak");
+    const std::string csData(2000, 'x');
+    CTraceName("CSsdpSocket::Send").Det("Data sent: %s", csData.c_str());
+    TraceDet("(CSsdpSocket::Send)Data sent: %s", csData.c_str());
+    auto lines = ReadTrace();
+    ASSERT_EQ(3u, lines.size());
+    EXPECT_EQ("(CSsdpSocket::Send)Data sent: " + csData, lines[1].indentAndMessage);
+    EXPECT_EQ(lines[2].indentAndMessage, lines[1].indentAndMessage);
 }
 
 TEST_F(TraceTest, DateLineEveryHundredLines) {

@@ -5,11 +5,16 @@
 #pragma once
 
 #include "common/GtosPipeComm.h"
+#include "common/Trace.h"
 #include "platform/pipes.h"
 
 #include <cstdint>
 #include <functional>
 #include <string>
+
+// The command server's lines, the loop's and the answers', are written under
+// the worker's name.
+inline constexpr CTraceName kTraceAsGtosWork("CGtosPipeWorkThread::Work");
 
 // Carries out one parsed command and gives its answer (any text for "Quit").
 using GtosAnswerProc = std::function<std::string(EGtosCommand eCommand, const CGtosPipeComm& comm)>;

@@ -41,6 +41,7 @@
 #include <unordered_map>
 #include <vector>
 
+class CTraceName;
 namespace platform {
 class File;
 }
@@ -153,7 +154,7 @@ private:
 
     CPrinter* NextEntry(int& iHandle, int& iStatus, CPrinterExtraInfo** ppExtraInfo,
                         const char* pszName);
-    bool SetNeedsWriting(const char* pszRoutine);
+    bool SetNeedsWriting(const CTraceName& name);
     void Uncount(const std::string& csIpAddr);
 
     platform::NamedMutex& KplMutex();
@@ -162,11 +163,11 @@ private:
     void UnderListLockAlone(const std::function<void()>& step);
 
     bool ReadList(bool bClearAdding, const char* pszName);
-    bool ReadRecords(bool bClearAdding, std::vector<CPrinter>& records, const char* pszName);
+    bool ReadRecords(bool bClearAdding, std::vector<CPrinter>& records, const CTraceName& name);
     EOpen OpenForLoad(const std::string& csPath, const char* pszBusyText, platform::File& file,
-                      const char* pszName);
+                      const CTraceName& name);
     CArchive::EError Load(platform::File& file, const std::string& csPath, bool bClearAdding,
-                          std::vector<CPrinter>& records, const char* pszName);
+                          std::vector<CPrinter>& records, const CTraceName& name);
     bool StoreList(std::string& bytes);
     bool StoreFile(const std::string& bytes, uint64_t uiList);
     bool WriteCopy(const std::string& bytes, const std::string& csCopyPath);

@@ -56,12 +56,38 @@ inline bool TraceOn(uint32_t level) {
 #define TraceTrc(...) VEX_TRACE_LINE(TRACE_TRC, __VA_ARGS__)
 #define TraceDet(...) VEX_TRACE_LINE(TRACE_DET, __VA_ARGS__)
 
+// The name a routine writes its lines under. Err, Wrn, Inf and Det write the
+// message after "(Name)", as in "(CPrinters::Write)File copy unsuccessful";
+// Prefixed gives that text for a line written later (a rate-limited warning,
+// a pipe error). A routine that writes under another routine's name (a step
+// split out of it, a text the readers of the trace know) keeps that name in a
+// constant of its own, kTraceAs...:
+//   constexpr CTraceName kTraceAsHandleAlive("CRequestThread::HandleAlive");
+// The arguments are evaluated even when the level is off: where building them
+// costs, test TraceOn() first.
+class CTraceName {
+public:
+    constexpr explicit CTraceName(const char* pszName) : m_pszName(pszName) {}
+
+    const char* Name() const { return m_pszName; }
+
+    void Err(const char* pszFormat, ...) const __attribute__((format(printf, 2, 3)));
+    void Wrn(const char* pszFormat, ...) const __attribute__((format(printf, 2, 3)));
+    void Inf(const char* pszFormat, ...) const __attribute__((format(printf, 2, 3)));
+    void Det(const char* pszFormat, ...) const __attribute__((format(printf, 2, 3)));
+    std::string Prefixed(const std::string& csText) const;
+
+protected:
+    const char* m_pszName;
+};
+
 // Writes a routine's entry line now and its exit line when it goes out of scope.
 // The exit line carries the result set last with Result(); none by default.
+// Its lines in between go through Err/Wrn/Inf/Det, which add the same name.
 //   CTraceScope scope("CVexData::GetTraceOn");
-//   ...
+//   scope.Det("parameters (eExe=%d)", eExe);  // "(CVexData::GetTraceOn)parameters ..."
 //   scope.Result("%s", bOn ? "true" : "false");
-class CTraceScope {
+class CTraceScope : public CTraceName {
 public:
     explicit CTraceScope(const char* pszName, uint32_t level = TRACE_TRC);
     ~CTraceScope();
@@ -72,7 +98,6 @@ public:
     void Result(bool bSuccess) { Result("%s", bSuccess ? "success" : "failure"); }
 
 private:
-    const char* m_pszName;
     uint32_t m_level;
     std::string m_csResult;
 };

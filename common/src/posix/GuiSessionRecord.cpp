@@ -48,7 +48,7 @@ bool RecordGuiSession() {
     const std::string csTemp = csPath + "." + std::to_string(::getpid());
     int fd = ::open(csTemp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644);
     if (fd < 0) {
-        TraceErr("(RecordGuiSession)Cannot create '%s' (errno %d)", csTemp.c_str(), errno);
+        scope.Err("Cannot create '%s' (errno %d)", csTemp.c_str(), errno);
         scope.Result(false);
         return false;
     }
@@ -57,7 +57,7 @@ bool RecordGuiSession() {
         ::fchmod(fd, 0644) == 0 && WriteAll(fd, FormatGuiSession(session)) && ::fsync(fd) == 0;
     bOk = ::close(fd) == 0 && bOk;
     if (!bOk || ::rename(csTemp.c_str(), csPath.c_str()) != 0) {
-        TraceErr("(RecordGuiSession)Cannot write '%s' (errno %d)", csPath.c_str(), errno);
+        scope.Err("Cannot write '%s' (errno %d)", csPath.c_str(), errno);
         ::unlink(csTemp.c_str());
         scope.Result(false);
         return false;
@@ -72,7 +72,7 @@ bool LoadGuiSession(SGuiSession* pSession, bool bMissingIsWarning) {
     int fd = ::open(csPath.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         if (bMissingIsWarning || errno != ENOENT)
-            TraceWrn("(LoadGuiSession)No GUI session recorded (errno %d)", errno);
+            scope.Wrn("No GUI session recorded (errno %d)", errno);
         scope.Result(false);
         return false;
     }
@@ -87,11 +87,11 @@ bool LoadGuiSession(SGuiSession* pSession, bool bMissingIsWarning) {
     ::close(fd);
     SGuiSession session;
     if (!bOk) {
-        TraceErr("(LoadGuiSession)GUI session record is not a readable plain file");
+        scope.Err("GUI session record is not a readable plain file");
     } else if (ParseGuiSession(csText, &session)) {
         if (session.uiUserId != uint32_t(st.st_uid)) {
-            TraceErr("(LoadGuiSession)GUI session record of user %u is owned by user %u",
-                     session.uiUserId, unsigned(st.st_uid));
+            scope.Err("GUI session record of user %u is owned by user %u", session.uiUserId,
+                      unsigned(st.st_uid));
             bOk = false;
         }
     } else {

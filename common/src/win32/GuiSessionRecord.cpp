@@ -9,8 +9,9 @@ bool RecordGuiSession() {
 }
 
 bool LoadGuiSession(SGuiSession*, bool bMissingIsWarning) {
+    const CTraceName trace("LoadGuiSession");
     if (bMissingIsWarning)
-        TraceWrn("(LoadGuiSession)No GUI session is recorded on Windows: the GUI runs in the "
-                 "active console session");
+        trace.Wrn("No GUI session is recorded on Windows: the GUI runs in the "
+                  "active console session");
     return false;
 }

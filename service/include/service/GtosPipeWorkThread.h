@@ -17,6 +17,7 @@
 #include <string>
 
 class CPrinter;
+class CTraceName;
 class CPrinters;
 class CAdverts;
 class CRequests;
@@ -57,9 +58,9 @@ private:
 
     // Marks the printer as being created (flag 0x08) and copies its record
     // out; false, nothing marked, when it is not listed or marked already.
-    bool BeginCreation(const char* pszRoutine, const std::string& csUUID, CPrinter* pPrinter);
+    bool BeginCreation(const CTraceName& name, const std::string& csUUID, CPrinter* pPrinter);
     // Clears the mark and applies the creation's outcome to the record.
-    void EndCreation(const char* pszRoutine, const CPrinter& before, uint32_t uiResult,
+    void EndCreation(const CTraceName& name, const CPrinter& before, uint32_t uiResult,
                      const SIconInfo& actual);
     // The two search passes with their receive windows.
     void SearchPasses();

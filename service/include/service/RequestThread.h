@@ -25,6 +25,7 @@ class CPrinters;
 class CPrintersLock;
 class CXml;
 class CHttpSocket;
+class CTraceName;
 struct SThreadData;
 
 // The automatic creation of a printer's queue with the default values, given
@@ -74,7 +75,7 @@ public:
     bool ParseStateVariable(const std::string& csData, uint32_t* puiConfig1Var);
     // The position behind the status line "HTTP/1.x 200 OK", or npos.
     static size_t CheckHttpReturnCode(const std::string& csData);
-    static bool ParseAnswerBody(const char* pszRoutine, const std::string& csData, CXml* pXml);
+    static bool ParseAnswerBody(const CTraceName& name, const std::string& csData, CXml* pXml);
 
     // The exact bytes of the two requests.
     static std::string BuildDescriptionRequest(const SRequest& request);
@@ -83,8 +84,8 @@ public:
 
 private:
     // Reads the answer until the printer closes; false when it is too large.
-    bool ReadAnswer(CHttpSocket& socket, const char* pszRoutine, std::string* pcsData);
-    bool Query(const char* pszRoutine, const std::string& csAddress, int32_t iPort,
+    bool ReadAnswer(CHttpSocket& socket, const CTraceName& name, std::string* pcsData);
+    bool Query(const CTraceName& name, const std::string& csAddress, int32_t iPort,
                const std::string& csRequest, std::string* pcsData);
     // The steps of an alive. 1-3, under the lock: look the printer up, add it
     // or claim it; false when the request ends there.

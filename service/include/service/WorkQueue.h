@@ -29,7 +29,7 @@ public:
         CTraceScope scope(m_csAddName.c_str());
         std::lock_guard lock(m_cs);
         if (m_list.size() >= m_nBound) {
-            m_dropWarning.Occurred("(" + m_csAddName + ")Queue full, " + Noun() + " dropped");
+            m_dropWarning.Occurred(scope.Prefixed("Queue full, " + Noun() + " dropped"));
             scope.Result(false);
             return false;
         }

@@ -14,14 +14,14 @@ bool StartPromptingGui() {
     CTraceScope scope("StartPromptingGui");
     SGuiSession session;
     if (!LoadGuiSession(&session)) {
-        TraceWrn("(StartPromptingGui)No desktop session of a GUI user known; the printer waits "
-                 "in the list");
+        scope.Wrn("No desktop session of a GUI user known; the printer waits "
+                  "in the list");
         scope.Result(false);
         return false;
     }
     if (session.uiUserId == 0) {
-        TraceErr("(StartPromptingGui)The GUI is never started as the administrator; the printer "
-                 "waits in the list");
+        scope.Err("The GUI is never started as the administrator; the printer "
+                  "waits in the list");
         scope.Result(false);
         return false;
     }
@@ -36,8 +36,8 @@ bool StartPromptingGui() {
     platform::Process process;
     const std::string csCommandLine = PromptingGuiCommandLine(vexData.GetWorkingDir());
     if (!process.Start(csCommandLine, options)) {
-        TraceErr("(StartPromptingGui)Starting '%s' as user %u failed. Error: (%d)",
-                 csCommandLine.c_str(), session.uiUserId, int(platform::GetLastError()));
+        scope.Err("Starting '%s' as user %u failed. Error: (%d)", csCommandLine.c_str(),
+                  session.uiUserId, int(platform::GetLastError()));
         scope.Result(false);
         return false;
     }

@@ -16,9 +16,9 @@ bool StartPromptingGui() {
     platform::Process process;
     const std::string csCommandLine = PromptingGuiCommandLine(vexData.GetWorkingDir());
     if (!process.Start(csCommandLine, options)) {
-        TraceErr("(StartPromptingGui)Starting '%s' in the console session failed; the printer "
-                 "waits in the list. Error: (%d)",
-                 csCommandLine.c_str(), int(platform::GetLastError()));
+        scope.Err("Starting '%s' in the console session failed; the printer "
+                  "waits in the list. Error: (%d)",
+                  csCommandLine.c_str(), int(platform::GetLastError()));
         scope.Result(false);
         return false;
     }

@@ -7,15 +7,11 @@
 
 std::vector<CPrinter> TakeSnapshot(CPrinters& printers) {
     std::vector<CPrinter> snapshot;
-    if (!printers.Lock())
-        return snapshot;
     snapshot.reserve(size_t(printers.GetCount()));
-    int iHandle = CPrinters::kStartHandle;
-    int iStatus = 0;
-    while (CPrinter* pPrinter = printers.GetNext(iHandle, iStatus))
-        if (pPrinter->m_VexState != eVexIgnore)
-            snapshot.push_back(*pPrinter);
-    printers.Unlock();
+    printers.ForEach([&](const CPrinter& printer) {
+        if (printer.m_VexState != eVexIgnore)
+            snapshot.push_back(printer);
+    });
     return snapshot;
 }
 

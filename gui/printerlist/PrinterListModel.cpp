@@ -18,15 +18,11 @@ CPrinterListModel::CPrinterListModel(const CColumnData* pColumns, QObject* pPare
 void CPrinterListModel::Fill(CPrinters& printers, int iListKind) {
     beginResetModel();
     m_rows.clear();
-    if (printers.Lock()) {
-        m_rows.reserve(size_t(printers.GetCount()));
-        int iHandle = CPrinters::kStartHandle;
-        int iStatus = 0;
-        while (CPrinter* pPrinter = printers.GetNext(iHandle, iStatus))
-            if (ListKindShows(iListKind, pPrinter->m_VexState))
-                m_rows.push_back(*pPrinter);
-        printers.Unlock();
-    }
+    m_rows.reserve(size_t(printers.GetCount()));
+    printers.ForEach([&](const CPrinter& printer) {
+        if (ListKindShows(iListKind, printer.m_VexState))
+            m_rows.push_back(printer);
+    });
     endResetModel();
 }
 

@@ -225,15 +225,11 @@ void CPrinterView::ReconcileTick() {
     if (!m_queues.Refresh())
         return; // names unknown this tick: nothing to correct
     std::vector<CPrinter> corrections;
-    if (!m_printers.Lock())
-        return;
-    int iHandle = CPrinters::kStartHandle;
-    int iStatus = 0;
     CPrinter corrected;
-    while (CPrinter* pPrinter = m_printers.GetNext(iHandle, iStatus))
-        if (ReconcilePrinter(*pPrinter, m_queues, &corrected))
+    m_printers.ForEach([&](const CPrinter& printer) {
+        if (ReconcilePrinter(printer, m_queues, &corrected))
             corrections.push_back(corrected);
-    m_printers.Unlock();
+    });
     if (corrections.empty())
         return;
     for (const CPrinter& printer : corrections) {

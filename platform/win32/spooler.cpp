@@ -226,7 +226,7 @@ bool ClosePrinter(HPRINTER hPrinter) {
         return Fail(ERROR_INVALID_HANDLE);
     // A job left open is discarded, not printed.
     if (hPrinter->jobId != 0)
-        ::SetJobA(hPrinter->h, hPrinter->jobId, 0, nullptr, JOB_CONTROL_DELETE);
+        ::AbortPrinter(hPrinter->h);
     const bool bClosed = ::ClosePrinter(hPrinter->h);
     const DWORD dwError = ::GetLastError();
     delete hPrinter;

@@ -101,8 +101,9 @@ bool DeletePrinterDriver(const char* pEnvironment, const std::string& csDriverNa
             if (SameText(Text(printer->pDriverName), csDriverName))
                 return Fail(ERROR_PRINTER_DRIVER_IN_USE);
     }
-    return ::DeletePrinterDriverA(nullptr, const_cast<char*>(pEnvironment),
-                                  const_cast<char*>(csDriverName.c_str())) ||
+    // No specific version: every version goes (the driver's files stay).
+    return ::DeletePrinterDriverExA(nullptr, const_cast<char*>(pEnvironment),
+                                    const_cast<char*>(csDriverName.c_str()), 0, 0) ||
            SystemFail();
 }
 

@@ -326,6 +326,21 @@ TEST_F(SpoolerTest, AJobIsWrittenListedAndPrinted) {
     }
     EXPECT_EQ("hello", printed);
 
+    // A job left open when its handle closes is discarded. Wine's
+    // AbortPrinter does nothing and its ClosePrinter ends the job, which then
+    // prints: checked on Windows only, whose spooler lists the job no more.
+    if (!win32test::UnderWine()) {
+        HPRINTER hDiscard = nullptr;
+        ASSERT_TRUE(OpenPrinter(added.back(), &hDiscard, nullptr)) << GetLastError();
+        const uint32_t lost = StartDocPrinter(hDiscard, 1, &doc);
+        ASSERT_NE(0u, lost) << GetLastError();
+        ASSERT_TRUE(WritePrinter(hDiscard, "lost", 4, &written)) << GetLastError();
+        EXPECT_TRUE(ClosePrinter(hDiscard)) << GetLastError();
+        const auto left = Jobs(h);
+        EXPECT_TRUE(std::none_of(left.begin(), left.end(),
+                                 [&](const JOB_INFO_1& j) { return j.JobId == lost; }));
+    }
+
     // The port of a printer stays; without the printer it goes.
     EXPECT_FALSE(DeletePort(file));
     EXPECT_EQ(GetLastError(), ERROR_BUSY);

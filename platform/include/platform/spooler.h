@@ -187,6 +187,7 @@ struct JOB_INFO_1 {
     const char* pDocument;
     const char* pDatatype;
     uint32_t Status;   // JOB_STATUS_SPOOLING until EndDocPrinter, then JOB_STATUS_PRINTED
+                       // (on Windows the system's bits; a printed job leaves the list)
     uint32_t Size;     // bytes written
     int64_t Submitted; // seconds since 1970-01-01 UTC
 };

@@ -31,9 +31,9 @@ std::string win32::spooler::Text(const char* psz) {
 }
 
 bool win32::spooler::SameText(const std::string& a, const std::string& b) {
-    return a.size() == b.size() &&
-           ::CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, a.data(), int(a.size()), b.data(),
-                            int(b.size())) == CSTR_EQUAL;
+    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                              [&](char x, char y) { return lower(x) == lower(y); });
 }
 
 bool win32::spooler::SystemFail() {

@@ -11,6 +11,8 @@
 
 #include "spooler_api.h"
 
+#include <algorithm>
+
 namespace platform {
 
 using namespace win32::spooler;
@@ -27,26 +29,11 @@ struct SMonitor {
 };
 
 // The port of the name, or null.
-const SPort* FindPort(const std::vector<SPort>& ports, const std::string& csName) {
-    for (const SPort& port : ports)
+SPort* FindPort(std::vector<SPort>& ports, const std::string& csName) {
+    for (SPort& port : ports)
         if (SameText(port.name, csName))
             return &port;
     return nullptr;
-}
-
-// The ports, each name once: a spooler may list a port under each monitor
-// that serves it (wine lists its local ports twice).
-bool ReadPorts(std::vector<SPort>* pPorts) {
-    std::vector<uint64_t> buffer;
-    std::vector<PORT_INFO_2A*> system;
-    if (!ReadSystemPorts(&buffer, &system))
-        return false;
-    pPorts->clear();
-    for (const PORT_INFO_2A* p : system)
-        if (!FindPort(*pPorts, Text(p->pPortName)))
-            pPorts->push_back({Text(p->pPortName), Text(p->pMonitorName), Text(p->pDescription),
-                               uint32_t(p->fPortType)});
-    return true;
 }
 
 bool ReadMonitors(std::vector<SMonitor>* pMonitors) {
@@ -63,6 +50,23 @@ bool ReadMonitors(std::vector<SMonitor>* pMonitors) {
     for (DWORD i = 0; i < count; ++i)
         pMonitors->push_back(
             {Text(records[i].pName), Text(records[i].pEnvironment), Text(records[i].pDLLName)});
+    return true;
+}
+
+bool IsInstalled(const std::vector<SMonitor>& monitors, const std::string& csName) {
+    return std::any_of(monitors.begin(), monitors.end(),
+                       [&](const SMonitor& m) { return SameText(m.name, csName); });
+}
+
+bool ReadPorts(std::vector<SPort>* pPorts) {
+    std::vector<uint64_t> buffer;
+    std::vector<PORT_INFO_2A*> system;
+    if (!ReadSystemPorts(&buffer, &system))
+        return false;
+    pPorts->clear();
+    for (const PORT_INFO_2A* p : system)
+        pPorts->push_back({Text(p->pPortName), Text(p->pMonitorName), Text(p->pDescription),
+                           uint32_t(p->fPortType)});
     return true;
 }
 
@@ -95,10 +99,7 @@ bool AddPortEx(uint32_t Level, const PORT_INFO_2* pPort, const std::string& csMo
     std::vector<SPort> ports;
     if (!ReadMonitors(&monitors) || !ReadPorts(&ports))
         return false;
-    bool bMonitor = false;
-    for (const SMonitor& monitor : monitors)
-        bMonitor = bMonitor || SameText(monitor.name, csMonitorName);
-    if (!bMonitor)
+    if (!IsInstalled(monitors, csMonitorName))
         return Fail(ERROR_UNKNOWN_PRINT_MONITOR);
     if (FindPort(ports, pPort->pPortName))
         return Fail(ERROR_ALREADY_EXISTS);
@@ -148,9 +149,8 @@ bool AddMonitor(uint32_t Level, const MONITOR_INFO_2* pMonitor) {
     std::vector<SMonitor> monitors;
     if (!ReadMonitors(&monitors))
         return false;
-    for (const SMonitor& monitor : monitors)
-        if (SameText(monitor.name, pMonitor->pName))
-            return Fail(ERROR_PRINT_MONITOR_ALREADY_INSTALLED);
+    if (IsInstalled(monitors, pMonitor->pName))
+        return Fail(ERROR_PRINT_MONITOR_ALREADY_INSTALLED);
     const std::string csEnvironment =
         Text(pMonitor->pEnvironment).empty() ? kMachineEnvironment : pMonitor->pEnvironment;
     MONITOR_INFO_2A info{const_cast<char*>(pMonitor->pName),
@@ -164,10 +164,7 @@ bool DeleteMonitor(const char* pEnvironment, const std::string& csMonitorName) {
     std::vector<SPort> ports;
     if (!ReadMonitors(&monitors) || !ReadPorts(&ports))
         return false;
-    bool bMonitor = false;
-    for (const SMonitor& monitor : monitors)
-        bMonitor = bMonitor || SameText(monitor.name, csMonitorName);
-    if (!bMonitor)
+    if (!IsInstalled(monitors, csMonitorName))
         return Fail(ERROR_UNKNOWN_PRINT_MONITOR);
     for (const SPort& port : ports)
         if (SameText(port.monitor, csMonitorName))

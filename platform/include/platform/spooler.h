@@ -129,8 +129,8 @@ bool DeletePrinter(HPRINTER hPrinter);
 bool EnumPrinters(uint32_t Flags, uint32_t Level, uint8_t* pPrinterEnum, uint32_t cbBuf,
                   uint32_t* pcbNeeded, uint32_t* pcReturned);
 
-// Ports, level 2, in creation order (on Windows in the spooler's order, each
-// name once). A new port belongs to an installed monitor
+// Ports, level 2, in creation order (on Windows in the spooler's order). A
+// new port belongs to an installed monitor
 // (ERROR_UNKNOWN_PRINT_MONITOR otherwise); its name must be new (183). On
 // Windows the monitor is given the name only; the description and the type
 // are the monitor's.

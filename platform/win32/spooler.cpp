@@ -7,6 +7,7 @@
 // lenient refuses what Windows' refuses. The system's check stays the one that
 // holds when two processes add the same name at once.
 #include "platform/spooler.h"
+#include "platform/codepage.h"
 #include "platform/error.h"
 #include "platform/os.h"
 #include "printer_name.h"
@@ -15,6 +16,7 @@
 #include "spooler_api.h"
 
 #include <algorithm>
+#include <cwchar>
 
 namespace platform {
 
@@ -56,19 +58,23 @@ bool win32::spooler::ReadSystemPrinters(std::vector<uint64_t>* pBuffer,
     return true;
 }
 
-bool win32::spooler::ReadSystemPorts(std::vector<uint64_t>* pBuffer,
-                                     std::vector<PORT_INFO_2A*>* pPorts) {
+bool win32::spooler::ReadSystemPorts(std::vector<SPort>* pPorts) {
+    std::vector<uint64_t> buffer;
     DWORD count = 0;
     if (!ReadSystemRecords(
             [](BYTE* p, DWORD cb, DWORD* pNeeded, DWORD* pReturned) {
-                return ::EnumPortsA(nullptr, 2, p, cb, pNeeded, pReturned);
+                return ::EnumPortsW(nullptr, 2, p, cb, pNeeded, pReturned);
             },
-            pBuffer, &count))
+            &buffer, &count))
         return false;
-    auto* records = reinterpret_cast<PORT_INFO_2A*>(pBuffer->data());
+    auto text = [](const wchar_t* psz) {
+        return psz ? Utf16ToAnsi(reinterpret_cast<const char16_t*>(psz), std::wcslen(psz)) : "";
+    };
+    auto* records = reinterpret_cast<PORT_INFO_2W*>(buffer.data());
     pPorts->clear();
     for (DWORD i = 0; i < count; ++i)
-        pPorts->push_back(&records[i]);
+        pPorts->push_back({text(records[i].pPortName), text(records[i].pMonitorName),
+                           text(records[i].pDescription), uint32_t(records[i].fPortType)});
     return true;
 }
 
@@ -131,10 +137,10 @@ bool HasDriver(const std::string& csDriver) {
 bool CheckPrinter(const SPrinter& p, const std::string& csSelf) {
     if (!IsValidPrinterName(p.name))
         return Fail(ERROR_INVALID_PRINTER_NAME);
-    std::vector<uint64_t> printerBuffer, portBuffer;
+    std::vector<uint64_t> printerBuffer;
     std::vector<PRINTER_INFO_2A*> printers;
-    std::vector<PORT_INFO_2A*> ports;
-    if (!ReadSystemPrinters(&printerBuffer, &printers) || !ReadSystemPorts(&portBuffer, &ports))
+    std::vector<SPort> ports;
+    if (!ReadSystemPrinters(&printerBuffer, &printers) || !ReadSystemPorts(&ports))
         return false;
     const bool bShared = p.attributes & PRINTER_ATTRIBUTE_SHARED;
     if (bShared && (p.share.empty() || !IsValidPrinterName(p.share)))
@@ -150,8 +156,8 @@ bool CheckPrinter(const SPrinter& p, const std::string& csSelf) {
             return Fail(NERR_DuplicateShare);
     }
     bool bPort = false;
-    for (const PORT_INFO_2A* port : ports)
-        bPort = bPort || SameText(Text(port->pPortName), p.port);
+    for (const SPort& port : ports)
+        bPort = bPort || SameText(port.name, p.port);
     if (!bPort)
         return Fail(ERROR_UNKNOWN_PORT);
     if (!HasDriver(p.driver))

@@ -71,16 +71,28 @@ bool ReadSystemRecords(Read read, std::vector<uint64_t>* pBuffer, DWORD* pcRetur
             *pcReturned = returned;
             return true;
         }
-        if (::GetLastError() != ERROR_INSUFFICIENT_BUFFER || needed == 0)
+        if (::GetLastError() != ERROR_INSUFFICIENT_BUFFER)
             return SystemFail();
-        pBuffer->assign(needed / sizeof(uint64_t) + 1, 0);
+        // A size that does not grow the buffer (wine's can be 0 while the
+        // list changes) is taken as twice the buffer.
+        const size_t have = pBuffer->size() * sizeof(uint64_t);
+        const size_t want = needed > have ? size_t(needed) : 2 * have + 4096;
+        pBuffer->assign(want / sizeof(uint64_t) + 1, 0);
     }
     return Fail(ERROR_INSUFFICIENT_BUFFER);
 }
 
-// The system's local printers, level 2, or its ports, level 2.
+// The system's local printers, level 2.
 bool ReadSystemPrinters(std::vector<uint64_t>* pBuffer, std::vector<PRINTER_INFO_2A*>* pPrinters);
-bool ReadSystemPorts(std::vector<uint64_t>* pBuffer, std::vector<PORT_INFO_2A*>* pPorts);
+
+// A port of the system, level 2.
+struct SPort {
+    std::string name, monitor, description;
+    uint32_t type;
+};
+// The system's ports, read through EnumPortsW: wine's EnumPortsA can read
+// past its own records when a port is added or deleted during the call.
+bool ReadSystemPorts(std::vector<SPort>* pPorts);
 
 // Every user's default-printer entry ("printer,driver,port", the profile's
 // section "windows", entry "device") that names csName: set to pszDevice, or

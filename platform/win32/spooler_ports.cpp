@@ -19,11 +19,6 @@ using namespace win32::spooler;
 
 namespace {
 
-struct SPort {
-    std::string name, monitor, description;
-    uint32_t type;
-};
-
 struct SMonitor {
     std::string name, environment, dll;
 };
@@ -58,18 +53,6 @@ bool IsInstalled(const std::vector<SMonitor>& monitors, const std::string& csNam
                        [&](const SMonitor& m) { return SameText(m.name, csName); });
 }
 
-bool ReadPorts(std::vector<SPort>* pPorts) {
-    std::vector<uint64_t> buffer;
-    std::vector<PORT_INFO_2A*> system;
-    if (!ReadSystemPorts(&buffer, &system))
-        return false;
-    pPorts->clear();
-    for (const PORT_INFO_2A* p : system)
-        pPorts->push_back({Text(p->pPortName), Text(p->pMonitorName), Text(p->pDescription),
-                           uint32_t(p->fPortType)});
-    return true;
-}
-
 } // namespace
 
 bool EnumPorts(uint32_t Level, uint8_t* pPorts, uint32_t cbBuf, uint32_t* pcbNeeded,
@@ -77,7 +60,7 @@ bool EnumPorts(uint32_t Level, uint8_t* pPorts, uint32_t cbBuf, uint32_t* pcbNee
     if (Level != 2)
         return Fail(ERROR_INVALID_LEVEL);
     std::vector<SPort> ports;
-    if (!ReadPorts(&ports))
+    if (!ReadSystemPorts(&ports))
         return false;
     return PackRecords<PORT_INFO_2>(
         ports,
@@ -97,7 +80,7 @@ bool AddPortEx(uint32_t Level, const PORT_INFO_2* pPort, const std::string& csMo
         return Fail(ERROR_INVALID_PARAMETER);
     std::vector<SMonitor> monitors;
     std::vector<SPort> ports;
-    if (!ReadMonitors(&monitors) || !ReadPorts(&ports))
+    if (!ReadMonitors(&monitors) || !ReadSystemPorts(&ports))
         return false;
     if (!IsInstalled(monitors, csMonitorName))
         return Fail(ERROR_UNKNOWN_PRINT_MONITOR);
@@ -113,7 +96,7 @@ bool DeletePort(const std::string& csPortName) {
     std::vector<SPort> ports;
     std::vector<uint64_t> buffer;
     std::vector<PRINTER_INFO_2A*> printers;
-    if (!ReadPorts(&ports) || !ReadSystemPrinters(&buffer, &printers))
+    if (!ReadSystemPorts(&ports) || !ReadSystemPrinters(&buffer, &printers))
         return false;
     if (!FindPort(ports, csPortName))
         return Fail(ERROR_UNKNOWN_PORT);
@@ -162,7 +145,7 @@ bool AddMonitor(uint32_t Level, const MONITOR_INFO_2* pMonitor) {
 bool DeleteMonitor(const char* pEnvironment, const std::string& csMonitorName) {
     std::vector<SMonitor> monitors;
     std::vector<SPort> ports;
-    if (!ReadMonitors(&monitors) || !ReadPorts(&ports))
+    if (!ReadMonitors(&monitors) || !ReadSystemPorts(&ports))
         return false;
     if (!IsInstalled(monitors, csMonitorName))
         return Fail(ERROR_UNKNOWN_PRINT_MONITOR);

@@ -52,14 +52,6 @@ bool SetTimeout(SOCKET s, int iName, uint32_t dwMilliseconds) {
 
 } // namespace
 
-bool ParseIPv4Address(const std::string& csAddr, uint8_t abAddress[4]) {
-    in_addr addr{};
-    if (::inet_pton(AF_INET, csAddr.c_str(), &addr) != 1)
-        return false;
-    std::memcpy(abAddress, &addr, 4);
-    return true;
-}
-
 bool WSAStartup() {
     return true;
 }

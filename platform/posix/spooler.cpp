@@ -14,6 +14,7 @@
 #include "platform/error.h"
 #include "platform/os.h"
 #include "platform/registry.h"
+#include "printer_name.h"
 
 #include <mutex>
 #include <set>
@@ -38,19 +39,6 @@ bool posix::spooler::ValidHandle(HPRINTER hPrinter) {
 namespace {
 
 using namespace posix::spooler;
-
-bool IsValidPrinterName(const std::string& csName) {
-    if (csName.empty() || csName.size() > MAX_PRINTER_NAME)
-        return false;
-    if (csName.find_first_not_of(' ') == std::string::npos)
-        return false;
-    for (char c : csName) {
-        auto u = static_cast<unsigned char>(c);
-        if (c == '\\' || c == ',' || u < 0x20 || u == 0x7F)
-            return false;
-    }
-    return true;
-}
 
 // ---- printers ---------------------------------------------------------------
 

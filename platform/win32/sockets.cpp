@@ -65,14 +65,6 @@ LPFN_WSASENDMSG SendMsgFunction(::SOCKET s) {
 
 } // namespace
 
-bool ParseIPv4Address(const std::string& csAddr, uint8_t abAddress[4]) {
-    in_addr addr{};
-    if (::inet_pton(AF_INET, csAddr.c_str(), &addr) != 1)
-        return false;
-    std::memcpy(abAddress, &addr, 4);
-    return true;
-}
-
 bool WSAStartup() {
     WSADATA data;
     const int rc = ::WSAStartup(MAKEWORD(2, 2), &data);

@@ -1,6 +1,7 @@
 // The emulated spooler: printers, ports, monitors and drivers in a private
 // system root, the Win32 sizing protocol of its reads, its own name rules, and
 // several processes adding printers at once.
+#include "SpoolerReads.h"
 #include "TestService.h"
 #include "TestSupport.h"
 
@@ -17,43 +18,7 @@ using namespace platform;
 
 namespace {
 
-// Reads a whole enumeration with the two-call protocol.
-template <class Record, class Enumerate> std::vector<Record> ReadAll(Enumerate enumerate) {
-    uint32_t needed = 0, returned = 0;
-    static std::vector<uint64_t> storage; // aligned for the records
-    if (enumerate(nullptr, 0, &needed, &returned))
-        return {};
-    EXPECT_EQ(GetLastError(), ERROR_INSUFFICIENT_BUFFER);
-    storage.assign(needed / 8 + 1, 0);
-    auto* buffer = reinterpret_cast<uint8_t*>(storage.data());
-    EXPECT_TRUE(enumerate(buffer, needed, &needed, &returned)) << GetLastError();
-    auto* records = reinterpret_cast<Record*>(buffer);
-    return std::vector<Record>(records, records + returned);
-}
-
-std::vector<PRINTER_INFO_2> Printers() {
-    return ReadAll<PRINTER_INFO_2>([](uint8_t* p, uint32_t cb, uint32_t* n, uint32_t* r) {
-        return EnumPrinters(PRINTER_ENUM_LOCAL, 2, p, cb, n, r);
-    });
-}
-
-std::vector<PORT_INFO_2> Ports() {
-    return ReadAll<PORT_INFO_2>([](uint8_t* p, uint32_t cb, uint32_t* n, uint32_t* r) {
-        return EnumPorts(2, p, cb, n, r);
-    });
-}
-
-std::vector<MONITOR_INFO_2> Monitors() {
-    return ReadAll<MONITOR_INFO_2>([](uint8_t* p, uint32_t cb, uint32_t* n, uint32_t* r) {
-        return EnumMonitors(2, p, cb, n, r);
-    });
-}
-
-std::vector<DRIVER_INFO_3> Drivers(const char* environment) {
-    return ReadAll<DRIVER_INFO_3>([environment](uint8_t* p, uint32_t cb, uint32_t* n, uint32_t* r) {
-        return EnumPrinterDrivers(environment, 3, p, cb, n, r);
-    });
-}
+using namespace spoolertest;
 
 bool AddDriver(const char* name, const char* environment = nullptr, uint32_t version = 3) {
     DRIVER_INFO_3 driver{version, name, environment, "drv.dll", "drv.gpd", "ui.dll"};
@@ -455,11 +420,6 @@ bool Rename(const char* pszFrom, const char* pszTo) {
     return bOk;
 }
 
-std::vector<JOB_INFO_1> Jobs(HPRINTER h) {
-    return ReadAll<JOB_INFO_1>([h](uint8_t* p, uint32_t cb, uint32_t* n, uint32_t* r) {
-        return EnumJobs(h, 0, 100, 1, p, cb, n, r);
-    });
-}
 } // namespace
 
 TEST_F(SpoolerTest, TheDefaultPrinterFollowsARenameForEveryUser) {

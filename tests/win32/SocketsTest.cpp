@@ -35,7 +35,8 @@ TEST(SocketsAddressTest, AnIPv4AddressIsReadInNetworkOrder) {
     EXPECT_EQ(168, address[1]);
     EXPECT_EQ(0, address[2]);
     EXPECT_EQ(7, address[3]);
-    for (const char* pszBad : {"", "1.2.3", "256.1.1.1", "1.2.3.4.5", "a.b.c.d", "1.2.3.4 "})
+    for (const char* pszBad : {"", "1.2.3", "256.1.1.1", "1.2.3.4.5", "a.b.c.d", "1.2.3.4 ",
+                               "01.2.3.4", "1..2.3", "1.2.3.4."})
         EXPECT_FALSE(ParseIPv4Address(pszBad, address)) << pszBad;
 }
 

@@ -4,11 +4,12 @@
 
 #include "common/ServiceControl.h"
 
+#include "platform/console.h"
 #include "platform/error.h"
 #include "platform/service.h"
 
+#include <atomic>
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <thread>
 
@@ -60,17 +61,17 @@ int ServiceError(const std::string& what) {
 
 std::atomic<bool> g_stopManager{false};
 
-void StopManager(int) {
+bool StopManager(uint32_t dwCtrlType) {
+    if (dwCtrlType != CTRL_C_EVENT && dwCtrlType != CTRL_SHUTDOWN_EVENT)
+        return false;
     g_stopManager = true;
+    return true;
 }
 
 // Starts services for the administrators who are not the root's owner until
-// it is ended (SIGTERM, SIGINT).
+// it is ended (Ctrl+C or shut-down: SIGINT, SIGTERM).
 int RunStartManager() {
-    struct sigaction action {};
-    action.sa_handler = StopManager;
-    ::sigaction(SIGTERM, &action, nullptr);
-    ::sigaction(SIGINT, &action, nullptr);
+    SetConsoleCtrlHandler(StopManager, true);
     const auto announce = [] {
         std::printf("starting services for the administrators until ended\n");
         std::fflush(stdout);

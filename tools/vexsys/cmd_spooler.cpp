@@ -3,6 +3,7 @@
 #include "Command.h"
 #include "SpoolerRead.h"
 
+#include "platform/clock.h"
 #include "platform/error.h"
 #include "platform/registry.h"
 #include "platform/spooler.h"
@@ -205,9 +206,8 @@ int JobList(const std::string& csName) {
             return SpoolerError("cannot list the jobs of '" + name + "'");
         for (const JOB_INFO_1& j : jobs) {
             char submitted[32] = "";
-            const std::time_t t = std::time_t(j.Submitted);
             std::tm utc{};
-            if (gmtime_r(&t, &utc))
+            if (ToUniversalTime(j.Submitted, &utc))
                 std::strftime(submitted, sizeof submitted, "%Y-%m-%d %H:%M:%S UTC", &utc);
             std::printf("%u\tprinter=%s\tdocument=%s\tuser=%s\tsize=%u\tsubmitted=%s\t%s\n",
                         j.JobId, j.pPrinterName, j.pDocument, j.pUserName, j.Size, submitted,

@@ -95,7 +95,8 @@ struct PrinterHandle;
 using HPRINTER = PrinterHandle*;
 
 // The spooler's stamp for the calling thread (see change_stamp.h): the local
-// printers, ports, drivers and monitors; invalid while the spooler does not run.
+// printers, ports, drivers and monitors; invalid while the spooler does not run,
+// and always on Windows, whose spooler keeps none (callers read again).
 ChangeStamp SpoolerChangeStamp();
 
 // Printers. OpenPrinter without defaults (or with no access asked) opens for
@@ -123,12 +124,16 @@ bool SetPrinter(HPRINTER hPrinter, uint32_t Level, const PRINTER_INFO_2* pPrinte
 // Deletes the printer with its jobs; every user's default-printer entry that
 // names it is removed.
 bool DeletePrinter(HPRINTER hPrinter);
-// Flags must include PRINTER_ENUM_LOCAL; level 2. In creation order.
+// Flags must include PRINTER_ENUM_LOCAL; level 2. In creation order (on
+// Windows in the order the spooler gives).
 bool EnumPrinters(uint32_t Flags, uint32_t Level, uint8_t* pPrinterEnum, uint32_t cbBuf,
                   uint32_t* pcbNeeded, uint32_t* pcReturned);
 
-// Ports, level 2, in creation order. A new port belongs to an installed monitor
-// (ERROR_UNKNOWN_PRINT_MONITOR otherwise); its name must be new (183).
+// Ports, level 2, in creation order (on Windows in the spooler's order). A
+// new port belongs to an installed monitor
+// (ERROR_UNKNOWN_PRINT_MONITOR otherwise); its name must be new (183). On
+// Windows the monitor is given the name only; the description and the type
+// are the monitor's.
 bool EnumPorts(uint32_t Level, uint8_t* pPorts, uint32_t cbBuf, uint32_t* pcbNeeded,
                uint32_t* pcReturned);
 bool AddPortEx(uint32_t Level, const PORT_INFO_2* pPort, const std::string& csMonitorName);
@@ -182,6 +187,7 @@ struct JOB_INFO_1 {
     const char* pDocument;
     const char* pDatatype;
     uint32_t Status;   // JOB_STATUS_SPOOLING until EndDocPrinter, then JOB_STATUS_PRINTED
+                       // (on Windows the system's bits; a printed job leaves the list)
     uint32_t Size;     // bytes written
     int64_t Submitted; // seconds since 1970-01-01 UTC
 };
@@ -190,6 +196,11 @@ struct JOB_INFO_1 {
 bool EnumJobs(HPRINTER hPrinter, uint32_t FirstJob, uint32_t NoJobs, uint32_t Level, uint8_t* pJob,
               uint32_t cbBuf, uint32_t* pcbNeeded, uint32_t* pcReturned);
 // ---- the spooler's back end ----
+// These belong to the emulated machine. On Windows the machine's own spooler
+// holds the printers: GetSpoolerBackEnd answers Emulated (no CUPS scheduler),
+// SetSpoolerBackEnd and ReadMonitorRegistrations ERROR_NOT_SUPPORTED,
+// CupsServer "", IsCupsSchedulerShared false, and the private scheduler's
+// calls succeed doing nothing (a root without one).
 
 // Where a system root keeps its printers: in the emulated spooler's store (the
 // default), or as the printers of a CUPS scheduler, either the root's own

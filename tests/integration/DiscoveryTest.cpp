@@ -165,6 +165,19 @@ protected:
     bool TraceHas(const std::string& csText) {
         return vextest::ReadFile(Root().WorkDir() + "vexsrv.log").find(csText) != std::string::npos;
     }
+    // Whether every announcement taken so far is handled to its end: each
+    // entry line of HandleAlive has its exit line (the trace must hold TRC).
+    // A printer that is ended before the service has its answer leaves the
+    // word unknown.
+    bool AnnouncementsHandled() {
+        size_t nEntries = 0, nExits = 0;
+        for (const std::string& csLine :
+             vextest::Lines(vextest::ReadFile(Root().WorkDir() + "vexsrv.log"))) {
+            nEntries += csLine.find("Entry (CRequestThread::HandleAlive)") != std::string::npos;
+            nExits += csLine.find("Exit  (CRequestThread::HandleAlive)") != std::string::npos;
+        }
+        return nEntries > 0 && nEntries == nExits;
+    }
 
     // A GUI's notification pipe: counts what the service tells it.
     void ListenForNotifications() {
@@ -240,6 +253,7 @@ TEST_F(DiscoveryTest, RepeatedAndOlderNumbersAreDroppedAndZeroIsNot) {
 }
 
 TEST_F(DiscoveryTest, ByeByeAndNewMicrocodeMakeTheDescriptionAskedAgain) {
+    Root().EnableTrace(eExeService, 0x0F); // with the routines' entry and exit lines
     StartService();
     const std::vector<std::string> common = {"--first", "127.0.0.2", "--rounds", "1"};
     auto with = [&](std::vector<std::string> extra) {
@@ -261,6 +275,7 @@ TEST_F(DiscoveryTest, ByeByeAndNewMicrocodeMakeTheDescriptionAskedAgain) {
     // Known location: only the word is asked for.
     i = Sim(with({"--seq-start", "2"}));
     ASSERT_TRUE(vextest::WaitFor([&] { return LogLines(i, "POST") == 1; }));
+    ASSERT_TRUE(vextest::WaitFor([&] { return AnnouncementsHandled(); }));
     EXPECT_EQ(LogLines(i, "GET"), 0u);
     EndSim(i);
     // A byebye forgets the location and nothing else.
@@ -270,6 +285,7 @@ TEST_F(DiscoveryTest, ByeByeAndNewMicrocodeMakeTheDescriptionAskedAgain) {
     EXPECT_EQ(Listed().at(0), before);
     i = Sim(with({"--seq-start", "4"}));
     ASSERT_TRUE(vextest::WaitFor([&] { return LogLines(i, "POST") == 1; }));
+    ASSERT_TRUE(vextest::WaitFor([&] { return AnnouncementsHandled(); }));
     EXPECT_EQ(LogLines(i, "GET /desc.xml"), 1u);
     EndSim(i);
     // A new microcode level: the description again.

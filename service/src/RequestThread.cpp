@@ -37,16 +37,10 @@ int CreateWithDefaults(const std::string& csUUID, const std::string& csPortAddr,
 
 std::mutex g_hooksMutex;
 AddWithDefaultsProc g_addWithDefaults = CreateWithDefaults;
-StartPromptingGuiProc g_startPromptingGui = StartPromptingGui;
 
 AddWithDefaultsProc AddWithDefaults() {
     std::lock_guard lock(g_hooksMutex);
     return g_addWithDefaults;
-}
-
-StartPromptingGuiProc PromptingGuiStarter() {
-    std::lock_guard lock(g_hooksMutex);
-    return g_startPromptingGui;
 }
 
 } // namespace
@@ -63,11 +57,6 @@ CRequestThread::~CRequestThread() {
 void CRequestThread::SetAddWithDefaults(AddWithDefaultsProc proc) {
     std::lock_guard lock(g_hooksMutex);
     g_addWithDefaults = proc ? std::move(proc) : CreateWithDefaults;
-}
-
-void CRequestThread::SetStartPromptingGui(StartPromptingGuiProc proc) {
-    std::lock_guard lock(g_hooksMutex);
-    g_startPromptingGui = proc ? std::move(proc) : StartPromptingGui;
 }
 
 void CRequestThread::Run() {
@@ -406,8 +395,7 @@ void CRequestThread::PromptUser() {
             return;
         }
     }
-    StartPromptingGuiProc startGui = PromptingGuiStarter();
-    if (startGui && startGui())
+    if (StartPromptingGui())
         kTraceAsHandleAlive.Inf("GUI notified about new printer");
     else
         kTraceAsHandleAlive.Err("CreateProcess failed");

@@ -34,8 +34,6 @@ struct SThreadData;
 using AddWithDefaultsProc = std::function<int(
     const std::string& csUUID, const std::string& csPortAddr, const std::string& csModel,
     const std::string& csIpAddr, std::string* pcsIconName)>;
-// Starts "vexgui /Prompt" for the user of the desktop; true when it started.
-using StartPromptingGuiProc = std::function<bool()>;
 
 class CRequestThread {
 public:
@@ -53,10 +51,9 @@ public:
     CRequestThread(const CRequestThread&) = delete;
     CRequestThread& operator=(const CRequestThread&) = delete;
 
-    // What creates a queue and what starts the GUI: CIconManager::AddWithDefaults
-    // and StartPromptingGui, unless a test puts its own in (null restores them).
+    // What creates a queue: CIconManager::AddWithDefaults, unless a test puts
+    // its own in (null restores it).
     static void SetAddWithDefaults(AddWithDefaultsProc proc);
-    static void SetStartPromptingGui(StartPromptingGuiProc proc);
 
     [[noreturn]] void Run();
     // One request: waits for it and handles it, with the requests kept

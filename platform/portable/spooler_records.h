@@ -4,6 +4,7 @@
 #pragma once
 
 #include "platform/error.h"
+#include "platform/spooler.h"
 
 #include <cstdint>
 #include <cstring>
@@ -56,6 +57,81 @@ bool PackRecords(const std::vector<Row>& rows, Texts texts, Fill fill, uint8_t* 
     if (pcReturned)
         *pcReturned = uint32_t(rows.size());
     return true;
+}
+
+// The record kinds of the spooler, from a back end's rows. A row has the
+// fields the record shows under the same names (name, share, port, ...), so
+// each back end keeps its own row type and both lay the same records.
+template <class Row>
+bool PackPrinters(const std::vector<Row>& rows, uint8_t* pBuf, uint32_t cbBuf, uint32_t* pcbNeeded,
+                  uint32_t* pcReturned) {
+    return PackRecords<PRINTER_INFO_2>(
+        rows,
+        [](const Row& r) {
+            return std::vector<std::string>{r.name,    r.share,    r.port,   r.driver,
+                                            r.comment, r.location, r.sepFile};
+        },
+        [](PRINTER_INFO_2* p, const Row& r, const char* const* t) {
+            *p = {t[0], t[1], t[2], t[3], t[4], t[5], t[6], r.attributes};
+        },
+        pBuf, cbBuf, pcbNeeded, pcReturned);
+}
+
+template <class Row>
+bool PackPorts(const std::vector<Row>& rows, uint8_t* pBuf, uint32_t cbBuf, uint32_t* pcbNeeded,
+               uint32_t* pcReturned) {
+    return PackRecords<PORT_INFO_2>(
+        rows,
+        [](const Row& r) {
+            return std::vector<std::string>{r.name, r.monitor, r.description};
+        },
+        [](PORT_INFO_2* p, const Row& r, const char* const* t) {
+            *p = {t[0], t[1], t[2], r.type};
+        },
+        pBuf, cbBuf, pcbNeeded, pcReturned);
+}
+
+template <class Row>
+bool PackMonitors(const std::vector<Row>& rows, uint8_t* pBuf, uint32_t cbBuf, uint32_t* pcbNeeded,
+                  uint32_t* pcReturned) {
+    return PackRecords<MONITOR_INFO_2>(
+        rows,
+        [](const Row& r) {
+            return std::vector<std::string>{r.name, r.environment, r.dll};
+        },
+        [](MONITOR_INFO_2* p, const Row&, const char* const* t) {
+            *p = {t[0], t[1], t[2]};
+        },
+        pBuf, cbBuf, pcbNeeded, pcReturned);
+}
+
+template <class Row>
+bool PackDrivers(const std::vector<Row>& rows, uint8_t* pBuf, uint32_t cbBuf, uint32_t* pcbNeeded,
+                 uint32_t* pcReturned) {
+    return PackRecords<DRIVER_INFO_3>(
+        rows,
+        [](const Row& r) {
+            return std::vector<std::string>{r.name, r.environment, r.driverPath, r.dataFile,
+                                            r.configFile};
+        },
+        [](DRIVER_INFO_3* p, const Row& r, const char* const* t) {
+            *p = {r.version, t[0], t[1], t[2], t[3], t[4]};
+        },
+        pBuf, cbBuf, pcbNeeded, pcReturned);
+}
+
+template <class Row>
+bool PackJobs(const std::vector<Row>& rows, uint8_t* pBuf, uint32_t cbBuf, uint32_t* pcbNeeded,
+              uint32_t* pcReturned) {
+    return PackRecords<JOB_INFO_1>(
+        rows,
+        [](const Row& r) {
+            return std::vector<std::string>{r.printer, r.user, r.document, r.datatype};
+        },
+        [](JOB_INFO_1* p, const Row& r, const char* const* t) {
+            *p = {r.id, t[0], t[1], t[2], t[3], r.status, r.size, r.submitted};
+        },
+        pBuf, cbBuf, pcbNeeded, pcReturned);
 }
 
 } // namespace platform

@@ -268,16 +268,7 @@ bool GetPrinter(HPRINTER hPrinter, uint32_t Level, uint8_t* pPrinter, uint32_t c
     SPrinterRow row;
     if ((OnCups() && !CupsForgetVanishedQueues()) || !FindPrinter(hPrinter->id, "", &row))
         return false;
-    return PackRecords<PRINTER_INFO_2>(
-        std::vector<SPrinterRow>{row},
-        [](const SPrinterRow& r) {
-            return std::vector<std::string>{r.name,    r.share,    r.port,   r.driver,
-                                            r.comment, r.location, r.sepFile};
-        },
-        [](PRINTER_INFO_2* p, const SPrinterRow& r, const char* const* t) {
-            *p = {t[0], t[1], t[2], t[3], t[4], t[5], t[6], r.attributes};
-        },
-        pPrinter, cbBuf, pcbNeeded, nullptr);
+    return PackPrinters(std::vector<SPrinterRow>{row}, pPrinter, cbBuf, pcbNeeded, nullptr);
 }
 
 bool SetPrinter(HPRINTER hPrinter, uint32_t Level, const PRINTER_INFO_2* pPrinter,
@@ -373,16 +364,7 @@ bool EnumPrinters(uint32_t Flags, uint32_t Level, uint8_t* pPrinterEnum, uint32_
         while (sqlite3_step(stmt.get()) == SQLITE_ROW)
             rows.push_back(PrinterFromStatement(stmt.get()));
     }
-    return PackRecords<PRINTER_INFO_2>(
-        rows,
-        [](const SPrinterRow& r) {
-            return std::vector<std::string>{r.name,    r.share,    r.port,   r.driver,
-                                            r.comment, r.location, r.sepFile};
-        },
-        [](PRINTER_INFO_2* p, const SPrinterRow& r, const char* const* t) {
-            *p = {t[0], t[1], t[2], t[3], t[4], t[5], t[6], r.attributes};
-        },
-        pPrinterEnum, cbBuf, pcbNeeded, pcReturned);
+    return PackPrinters(rows, pPrinterEnum, cbBuf, pcbNeeded, pcReturned);
 }
 
 // ---- ports ------------------------------------------------------------------
@@ -409,15 +391,7 @@ bool EnumPorts(uint32_t Level, uint8_t* pPorts, uint32_t cbBuf, uint32_t* pcbNee
                             ColumnText(stmt.get(), 2),
                             uint32_t(sqlite3_column_int64(stmt.get(), 3))});
     }
-    return PackRecords<PORT_INFO_2>(
-        rows,
-        [](const SRow& r) {
-            return std::vector<std::string>{r.name, r.monitor, r.description};
-        },
-        [](PORT_INFO_2* p, const SRow& r, const char* const* t) {
-            *p = {t[0], t[1], t[2], r.type};
-        },
-        pPorts, cbBuf, pcbNeeded, pcReturned);
+    return PackPorts(rows, pPorts, cbBuf, pcbNeeded, pcReturned);
 }
 
 bool AddPortEx(uint32_t Level, const PORT_INFO_2* pPort, const std::string& csMonitorName) {

@@ -35,15 +35,7 @@ bool EnumMonitors(uint32_t Level, uint8_t* pMonitors, uint32_t cbBuf, uint32_t* 
             rows.push_back(
                 {ColumnText(stmt.get(), 0), ColumnText(stmt.get(), 1), ColumnText(stmt.get(), 2)});
     }
-    return PackRecords<MONITOR_INFO_2>(
-        rows,
-        [](const SRow& r) {
-            return std::vector<std::string>{r.name, r.environment, r.dll};
-        },
-        [](MONITOR_INFO_2* p, const SRow&, const char* const* t) {
-            *p = {t[0], t[1], t[2]};
-        },
-        pMonitors, cbBuf, pcbNeeded, pcReturned);
+    return PackMonitors(rows, pMonitors, cbBuf, pcbNeeded, pcReturned);
 }
 
 // Tells the running spooler that its monitors changed; it loads them before
@@ -160,16 +152,7 @@ bool EnumPrinterDrivers(const char* pEnvironment, uint32_t Level, uint8_t* pDriv
                             ColumnText(stmt.get(), 3), ColumnText(stmt.get(), 4),
                             ColumnText(stmt.get(), 5)});
     }
-    return PackRecords<DRIVER_INFO_3>(
-        rows,
-        [](const SRow& r) {
-            return std::vector<std::string>{r.name, r.environment, r.driverPath, r.dataFile,
-                                            r.configFile};
-        },
-        [](DRIVER_INFO_3* p, const SRow& r, const char* const* t) {
-            *p = {r.version, t[0], t[1], t[2], t[3], t[4]};
-        },
-        pDriverInfo, cbBuf, pcbNeeded, pcReturned);
+    return PackDrivers(rows, pDriverInfo, cbBuf, pcbNeeded, pcReturned);
 }
 
 bool AddPrinterDriver(uint32_t Level, const DRIVER_INFO_3* pDriverInfo) {

@@ -188,15 +188,7 @@ bool EnumJobs(HPRINTER hPrinter, uint32_t FirstJob, uint32_t NoJobs, uint32_t Le
                             ColumnText(stmt.get(), 5), ColumnText(stmt.get(), 6),
                             ColumnText(stmt.get(), 7)});
     }
-    return PackRecords<JOB_INFO_1>(
-        rows,
-        [](const SRow& r) {
-            return std::vector<std::string>{r.printer, r.user, r.document, r.datatype};
-        },
-        [](JOB_INFO_1* p, const SRow& r, const char* const* t) {
-            *p = {r.id, t[0], t[1], t[2], t[3], r.status, r.size, r.submitted};
-        },
-        pJob, cbBuf, pcbNeeded, pcReturned);
+    return PackJobs(rows, pJob, cbBuf, pcbNeeded, pcReturned);
 }
 
 } // namespace platform

@@ -179,20 +179,6 @@ bool ReadPrinter(::HANDLE h, std::vector<uint64_t>* pBuffer, PRINTER_INFO_2A** p
     return true;
 }
 
-bool PackPrinters(const std::vector<SPrinter>& printers, uint8_t* pBuf, uint32_t cbBuf,
-                  uint32_t* pcbNeeded, uint32_t* pcReturned) {
-    return PackRecords<PRINTER_INFO_2>(
-        printers,
-        [](const SPrinter& r) {
-            return std::vector<std::string>{r.name,    r.share,    r.port,   r.driver,
-                                            r.comment, r.location, r.sepFile};
-        },
-        [](PRINTER_INFO_2* p, const SPrinter& r, const char* const* t) {
-            *p = {t[0], t[1], t[2], t[3], t[4], t[5], t[6], r.attributes};
-        },
-        pBuf, cbBuf, pcbNeeded, pcReturned);
-}
-
 } // namespace
 
 bool OpenPrinter(const std::string& csPrinterName, HPRINTER* phPrinter,
@@ -272,7 +258,8 @@ bool GetPrinter(HPRINTER hPrinter, uint32_t Level, uint8_t* pPrinter, uint32_t c
     PRINTER_INFO_2A* info = nullptr;
     if (!ReadPrinter(hPrinter->h, &buffer, &info))
         return false;
-    return PackPrinters({FromSystem(*info)}, pPrinter, cbBuf, pcbNeeded, nullptr);
+    return PackPrinters(std::vector<SPrinter>{FromSystem(*info)}, pPrinter, cbBuf, pcbNeeded,
+                        nullptr);
 }
 
 bool SetPrinter(HPRINTER hPrinter, uint32_t Level, const PRINTER_INFO_2* pPrinter,

@@ -53,16 +53,7 @@ bool EnumPrinterDrivers(const char* pEnvironment, uint32_t Level, uint8_t* pDriv
     std::vector<SDriver> drivers;
     if (!ReadDrivers(Text(pEnvironment).empty() ? nullptr : pEnvironment, &drivers))
         return false;
-    return PackRecords<DRIVER_INFO_3>(
-        drivers,
-        [](const SDriver& r) {
-            return std::vector<std::string>{r.name, r.environment, r.driverPath, r.dataFile,
-                                            r.configFile};
-        },
-        [](DRIVER_INFO_3* p, const SDriver& r, const char* const* t) {
-            *p = {r.version, t[0], t[1], t[2], t[3], t[4]};
-        },
-        pDriverInfo, cbBuf, pcbNeeded, pcReturned);
+    return PackDrivers(drivers, pDriverInfo, cbBuf, pcbNeeded, pcReturned);
 }
 
 bool AddPrinterDriver(uint32_t Level, const DRIVER_INFO_3* pDriverInfo) {

@@ -113,15 +113,7 @@ bool EnumJobs(HPRINTER hPrinter, uint32_t FirstJob, uint32_t NoJobs, uint32_t Le
                         Text(j.pDocument), Text(j.pDatatype), uint32_t(j.Status), uint32_t(j.Size),
                         UnixSeconds(j.Submitted)});
     }
-    return PackRecords<JOB_INFO_1>(
-        jobs,
-        [](const SJob& r) {
-            return std::vector<std::string>{r.printer, r.user, r.document, r.datatype};
-        },
-        [](JOB_INFO_1* p, const SJob& r, const char* const* t) {
-            *p = {r.id, t[0], t[1], t[2], t[3], r.status, r.size, r.submitted};
-        },
-        pJob, cbBuf, pcbNeeded, pcReturned);
+    return PackJobs(jobs, pJob, cbBuf, pcbNeeded, pcReturned);
 }
 
 } // namespace platform

@@ -62,15 +62,7 @@ bool EnumPorts(uint32_t Level, uint8_t* pPorts, uint32_t cbBuf, uint32_t* pcbNee
     std::vector<SPort> ports;
     if (!ReadSystemPorts(&ports))
         return false;
-    return PackRecords<PORT_INFO_2>(
-        ports,
-        [](const SPort& r) {
-            return std::vector<std::string>{r.name, r.monitor, r.description};
-        },
-        [](PORT_INFO_2* p, const SPort& r, const char* const* t) {
-            *p = {t[0], t[1], t[2], r.type};
-        },
-        pPorts, cbBuf, pcbNeeded, pcReturned);
+    return PackPorts(ports, pPorts, cbBuf, pcbNeeded, pcReturned);
 }
 
 bool AddPortEx(uint32_t Level, const PORT_INFO_2* pPort, const std::string& csMonitorName) {
@@ -113,15 +105,7 @@ bool EnumMonitors(uint32_t Level, uint8_t* pMonitors, uint32_t cbBuf, uint32_t* 
     std::vector<SMonitor> monitors;
     if (!ReadMonitors(&monitors))
         return false;
-    return PackRecords<MONITOR_INFO_2>(
-        monitors,
-        [](const SMonitor& r) {
-            return std::vector<std::string>{r.name, r.environment, r.dll};
-        },
-        [](MONITOR_INFO_2* p, const SMonitor&, const char* const* t) {
-            *p = {t[0], t[1], t[2]};
-        },
-        pMonitors, cbBuf, pcbNeeded, pcReturned);
+    return PackMonitors(monitors, pMonitors, cbBuf, pcbNeeded, pcReturned);
 }
 
 bool AddMonitor(uint32_t Level, const MONITOR_INFO_2* pMonitor) {

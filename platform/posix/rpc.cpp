@@ -1,6 +1,8 @@
-// The RPC runtime on POSIX: NDR buffers, string bindings and bindings, and the
-// client's call over the interface's local socket.
-#include "platform/rpc.h"
+// The RPC runtime on POSIX: NDR buffers, bindings, and the client's call over
+// the interface's local socket.
+#include "platform/rpc_ndr.h"
+
+#include "rpc_binding.h"
 
 #include "internal/local_socket.h"
 #include "internal/root_access.h"
@@ -11,7 +13,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <poll.h>
 #include <sys/socket.h>
@@ -84,56 +85,13 @@ std::string RpcEndpointPath(const RpcInterface& iface) {
     return RootPath("run/" + RpcEndpointName(iface));
 }
 
-RPC_STATUS RpcStringBindingCompose(const char* pszObjUuid, const char* pszProtSeq,
-                                   const char* pszNetworkAddr, const char* pszEndpoint,
-                                   const char* pszOptions, char** ppszStringBinding) {
-    if (!ppszStringBinding)
-        return RPC_S_INVALID_STRING_BINDING;
-    std::string text;
-    if (pszObjUuid && *pszObjUuid)
-        text += std::string(pszObjUuid) + "@";
-    text += pszProtSeq ? pszProtSeq : "";
-    text += ":";
-    text += pszNetworkAddr ? pszNetworkAddr : "";
-    if ((pszEndpoint && *pszEndpoint) || (pszOptions && *pszOptions)) {
-        text += "[";
-        text += pszEndpoint ? pszEndpoint : "";
-        if (pszOptions && *pszOptions)
-            text += std::string(",") + pszOptions;
-        text += "]";
-    }
-    *ppszStringBinding = ::strdup(text.c_str());
-    return *ppszStringBinding ? RPC_S_OK : RPC_S_OUT_OF_MEMORY;
-}
-
-RPC_STATUS RpcStringFree(char** ppszString) {
-    if (!ppszString)
-        return RPC_S_INVALID_STRING_BINDING;
-    std::free(*ppszString);
-    *ppszString = nullptr;
-    return RPC_S_OK;
-}
-
 RPC_STATUS RpcBindingFromStringBinding(const char* pszStringBinding,
                                        RPC_BINDING_HANDLE* phBinding) {
-    if (!pszStringBinding || !phBinding)
+    if (!phBinding)
         return RPC_S_INVALID_STRING_BINDING;
-    std::string text = pszStringBinding;
     std::string objUuid;
-    size_t at = text.find('@');
-    if (at != std::string::npos) {
-        objUuid = text.substr(0, at);
-        text = text.substr(at + 1);
-    }
-    size_t colon = text.find(':');
-    if (colon == std::string::npos)
-        return RPC_S_INVALID_STRING_BINDING;
-    if (text.substr(0, colon) != "ncacn_np")
-        return RPC_S_PROTSEQ_NOT_SUPPORTED;
-    std::string rest = text.substr(colon + 1);
-    std::string address = rest.substr(0, rest.find('['));
-    if (!address.empty() && address != "." && address != "localhost")
-        return RPC_S_SERVER_UNAVAILABLE; // local calls only
+    if (RPC_STATUS status = ParseLocalBinding(pszStringBinding, &objUuid))
+        return status;
     *phBinding = new (std::nothrow) RpcBinding{objUuid};
     return *phBinding ? RPC_S_OK : RPC_S_OUT_OF_MEMORY;
 }

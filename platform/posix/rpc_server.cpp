@@ -1,6 +1,6 @@
 // The RPC runtime's server on POSIX: the interface's endpoint, a thread per
 // connection, bind and request PDUs answered through the dispatch function.
-#include "platform/rpc.h"
+#include "platform/rpc_ndr.h"
 
 #include "internal/local_socket.h"
 #include "internal/root_access.h"

@@ -14,6 +14,7 @@
 #include "platform/error.h"
 
 #include "pipe_name.h"
+#include "pipe_security.h"
 #include "windows_api.h"
 
 #include <aclapi.h>
@@ -21,7 +22,6 @@
 #include <map>
 #include <memory>
 #include <mutex>
-#include <sddl.h>
 #include <vector>
 
 namespace platform {
@@ -43,44 +43,6 @@ std::string Folded(std::string csName) {
     for (char& c : csName)
         c = char(std::tolower(static_cast<unsigned char>(c)));
     return csName;
-}
-
-// The process's user as a SID string, for a user's own pipe.
-bool ProcessUserSid(std::string* pcsSid) {
-    HANDLE hToken = nullptr;
-    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &hToken))
-        return Fail(::GetLastError());
-    DWORD dwSize = 0;
-    ::GetTokenInformation(hToken, TokenUser, nullptr, 0, &dwSize);
-    std::vector<uint64_t> buffer(dwSize / 8 + 1);
-    char* pszSid = nullptr;
-    const bool ok =
-        ::GetTokenInformation(hToken, TokenUser, buffer.data(), DWORD(buffer.size() * 8),
-                              &dwSize) &&
-        ::ConvertSidToStringSidA(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, &pszSid);
-    const DWORD dwError = ::GetLastError();
-    ::CloseHandle(hToken);
-    if (!ok)
-        return Fail(dwError);
-    *pcsSid = pszSid;
-    ::LocalFree(pszSid);
-    return true;
-}
-
-// The descriptor of a new pipe; LocalFree it.
-PSECURITY_DESCRIPTOR PipeSecurity(PipeAccess eAccess) {
-    std::string csSddl = "O:BAD:P(A;;GA;;;SY)(A;;GA;;;BA)";
-    if (eAccess == PipeAccess::Default) {
-        std::string csUser;
-        if (!ProcessUserSid(&csUser))
-            return nullptr;
-        csSddl = "D:P(A;;GA;;;SY)(A;;GA;;;BA)(A;;GA;;;" + csUser + ")";
-    }
-    PSECURITY_DESCRIPTOR pSd = nullptr;
-    if (!::ConvertStringSecurityDescriptorToSecurityDescriptorA(csSddl.c_str(), SDDL_REVISION_1,
-                                                                &pSd, nullptr))
-        Fail(::GetLastError());
-    return pSd;
 }
 
 // Whether the server end of a client's handle is the administrators' own:

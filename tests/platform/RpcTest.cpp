@@ -5,7 +5,7 @@
 #include "platform/error.h"
 #include "platform/process.h"
 #include "platform/root.h"
-#include "platform/rpc.h"
+#include "platform/rpc_ndr.h"
 
 #include <cstring>
 #include <filesystem>

@@ -10,7 +10,7 @@
 #include "platform/error.h"
 #include "platform/files.h"
 #include "platform/os.h"
-#include "platform/rpc.h"
+#include "platform/rpc_ndr.h"
 #include "platform/service.h"
 #include "platform/spooler.h"
 #include "service/PortManager.h"
@@ -179,20 +179,18 @@ protected:
     // Answers with this code and name.
     void Answer(int32_t code, const std::u16string& name) {
         server.Stop();
-        ASSERT_EQ(RPC_S_OK, server.Listen(kPortMonitorInterface,
-                                          PortMonitorDispatch([=, this](char16_t* szName,
-                                                                        const std::u16string& addr,
-                                                                        uint8_t cFlag) {
-                                              seenName = szName;
-                                              seenAddr = addr;
-                                              seenFlag = cFlag;
-                                              std::copy(name.begin(), name.end(), szName);
-                                              szName[name.size()] = 0;
-                                              return code;
-                                          })));
+        ASSERT_EQ(RPC_S_OK, server.Listen([=, this](char16_t* szName, const std::u16string& addr,
+                                                    uint8_t cFlag) {
+            seenName = szName;
+            seenAddr = addr;
+            seenFlag = cFlag;
+            std::copy(name.begin(), name.end(), szName);
+            szName[name.size()] = 0;
+            return code;
+        }));
     }
 
-    RpcServer server;
+    CPortMonitorServer server;
     std::u16string seenName, seenAddr;
     uint8_t seenFlag = 0;
 };

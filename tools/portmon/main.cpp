@@ -20,7 +20,6 @@
 #include "platform/error.h"
 #include "platform/files.h"
 #include "platform/registry.h"
-#include "platform/rpc.h"
 #include "platform/spooler.h"
 
 #include <arpa/inet.h>
@@ -318,8 +317,8 @@ int main(int argc, char** argv) {
     sigaddset(&stop, SIGINT);
     ::pthread_sigmask(SIG_BLOCK, &stop, nullptr);
 
-    RpcServer server;
-    RPC_STATUS status = server.Listen(kPortMonitorInterface, PortMonitorDispatch(SetNewPort));
+    CPortMonitorServer server;
+    RPC_STATUS status = server.Listen(SetNewPort);
     if (status != RPC_S_OK) {
         Log("cannot listen on the monitor's endpoint: " + ErrorText(status));
         return 1;

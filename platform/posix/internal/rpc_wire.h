@@ -3,7 +3,7 @@
 // interface UUIDs in their wire form, and the peers a socket may talk to.
 #pragma once
 
-#include "platform/rpc.h"
+#include "platform/rpc_ndr.h"
 
 #include <chrono>
 #include <cstdint>

@@ -14,6 +14,10 @@ int RunHelper(const std::string& csName, const std::vector<std::string>& args);
 // service control manager, writing its arguments and controls to LOG.
 int RunService(const std::vector<std::string>& args);
 
+// The port monitor helper: "port_monitor MODE READY" serves the port monitor
+// interface until the file READY, written once it listens, is deleted.
+int RunPortMonitor(const std::vector<std::string>& args);
+
 // csBase with this process's id: the names of machine-wide objects (pipes,
 // registry keys) of tests that ctest runs at the same time stay apart.
 std::string UniqueName(const std::string& csBase);

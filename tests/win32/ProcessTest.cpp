@@ -34,6 +34,8 @@ int RunHelper(const std::string& csName, const std::vector<std::string>& args) {
     }
     if (csName == "service")
         return RunService(args);
+    if (csName == "port_monitor")
+        return RunPortMonitor(args);
     if (csName == "sleep_forever") {
         for (;;)
             std::this_thread::sleep_for(std::chrono::hours(1));

@@ -1,0 +1,82 @@
+#!/usr/bin/env bash
+# vexsrv.exe whole, under wine: installed and started through the service
+# control manager, it discovers simulated printers (printer-sim, a Linux
+# program in the same private network namespace) and writes the known printer
+# list; control 130 rolls its trace; "Discover" is answered over the named
+# pipe. ctest runs it inside scripts/test-mingw's namespace, beside its
+# wineserver.
+#   tests/win32/acceptance.sh WINDOWS-BIN-DIR HOST-BIN-DIR
+set -euo pipefail
+[ $# -eq 2 ] || { echo "usage: acceptance.sh WINDOWS-BIN-DIR HOST-BIN-DIR" >&2; exit 2; }
+bin=$1
+host=$2
+: "${WINEPREFIX:?the wine prefix of the run}"
+export WINEDEBUG=${WINEDEBUG:--all}
+work_win='C:\ambrel-acceptance\'
+work=$WINEPREFIX/drive_c/ambrel-acceptance
+kpl_win="${work_win}vexkpl.dat"
+settings='SOFTWARE\Zantor Printing Systems\Zantor Ambrel'
+
+vexsys() { wine "$bin/vexsys.exe" "$@" | tr -d '\r'; }
+fail() {
+    echo "FAILED: $*" >&2
+    [ -f "$work/vexsrv.log" ] && tail -n 40 "$work/vexsrv.log" >&2
+    exit 1
+}
+# wait_for SECONDS WHAT COMMAND...: polls the command until it succeeds.
+wait_for() {
+    local limit=$1 what=$2
+    shift 2
+    for _ in $(seq $((limit * 10))); do
+        "$@" >/dev/null 2>&1 && return 0
+        sleep 0.1
+    done
+    fail "$what: not within $limit s"
+}
+listed() { [ "$(vexsys kpl "$kpl_win" 2>/dev/null | grep -c "$1")" -ge "$2" ]; }
+
+rm -rf "$work"
+mkdir -p "$work"
+vexsys reg set HKLM "$settings" 'Working directory' REG_SZ "$work_win"
+vexsys reg set HKLM "$settings\\Trace" 'Service trace on' REG_DWORD 1
+# Manual mode: the printers are listed, no queue is made.
+vexsys reg set HKLM "$settings\\Settings" 'Op Mode' REG_DWORD 2
+
+sims=()
+cleanup() {
+    for pid in "${sims[@]}"; do kill "$pid" 2>/dev/null || true; done
+    wait 2>/dev/null || true
+    vexsys service stop ZANTOR_AMBREL >/dev/null 2>&1 || true
+    wine "$bin/vexsrv.exe" -remove >/dev/null 2>&1 || true
+}
+trap cleanup EXIT
+
+# The printers come first: they share the SSDP port with the service, and
+# Linux shares a port only when its first holder allowed it, as the
+# service's listener (which takes the port alone when it is free) does not.
+echo "== two announcing printers, one answering searches only"
+"$host/printer-sim" --count 2 --first 127.0.0.2 --interval 5 --uuid-prefix win-laser &
+sims+=($!)
+"$host/printer-sim" --first 127.0.0.9 --no-announce --http-port 8081 --print-port 9101 \
+    --uuid-prefix win-quiet &
+sims+=($!)
+echo "== vexsrv.exe -install, -start"
+wine "$bin/vexsrv.exe" -install
+wine "$bin/vexsrv.exe" -start
+running() { vexsys service query ZANTOR_AMBREL | grep -q 'RUNNING'; }
+wait_for 30 "the service runs" running
+wait_for 60 "the service listens for announcements" grep -q 'Listening on port 1900' "$work/vexsrv.log"
+
+wait_for 60 "both announcing printers in the list file" listed win-laser 2
+vexsys kpl "$kpl_win"
+
+echo "== control 130 rolls the trace"
+vexsys service control ZANTOR_AMBREL 130
+wait_for 30 "the rolled trace" test -s "$work/vexsrv.log.prev"
+
+echo "== vexsys command Discover over the named pipe"
+answer=$(vexsys command Discover) || fail "Discover: $answer"
+echo "$answer"
+wait_for 60 "the printer found by the search in the list file" listed win-quiet 1
+vexsys kpl "$kpl_win"
+echo "== passed"

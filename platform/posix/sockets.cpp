@@ -3,10 +3,12 @@
 #include "platform/sockets.h"
 
 #include "platform/error.h"
+#include "hosts_file.h"
 
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstring>
+#include <fstream>
 #include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
@@ -266,6 +268,11 @@ int Receive(SOCKET s, char* pBuffer, int iBufferLen) {
         return -1;
     }
     return int(n);
+}
+
+bool LookUpHostsFile(const std::string& csName, uint8_t abAddress[4]) {
+    std::ifstream hosts("/etc/hosts");
+    return FindInHostsFile(hosts, csName, abAddress);
 }
 
 bool GetHostByAddr(const std::string& csAddr, std::string* pcsName) {

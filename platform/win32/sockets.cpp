@@ -3,13 +3,18 @@
 // meaning in 32 bits, for 32- and 64-bit programs to share them).
 #include "platform/sockets.h"
 #include "platform/error.h"
+#include "platform/os.h"
+#include "hosts_file.h"
 
 #include <mswsock.h>
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
+#include "windows_api.h"
+
 #include <algorithm>
 #include <cstring>
+#include <fstream>
 #include <vector>
 
 namespace platform {
@@ -280,6 +285,11 @@ int Receive(SOCKET s, char* pBuffer, int iBufferLen) {
         return -1;
     }
     return n;
+}
+
+bool LookUpHostsFile(const std::string& csName, uint8_t abAddress[4]) {
+    std::ifstream hosts(GetSystemDirectory() + "drivers\\etc\\hosts");
+    return FindInHostsFile(hosts, csName, abAddress);
 }
 
 bool GetHostByAddr(const std::string& csAddr, std::string* pcsName) {

@@ -1,15 +1,19 @@
 // setup: the driver package's installer. It lies in each driver folder of the
-// package (Files/d/<system letter>/<driver letter>/setup) and takes the
-// command lines the service builds:
+// package (Files/d/<system letter>/<driver letter>/setup, setup.exe on
+// Windows) and takes the command lines the service builds:
 //   setup [-n] -i QUEUE DRIVER PORT [-s SHARE] [-a ATTR|ATTR] [-l LOCATION]
 //         [-c COMMENT] [-sp SEPARATOR]     create a queue (-n: keep the driver)
 //   setup -d DRIVER ENVIRONMENT            install the driver for another system
-// The driver must be named in an .inf file of the installer's folder.
+// The driver must be named in an .inf file of the installer's folder; its
+// files (DriverFiles.h) are named by their full paths in that folder.
 // Exit codes: 0 done, -6 the model is not supported, 1 a bad command line,
 // 2 the spooler refused.
+#include "DriverFiles.h"
 #include "platform/error.h"
+#include "platform/os.h"
 #include "platform/spooler.h"
 
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -79,9 +83,9 @@ uint32_t FolderVersion(const fs::path& folder) {
 
 bool InstallDriver(const fs::path& folder, const std::string& csDriver, const char* pEnvironment,
                    uint32_t dwVersion) {
-    std::string base = folder.string() + "/";
-    std::string driverPath = base + "zantor.drv", dataFile = base + "zantor.gpd",
-                configFile = base + "zantorui.dll";
+    const std::string base = folder.string() + PathSeparator();
+    const std::string driverPath = base + kDriverFile, dataFile = base + kDriverDataFile,
+                      configFile = base + kDriverConfigFile;
     DRIVER_INFO_3 info{dwVersion,          csDriver.c_str(), pEnvironment,
                        driverPath.c_str(), dataFile.c_str(), configFile.c_str()};
     return AddPrinterDriver(3, &info);
@@ -140,9 +144,10 @@ int main(int argc, char** argv) {
     SCommand command;
     if (int rc = ParseCommand(argc, argv, &command))
         return rc;
+    std::string self;
     std::error_code ec;
-    fs::path folder = fs::canonical("/proc/self/exe", ec).parent_path();
-    if (ec)
+    const fs::path folder = GetModuleFileName(&self) ? fs::canonical(self, ec).parent_path() : "";
+    if (folder.empty() || ec)
         return Usage("cannot find the installer's folder");
 
     if (!command.driver.empty()) {

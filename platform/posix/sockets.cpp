@@ -2,14 +2,14 @@
 // the last error (SocketErrorFromErrno), so callers and trace lines read alike.
 #include "platform/sockets.h"
 
-#include "platform/error.h"
 #include "hosts_file.h"
+#include "platform/error.h"
 
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstring>
-#include <fstream>
 #include <fcntl.h>
+#include <fstream>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>

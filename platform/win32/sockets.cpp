@@ -2,9 +2,9 @@
 // a socket is kept as an int, which holds it whole (kernel handles keep their
 // meaning in 32 bits, for 32- and 64-bit programs to share them).
 #include "platform/sockets.h"
+#include "hosts_file.h"
 #include "platform/error.h"
 #include "platform/os.h"
-#include "hosts_file.h"
 
 #include <mswsock.h>
 #include <winsock2.h>

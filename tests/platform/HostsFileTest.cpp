@@ -37,8 +37,8 @@ TEST(HostsFileTest, ANameOrAliasGivesTheFirstLinesAddressWhateverItsCase) {
 
 TEST(HostsFileTest, CommentsOtherFamiliesAndBadAddressesNameNothing) {
     uint8_t address[4] = {9, 9, 9, 9};
-    for (const char* name : {"commented", "only-a-comment", "ip6-localhost", "badzero", "#", "",
-                             "pressa", "the"})
+    for (const char* name :
+         {"commented", "only-a-comment", "ip6-localhost", "badzero", "#", "", "pressa", "the"})
         EXPECT_FALSE(Find(kHosts, name, address)) << name;
     EXPECT_FALSE(Find("", "localhost", address));
     EXPECT_EQ((std::vector<uint8_t>{9, 9, 9, 9}), std::vector<uint8_t>(address, address + 4));

@@ -50,7 +50,8 @@ PjlPrinter::~PjlPrinter() {
 }
 
 std::string PjlPrinter::Answer(const std::string& csModel, bool bReadOnly) {
-    return "@PJL INFO ID\r\n\"" + csModel + "\"\r\n\f@PJL INFO CONFIG\r\nIN TRAYS [1 ENUMERATED]\r\n" +
+    return "@PJL INFO ID\r\n\"" + csModel +
+           "\"\r\n\f@PJL INFO CONFIG\r\nIN TRAYS [1 ENUMERATED]\r\n" +
            (bReadOnly ? "SNMP COMMUNITY=READ\r\n" : "SNMP COMMUNITY=READ/WRITE\r\n") + "\f";
 }
 

@@ -24,7 +24,9 @@ namespace {
 const std::string kPid = std::to_string(GetCurrentProcessId());
 const std::string kModel = "Vex Setup A " + kPid;
 const std::string kOtherModel = "Vex Setup B " + kPid;
-const std::string kWorkDir = "C:\\vexsetup-" + kPid + "\\";
+// A folder with blanks, as a program folder has: the service does not quote
+// the installer's path.
+const std::string kWorkDir = "C:\\vex setup " + kPid + "\\";
 
 std::string Quoted(const std::string& csText) {
     return "\"" + csText + "\"";
@@ -73,11 +75,11 @@ protected:
         std::string self;
         ASSERT_TRUE(GetModuleFileName(&self));
         const std::string bin = fs::path(self).parent_path().string() + "\\";
-        ASSERT_EQ(0u, RunIn(QuoteArgument(bin + "samplepkg.exe") + " --workdir " +
-                                QuoteArgument(kWorkDir) + " --model " + QuoteArgument(kModel) +
-                                " --model " + QuoteArgument(kOtherModel) +
-                                " --monitor-version 2.3.4.5",
-                            bin));
+        ASSERT_EQ(0u,
+                  RunIn(QuoteArgument(bin + "samplepkg.exe") + " --workdir " +
+                            QuoteArgument(kWorkDir) + " --model " + QuoteArgument(kModel) +
+                            " --model " + QuoteArgument(kOtherModel) + " --monitor-version 2.3.4.5",
+                        bin));
     }
     static void TearDownTestSuite() {
         std::error_code ec;
@@ -92,7 +94,8 @@ protected:
                 ClosePrinter(h);
             }
         }
-        for (const char* environment : {"Windows 4.0", "Windows NT x86", static_cast<const char*>(nullptr)})
+        for (const char* environment :
+             {"Windows 4.0", "Windows NT x86", static_cast<const char*>(nullptr)})
             for (const std::string& model : {kModel, kOtherModel})
                 for (const char* type : {" PCL6", " PCL", " PS"})
                     DeletePrinterDriver(environment, model + type);
@@ -161,8 +164,8 @@ TEST_F(SetupTest, TheServicesCommandLineCreatesTheQueueWithTheDriver) {
     // "-n" keeps the installed driver for the next queue.
     const std::string next = Queue("Vex Setup Next");
     EXPECT_EQ(0u, RunIn(folder + "setup.exe -n  -i " + Quoted(next) + " " + Quoted(driver) + " " +
-                          Quoted("LPT1:"),
-                      folder));
+                            Quoted("LPT1:"),
+                        folder));
     EXPECT_NE(FindPrinter(spoolertest::Printers(), next), nullptr);
 }
 
@@ -173,8 +176,8 @@ TEST_F(SetupTest, TheInstallerRefusesWhatItCannotDo) {
     const std::string driver = kOtherModel + " PS";
     // A model that no .inf file of the folder names.
     EXPECT_EQ(uint32_t(-6), RunIn(setup + " -i " + Quoted(queue) + " " +
-                                    Quoted("Vex Unknown " + kPid + " PS") + " " + Quoted("LPT1:"),
-                                folder));
+                                      Quoted("Vex Unknown " + kPid + " PS") + " " + Quoted("LPT1:"),
+                                  folder));
     EXPECT_EQ(1u, RunIn(setup, folder));
     EXPECT_EQ(1u, RunIn(setup + " -i " + Quoted(queue) + " " + Quoted(driver), folder));
     EXPECT_EQ(1u, RunIn(setup + " -i a b c -d x y", folder));
@@ -183,23 +186,23 @@ TEST_F(SetupTest, TheInstallerRefusesWhatItCannotDo) {
                         folder));
     // The spooler refuses: no such port; the driver told to stay is not installed.
     EXPECT_EQ(2u, RunIn(setup + " -i " + Quoted(queue) + " " + Quoted(driver) + " " +
-                          Quoted("VexNoPort" + kPid + ":"),
-                      folder));
+                            Quoted("VexNoPort" + kPid + ":"),
+                        folder));
     EXPECT_EQ(2u, RunIn(setup + " -n -i " + Quoted(queue) + " " + Quoted(kModel + " PS") + " " +
-                          Quoted("LPT1:"),
-                      folder));
+                            Quoted("LPT1:"),
+                        folder));
     EXPECT_EQ(nullptr, FindPrinter(spoolertest::Printers(), queue));
 }
 
 TEST_F(SetupTest, MinusDInstallsTheDriverForOlderSystems) {
     const std::string driver = kModel + " PCL";
     EXPECT_EQ(0u, RunIn(DriverFolder('9', '5') + "setup.exe -d " + Quoted(driver) + " " +
-                          Quoted("Windows 4.0"),
-                      DriverFolder('9', '5')));
+                            Quoted("Windows 4.0"),
+                        DriverFolder('9', '5')));
     EXPECT_EQ(0, DriverVersion("Windows 4.0", driver));
     EXPECT_EQ(0u, RunIn(DriverFolder('n', '5') + "setup.exe -d " + Quoted(driver) + " " +
-                          Quoted("Windows NT x86"),
-                      DriverFolder('n', '5')));
+                            Quoted("Windows NT x86"),
+                        DriverFolder('n', '5')));
     // The installer asks for version 2 (the folder "n"); the spooler decides:
     // Windows by the driver's files, wine by the environment (3 for it).
     EXPECT_NE(-1, DriverVersion("Windows NT x86", driver));

@@ -6,7 +6,7 @@
 #include <string>
 
 struct SPrinterFacts {
-    std::string csModel;   // the quoted line of the answer to "INFO ID"
+    std::string csModel;    // the quoted line of the answer to "INFO ID"
     bool bReadOnly = false; // "SNMP COMMUNITY=READ" in the answer to "INFO CONFIG"
 };
 

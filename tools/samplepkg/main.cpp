@@ -195,8 +195,7 @@ bool CopyProgram(const fs::path& from, const fs::path& to) {
                         ec);
     if (ec) {
         std::fprintf(stderr, "samplepkg: cannot copy %s to %s: %s\n", from.string().c_str(),
-                     to.string().c_str(),
-                     ec.message().c_str());
+                     to.string().c_str(), ec.message().c_str());
         return false;
     }
     return true;
@@ -300,8 +299,7 @@ int main(int argc, char** argv) {
             if (options.bUtf16)
                 text = ToUtf16(text);
             std::string infName = std::string("zantor") + driver + ".inf";
-            if (!WriteText(folder / infName, text) ||
-                !CopyProgram(installer, folder / setupName) ||
+            if (!WriteText(folder / infName, text) || !CopyProgram(installer, folder / setupName) ||
                 !LaySpoolerFiles(folder, driver, &laid))
                 return 1;
         }

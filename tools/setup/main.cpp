@@ -11,6 +11,7 @@
 #include "DriverFiles.h"
 #include "platform/error.h"
 #include "platform/os.h"
+#include "platform/process.h"
 #include "platform/spooler.h"
 
 #include <cctype>
@@ -105,14 +106,15 @@ bool ParseAttributes(const std::string& csText, uint32_t* pdwAttributes) {
     return true;
 }
 
-int ParseCommand(int argc, char** argv, SCommand* pCommand) {
-    for (int i = 1; i < argc; ++i) {
-        std::string option = argv[i];
-        auto take = [&](int count, std::vector<std::string>* pInto) {
-            if (i + count >= argc)
+// args: the program, then its arguments.
+int ParseCommand(const std::vector<std::string>& args, SCommand* pCommand) {
+    for (size_t i = 1; i < args.size(); ++i) {
+        const std::string& option = args[i];
+        auto take = [&](size_t count, std::vector<std::string>* pInto) {
+            if (i + count >= args.size())
                 return false;
-            for (int k = 0; k < count; ++k)
-                pInto->push_back(argv[++i]);
+            for (size_t k = 0; k < count; ++k)
+                pInto->push_back(args[++i]);
             return true;
         };
         if (option == "-n") {
@@ -140,9 +142,14 @@ int ParseCommand(int argc, char** argv, SCommand* pCommand) {
 
 } // namespace
 
-int main(int argc, char** argv) {
+int main() {
+    // The service does not quote the installer's path: read as the start read
+    // it, a folder with blanks stays the program's.
+    std::vector<std::string> args;
+    if (!GetProgramCommandLine(&args))
+        return Usage("cannot read the command line");
     SCommand command;
-    if (int rc = ParseCommand(argc, argv, &command))
+    if (int rc = ParseCommand(args, &command))
         return rc;
     std::string self;
     std::error_code ec;

@@ -3,9 +3,9 @@
 // for as long as it runs itself, which keeps the file busy, as a loaded module
 // is on Windows. It answers monSetNewPort (SetNewPort.h) on the monitor's RPC
 // endpoint.
+#include "Log.h"
 #include "MonitorRegistry.h"
 #include "SetNewPort.h"
-#include "Log.h"
 #include "platform/error.h"
 #include "platform/files.h"
 #include "platform/rpc.h"

@@ -310,6 +310,16 @@ bool Process::Kill(uint32_t) {
     return true;
 }
 
+bool GetProgramCommandLine(std::vector<std::string>* pArgv) {
+    std::ifstream in("/proc/self/cmdline", std::ios::binary);
+    if (!in)
+        return FailErrno();
+    pArgv->clear();
+    for (std::string arg; std::getline(in, arg, '\0');)
+        pArgv->push_back(arg);
+    return !pArgv->empty() || Fail(ERROR_INVALID_PARAMETER);
+}
+
 uint32_t GetCurrentProcessId() {
     return uint32_t(::getpid());
 }

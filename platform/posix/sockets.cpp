@@ -2,12 +2,14 @@
 // the last error (SocketErrorFromErrno), so callers and trace lines read alike.
 #include "platform/sockets.h"
 
+#include "hosts_file.h"
 #include "platform/error.h"
 
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <fstream>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -266,6 +268,11 @@ int Receive(SOCKET s, char* pBuffer, int iBufferLen) {
         return -1;
     }
     return int(n);
+}
+
+bool LookUpHostsFile(const std::string& csName, uint8_t abAddress[4]) {
+    std::ifstream hosts("/etc/hosts");
+    return FindInHostsFile(hosts, csName, abAddress);
 }
 
 bool GetHostByAddr(const std::string& csAddr, std::string* pcsName) {

@@ -47,6 +47,9 @@ const char* ExecutableSuffix() {
 char PathSeparator() {
     return '\\';
 }
+const char* LineEnding() {
+    return "\r\n";
+}
 
 bool GetModuleFileName(std::string* pcsPath) {
     std::vector<char> path(MAX_PATH);

@@ -210,6 +210,11 @@ bool Process::Kill(uint32_t uExitCode) {
     return ::TerminateProcess(ProcessHandle(m_hWait), uExitCode) || Fail(::GetLastError());
 }
 
+bool GetProgramCommandLine(std::vector<std::string>* pArgv) {
+    const char* pszLine = ::GetCommandLineA();
+    return (pszLine && ParseProgramCommandLine(pszLine, pArgv)) || Fail(ERROR_INVALID_PARAMETER);
+}
+
 uint32_t GetCurrentProcessId() {
     return ::GetCurrentProcessId();
 }

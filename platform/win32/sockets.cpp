@@ -2,14 +2,19 @@
 // a socket is kept as an int, which holds it whole (kernel handles keep their
 // meaning in 32 bits, for 32- and 64-bit programs to share them).
 #include "platform/sockets.h"
+#include "hosts_file.h"
 #include "platform/error.h"
+#include "platform/os.h"
 
 #include <mswsock.h>
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
+#include "windows_api.h"
+
 #include <algorithm>
 #include <cstring>
+#include <fstream>
 #include <vector>
 
 namespace platform {
@@ -280,6 +285,11 @@ int Receive(SOCKET s, char* pBuffer, int iBufferLen) {
         return -1;
     }
     return n;
+}
+
+bool LookUpHostsFile(const std::string& csName, uint8_t abAddress[4]) {
+    std::ifstream hosts(GetSystemDirectory() + "drivers\\etc\\hosts");
+    return FindInHostsFile(hosts, csName, abAddress);
 }
 
 bool GetHostByAddr(const std::string& csAddr, std::string* pcsName) {

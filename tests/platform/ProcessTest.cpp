@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 using namespace platform;
 
@@ -31,6 +32,18 @@ VEX_TEST_HELPER(write_args) {
     std::ofstream out(args.at(0), std::ios::binary);
     for (size_t i = 1; i < args.size(); ++i)
         out << args[i] << "|\n";
+    return 0;
+}
+
+// Writes its own command line as GetProgramCommandLine reads it, one item a
+// line with a trailing '|', to the file named first.
+VEX_TEST_HELPER(write_command_line) {
+    std::vector<std::string> line;
+    if (!GetProgramCommandLine(&line))
+        return 1;
+    std::ofstream out(args.at(0), std::ios::binary);
+    for (const std::string& item : line)
+        out << item << "|\n";
     return 0;
 }
 
@@ -134,6 +147,17 @@ TEST_F(ProcessTest, AnUnquotedProgramPathWithBlanksIsFound) {
     ASSERT_TRUE(process.Start(dir + "/helper --vex-helper=write_args " + out + " one"));
     ASSERT_EQ(WaitResult::Signaled, process.Wait(10000));
     EXPECT_EQ("one|\n", vextest::ReadFile(out));
+
+    // The program reads its own line back as the start read it.
+    Process reader;
+    ASSERT_TRUE(reader.Start(dir + "/helper --vex-helper=write_command_line " + out +
+                             " \"two words\" \"\""));
+    ASSERT_EQ(WaitResult::Signaled, reader.Wait(10000));
+    uint32_t code = 1;
+    ASSERT_TRUE(reader.GetExitCode(&code));
+    EXPECT_EQ(0u, code);
+    EXPECT_EQ(dir + "/helper|\n--vex-helper=write_command_line|\n" + out + "|\ntwo words|\n|\n",
+              vextest::ReadFile(out));
 }
 
 TEST_F(ProcessTest, RunsAsAnotherUserWithExtraVariablesAndFolder) {

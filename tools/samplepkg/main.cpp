@@ -5,13 +5,15 @@
 // "zantornpmon.dll", stamped with the package's monitor version, and its
 // "monitor.inf"; and the readme "read.me" in the working directory itself.
 //
-// Where CUPS's PPD compiler is installed, each driver folder also holds the
-// PPD of its driver type ("zantor6.ppd", ...), which a spooler on CUPS
-// creates the queues of that driver with.
+// Each driver folder also holds what the system's spooler needs of its driver
+// (SystemFiles.h): on the emulated machine, where CUPS's PPD compiler is
+// installed, the PPD of its driver type ("zantor6.ppd", ...); on Windows the
+// driver's files.
 //
 // The installer and the monitor are the stand-ins built beside this program
-// (setup, zantornpmon.dll), unless others are given.
-#include "Ppd.h"
+// (setup, zantornpmon.dll; setup.exe, zantornpmon.exe on Windows), unless
+// others are given.
+#include "SystemFiles.h"
 #include "common/VexData.h"
 #include "platform/files.h"
 #include "platform/os.h"
@@ -177,7 +179,7 @@ bool WriteText(const fs::path& path, const std::string& text) {
     out << text;
     out.close();
     if (!out) {
-        std::fprintf(stderr, "samplepkg: cannot write %s\n", path.c_str());
+        std::fprintf(stderr, "samplepkg: cannot write %s\n", path.string().c_str());
         return false;
     }
     return true;
@@ -192,8 +194,8 @@ bool CopyProgram(const fs::path& from, const fs::path& to) {
                             fs::perms::others_read | fs::perms::others_exec,
                         ec);
     if (ec) {
-        std::fprintf(stderr, "samplepkg: cannot copy %s to %s: %s\n", from.c_str(), to.c_str(),
-                     ec.message().c_str());
+        std::fprintf(stderr, "samplepkg: cannot copy %s to %s: %s\n", from.string().c_str(),
+                     to.string().c_str(), ec.message().c_str());
         return false;
     }
     return true;
@@ -262,29 +264,34 @@ int main(int argc, char** argv) {
 
     std::error_code ec;
     const std::string setupName = std::string("setup") + platform::ExecutableSuffix();
-    fs::path tools = fs::read_symlink("/proc/self/exe", ec).parent_path();
+    std::string self;
+    if (!platform::GetModuleFileName(&self)) {
+        std::fprintf(stderr, "samplepkg: cannot find its own folder\n");
+        return 1;
+    }
+    const fs::path tools = fs::path(self).parent_path();
     fs::path installer =
         options.csInstaller.empty() ? tools / setupName : fs::path(options.csInstaller);
     fs::path monitor =
-        options.csMonitor.empty() ? tools / "zantornpmon.dll" : fs::path(options.csMonitor);
+        options.csMonitor.empty() ? tools / BuiltMonitorName() : fs::path(options.csMonitor);
     if (!fs::is_regular_file(installer, ec)) {
-        std::fprintf(stderr, "samplepkg: no installer program at '%s'\n", installer.c_str());
+        std::fprintf(stderr, "samplepkg: no installer program at '%s'\n",
+                     installer.string().c_str());
         return 1;
     }
     if (options.bMonitor && !fs::is_regular_file(monitor, ec)) {
-        std::fprintf(stderr, "samplepkg: no port monitor at '%s'\n", monitor.c_str());
+        std::fprintf(stderr, "samplepkg: no port monitor at '%s'\n", monitor.string().c_str());
         return 1;
     }
     const uint32_t* v = options.dwMonitorVersion;
-    const bool bPpds = HasPpdCompiler();
-    std::map<char, fs::path> compiled; // the folder each driver type's PPD was compiled in
+    std::map<char, fs::path> laid; // the first folder of each driver type
     fs::path files = fs::path(options.csWorkDir) / "Files";
     for (char os : options.csOsLetters) {
         for (char driver : options.csDriverLetters) {
             fs::path folder = files / "d" / std::string(1, os) / std::string(1, driver);
             fs::create_directories(folder, ec);
             if (ec) {
-                std::fprintf(stderr, "samplepkg: cannot create %s: %s\n", folder.c_str(),
+                std::fprintf(stderr, "samplepkg: cannot create %s: %s\n", folder.string().c_str(),
                              ec.message().c_str());
                 return 1;
             }
@@ -292,20 +299,9 @@ int main(int argc, char** argv) {
             if (options.bUtf16)
                 text = ToUtf16(text);
             std::string infName = std::string("zantor") + driver + ".inf";
-            if (!WriteText(folder / infName, text) || !CopyProgram(installer, folder / setupName))
+            if (!WriteText(folder / infName, text) || !CopyProgram(installer, folder / setupName) ||
+                !LaySpoolerFiles(folder, driver, &laid))
                 return 1;
-            // Compiled once per driver type, copied to the other systems' folders.
-            std::string ppdName = std::string("zantor") + driver + ".ppd";
-            if (bPpds && !compiled.count(driver) && !CompilePpd(folder, driver))
-                return 1;
-            if (bPpds && compiled.count(driver) &&
-                !fs::copy_file(compiled[driver] / ppdName, folder / ppdName,
-                               fs::copy_options::overwrite_existing, ec)) {
-                std::fprintf(stderr, "samplepkg: cannot copy %s: %s\n", ppdName.c_str(),
-                             ec.message().c_str());
-                return 1;
-            }
-            compiled.emplace(driver, folder);
         }
         if (options.bMonitor && os != '9') {
             fs::path folder = files / "p" / std::string(1, os);
@@ -316,7 +312,7 @@ int main(int argc, char** argv) {
                 return 1;
             if (!platform::UpdateFileVersion(file.string(), v[0] << 16 | v[1], v[2] << 16 | v[3])) {
                 std::fprintf(stderr, "samplepkg: %s has no version resource to stamp\n",
-                             monitor.c_str());
+                             monitor.string().c_str());
                 return 1;
             }
         }
@@ -324,7 +320,7 @@ int main(int argc, char** argv) {
     CVexData data;
     if (!WriteText(fs::path(options.csWorkDir) / data.GetReadmeFile(), ReadmeText(options)))
         return 1;
-    std::printf("Sample driver package laid into %s (%zu models)\n", files.c_str(),
+    std::printf("Sample driver package laid into %s (%zu models)\n", files.string().c_str(),
                 options.models.size());
     return 0;
 }

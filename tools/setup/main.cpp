@@ -1,15 +1,20 @@
 // setup: the driver package's installer. It lies in each driver folder of the
-// package (Files/d/<system letter>/<driver letter>/setup) and takes the
-// command lines the service builds:
+// package (Files/d/<system letter>/<driver letter>/setup, setup.exe on
+// Windows) and takes the command lines the service builds:
 //   setup [-n] -i QUEUE DRIVER PORT [-s SHARE] [-a ATTR|ATTR] [-l LOCATION]
 //         [-c COMMENT] [-sp SEPARATOR]     create a queue (-n: keep the driver)
 //   setup -d DRIVER ENVIRONMENT            install the driver for another system
-// The driver must be named in an .inf file of the installer's folder.
+// The driver must be named in an .inf file of the installer's folder; its
+// files (DriverFiles.h) are named by their full paths in that folder.
 // Exit codes: 0 done, -6 the model is not supported, 1 a bad command line,
 // 2 the spooler refused.
+#include "DriverFiles.h"
 #include "platform/error.h"
+#include "platform/os.h"
+#include "platform/process.h"
 #include "platform/spooler.h"
 
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -79,9 +84,9 @@ uint32_t FolderVersion(const fs::path& folder) {
 
 bool InstallDriver(const fs::path& folder, const std::string& csDriver, const char* pEnvironment,
                    uint32_t dwVersion) {
-    std::string base = folder.string() + "/";
-    std::string driverPath = base + "zantor.drv", dataFile = base + "zantor.gpd",
-                configFile = base + "zantorui.dll";
+    const std::string base = folder.string() + PathSeparator();
+    const std::string driverPath = base + kDriverFile, dataFile = base + kDriverDataFile,
+                      configFile = base + kDriverConfigFile;
     DRIVER_INFO_3 info{dwVersion,          csDriver.c_str(), pEnvironment,
                        driverPath.c_str(), dataFile.c_str(), configFile.c_str()};
     return AddPrinterDriver(3, &info);
@@ -101,14 +106,15 @@ bool ParseAttributes(const std::string& csText, uint32_t* pdwAttributes) {
     return true;
 }
 
-int ParseCommand(int argc, char** argv, SCommand* pCommand) {
-    for (int i = 1; i < argc; ++i) {
-        std::string option = argv[i];
-        auto take = [&](int count, std::vector<std::string>* pInto) {
-            if (i + count >= argc)
+// args: the program, then its arguments.
+int ParseCommand(const std::vector<std::string>& args, SCommand* pCommand) {
+    for (size_t i = 1; i < args.size(); ++i) {
+        const std::string& option = args[i];
+        auto take = [&](size_t count, std::vector<std::string>* pInto) {
+            if (i + count >= args.size())
                 return false;
-            for (int k = 0; k < count; ++k)
-                pInto->push_back(argv[++i]);
+            for (size_t k = 0; k < count; ++k)
+                pInto->push_back(args[++i]);
             return true;
         };
         if (option == "-n") {
@@ -136,13 +142,19 @@ int ParseCommand(int argc, char** argv, SCommand* pCommand) {
 
 } // namespace
 
-int main(int argc, char** argv) {
+int main() {
+    // The service does not quote the installer's path: read as the start read
+    // it, a folder with blanks stays the program's.
+    std::vector<std::string> args;
+    if (!GetProgramCommandLine(&args))
+        return Usage("cannot read the command line");
     SCommand command;
-    if (int rc = ParseCommand(argc, argv, &command))
+    if (int rc = ParseCommand(args, &command))
         return rc;
+    std::string self;
     std::error_code ec;
-    fs::path folder = fs::canonical("/proc/self/exe", ec).parent_path();
-    if (ec)
+    const fs::path folder = GetModuleFileName(&self) ? fs::canonical(self, ec).parent_path() : "";
+    if (folder.empty() || ec)
         return Usage("cannot find the installer's folder");
 
     if (!command.driver.empty()) {

@@ -125,6 +125,14 @@ struct ProcessEntry {
 // as on Windows those that cannot be opened for query), in id order.
 bool EnumProcesses(std::vector<ProcessEntry>* pProcesses);
 
+// The calling program's own command line, split as a process start reads it
+// (ParseProgramCommandLine): the program first, then its arguments. On
+// Windows it is the line the process was started with (GetCommandLine), so an
+// unquoted program path with blanks stays the program, where the C runtime's
+// argv splits it into arguments; on POSIX the start handed the arguments over
+// split already (/proc/self/cmdline). False when the line cannot be read.
+bool GetProgramCommandLine(std::vector<std::string>* pArgv);
+
 // The calling process's and thread's ids, as the system numbers them.
 uint32_t GetCurrentProcessId();
 uint32_t GetCurrentThreadId();

@@ -76,6 +76,12 @@ bool SendAll(SOCKET s, const char* pData, size_t nLength);
 // closed, -1 on failure.
 int Receive(SOCKET s, char* pBuffer, int iBufferLen);
 
+// The IPv4 address that the machine's hosts file gives csName (/etc/hosts on
+// POSIX, drivers\etc\hosts in the system directory on Windows); no name
+// service is asked. False (no error set) when no line of the file names it or
+// the file cannot be read.
+bool LookUpHostsFile(const std::string& csName, uint8_t abAddress[4]);
+
 // The official name of the host at csAddr from the system's reverse look-up.
 // False when there is none (11004 or 11001).
 bool GetHostByAddr(const std::string& csAddr, std::string* pcsName);

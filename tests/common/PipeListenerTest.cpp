@@ -143,7 +143,7 @@ TEST_F(PipeListenerTest, AThousandSilentClientsNeitherStopNorBlockTheCommandList
 }
 
 TEST_F(PipeListenerTest, SilentClientsAreDroppedAfterTheIdleTime) {
-    ::setenv("VEX_DELAY_PERCENT", "1", 1);
+    vextest::SetEnvironment("VEX_DELAY_PERCENT", "1");
     {
         CTestCommandServer server;
         platform::HPIPE hSilent = OpenPipeClient(kGtosPipeName);
@@ -154,7 +154,7 @@ TEST_F(PipeListenerTest, SilentClientsAreDroppedAfterTheIdleTime) {
         EXPECT_EQ(platform::GetLastError(), platform::ERROR_BROKEN_PIPE);
         platform::ClosePipe(hSilent);
     }
-    ::unsetenv("VEX_DELAY_PERCENT");
+    vextest::UnsetEnvironment("VEX_DELAY_PERCENT");
 }
 
 TEST_F(PipeListenerTest, NotificationListenerSurvivesBadClients) {

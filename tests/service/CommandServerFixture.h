@@ -12,6 +12,7 @@
 #include "common/GtosPipeListenThread.h"
 #include "common/PipeMessage.h"
 #include "common/Printers.h"
+#include "platform/error.h"
 #include "platform/root.h"
 #include "service/GtosPipeWorkThread.h"
 
@@ -65,13 +66,13 @@ protected:
         return printer;
     }
 
-    // One connection: the command, its answer, then "Quit". "<no pipe>" or
-    // "<no answer>" when the exchange broke.
+    // One connection: the command, its answer, then "Quit". "<no pipe: ERROR>"
+    // or "<no answer>" when the exchange broke.
     static std::string Exchange(const std::string& csCommand) {
         // As patient as the GUI while every instance is busy.
         platform::HPIPE hPipe = OpenPipeClient(kGtosPipeName, kCommandPipeBusyWaitMs);
         if (hPipe == platform::INVALID_PIPE_HANDLE)
-            return "<no pipe>";
+            return "<no pipe: " + std::to_string(platform::GetLastError()) + ">";
         std::string csAnswer;
         if (!WritePipeMessage(hPipe, csCommand) || !ReadPipeMessage(hPipe, &csAnswer))
             csAnswer = "<no answer>";

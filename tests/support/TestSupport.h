@@ -84,6 +84,8 @@ bool PipeOffered(const std::string& csName, platform::PipeAccess eAccess);
 std::string ReadFile(const std::string& path);
 // The descriptors (Windows: the handles) this process holds open now.
 int OpenDescriptors();
+// The threads of this process that run now.
+int RunningThreads();
 void WriteFile(const std::string& path, const std::string& contents);
 // Splits text into lines without their line ends.
 std::vector<std::string> Lines(const std::string& text);

@@ -22,6 +22,7 @@
 #include <sys/ioctl.h>
 #include <sys/prctl.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -141,14 +142,24 @@ bool EnterPrivateNetwork(std::string* pcsError) {
     return true;
 }
 
-int OpenDescriptors() {
+namespace {
+int Entries(const char* pszFolder) {
     int n = 0;
-    if (DIR* pDir = ::opendir("/proc/self/fd")) {
+    if (DIR* pDir = ::opendir(pszFolder)) {
         while (::readdir(pDir))
             ++n;
         ::closedir(pDir);
     }
     return n;
+}
+} // namespace
+
+int OpenDescriptors() {
+    return Entries("/proc/self/fd");
+}
+
+int RunningThreads() {
+    return Entries("/proc/self/task");
 }
 
 static pid_t Spawn(const std::string& program, const std::vector<std::string>& args,

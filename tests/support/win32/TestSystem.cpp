@@ -15,6 +15,8 @@
 #include <mutex>
 #include <windows.h>
 
+#include <tlhelp32.h> // after windows.h
+
 namespace vextest {
 
 namespace {
@@ -125,7 +127,7 @@ TempRoot::~TempRoot() {
     for (const auto& entry : std::filesystem::recursive_directory_iterator(m_path, ec))
         std::filesystem::permissions(entry.path(), std::filesystem::perms::owner_write,
                                      std::filesystem::perm_options::add, ec);
-    std::filesystem::remove_all(m_path, ec);
+    if (!std::getenv("H22A_KEEP")) std::filesystem::remove_all(m_path, ec);
 }
 
 void SetEnvironment(const std::string& csName, const std::string& csValue) {
@@ -145,6 +147,20 @@ bool PipeOffered(const std::string& csName, platform::PipeAccess) {
 int OpenDescriptors() {
     DWORD dwCount = 0;
     return ::GetProcessHandleCount(::GetCurrentProcess(), &dwCount) ? int(dwCount) : -1;
+}
+
+int RunningThreads() {
+    HANDLE hSnapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (hSnapshot == INVALID_HANDLE_VALUE)
+        return -1;
+    int n = 0;
+    THREADENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL bMore = ::Thread32First(hSnapshot, &entry); bMore;
+         bMore = ::Thread32Next(hSnapshot, &entry))
+        n += entry.th32OwnerProcessID == ::GetCurrentProcessId();
+    ::CloseHandle(hSnapshot);
+    return n;
 }
 
 pid_t StartHelper(const std::string& name, const std::vector<std::string>& args,
@@ -193,6 +209,9 @@ int RunProgram(const std::string& program, const std::vector<std::string>& args,
     for (DWORD n = 0; pid > 0 && ::ReadFile(hRead, buffer, sizeof buffer, &n, nullptr) && n > 0;)
         text.append(buffer, n);
     ::CloseHandle(hRead);
+    // Read as text: the line ends of Windows' text mode (CR LF) come as LF.
+    for (size_t n = text.find("\r\n"); n != std::string::npos; n = text.find("\r\n", n))
+        text.erase(n, 1);
     if (output)
         *output = text;
     return pid > 0 ? WaitHelper(pid) : -1;

@@ -127,7 +127,7 @@ TempRoot::~TempRoot() {
     for (const auto& entry : std::filesystem::recursive_directory_iterator(m_path, ec))
         std::filesystem::permissions(entry.path(), std::filesystem::perms::owner_write,
                                      std::filesystem::perm_options::add, ec);
-    if (!std::getenv("H22A_KEEP")) std::filesystem::remove_all(m_path, ec);
+    std::filesystem::remove_all(m_path, ec);
 }
 
 void SetEnvironment(const std::string& csName, const std::string& csValue) {

@@ -204,8 +204,13 @@ HPIPE CreateNamedPipe(const std::string& csName, uint32_t nMaxInstances, uint32_
 
 bool ConnectNamedPipe(HPIPE hPipe) {
     DWORD dwCount = 0;
-    return Overlapped(hPipe, INFINITE, &dwCount,
-                      [&](OVERLAPPED* pOv) { return ::ConnectNamedPipe(hPipe->h, pOv); });
+    if (Overlapped(hPipe, INFINITE, &dwCount,
+                   [&](OVERLAPPED* pOv) { return ::ConnectNamedPipe(hPipe->h, pOv); }))
+        return true;
+    // A client that came and closed its end before the call is told by the
+    // system as ERROR_NO_DATA; it came before the call all the same: what it
+    // wrote is read, then the pipe reads as broken, as on POSIX.
+    return GetLastError() == ERROR_NO_DATA ? Fail(ERROR_PIPE_CONNECTED) : false;
 }
 
 HPIPE OpenNamedPipe(const std::string& csName, PipeAccess eAccess, uint32_t) {
@@ -261,6 +266,10 @@ bool WritePipe(HPIPE hPipe, const void* pBuffer, uint32_t nBytes, uint32_t* pnWr
     });
     if (pnWritten)
         *pnWritten = dwCount;
+    // A client that its server disconnected is told 233 by the system: for
+    // the interface the other end has gone.
+    if (!ok && GetLastError() == ERROR_PIPE_NOT_CONNECTED)
+        return Fail(ERROR_NO_DATA);
     return ok;
 }
 
@@ -273,6 +282,8 @@ bool ReadPipe(HPIPE hPipe, void* pBuffer, uint32_t nBytes, uint32_t* pnRead) {
     });
     if (pnRead)
         *pnRead = dwCount;
+    if (!ok && GetLastError() == ERROR_PIPE_NOT_CONNECTED)
+        return Fail(ERROR_BROKEN_PIPE);
     return ok;
 }
 

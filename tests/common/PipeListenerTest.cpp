@@ -6,28 +6,12 @@
 #include "common/Printer.h"
 #include "platform/error.h"
 
-#include <dirent.h>
 #include <gtest/gtest.h>
 #include <random>
 #include <set>
 
 namespace {
 
-int Entries(const char* pszFolder) {
-    int n = 0;
-    if (DIR* pDir = ::opendir(pszFolder)) {
-        while (::readdir(pDir))
-            ++n;
-        ::closedir(pDir);
-    }
-    return n;
-}
-int Threads() {
-    return Entries("/proc/self/task");
-}
-int Descriptors() {
-    return Entries("/proc/self/fd");
-}
 
 bool WriteRaw(platform::HPIPE h, const std::string& csBytes) {
     uint32_t n = 0;
@@ -46,12 +30,12 @@ std::string Noise(std::mt19937& random) {
 class PipeListenerTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        m_nThreads = Threads();
-        m_nDescriptors = Descriptors();
+        m_nThreads = vextest::RunningThreads();
+        m_nDescriptors = vextest::OpenDescriptors();
     }
     void TearDown() override {
-        EXPECT_TRUE(vextest::WaitFor([&] { return Threads() == m_nThreads; }));
-        EXPECT_EQ(Descriptors(), m_nDescriptors);
+        EXPECT_TRUE(vextest::WaitFor([&] { return vextest::RunningThreads() == m_nThreads; }));
+        EXPECT_EQ(vextest::OpenDescriptors(), m_nDescriptors);
     }
 
     vextest::TempRoot m_root;
@@ -143,7 +127,7 @@ TEST_F(PipeListenerTest, AThousandSilentClientsNeitherStopNorBlockTheCommandList
 }
 
 TEST_F(PipeListenerTest, SilentClientsAreDroppedAfterTheIdleTime) {
-    ::setenv("VEX_DELAY_PERCENT", "1", 1);
+    vextest::SetEnvironment("VEX_DELAY_PERCENT", "1");
     {
         CTestCommandServer server;
         platform::HPIPE hSilent = OpenPipeClient(kGtosPipeName);
@@ -154,7 +138,7 @@ TEST_F(PipeListenerTest, SilentClientsAreDroppedAfterTheIdleTime) {
         EXPECT_EQ(platform::GetLastError(), platform::ERROR_BROKEN_PIPE);
         platform::ClosePipe(hSilent);
     }
-    ::unsetenv("VEX_DELAY_PERCENT");
+    vextest::UnsetEnvironment("VEX_DELAY_PERCENT");
 }
 
 TEST_F(PipeListenerTest, NotificationListenerSurvivesBadClients) {
@@ -180,6 +164,7 @@ TEST_F(PipeListenerTest, NotificationListenerSurvivesBadClients) {
     }
     for (int i = 0; i < 10; ++i) {
         h = OpenPipeClient(kStogPipeName);
+        ASSERT_NE(h, nullptr) << i << ": " << platform::GetLastError();
         WritePipeMessage(h, "KPL Updated");
         platform::ClosePipe(h);
     }
@@ -187,7 +172,7 @@ TEST_F(PipeListenerTest, NotificationListenerSurvivesBadClients) {
     // A silent client holds the one worker; a notification sent meanwhile is
     // taken and answered when its turn comes.
     platform::HPIPE hSilent = OpenPipeClient(kStogPipeName);
-    ASSERT_NE(hSilent, nullptr);
+    ASSERT_NE(hSilent, nullptr) << platform::GetLastError();
     ASSERT_TRUE(vextest::WaitFor([&] { return gui.log.nRunning == 1; }));
     std::atomic<bool> bOpened{false};
     bool bTold = false;

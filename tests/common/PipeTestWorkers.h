@@ -147,7 +147,9 @@ public:
         : m_listener(nullptr, nullptr, nullptr,
                      [this](SGtosPipeWorkData* pData) { return TestCommandWorker(pData, &log); }),
           m_thread([this] { m_listener.Listen(); }) {
-        vextest::WaitFor([] { return vextest::PipeOffered("run/zantorvex.pipe"); });
+        vextest::WaitFor([] {
+            return vextest::PipeOffered(kGtosPipeName, platform::PipeAccess::EveryLocalUser);
+        });
     }
     ~CTestCommandServer() { Stop(); }
     void Stop() {
@@ -169,9 +171,8 @@ public:
     CTestNotificationServer()
         : m_listener([this](platform::HPIPE hPipe) { return TestNotificationWorker(hPipe, &log); }),
           m_thread([this] { m_listener.Listen(); }) {
-        vextest::WaitFor([] {
-            return vextest::PipeOffered("run/zantorvexsg@" + std::to_string(::geteuid()) + ".pipe");
-        });
+        vextest::WaitFor(
+            [] { return vextest::PipeOffered(kStogPipeName, platform::PipeAccess::Default); });
     }
     ~CTestNotificationServer() { Stop(); }
     void Stop() {

@@ -7,6 +7,7 @@
 #include "GuiTestSupport.h"
 #include "TestService.h"
 #include "common/GtosPipeListenThread.h"
+#include "common/PipeMessage.h"
 #include "common/Spooler.h"
 #include "common/VexData.h"
 #include "gui/app/QtStrings.h"
@@ -85,7 +86,7 @@ protected:
         m_pListener = std::make_unique<CGtosPipeListenThread>(&m_service, nullptr, nullptr,
                                                               GtosPipeWorkThreadProc);
         m_thread = std::thread([this] { m_pListener->Listen(); });
-        ASSERT_TRUE(vextest::WaitFor([] { return vextest::PipeOffered("run/zantorvex.pipe"); }));
+        ASSERT_TRUE(vextest::WaitFor([] { return vextest::PipeOffered(kGtosPipeName, platform::PipeAccess::EveryLocalUser); }));
     }
     void TearDown() override {
         m_pListener->Stop();

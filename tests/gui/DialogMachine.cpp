@@ -1,6 +1,7 @@
 #include "DialogMachine.h"
 
 #include "TestSupport.h"
+#include "common/PipeMessage.h"
 #include "common/VexData.h"
 #include "platform/root.h"
 #include "platform/spooler.h"
@@ -20,7 +21,7 @@ CDialogMachine::CDialogMachine(vextest::CCreationMachine::ESpooler eSpooler)
     m_pListener = std::make_unique<CGtosPipeListenThread>(&m_printers, nullptr, nullptr,
                                                           GtosPipeWorkThreadProc);
     m_thread = std::thread([this] { m_pListener->Listen(); });
-    m_bReady = vextest::WaitFor([] { return vextest::PipeOffered("run/zantorvex.pipe"); });
+    m_bReady = vextest::WaitFor([] { return vextest::PipeOffered(kGtosPipeName, platform::PipeAccess::EveryLocalUser); });
 }
 
 CDialogMachine::~CDialogMachine() {

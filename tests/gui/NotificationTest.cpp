@@ -43,7 +43,7 @@ protected:
         });
         m_thread = std::thread([this] { m_pListener->Listen(); });
         ASSERT_TRUE(vextest::WaitFor([] {
-            return vextest::PipeOffered("run/zantorvexsg@" + std::to_string(::geteuid()) + ".pipe");
+            return vextest::PipeOffered(kStogPipeName, platform::PipeAccess::Default);
         }));
     }
     void TearDown() override {
@@ -164,7 +164,7 @@ public:
                          return 0u;
                      }),
           m_thread([this] { m_listener.Listen(); }) {
-        vextest::WaitFor([] { return vextest::PipeOffered("run/zantorvex.pipe"); });
+        vextest::WaitFor([] { return vextest::PipeOffered(kGtosPipeName, platform::PipeAccess::EveryLocalUser); });
     }
     ~CDiscoverServer() {
         m_listener.Stop();

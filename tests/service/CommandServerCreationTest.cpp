@@ -2,6 +2,7 @@
 // pipe, on a machine that creates printers for real: the spooler with the port
 // monitor, the driver package's installer, and printers on port 9100.
 #include "CommandServerFixture.h"
+#include "CreationMachine.h"
 
 #include "platform/sync.h"
 #include "service/IconManager.h"
@@ -11,11 +12,16 @@
 
 namespace {
 
-class CommandServerCreationTest : public CommandServerFixture {
+// The machine, made before the fixture that runs on its root.
+struct SCreationMachineHolder {
+    vextest::CCreationMachine m_machine;
+};
+
+class CommandServerCreationTest : private SCreationMachineHolder, public CommandServerFixture {
 protected:
-    CommandServerCreationTest() : CommandServerFixture(true) {}
+    CommandServerCreationTest() : CommandServerFixture(&m_machine.Root()) {}
     void SetUp() override {
-        ASSERT_TRUE(m_pMachine->Ready());
+        ASSERT_TRUE(m_machine.Ready());
         CommandServerFixture::SetUp();
     }
 

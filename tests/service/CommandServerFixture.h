@@ -1,17 +1,18 @@
 // The service's command listener with its real worker, on a thread of its own,
 // over a known printer list in a private system root with the service's trace
 // on; and a client that makes one exchange the way the GUI does. A fixture
-// made with bCreation has a machine ready to create printers (the spooler
-// with the port monitor, the driver package and its installer).
+// given a root runs on it (CommandServerCreationTest gives the root of a
+// machine ready to create printers: the spooler with the port monitor, the
+// driver package and its installer).
 #pragma once
 
-#include "CreationMachine.h"
 #include "TestSupport.h"
 #include "TraceLog.h"
 #include "common/GtosPipeComm.h"
 #include "common/GtosPipeListenThread.h"
 #include "common/PipeMessage.h"
 #include "common/Printers.h"
+#include "platform/error.h"
 #include "platform/root.h"
 #include "service/GtosPipeWorkThread.h"
 
@@ -22,10 +23,9 @@
 
 class CommandServerFixture : public ::testing::Test {
 protected:
-    explicit CommandServerFixture(bool bCreation = false)
-        : m_pMachine(bCreation ? std::make_unique<vextest::CCreationMachine>() : nullptr),
-          m_pRoot(bCreation ? nullptr : std::make_unique<vextest::TempRoot>()),
-          m_log(m_pMachine ? m_pMachine->Root() : *m_pRoot,
+    explicit CommandServerFixture(const vextest::TempRoot* pRoot = nullptr)
+        : m_pRoot(pRoot ? nullptr : std::make_unique<vextest::TempRoot>()),
+          m_log(pRoot ? *pRoot : *m_pRoot,
                 TRACE_ERR | TRACE_WRN | TRACE_INF | TRACE_TRC | TRACE_DET) {
         m_printers.SetKplPath(platform::SystemRoot() + "/work/vexkpl.dat");
     }
@@ -35,7 +35,9 @@ protected:
         m_pListener = std::make_unique<CGtosPipeListenThread>(&m_printers, pAdverts, pRequests,
                                                               GtosPipeWorkThreadProc);
         m_thread = std::thread([this] { m_pListener->Listen(); });
-        ASSERT_TRUE(vextest::WaitFor([] { return vextest::PipeOffered("run/zantorvex.pipe"); }));
+        ASSERT_TRUE(vextest::WaitFor([] {
+            return vextest::PipeOffered(kGtosPipeName, platform::PipeAccess::EveryLocalUser);
+        }));
     }
     void SetUp() override { StartServer(); }
     void TearDown() override {
@@ -64,13 +66,13 @@ protected:
         return printer;
     }
 
-    // One connection: the command, its answer, then "Quit". "<no pipe>" or
-    // "<no answer>" when the exchange broke.
+    // One connection: the command, its answer, then "Quit". "<no pipe: ERROR>"
+    // or "<no answer>" when the exchange broke.
     static std::string Exchange(const std::string& csCommand) {
         // As patient as the GUI while every instance is busy.
         platform::HPIPE hPipe = OpenPipeClient(kGtosPipeName, kCommandPipeBusyWaitMs);
         if (hPipe == platform::INVALID_PIPE_HANDLE)
-            return "<no pipe>";
+            return "<no pipe: " + std::to_string(platform::GetLastError()) + ">";
         std::string csAnswer;
         if (!WritePipeMessage(hPipe, csCommand) || !ReadPipeMessage(hPipe, &csAnswer))
             csAnswer = "<no answer>";
@@ -79,7 +81,6 @@ protected:
         return csAnswer;
     }
 
-    std::unique_ptr<vextest::CCreationMachine> m_pMachine;
     std::unique_ptr<vextest::TempRoot> m_pRoot;
     CTraceLog m_log;
     CPrinters m_printers;

@@ -2,17 +2,17 @@
 // request and answers it as the test says (or never, or never closes).
 #pragma once
 
-#include <arpa/inet.h>
+#include "Listener.h"
+#include "platform/sockets.h"
+
+#include <algorithm>
 #include <atomic>
-#include <cstring>
+#include <cctype>
+#include <cstdlib>
 #include <functional>
 #include <mutex>
-#include <netinet/in.h>
-#include <poll.h>
 #include <string>
-#include <sys/socket.h>
 #include <thread>
-#include <unistd.h>
 #include <vector>
 
 class CFakeHttpServer {
@@ -22,24 +22,23 @@ public:
 
     explicit CFakeHttpServer(AnswerProc answer, EClose eClose = EClose::AfterAnswer)
         : m_answer(std::move(answer)), m_eClose(eClose) {
-        m_listen = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in addr{};
-        addr.sin_family = AF_INET;
-        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ::bind(m_listen, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-        ::listen(m_listen, 16);
-        socklen_t n = sizeof addr;
-        ::getsockname(m_listen, reinterpret_cast<sockaddr*>(&addr), &n);
-        m_iPort = ntohs(addr.sin_port);
+        platform::WSAStartup();
+        uint16_t uPort = 0;
+        m_listen = vextest::ListenOnLoopback(&uPort);
+        m_iPort = uPort;
         m_thread = std::thread([this] { Serve(); });
     }
     ~CFakeHttpServer() {
+        // A connection of its own wakes the listener to see the stop.
         m_bStop = true;
-        ::shutdown(m_listen, SHUT_RDWR);
+        platform::SOCKET wake = platform::CreateSocket(platform::SocketKind::Stream);
+        platform::ConnectSocket(wake, "127.0.0.1", uint16_t(m_iPort), 5000);
         m_thread.join();
-        ::close(m_listen);
-        for (int fd : m_open)
-            ::close(fd);
+        platform::CloseSocket(wake);
+        platform::CloseSocket(m_listen);
+        for (platform::SOCKET s : m_open)
+            platform::CloseSocket(s);
+        platform::WSACleanup();
     }
     int Port() const { return m_iPort; }
     std::vector<std::string> Requests() {
@@ -56,46 +55,50 @@ public:
 private:
     void Serve() {
         while (!m_bStop) {
-            int fd = ::accept4(m_listen, nullptr, nullptr, SOCK_CLOEXEC);
-            if (fd < 0)
+            platform::SOCKET s = vextest::AcceptOne(m_listen);
+            if (s == platform::INVALID_SOCKET)
                 return;
-            std::string csRequest = ReadRequest(fd);
+            if (m_bStop) {
+                platform::CloseSocket(s);
+                return;
+            }
+            std::string csRequest = ReadRequest(s);
             {
                 std::lock_guard lock(m_mutex);
                 m_requests.push_back(csRequest);
             }
             const std::string csAnswer = m_answer(csRequest);
-            size_t nDone = 0;
-            while (nDone < csAnswer.size()) {
-                ssize_t n =
-                    ::send(fd, csAnswer.data() + nDone, csAnswer.size() - nDone, MSG_NOSIGNAL);
-                if (n <= 0)
-                    break;
-                nDone += size_t(n);
-            }
+            platform::SendAll(s, csAnswer.data(), csAnswer.size());
             if (m_eClose == EClose::AfterAnswer)
-                ::close(fd);
+                platform::CloseSocket(s);
             else
-                m_open.push_back(fd);
+                m_open.push_back(s);
         }
     }
-    static std::string ReadRequest(int fd) {
+    // Where CONTENT-LENGTH's value starts, in any case; npos without it.
+    static size_t ContentLength(const std::string& csIn) {
+        static const std::string kName = "CONTENT-LENGTH: ";
+        auto it = std::search(csIn.begin(), csIn.end(), kName.begin(), kName.end(),
+                              [](char a, char b) {
+                                  return std::toupper(static_cast<unsigned char>(a)) == b;
+                              });
+        return it == csIn.end() ? std::string::npos : size_t(it - csIn.begin()) + kName.size();
+    }
+    static std::string ReadRequest(platform::SOCKET s) {
         std::string csIn;
         char buffer[4096];
+        platform::SetReceiveTimeout(s, 2000);
         for (;;) {
             size_t nEnd = csIn.find("\r\n\r\n");
             if (nEnd != std::string::npos) {
                 size_t nBody = 0;
-                if (const char* p = strcasestr(csIn.c_str(), "CONTENT-LENGTH: "))
-                    nBody = std::strtoul(p + 16, nullptr, 10);
+                if (size_t nValue = ContentLength(csIn); nValue != std::string::npos)
+                    nBody = std::strtoul(csIn.c_str() + nValue, nullptr, 10);
                 // The SOAP body is followed by one more CR LF it does not count.
                 if (csIn.size() >= nEnd + 4 + nBody + (nBody ? 2 : 0))
                     return csIn;
             }
-            pollfd pfd{fd, POLLIN, 0};
-            if (::poll(&pfd, 1, 2000) <= 0)
-                return csIn;
-            ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
+            int n = platform::Receive(s, buffer, sizeof buffer);
             if (n <= 0)
                 return csIn;
             csIn.append(buffer, size_t(n));
@@ -104,13 +107,13 @@ private:
 
     AnswerProc m_answer;
     EClose m_eClose;
-    int m_listen = -1;
+    platform::SOCKET m_listen = platform::INVALID_SOCKET;
     int m_iPort = 0;
     std::atomic<bool> m_bStop{false};
     std::thread m_thread;
     std::mutex m_mutex;
     std::vector<std::string> m_requests;
-    std::vector<int> m_open;
+    std::vector<platform::SOCKET> m_open;
 };
 
 // The answers of a well-behaved printer whose state variable is served at the

@@ -24,8 +24,8 @@ SRequest Request(int iPort, const std::string& csURL = "/desc.xml") {
 
 class PrinterQueriesTest : public ::testing::Test {
 protected:
-    void SetUp() override { ::setenv("VEX_DELAY_PERCENT", "10", 1); }
-    void TearDown() override { ::unsetenv("VEX_DELAY_PERCENT"); }
+    void SetUp() override { vextest::SetEnvironment("VEX_DELAY_PERCENT", "10"); }
+    void TearDown() override { vextest::UnsetEnvironment("VEX_DELAY_PERCENT"); }
     vextest::TempRoot root;
     CRequests requests;
     CPrinters printers;

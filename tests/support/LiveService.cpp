@@ -1,6 +1,7 @@
 #include "LiveService.h"
 
 #include "TestService.h"
+#include "common/PipeMessage.h"
 #include "common/Printers.h"
 #include "common/Trace.h"
 #include "common/VexData.h"
@@ -63,7 +64,7 @@ bool CLiveService::WaitUntilListening() {
     return WaitFor([this] {
         return ServiceTraceHas("(CListenThread::Listen)Listening on port 1900") &&
                ServiceTraceHas("(CMainThread::Run)main thread loop #0") &&
-               PipeOffered("run/zantorvex.pipe");
+               PipeOffered(kGtosPipeName, platform::PipeAccess::EveryLocalUser);
     });
 }
 

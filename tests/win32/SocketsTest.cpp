@@ -102,13 +102,12 @@ TEST_F(SocketsTest, ADatagramLeavesFromTheSourceAddressGiven) {
 
 TEST_F(SocketsTest, AStreamCarriesDataAndARefusalHasItsNumber) {
     uint16_t uPort = 0;
-    const intptr_t listener = win32test::ListenOnLoopback(&uPort);
-    ASSERT_NE(-1, listener);
+    const SOCKET listener = vextest::ListenOnLoopback(&uPort);
+    ASSERT_NE(INVALID_SOCKET, listener);
     SOCKET c = CreateSocket(SocketKind::Stream);
     ASSERT_TRUE(ConnectSocket(c, "127.0.0.1", uPort, 5000));
-    const intptr_t accepted = win32test::AcceptOne(listener);
-    ASSERT_NE(-1, accepted);
-    const SOCKET a = SOCKET(accepted);
+    const SOCKET a = vextest::AcceptOne(listener);
+    ASSERT_NE(INVALID_SOCKET, a);
     const std::string csAsk = "GET /desc.xml HTTP/1.1\r\n\r\n";
     ASSERT_TRUE(SendAll(c, csAsk.data(), csAsk.size()));
     ASSERT_TRUE(ShutdownSocket(c, SD_SEND));
@@ -119,7 +118,7 @@ TEST_F(SocketsTest, AStreamCarriesDataAndARefusalHasItsNumber) {
     EXPECT_EQ(csAsk, csGot);
     EXPECT_TRUE(CloseSocket(a));
     CloseSocket(c);
-    win32test::CloseRaw(listener);
+    CloseSocket(listener);
 
     // Nobody listens there any more.
     SOCKET refused = CreateSocket(SocketKind::Stream);

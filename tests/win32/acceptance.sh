@@ -42,6 +42,8 @@ rm -rf "$work"
 mkdir -p "$work"
 vexsys reg set HKLM "$settings" 'Working directory' REG_SZ "$work_win"
 vexsys reg set HKLM "$settings\\Trace" 'Service trace on' REG_DWORD 1
+# No roll by size: only control 130 rolls the trace here.
+vexsys reg set HKLM "$settings\\Trace" 'Service trace wrap on' REG_DWORD 0
 # Automatic mode: a queue for every new printer that may print from here.
 vexsys reg set HKLM "$settings\\Settings" 'Op Mode' REG_DWORD 0
 echo "== the sample driver package"
@@ -110,6 +112,7 @@ for addr in 127.0.0.2 127.0.0.3; do
 done
 
 echo "== control 130 rolls the trace"
+[ ! -e "$work/vexsrv.log.prev" ] || fail "the trace was rolled before control 130"
 vexsys service control ZANTOR_AMBREL 130
 wait_for 30 "the rolled trace" test -s "$work/vexsrv.log.prev"
 

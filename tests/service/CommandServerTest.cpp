@@ -208,6 +208,13 @@ TEST_F(CommandServerTest, VexsysCommandSendsAnyCommandAndPrintsTheAnswer) {
     EXPECT_EQ(vextest::RunProgram(csVexsys, {"command", "Quit"}, &csOutput), 0);
     EXPECT_EQ(csOutput, "");
     EXPECT_EQ(vextest::RunProgram(csVexsys, {"command"}, &csOutput), 2);
+    // Repeated, each exchange whole: the last answer and the round trips' times.
+    EXPECT_EQ(vextest::RunProgram(csVexsys, {"command", "--repeat", "5", "Nonsense"}, &csOutput),
+              3);
+    EXPECT_EQ(csOutput.rfind("Unknown\nround trips: 5, mean ", 0), 0u) << csOutput;
+    for (const char* pszBad : {"0", "x", "1000001"})
+        EXPECT_EQ(vextest::RunProgram(csVexsys, {"command", "--repeat", pszBad, "Quit"}, &csOutput),
+                  2);
 
     TearDown();
     EXPECT_EQ(vextest::RunProgram(csVexsys, {"command", "Discover"}, &csOutput), 1);

@@ -9,8 +9,8 @@
 
 #include <mutex>
 #include <new>
-#include <set>
 #include <rpc.h>
+#include <set>
 
 // The A/W switch of the runtime's header, which shares the platform call's name.
 #undef RpcBindingFromStringBinding

@@ -12,7 +12,6 @@
 
 namespace {
 
-
 bool WriteRaw(platform::HPIPE h, const std::string& csBytes) {
     uint32_t n = 0;
     return platform::WritePipe(h, csBytes.data(), uint32_t(csBytes.size()), &n);

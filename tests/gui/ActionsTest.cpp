@@ -86,7 +86,9 @@ protected:
         m_pListener = std::make_unique<CGtosPipeListenThread>(&m_service, nullptr, nullptr,
                                                               GtosPipeWorkThreadProc);
         m_thread = std::thread([this] { m_pListener->Listen(); });
-        ASSERT_TRUE(vextest::WaitFor([] { return vextest::PipeOffered(kGtosPipeName, platform::PipeAccess::EveryLocalUser); }));
+        ASSERT_TRUE(vextest::WaitFor([] {
+            return vextest::PipeOffered(kGtosPipeName, platform::PipeAccess::EveryLocalUser);
+        }));
     }
     void TearDown() override {
         m_pListener->Stop();

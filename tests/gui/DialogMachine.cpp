@@ -21,7 +21,8 @@ CDialogMachine::CDialogMachine(vextest::CCreationMachine::ESpooler eSpooler)
     m_pListener = std::make_unique<CGtosPipeListenThread>(&m_printers, nullptr, nullptr,
                                                           GtosPipeWorkThreadProc);
     m_thread = std::thread([this] { m_pListener->Listen(); });
-    m_bReady = vextest::WaitFor([] { return vextest::PipeOffered(kGtosPipeName, platform::PipeAccess::EveryLocalUser); });
+    m_bReady = vextest::WaitFor(
+        [] { return vextest::PipeOffered(kGtosPipeName, platform::PipeAccess::EveryLocalUser); });
 }
 
 CDialogMachine::~CDialogMachine() {

@@ -42,9 +42,8 @@ protected:
             return StogPipeWorkThreadProc(hPipe, m_pView, &m_pView->Flags());
         });
         m_thread = std::thread([this] { m_pListener->Listen(); });
-        ASSERT_TRUE(vextest::WaitFor([] {
-            return vextest::PipeOffered(kStogPipeName, platform::PipeAccess::Default);
-        }));
+        ASSERT_TRUE(vextest::WaitFor(
+            [] { return vextest::PipeOffered(kStogPipeName, platform::PipeAccess::Default); }));
     }
     void TearDown() override {
         m_pListener->Stop();
@@ -164,7 +163,9 @@ public:
                          return 0u;
                      }),
           m_thread([this] { m_listener.Listen(); }) {
-        vextest::WaitFor([] { return vextest::PipeOffered(kGtosPipeName, platform::PipeAccess::EveryLocalUser); });
+        vextest::WaitFor([] {
+            return vextest::PipeOffered(kGtosPipeName, platform::PipeAccess::EveryLocalUser);
+        });
     }
     ~CDiscoverServer() {
         m_listener.Stop();

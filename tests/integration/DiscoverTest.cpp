@@ -34,7 +34,9 @@ protected:
         ASSERT_TRUE(CVexData().SetOpMode(eModeManual));
         ASSERT_EQ(Run("vexsrv", {"-install"}, &csOutput), 0) << csOutput;
         ASSERT_EQ(Run("vexsrv", {"-start"}, &csOutput), 0) << csOutput;
-        ASSERT_TRUE(vextest::WaitFor([] { return vextest::PipeOffered(kGtosPipeName, platform::PipeAccess::EveryLocalUser); }));
+        ASSERT_TRUE(vextest::WaitFor([] {
+            return vextest::PipeOffered(kGtosPipeName, platform::PipeAccess::EveryLocalUser);
+        }));
     }
     void TearDown() override {
         if (m_simPid > 0) {

@@ -78,10 +78,10 @@ private:
     // Where CONTENT-LENGTH's value starts, in any case; npos without it.
     static size_t ContentLength(const std::string& csIn) {
         static const std::string kName = "CONTENT-LENGTH: ";
-        auto it = std::search(csIn.begin(), csIn.end(), kName.begin(), kName.end(),
-                              [](char a, char b) {
-                                  return std::toupper(static_cast<unsigned char>(a)) == b;
-                              });
+        auto it =
+            std::search(csIn.begin(), csIn.end(), kName.begin(), kName.end(), [](char a, char b) {
+                return std::toupper(static_cast<unsigned char>(a)) == b;
+            });
         return it == csIn.end() ? std::string::npos : size_t(it - csIn.begin()) + kName.size();
     }
     static std::string ReadRequest(platform::SOCKET s) {

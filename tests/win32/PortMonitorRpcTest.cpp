@@ -41,12 +41,12 @@ int RunPortMonitor(const std::vector<std::string>& args) {
     const std::string& csMode = args.at(0);
     const std::string& csReady = args.at(1);
     CPortMonitorServer server;
-    RPC_STATUS status = server.Listen([&](char16_t* szName, const std::u16string& csAddr,
-                                          uint8_t cFlag) {
-        while (csMode == "silent" && std::filesystem::exists(csReady))
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        return EchoProc(szName, csAddr, cFlag);
-    });
+    RPC_STATUS status =
+        server.Listen([&](char16_t* szName, const std::u16string& csAddr, uint8_t cFlag) {
+            while (csMode == "silent" && std::filesystem::exists(csReady))
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            return EchoProc(szName, csAddr, cFlag);
+        });
     if (status != RPC_S_OK)
         return int(status);
     std::ofstream(csReady) << "listening\n";

@@ -19,8 +19,7 @@ uint32_t CallPortMonitor(void* hBinding, uint16_t szPortName[258], const uint16_
     RpcTryExcept {
         *pResult = Call_monSetNewPort((wchar_t*)szPortName, (wchar_t*)pszAddr, cFlag);
     }
-    RpcExcept(TakeExceptionCode(GetExceptionInformation(), &status)) {
-    }
+    RpcExcept(TakeExceptionCode(GetExceptionInformation(), &status)) {}
     RpcEndExcept;
     return status;
 }

@@ -39,8 +39,8 @@ extern "C" void __RPC_USER midl_user_free(void* p) {
 
 // The server stub's manager routine: the procedure's answer, the name kept to
 // 257 characters and a zero.
-extern "C" LONG __cdecl Serve_monSetNewPort(wchar_t szPortName[kMonPortNameChars],
-                                            wchar_t* pszAddr, char cFlag) {
+extern "C" LONG __cdecl Serve_monSetNewPort(wchar_t szPortName[kMonPortNameChars], wchar_t* pszAddr,
+                                            char cFlag) {
     MonSetNewPortProc proc;
     {
         const std::lock_guard<std::mutex> lock(g_procLock);
@@ -92,7 +92,8 @@ platform::RPC_STATUS CPortMonitorServer::Listen(MonSetNewPortProc proc) {
             return RPC_S_DUPLICATE_ENDPOINT;
         g_proc = std::move(proc);
     }
-    platform::RPC_STATUS status = RpcServeInterface(Serve_PortMonitor_v1_0_s_ifspec, "port monitor");
+    platform::RPC_STATUS status =
+        RpcServeInterface(Serve_PortMonitor_v1_0_s_ifspec, "port monitor");
     if (status != RPC_S_OK) {
         const std::lock_guard<std::mutex> lock(g_procLock);
         g_proc = nullptr;

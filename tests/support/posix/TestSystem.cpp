@@ -216,7 +216,9 @@ bool HelperEnded(pid_t pid, int* piExitCode) {
     int status = 0;
     if (::waitpid(pid, &status, WNOHANG) != pid)
         return false;
-    *piExitCode = WIFEXITED(status) ? WEXITSTATUS(status) : WIFSIGNALED(status) ? -WTERMSIG(status) : -1;
+    *piExitCode = WIFEXITED(status)     ? WEXITSTATUS(status)
+                  : WIFSIGNALED(status) ? -WTERMSIG(status)
+                                        : -1;
     return true;
 }
 

@@ -47,8 +47,8 @@ int Collect(pid_t pid, HANDLE hProcess) {
 // The machine's settings of the system, as a fresh system root has none.
 void RemoveSettings() {
     HKEY hKey = nullptr;
-    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, CVexData::kMainKey, 0,
-                        KEY_ALL_ACCESS | KEY_WOW64_64KEY, &hKey) != ERROR_SUCCESS)
+    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, CVexData::kMainKey, 0, KEY_ALL_ACCESS | KEY_WOW64_64KEY,
+                        &hKey) != ERROR_SUCCESS)
         return;
     ::RegDeleteTreeA(hKey, nullptr);
     ::RegCloseKey(hKey);
@@ -107,7 +107,8 @@ TempRoot::TempRoot() : m_hadPreviousGroup(false) {
                                "vexroot-" + std::to_string(::GetCurrentProcessId()) + "-";
     do
         m_path = csBase + std::to_string(++s_made);
-    while (!::CreateDirectoryA(m_path.c_str(), nullptr) && ::GetLastError() == ERROR_ALREADY_EXISTS);
+    while (!::CreateDirectoryA(m_path.c_str(), nullptr) &&
+           ::GetLastError() == ERROR_ALREADY_EXISTS);
     const char* previous = std::getenv("VEX_ROOT");
     m_hadPrevious = previous != nullptr;
     m_previous = previous ? previous : "";

@@ -5,8 +5,9 @@
 # list; in automatic mode it creates their queues through winspool with the
 # installer stand-in (setup.exe of the package samplepkg.exe lays), each with
 # the port the monitor stand-in (zantornpmon.exe, over RPC) returned; control
-# 130 rolls its trace; "Discover" is answered over the named pipe. ctest runs
-# it inside scripts/test-mingw's namespace, beside its wineserver.
+# 130 rolls its trace; "Discover" is answered over the named pipe; -remove
+# takes the service off the machine. ctest runs it inside scripts/test-mingw's
+# namespace, beside its wineserver.
 #   tests/win32/acceptance.sh WINDOWS-BIN-DIR HOST-BIN-DIR
 set -euo pipefail
 [ $# -eq 2 ] || { echo "usage: acceptance.sh WINDOWS-BIN-DIR HOST-BIN-DIR" >&2; exit 2; }
@@ -121,4 +122,11 @@ answer=$(vexsys command Discover) || fail "Discover: $answer"
 echo "$answer"
 wait_for 60 "the printer found by the search in the list file" listed win-quiet 1
 vexsys kpl "$kpl_win"
+
+echo "== vexsys service stop, vexsrv.exe -remove"
+vexsys service stop ZANTOR_AMBREL
+wine "$bin/vexsrv.exe" -remove
+if vexsys service query ZANTOR_AMBREL >/dev/null 2>&1; then
+    fail "the service is still installed after -remove"
+fi
 echo "== passed"
